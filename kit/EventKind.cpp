@@ -1,0 +1,42 @@
+#include "JsonDecoder.h"
+#include "VeskoEvent.h"
+
+namespace vesko {
+
+namespace {
+
+constexpr QStringView rawValues[] = {u"new", u"cancelled", u"reactivated"};
+
+} // namespace
+
+std::optional<VeskoEvent::Kind> VeskoEvent::Kind::fromRawValue(QStringView raw)
+{
+    for (unsigned char i = 0; i < std::size(rawValues); ++i) {
+        if (rawValues[i] == raw)
+            return Kind(static_cast<Kind::Value>(i));
+    }
+    return std::nullopt;
+}
+
+QString VeskoEvent::Kind::rawValue() const
+{
+    return rawValues[m_value].toString();
+}
+
+VeskoEvent::Kind VeskoEvent::Kind::decode(const json::Value &value)
+{
+    const QString raw = value.as<QString>();
+    if (const std::optional<Kind> kind = fromRawValue(raw))
+        return *kind;
+    // Name the offending string, but never paste a huge one into an error.
+    constexpr qsizetype shown = 40;
+    const QString quoted = raw.size() > shown ? raw.first(shown) + QStringLiteral("…") : raw;
+    value.fail(DecodingError::Reason::dataCorrupted, QStringLiteral("unknown event kind \"") + quoted + u'"');
+}
+
+size_t qHash(VeskoEvent::Kind kind, size_t seed) noexcept
+{
+    return ::qHash(static_cast<unsigned>(kind.value()), seed);
+}
+
+} // namespace vesko

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "DecodingError.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+// The process-wide JSON decoder. Its settings are fixed: every object key is
+// converted from snake case before matching (KeyConversion.h) and dates are
+// read as RFC 3339 internet date-times without fractions (InternetDateTime.h).
+// There is nothing to build at run time, so nothing to share or lock.
+//
+// Numbers: an int64 field takes a JSON number that is a whole number within
+// range (1999 and 1999.0 do, 1999.5 and 2^63 do not). Qt's parser reads a
+// literal written with a fraction or exponent as a double, so such a literal
+// beyond 2^53 reaches us already rounded; the service writes amounts as plain
+// integers, which are read exactly over the whole int64 range.
+namespace vesko::json {
+
+// A place in the document, linked to its parent. The text ("data[2].kind")
+// is only built when an error needs it.
+class Path
+{
+public:
+    Path() = default;
+    Path key(QStringView key) const { return Path(this, key, -1); }
+    Path index(qsizetype index) const { return Path(this, {}, index); }
+    QString toString() const;
+
+private:
+    Path(const Path *parent, QStringView key, qsizetype index) : m_parent(parent), m_key(key), m_index(index) {}
+
+    const Path *m_parent = nullptr;
+    QStringView m_key;
+    qsizetype m_index = -1;
+};
+
+class Value;
+
+// How a type is read from a JSON value. Records provide `static T decode(const Value &)`;
+// the primitive types are specialised below.
+template <typename T>
+struct Decode
+{
+    static T from(const Value &value) { return T::decode(value); }
+};
+
+// A JSON value and where it sits in the document.
+class Value
+{
+public:
+    Value(const QJsonValue &json, const Path &path) : m_json(json), m_path(path) {}
+
+    const QJsonValue &json() const { return m_json; }
+    const Path &path() const { return m_path; }
+
+    template <typename T>
+    T as() const { return Decode<T>::from(*this); }
+
+    [[noreturn]] void fail(DecodingError::Reason reason, const QString &detail) const;
+
+private:
+    const QJsonValue &m_json;
+    const Path &m_path;
+};
+
+// A JSON object whose keys went through the key conversion. Reading a
+// required member that is missing or null, or any member of the wrong type,
+// throws DecodingError naming its path.
+class Object
+{
+public:
+    explicit Object(const Value &value);
+
+    template <typename T>
+    T required(QStringView key) const
+    {
+        const Path path = m_path.key(key);
+        const QJsonValue *member = find(key);
+        if (!member)
+            throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(), QStringLiteral("required key is missing"));
+        if (member->isNull())
+            throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(), QStringLiteral("required value is null"));
+        return Decode<T>::from(Value(*member, path));
+    }
+
+    // Missing or null is absent; present with the wrong type is an error.
+    template <typename T>
+    std::optional<T> optional(QStringView key) const
+    {
+        const QJsonValue *member = find(key);
+        if (!member || member->isNull())
+            return std::nullopt;
+        const Path path = m_path.key(key);
+        return Decode<T>::from(Value(*member, path));
+    }
+
+private:
+    const QJsonValue *find(QStringView key) const;
+
+    Path m_path;
+    // Sorted by converted key; when two wire keys convert to the same name
+    // the first in Qt's (code-point) key order wins, so a key already written
+    // in camel case wins over its snake-case twin.
+    std::vector<std::pair<QString, QJsonValue>> m_members;
+};
+
+template <>
+struct Decode<QString>
+{
+    static QString from(const Value &value);
+};
+
+template <>
+struct Decode<qint64>
+{
+    static qint64 from(const Value &value);
+};
+
+template <>
+struct Decode<bool>
+{
+    static bool from(const Value &value);
+};
+
+template <>
+struct Decode<double>
+{
+    static double from(const Value &value);
+};
+
+template <>
+struct Decode<QDateTime>
+{
+    static QDateTime from(const Value &value);
+};
+
+template <typename T>
+struct Decode<QList<T>>
+{
+    static QList<T> from(const Value &value)
+    {
+        if (!value.json().isArray())
+            value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an array"));
+        const QJsonArray array = value.json().toArray();
+        QList<T> result;
+        result.reserve(array.size());
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            const Path path = value.path().index(i);
+            const QJsonValue element = array.at(i);
+            result.append(Decode<T>::from(Value(element, path)));
+        }
+        return result;
+    }
+};
+
+// Parses a whole response body and reads it as T. Throws DecodingError.
+QJsonValue parseDocument(const QByteArray &body);
+
+template <typename T>
+T decode(const QByteArray &body)
+{
+    const QJsonValue document = parseDocument(body);
+    const Path root;
+    return Decode<T>::from(Value(document, root));
+}
+
+} // namespace vesko::json

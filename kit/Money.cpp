@@ -1,0 +1,127 @@
+#include "Money.h"
+
+#include <unicode/locid.h>
+#include <unicode/numberformatter.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace vesko::Money {
+
+namespace {
+
+using icu::number::LocalizedNumberFormatter;
+using icu::number::NumberFormatter;
+using icu::number::Precision;
+
+constexpr char16_t noBreakSpace = u'\u00A0';
+
+quint64 magnitude(qint64 amount)
+{
+    // Unsigned negation: defined for the smallest int64 as well.
+    return amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
+}
+
+// amount / 10^scale as exact decimal text: (-150, 2) -> "-1.50".
+std::string decimalText(qint64 amount, size_t scale)
+{
+    std::string digits = std::to_string(magnitude(amount));
+    if (digits.size() <= scale)
+        digits.insert(0, scale + 1 - digits.size(), '0');
+    digits.insert(digits.size() - scale, 1, '.');
+    if (amount < 0)
+        digits.insert(0, 1, '-');
+    return digits;
+}
+
+// The formatters differ only in precision; each is built once, on first use
+// (thread-safe static initialisation), and only read afterwards.
+const LocalizedNumberFormatter &formatter(int minFraction, int maxFraction)
+{
+    static const auto base = NumberFormatter::withLocale(icu::Locale("en_US")).roundingMode(UNUM_ROUND_HALFUP);
+    static const LocalizedNumberFormatter wholeUnits = base.precision(Precision::fixedFraction(0));
+    static const LocalizedNumberFormatter cents = base.precision(Precision::fixedFraction(2));
+    static const LocalizedNumberFormatter upToOneDecimal = base.precision(Precision::minMaxFraction(0, 1));
+    if (maxFraction == 2)
+        return cents;
+    return minFraction == 0 && maxFraction == 1 ? upToOneDecimal : wholeUnits;
+}
+
+// ICU reads the first three characters of any code it is given ("EURO" would
+// print "€"), so only three ASCII letters reach it.
+bool isCurrencyCode(const QString &code)
+{
+    if (code.size() != 3)
+        return false;
+    for (QChar c : code) {
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')))
+            return false;
+    }
+    return true;
+}
+
+QString toQString(const icu::UnicodeString &text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
+}
+
+QString format(const std::string &decimal, const QString &currency, int minFraction, int maxFraction)
+{
+    const LocalizedNumberFormatter &numbers = formatter(minFraction, maxFraction);
+    UErrorCode status = U_ZERO_ERROR;
+    if (isCurrencyCode(currency)) {
+        const icu::CurrencyUnit unit(reinterpret_cast<const char16_t *>(currency.utf16()), status);
+        const icu::UnicodeString text = numbers.unit(unit).formatDecimal(decimal, status).toString(status);
+        if (U_SUCCESS(status))
+            return toQString(text);
+        status = U_ZERO_ERROR;
+    }
+    // No usable code: written like CLDR writes a code without a symbol.
+    const bool negative = decimal.front() == '-';
+    const std::string unsignedDecimal = negative ? decimal.substr(1) : decimal;
+    const icu::UnicodeString number = numbers.formatDecimal(unsignedDecimal, status).toString(status);
+    QString text = negative ? QStringLiteral("-") : QString();
+    if (!currency.isEmpty())
+        text += currency + noBreakSpace;
+    return text + toQString(number);
+}
+
+} // namespace
+
+QString whole(qint64 amount, const QString &currency)
+{
+    return format(decimalText(amount, 2), currency, 0, 0);
+}
+
+QString price(qint64 amount, const QString &currency)
+{
+    const int fraction = amount % 100 == 0 ? 0 : 2;
+    return format(decimalText(amount, 2), currency, fraction, fraction);
+}
+
+QString compact(qint64 amount, const QString &currency)
+{
+    const quint64 a = magnitude(amount);
+    // Minor units / 100 / divisor: shift the decimal point 2 + 6 or 2 + 3 places.
+    if (a >= 100'000'000)
+        return format(decimalText(amount, 8), currency, 0, 1) + u'M';
+    if (a >= 100'000)
+        return format(decimalText(amount, 5), currency, 0, 1) + u'K';
+    return whole(amount, currency);
+}
+
+QString growth(double percent)
+{
+    if (std::isnan(percent))
+        return QStringLiteral("0%");
+    const double rounded = std::round(percent); // halves away from zero
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    constexpr double limit = 9223372036854775808.0;
+    const qint64 n = rounded >= limit ? std::numeric_limits<qint64>::max()
+        : rounded < -limit            ? std::numeric_limits<qint64>::min()
+                                      : static_cast<qint64>(rounded);
+    return (n > 0 ? QStringLiteral("+") : QString()) + QString::number(n) + u'%';
+}
+
+} // namespace vesko::Money

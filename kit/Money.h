@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Money text. Amounts are minor units — always hundredths of the major unit,
+// whatever the currency — and are written in fixed en_US conventions with the
+// CLDR symbol of the currency ("$", "€", "£"); a code without a symbol is
+// written as the code and a no-break space ("CHF 12"). The arithmetic is
+// exact decimal: no amount ever passes through floating point.
+// Safe to call from any thread.
+namespace vesko::Money {
+
+// Whole major units, ties away from zero: 123456 -> "$1,235", -150 -> "-$2".
+QString whole(qint64 amount, const QString &currency);
+
+// Cents only when there are any: 1999 -> "$19.99", 2000 -> "$20".
+QString price(qint64 amount, const QString &currency);
+
+// Short text with a K or M suffix and at most one decimal: 123456 -> "$1.2K".
+// The suffix is chosen before rounding and never promoted: 99999999 -> "$1,000K".
+// The full int64 range is handled, the smallest value included.
+QString compact(qint64 amount, const QString &currency);
+
+// Signed whole percent, ties away from zero: 12.5 -> "+13%", -3.5 -> "-4%".
+// NaN reads "0%"; infinities and values beyond int64 are clamped to its range.
+QString growth(double percent);
+
+} // namespace vesko::Money

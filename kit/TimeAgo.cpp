@@ -1,0 +1,28 @@
+#include "TimeAgo.h"
+
+#include <cmath>
+
+namespace vesko {
+
+QString timeAgo(const QDateTime &instant, const QDateTime &now)
+{
+    if (!instant.isValid() || !now.isValid())
+        return QStringLiteral("just now");
+
+    const double seconds = double(instant.msecsTo(now)) / 1000.0;
+    const double minutes = std::round(seconds / 60.0);
+    if (minutes < 1)
+        return QStringLiteral("just now");
+    if (minutes <= 59)
+        return QString::number(qint64(minutes)) + QStringLiteral(" min");
+
+    const double hours = std::round(minutes / 60.0);
+    if (hours <= 23)
+        return QString::number(qint64(hours)) + QStringLiteral(" h");
+
+    // Qt's date range keeps this far inside int64.
+    const double days = std::round(hours / 24.0);
+    return QString::number(qint64(days)) + QStringLiteral(" d");
+}
+
+} // namespace vesko

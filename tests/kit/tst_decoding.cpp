@@ -1,0 +1,234 @@
+// The decoder itself: key conversion, dates, integers, and what becomes of
+// input that is not what the service should send.
+#include "ChannelAmount.h"
+#include "DataEnvelope.h"
+#include "Fixtures.h"
+#include "InternetDateTime.h"
+#include "KeyConversion.h"
+#include "Summary.h"
+
+#include <QTest>
+
+using namespace vesko;
+using Reason = DecodingError::Reason;
+
+Q_DECLARE_METATYPE(DecodingError::Reason)
+
+class DecodingTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    template <typename T>
+    static std::optional<DecodingError> errorOf(const QByteArray &body)
+    {
+        try {
+            decodeData<T>(body);
+            return std::nullopt;
+        } catch (const DecodingError &error) {
+            return error;
+        }
+    }
+
+private slots:
+    void keyConversion_data()
+    {
+        QTest::addColumn<QString>("wire");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("snake") << "last_synced_at" << "lastSyncedAt";
+        QTest::newRow("camel kept") << "hasSources" << "hasSources";
+        QTest::newRow("no underscore, capitalised") << "HasSources" << "HasSources";
+        QTest::newRow("single word") << "data" << "data";
+        QTest::newRow("later words lowered") << "URL_VALUE" << "urlValue";
+        QTest::newRow("mixed case words") << "mixed_CASE_word" << "mixedCaseWord";
+        QTest::newRow("leading kept") << "_private_key" << "_privateKey";
+        QTest::newRow("trailing kept") << "trailing_key_" << "trailingKey_";
+        QTest::newRow("both ends") << "__both__ends__" << "__bothEnds__";
+        QTest::newRow("double inner") << "a__b" << "aB";
+        QTest::newRow("leading only, one word") << "_leading" << "_leading";
+        QTest::newRow("digit word") << "x_1st_place" << "x1stPlace";
+        QTest::newRow("only underscores") << "___" << "___";
+        QTest::newRow("empty") << "" << "";
+    }
+    void keyConversion()
+    {
+        QFETCH(QString, wire);
+        QFETCH(QString, field);
+        QCOMPARE(convertFromSnakeCase(wire), field);
+    }
+
+    void dates_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint64>("epoch");
+        const qint64 t = 1772357400; // 2026-03-01T09:30:00Z
+        QTest::newRow("utc") << "2026-03-01T09:30:00Z" << true << t;
+        QTest::newRow("positive offset") << "2026-03-01T11:30:00+02:00" << true << t;
+        QTest::newRow("negative offset with minutes") << "2026-03-01T04:00:00-05:30" << true << t;
+        QTest::newRow("minus zero is utc") << "2026-03-01T09:30:00-00:00" << true << t;
+        QTest::newRow("offset crosses the date") << "2026-03-02T00:30:00+15:00" << true << t;
+        QTest::newRow("leap day") << "2024-02-29T00:00:00Z" << true << qint64(1709164800);
+        QTest::newRow("leap century") << "2000-02-29T00:00:00Z" << true << qint64(951782400);
+        QTest::newRow("year 0") << "0000-01-01T00:00:00Z" << true << qint64(-62167219200);
+        QTest::newRow("year 9999") << "9999-12-31T23:59:59Z" << true << qint64(253402300799);
+        QTest::newRow("fraction") << "2026-03-01T09:30:00.5Z" << false << qint64(0);
+        QTest::newRow("fraction with offset") << "2026-03-01T09:30:00.000+02:00" << false << qint64(0);
+        QTest::newRow("no zone") << "2026-03-01T09:30:00" << false << qint64(0);
+        QTest::newRow("space separator") << "2026-03-01 09:30:00Z" << false << qint64(0);
+        QTest::newRow("lowercase t") << "2026-03-01t09:30:00Z" << false << qint64(0);
+        QTest::newRow("lowercase z") << "2026-03-01T09:30:00z" << false << qint64(0);
+        QTest::newRow("offset without colon") << "2026-03-01T09:30:00+0200" << false << qint64(0);
+        QTest::newRow("date only") << "2026-03-01" << false << qint64(0);
+        QTest::newRow("short month") << "2026-3-01T09:30:00Z " << false << qint64(0);
+        QTest::newRow("hour 24") << "2026-03-01T24:00:00Z" << false << qint64(0);
+        QTest::newRow("minute 60") << "2026-03-01T09:60:00Z" << false << qint64(0);
+        QTest::newRow("leap second") << "2016-12-31T23:59:60Z" << false << qint64(0);
+        QTest::newRow("30 February") << "2026-02-30T00:00:00Z" << false << qint64(0);
+        QTest::newRow("29 February, common year") << "2023-02-29T00:00:00Z" << false << qint64(0);
+        QTest::newRow("29 February, 1900") << "1900-02-29T00:00:00Z" << false << qint64(0);
+        QTest::newRow("month 13") << "2026-13-01T00:00:00Z" << false << qint64(0);
+        QTest::newRow("day 0") << "2026-01-00T00:00:00Z" << false << qint64(0);
+        QTest::newRow("offset minutes 60") << "2026-03-01T09:30:00+01:60" << false << qint64(0);
+        QTest::newRow("offset hours 24") << "2026-03-01T09:30:00+24:00" << false << qint64(0);
+        QTest::newRow("non-ASCII digits") << QString::fromUtf8("\xef\xbc\x92" "026-03-01T09:30:00Z") << false << qint64(0);
+        QTest::newRow("empty") << "" << false << qint64(0);
+    }
+    void dates()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(qint64, epoch);
+        const std::optional<QDateTime> date = parseInternetDateTime(text);
+        QCOMPARE(date.has_value(), valid);
+        if (valid) {
+            QCOMPARE(date->toSecsSinceEpoch(), epoch);
+            QCOMPARE(date->timeSpec(), Qt::UTC);
+        }
+    }
+
+    // Integers arrive through a real record so the whole path is exercised.
+    void integers_data()
+    {
+        QTest::addColumn<QByteArray>("literal");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("whole") << QByteArray("1999") << true << qint64(1999);
+        QTest::newRow("zero") << QByteArray("0") << true << qint64(0);
+        QTest::newRow("one") << QByteArray("1") << true << qint64(1);
+        QTest::newRow("negative") << QByteArray("-2000") << true << qint64(-2000);
+        QTest::newRow("whole written with .0") << QByteArray("1999.0") << true << qint64(1999);
+        QTest::newRow("exponent") << QByteArray("1e3") << true << qint64(1000);
+        QTest::newRow("int64 max") << QByteArray("9223372036854775807") << true << std::numeric_limits<qint64>::max();
+        QTest::newRow("int64 min") << QByteArray("-9223372036854775808") << true << std::numeric_limits<qint64>::min();
+        QTest::newRow("beyond 2^53, exact") << QByteArray("9007199254740993") << true << qint64(9007199254740993);
+        QTest::newRow("fraction") << QByteArray("1999.5") << false << qint64(0);
+        QTest::newRow("small fraction") << QByteArray("0.5") << false << qint64(0);
+        QTest::newRow("2^63") << QByteArray("9223372036854775808") << false << qint64(0);
+        QTest::newRow("huge exponent") << QByteArray("1e30") << false << qint64(0);
+        QTest::newRow("number as string") << QByteArray("\"1999\"") << false << qint64(0);
+        QTest::newRow("boolean") << QByteArray("true") << false << qint64(0);
+        QTest::newRow("array") << QByteArray("[1999]") << false << qint64(0);
+    }
+    void integers()
+    {
+        QFETCH(QByteArray, literal);
+        QFETCH(bool, valid);
+        QFETCH(qint64, value);
+        const QByteArray body = R"({"data":{"channel":"web","mrr":)" + literal + "}}";
+        if (valid) {
+            QCOMPARE(decodeData<ChannelAmount>(body).mrr(), value);
+        } else {
+            const std::optional<DecodingError> error = errorOf<ChannelAmount>(body);
+            QVERIFY(error);
+            QCOMPARE(error->reason(), Reason::typeMismatch);
+            QCOMPARE(error->path(), "data.mrr");
+        }
+    }
+
+    void badDocuments_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Reason>("reason");
+        QTest::addColumn<QString>("path");
+        const QByteArray good = fixtures::envelope(fixtures::summary());
+        auto with = [](const char *key, const QJsonValue &value) {
+            QJsonObject s = fixtures::summary();
+            s[QString::fromLatin1(key)] = value;
+            return fixtures::envelope(s);
+        };
+        QByteArray invalidUtf8 = good;
+        invalidUtf8.replace("\"USD\"", "\"US\xff\"");
+
+        QTest::newRow("empty body") << QByteArray() << Reason::malformedJson << "";
+        QTest::newRow("whitespace") << QByteArray(" \n") << Reason::malformedJson << "";
+        QTest::newRow("top-level string") << QByteArray("\"data\"") << Reason::malformedJson << "";
+        QTest::newRow("top-level number") << QByteArray("42") << Reason::malformedJson << "";
+        QTest::newRow("top-level array") << QByteArray("[{\"data\":{}}]") << Reason::typeMismatch << "";
+        QTest::newRow("trailing garbage") << good + " x" << Reason::malformedJson << "";
+        QTest::newRow("two documents") << good + good << Reason::malformedJson << "";
+        QTest::newRow("truncated") << good.chopped(5) << Reason::malformedJson << "";
+        QTest::newRow("invalid UTF-8") << invalidUtf8 << Reason::malformedJson << "";
+        QTest::newRow("html error page") << QByteArray("<html>502</html>") << Reason::malformedJson << "";
+        QTest::newRow("no data") << QByteArray(R"({"error":"nope"})") << Reason::keyNotFound << "data";
+        QTest::newRow("data null") << QByteArray(R"({"data":null})") << Reason::valueNotFound << "data";
+        QTest::newRow("data is a list") << QByteArray(R"({"data":[]})") << Reason::typeMismatch << "data";
+        QTest::newRow("deeply nested extra member")
+            << QByteArray("{\"x\":" + QByteArray(5000, '[') + QByteArray(5000, ']') + ",\"data\":{}}")
+            << Reason::malformedJson << "";
+        QTest::newRow("amount as string") << with("mrr", "1999") << Reason::typeMismatch << "data.mrr";
+        QTest::newRow("list as object") << with("by_channel", QJsonObject()) << Reason::typeMismatch << "data.byChannel";
+        QTest::newRow("flag as number") << with("has_sources", 1) << Reason::typeMismatch << "data.hasSources";
+        QTest::newRow("growth as string") << with("growth", "12.4") << Reason::typeMismatch << "data.growth";
+        QTest::newRow("date with fraction") << with("last_synced_at", "2026-03-01T09:30:00.123Z") << Reason::dataCorrupted
+                                            << "data.lastSyncedAt";
+        QTest::newRow("date as number") << with("last_synced_at", 1772357400) << Reason::typeMismatch << "data.lastSyncedAt";
+        QTest::newRow("nested entry missing its amount")
+            << with("by_channel", QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1}}, QJsonObject{{"channel", "web"}}})
+            << Reason::keyNotFound << "data.byChannel[1].mrr";
+    }
+    void badDocuments()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Reason, reason);
+        QFETCH(QString, path);
+        const std::optional<DecodingError> error = errorOf<Summary>(body);
+        QVERIFY2(error, "decoded although it should not");
+        QCOMPARE(error->reason(), reason);
+        QCOMPARE(error->path(), path);
+        QVERIFY(!error->message().isEmpty());
+    }
+
+    void tolerated()
+    {
+        // Unknown members, however big or nested (within the parser's limit), are ignored.
+        QJsonObject s = fixtures::summary();
+        s["note"] = QString(8 * 1024 * 1024, u'x');
+        QJsonValue nested = QJsonArray{1};
+        for (int i = 0; i < 500; ++i)
+            nested = QJsonObject{{"deeper", nested}};
+        s["nested"] = nested;
+        const Summary summary = decodeData<Summary>(fixtures::envelope(s));
+        QCOMPARE(summary.mrr(), 1234567);
+
+        // A huge string where a string belongs is kept as it is.
+        s["currency"] = QString(1024 * 1024, u'Z');
+        QCOMPARE(decodeData<Summary>(fixtures::envelope(s)).currency().size(), 1024 * 1024);
+    }
+
+    void keysThatConvertToTheSameName()
+    {
+        // A camel-case key wins over its snake-case twin, whatever their order on the wire.
+        for (const QByteArray &body : {QByteArray(R"({"data":{"has_sources":false,"hasSources":true}})"),
+                                       QByteArray(R"({"data":{"hasSources":true,"has_sources":false}})")}) {
+            const json::Path root;
+            const QJsonValue document = json::parseDocument(body);
+            const json::Object envelope(json::Value(document, root));
+            const json::Object data(json::Value(document.toObject().value("data"), root.key(u"data")));
+            QCOMPARE(data.required<bool>(u"hasSources"), true);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(DecodingTest)
+#include "tst_decoding.moc"

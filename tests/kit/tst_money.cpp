@@ -1,0 +1,154 @@
+// Money and age texts, byte for byte. Runs a second time under a German
+// locale through CTest: the texts must not change.
+#include "Money.h"
+#include "TimeAgo.h"
+
+#include <QLocale>
+#include <QTest>
+
+#include <clocale>
+#include <limits>
+
+using namespace vesko;
+
+class MoneyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Whatever the process was started with, make the user's locale one
+        // that writes "1.234,50 €", so that any leak of it shows.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        std::setlocale(LC_ALL, "");
+    }
+
+    void amounts_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<qint64>("amount");
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("text");
+        const QString nbsp = QStringLiteral("\u00A0");
+        struct Row { const char *call; qint64 amount; const char *currency; QString text; };
+        const Row rows[] = {
+            {"whole", 123456, "USD", "$1,235"},
+            {"whole", 123449, "USD", "$1,234"},
+            {"whole", 150, "USD", "$2"},
+            {"whole", -150, "USD", "-$2"},
+            {"whole", 250, "USD", "$3"},
+            {"whole", -250, "USD", "-$3"},
+            {"whole", 0, "USD", "$0"},
+            {"price", 1999, "USD", "$19.99"},
+            {"price", 2000, "USD", "$20"},
+            {"price", 5, "USD", "$0.05"},
+            {"price", 120050, "USD", "$1,200.50"},
+            {"price", -2000, "USD", "-$20"},
+            {"price", -5, "USD", "-$0.05"},
+            {"price", 123456789012345601, "USD", "$1,234,567,890,123,456.01"},
+            {"compact", 99999, "USD", "$1,000"},
+            {"compact", 100000, "USD", "$1K"},
+            {"compact", 123456, "USD", "$1.2K"},
+            {"compact", 125000, "USD", "$1.3K"},
+            {"compact", 195000, "USD", "$2K"},
+            {"compact", 99999999, "USD", "$1,000K"},
+            {"compact", 100000000, "USD", "$1M"},
+            {"compact", 250000000, "USD", "$2.5M"},
+            {"compact", -123456, "USD", "-$1.2K"},
+            {"compact", -99999, "USD", "-$1,000"},
+            {"compact", -100000, "USD", "-$1K"},
+            {"compact", -125000, "USD", "-$1.3K"},
+            {"compact", -100000000, "USD", "-$1M"},
+            // CLDR symbols and the code fallback.
+            {"price", 123450, "EUR", QString::fromUtf8("\xe2\x82\xac") + "1,234.50"},
+            {"whole", 123450, "GBP", QString::fromUtf8("\xc2\xa3") + "1,235"},
+            {"price", 1200, "CHF", "CHF" + nbsp + "12"},
+            {"price", -1250, "XYZ", "-XYZ" + nbsp + "12.50"},
+            {"compact", 123456, "XYZ", "XYZ" + nbsp + "1.2K"},
+            // Not a currency code at all: never guessed from its first letters.
+            {"price", 1999, "EURO", "EURO" + nbsp + "19.99"},
+            {"whole", -150, "$", "-$" + nbsp + "2"},
+            {"price", 1999, "", "19.99"},
+            // The ends of the int64 range.
+            {"whole", std::numeric_limits<qint64>::max(), "USD", "$92,233,720,368,547,758"},
+            {"price", std::numeric_limits<qint64>::min(), "USD", "-$92,233,720,368,547,758.08"},
+            {"compact", std::numeric_limits<qint64>::min(), "USD", "-$92,233,720,368.5M"},
+            {"compact", std::numeric_limits<qint64>::max(), "USD", "$92,233,720,368.5M"},
+        };
+        for (const Row &row : rows)
+            QTest::addRow("%s %lld %s", row.call, row.amount, row.currency)
+                << row.call << row.amount << QString::fromLatin1(row.currency) << row.text;
+    }
+    void amounts()
+    {
+        QFETCH(QString, call);
+        QFETCH(qint64, amount);
+        QFETCH(QString, currency);
+        QFETCH(QString, text);
+        const QString actual = call == "whole" ? Money::whole(amount, currency)
+            : call == "price"                  ? Money::price(amount, currency)
+                                               : Money::compact(amount, currency);
+        QCOMPARE(actual, text);
+    }
+
+    void growth_data()
+    {
+        QTest::addColumn<double>("percent");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("12.4") << 12.4 << "+12%";
+        QTest::newRow("12.5") << 12.5 << "+13%";
+        QTest::newRow("-3.5") << -3.5 << "-4%";
+        QTest::newRow("0.4") << 0.4 << "0%";
+        QTest::newRow("-0.4") << -0.4 << "0%";
+        QTest::newRow("0.5") << 0.5 << "+1%";
+        QTest::newRow("-0.5") << -0.5 << "-1%";
+        QTest::newRow("large, no grouping") << 123456.0 << "+123456%";
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "0%";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "+9223372036854775807%";
+        QTest::newRow("-infinity") << -std::numeric_limits<double>::infinity() << "-9223372036854775808%";
+        QTest::newRow("beyond int64") << 1e30 << "+9223372036854775807%";
+    }
+    void growth()
+    {
+        QFETCH(double, percent);
+        QFETCH(QString, text);
+        QCOMPARE(Money::growth(percent), text);
+    }
+
+    void timeAgo_data()
+    {
+        QTest::addColumn<qint64>("secondsAgo");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0 s") << qint64(0) << "just now";
+        QTest::newRow("29 s") << qint64(29) << "just now";
+        QTest::newRow("30 s") << qint64(30) << "1 min";
+        QTest::newRow("59 min 29 s") << qint64(59 * 60 + 29) << "59 min";
+        QTest::newRow("59 min 30 s") << qint64(59 * 60 + 30) << "1 h";
+        QTest::newRow("89 min") << qint64(89 * 60) << "1 h";
+        QTest::newRow("90 min") << qint64(90 * 60) << "2 h";
+        QTest::newRow("1409 min") << qint64(1409 * 60) << "23 h";
+        QTest::newRow("1410 min") << qint64(1410 * 60) << "1 d";
+        QTest::newRow("35 h") << qint64(35 * 3600) << "1 d";
+        QTest::newRow("36 h") << qint64(36 * 3600) << "2 d";
+        QTest::newRow("400 days, no grouping") << qint64(400) * 86400 << "400 d";
+        QTest::newRow("10 min in the future") << qint64(-600) << "just now";
+    }
+    void timeAgo()
+    {
+        QFETCH(qint64, secondsAgo);
+        QFETCH(QString, text);
+        const QDateTime now = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+        QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo), now), text);
+        // Only the instant counts, not the zone it is written in.
+        QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo).toOffsetFromUtc(7200), now), text);
+    }
+
+    void timeAgoInvalid()
+    {
+        QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), "just now");
+    }
+};
+
+QTEST_GUILESS_MAIN(MoneyTest)
+#include "tst_money.moc"

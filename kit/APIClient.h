@@ -1,0 +1,77 @@
+#pragma once
+
+#include "APIError.h"
+#include "DecodingError.h"
+#include "HttpCall.h"
+#include "Me.h"
+#include "Summary.h"
+#include "VeskoConfig.h"
+#include "VeskoEvent.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <variant>
+
+namespace vesko {
+
+class HttpSession;
+
+// What a data call ends with: the payload, the classified failure, or the
+// decoding error of a 2xx answer that did not decode (handed on unchanged).
+template <typename T>
+using Outcome = std::variant<T, APIError, DecodingError>;
+
+// The one door to the service's JSON API. A small value: base URLs, the
+// token (absent only for the code exchange) and the shared transport.
+// Every operation sends one request, once, and calls `done` exactly once
+// from the event loop — unless `context` is destroyed first, which aborts
+// the request and drops `done`. The returned handle cancels (as `offline`).
+class APIClient
+{
+public:
+    template <typename T>
+    using Done = std::function<void(Outcome<T>)>;
+    using Completion = std::function<void(std::optional<APIError>)>;
+
+    APIClient(VeskoConfig config, std::optional<QString> token, HttpSession &session)
+        : m_config(std::move(config)), m_token(std::move(token)), m_session(&session)
+    {
+    }
+
+    const VeskoConfig &config() const { return m_config; }
+    const std::optional<QString> &token() const { return m_token; }
+
+    ApiCall summary(const QString &project, QObject *context, Done<Summary> done) const;
+    ApiCall events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const;
+    ApiCall me(QObject *context, Done<Me> done) const;
+    // Trades a sign-in code and its PKCE verifier for the API token.
+    ApiCall exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const;
+    // Revokes the token on the service. The answer's body is ignored.
+    ApiCall signOut(QObject *context, Completion done) const;
+    ApiCall registerDevice(const QString &platform, const QString &pushToken, const QString &environment,
+                           QObject *context, Completion done) const;
+
+private:
+    struct Request
+    {
+        QByteArray verb;
+        QStringView path;
+        QString query;   // empty: no "?" at all
+        QByteArray body; // null: no body and no Content-Type
+    };
+
+    ApiCall send(const Request &request, QObject *context, std::function<void(HttpOutcome)> done) const;
+
+    template <typename T>
+    static std::function<void(HttpOutcome)> decoding(Done<T> done);
+    static std::function<void(HttpOutcome)> completing(Completion done);
+
+    VeskoConfig m_config;
+    std::optional<QString> m_token;
+    HttpSession *m_session;
+};
+
+} // namespace vesko

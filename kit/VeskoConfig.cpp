@@ -1,0 +1,110 @@
+#include "VeskoConfig.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+namespace vesko {
+
+namespace {
+
+// The build has no production service of its own: unless the build names
+// one, Vesko talks to the bundled demo service on this machine.
+#ifndef VESKO_DEFAULT_API_URL
+#define VESKO_DEFAULT_API_URL "http://127.0.0.1:47301"
+#endif
+#ifndef VESKO_DEFAULT_WEB_URL
+#define VESKO_DEFAULT_WEB_URL "http://127.0.0.1:47301"
+#endif
+
+constexpr qint64 maxInfoFileBytes = 64 * 1024;
+
+QUrl urlFor(const QJsonObject &info, QLatin1StringView key, const QUrl &fallback)
+{
+    const QJsonValue value = info.value(key);
+    if (!value.isString())
+        return fallback;
+    const QUrl url(value.toString(), QUrl::StrictMode);
+    return url.isValid() && !url.isEmpty() ? url : fallback;
+}
+
+} // namespace
+
+QUrl VeskoConfig::defaultAPIURL()
+{
+    return QUrl(QStringLiteral(VESKO_DEFAULT_API_URL));
+}
+
+QUrl VeskoConfig::defaultWebURL()
+{
+    return QUrl(QStringLiteral(VESKO_DEFAULT_WEB_URL));
+}
+
+VeskoConfig VeskoConfig::fromInfo(const QJsonObject &info)
+{
+    return VeskoConfig(urlFor(info, QLatin1StringView("VeskoAPIURL"), defaultAPIURL()),
+                       urlFor(info, QLatin1StringView("VeskoWebURL"), defaultWebURL()));
+}
+
+QJsonObject VeskoConfig::readInfoFile(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > maxInfoFileBytes)
+        return {};
+    return QJsonDocument::fromJson(file.read(maxInfoFileBytes)).object();
+}
+
+QString VeskoConfig::infoFilePath()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VESKO_INFO_FILE");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    if (!QCoreApplication::instance())
+        return {};
+    const QDir binDir(QCoreApplication::applicationDirPath());
+    for (const QString &candidate : {binDir.filePath(QStringLiteral("vesko-info.json")),
+                                     binDir.filePath(QStringLiteral("../share/vesko/vesko-info.json"))}) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+QUrl VeskoConfig::connectURL(const QString &challenge, const QString &platform, const QString &name) const
+{
+    QUrl url = appendingPath(m_webURL, u"connect-app");
+    url.setQuery(encodedQuery({{QStringLiteral("challenge"), challenge},
+                               {QStringLiteral("platform"), platform},
+                               {QStringLiteral("name"), name}}),
+                 QUrl::StrictMode);
+    return url;
+}
+
+QUrl appendingPath(const QUrl &base, QStringView path)
+{
+    QUrl url = base;
+    QString joined = base.path(QUrl::FullyEncoded);
+    while (joined.endsWith(u'/'))
+        joined.chop(1);
+    joined += u'/';
+    joined += path;
+    url.setPath(joined, QUrl::StrictMode);
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url;
+}
+
+QString encodedQuery(std::initializer_list<std::pair<QString, QString>> items)
+{
+    QString query;
+    for (const auto &[name, value] : items) {
+        if (!query.isEmpty())
+            query += u'&';
+        query += QString::fromLatin1(QUrl::toPercentEncoding(name)) + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(value));
+    }
+    return query;
+}
+
+} // namespace vesko

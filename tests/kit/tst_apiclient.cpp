@@ -1,0 +1,361 @@
+// The API client against a real HTTP server on loopback: what crosses the
+// wire, and how every kind of answer — and non-answer — is classified.
+#include "APIClient.h"
+#include "Fixtures.h"
+#include "HttpSession.h"
+#include "TestHttpServer.h"
+
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace vesko;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(ScriptedReply)
+
+namespace {
+
+const QString token = QStringLiteral("tok_SECRET-4f1c2a");
+
+// Short limits so that timeouts happen in milliseconds.
+HttpSession::Limits quickLimits()
+{
+    return {.idleTimeout = 400ms, .deadline = 1500ms, .maxBodyBytes = 64 * 1024};
+}
+
+VeskoConfig configFor(const QByteArray &apiBase)
+{
+    return VeskoConfig(QUrl(QString::fromLatin1(apiBase)), QUrl(QStringLiteral("http://127.0.0.1:1")));
+}
+
+// Runs one call and waits for its single outcome.
+template <typename T, typename Start>
+Outcome<T> await(Start start)
+{
+    std::optional<Outcome<T>> result;
+    int calls = 0;
+    start([&](Outcome<T> outcome) {
+        ++calls;
+        result.emplace(std::move(outcome));
+    });
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 10000))
+        qFatal("no outcome");
+    QTest::qWait(20); // a second delivery would show here
+    if (calls != 1)
+        qFatal("outcome delivered %d times", calls);
+    return std::move(*result);
+}
+
+
+template <typename T>
+QString describe(const Outcome<T> &outcome)
+{
+    if (std::holds_alternative<T>(outcome))
+        return QStringLiteral("ok");
+    if (const APIError *e = std::get_if<APIError>(&outcome))
+        return e->toString();
+    return QStringLiteral("decoding");
+}
+
+} // namespace
+
+class APIClientTest : public QObject
+{
+    Q_OBJECT
+
+    HttpSession m_session{quickLimits()};
+    TestHttpServer m_server;
+
+    APIClient client(std::optional<QString> withToken = token) const
+    {
+        return APIClient(configFor(m_server.origin()), std::move(withToken), const_cast<HttpSession &>(m_session));
+    }
+
+private slots:
+    void init() { m_server.setScript({}); }
+
+    void wire_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QByteArray>("base");
+        QTest::addColumn<bool>("withToken");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("summary") << "summary" << QByteArray() << true << QByteArray("GET")
+                                 << QByteArray("/v1/summary?project=all") << QByteArray();
+        QTest::newRow("summary, awkward project") << "summary odd" << QByteArray() << true << QByteArray("GET")
+                                                  << QByteArray("/v1/summary?project=a%20b%26c%2Bd%3D%C3%A9") << QByteArray();
+        QTest::newRow("events") << "events" << QByteArray() << true << QByteArray("GET")
+                                << QByteArray("/v1/events?project=all&limit=5") << QByteArray();
+        QTest::newRow("me") << "me" << QByteArray() << true << QByteArray("GET") << QByteArray("/v1/me") << QByteArray();
+        QTest::newRow("me, base with path") << "me" << QByteArray("/api") << true << QByteArray("GET")
+                                            << QByteArray("/api/v1/me") << QByteArray();
+        QTest::newRow("me, base with path and slash") << "me" << QByteArray("/api/") << true << QByteArray("GET")
+                                                      << QByteArray("/api/v1/me") << QByteArray();
+        QTest::newRow("exchange, no token") << "exchange" << QByteArray() << false << QByteArray("POST")
+                                            << QByteArray("/v1/app-auth/token")
+                                            << QByteArray(R"({"code":"c0de","code_verifier":"v3rifier"})");
+        QTest::newRow("sign out") << "signOut" << QByteArray() << true << QByteArray("DELETE")
+                                  << QByteArray("/v1/app-auth/token") << QByteArray();
+        QTest::newRow("device") << "device" << QByteArray() << true << QByteArray("POST") << QByteArray("/v1/devices")
+                                << QByteArray(R"({"environment":"production","platform":"linux","push_token":"00ff"})");
+    }
+    void wire()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QByteArray, base);
+        QFETCH(bool, withToken);
+        QFETCH(QByteArray, method);
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, body);
+
+        const APIClient c(configFor(m_server.origin() + base), withToken ? std::optional(token) : std::nullopt, m_session);
+        const qsizetype before = m_server.requests().size();
+        bool finished = false;
+        auto done = [&](auto &&) { finished = true; };
+        if (operation == "summary")
+            c.summary(QStringLiteral("all"), this, done);
+        else if (operation == "summary odd")
+            c.summary(QString::fromUtf8("a b&c+d=\xc3\xa9"), this, done);
+        else if (operation == "events")
+            c.events(5, this, done);
+        else if (operation == "me")
+            c.me(this, done);
+        else if (operation == "exchange")
+            c.exchange(QStringLiteral("c0de"), QStringLiteral("v3rifier"), this, done);
+        else if (operation == "signOut")
+            c.signOut(this, done);
+        else
+            c.registerDevice(QStringLiteral("linux"), QStringLiteral("00ff"), QStringLiteral("production"), this, done);
+        QTRY_VERIFY(finished);
+
+        QCOMPARE(m_server.requests().size(), before + 1);
+        const ReceivedRequest &r = m_server.requests().last();
+        QCOMPARE(r.method, method);
+        QCOMPARE(r.target, target);
+        QCOMPARE(r.headers.value("accept"), QByteArray("application/json"));
+        QCOMPARE(r.headers.contains("authorization"), withToken);
+        if (withToken)
+            QCOMPARE(r.headers.value("authorization"), "Bearer " + token.toUtf8());
+        QCOMPARE(r.headers.contains("content-type"), !body.isEmpty());
+        if (body.isEmpty()) {
+            QVERIFY(r.body.isEmpty());
+        } else {
+            QCOMPARE(r.headers.value("content-type"), QByteArray("application/json"));
+            // Member order carries no meaning: compare as JSON.
+            QCOMPARE(QJsonDocument::fromJson(r.body), QJsonDocument::fromJson(body));
+            QVERIFY(!r.body.contains('\n'));
+        }
+    }
+
+    void statuses_data()
+    {
+        QTest::addColumn<ScriptedReply>("reply");
+        QTest::addColumn<QString>("me");
+        QTest::addColumn<QString>("signOut");
+        const QByteArray me = fixtures::envelope(fixtures::me());
+        QTest::newRow("199") << ScriptedReply::json(199, me) << "status(199)" << "status(199)";
+        QTest::newRow("200") << ScriptedReply::json(200, me) << "ok" << "ok";
+        QTest::newRow("299") << ScriptedReply::json(299, me) << "ok" << "ok";
+        QTest::newRow("204 empty") << ScriptedReply::json(204, {}) << "decoding" << "ok";
+        QTest::newRow("200 not JSON") << ScriptedReply::json(200, "<html>hello</html>") << "decoding" << "ok";
+        QTest::newRow("300") << ScriptedReply::json(300, me) << "status(300)" << "status(300)";
+        QTest::newRow("304") << ScriptedReply::json(304, {}) << "status(304)" << "status(304)";
+        QTest::newRow("400") << ScriptedReply::json(400, "{}") << "status(400)" << "status(400)";
+        QTest::newRow("401") << ScriptedReply::json(401, me) << "unauthorized" << "unauthorized";
+        QTest::newRow("403") << ScriptedReply::json(403, "{}") << "status(403)" << "status(403)";
+        QTest::newRow("404") << ScriptedReply::json(404, "{}") << "status(404)" << "status(404)";
+        QTest::newRow("500") << ScriptedReply::json(500, "{}") << "status(500)" << "status(500)";
+        QTest::newRow("503") << ScriptedReply::json(503, "{}") << "status(503)" << "status(503)";
+        QTest::newRow("not HTTP") << ScriptedReply{.mode = ScriptedReply::Mode::raw, .raw = "SSH-2.0-OpenSSH\r\n"}
+                                  << "offline" << "offline";
+    }
+    void statuses()
+    {
+        QFETCH(ScriptedReply, reply);
+        QFETCH(QString, me);
+        QFETCH(QString, signOut);
+        m_server.setScript([reply](const ReceivedRequest &) { return reply; });
+        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), me);
+        QCOMPARE(describe(await<std::monostate>([&](auto done) {
+                     client().signOut(this, [done](std::optional<APIError> e) {
+                         done(e ? Outcome<std::monostate>(*e) : Outcome<std::monostate>(std::monostate{}));
+                     });
+                 })),
+                 signOut);
+    }
+
+    void redirects()
+    {
+        // Same origin: followed, and the answer at the end counts.
+        m_server.setScript([](const ReceivedRequest &r) {
+            if (r.target == "/v1/me")
+                return ScriptedReply{301, {}, {{"Location", "/v2/me"}}};
+            return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
+        });
+        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), "ok");
+        QCOMPARE(m_server.requests().last().target, QByteArray("/v2/me"));
+        QCOMPARE(m_server.requests().last().headers.value("authorization"), "Bearer " + token.toUtf8());
+
+        // Another origin — another port on the same host is one — never sees the token.
+        TestHttpServer elsewhere;
+        for (const int status : {301, 302, 307, 308}) {
+            m_server.setScript([&](const ReceivedRequest &) {
+                return ScriptedReply{status, {}, {{"Location", elsewhere.origin() + "/v1/me"}}};
+            });
+            QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), QStringLiteral("status(%1)").arg(status));
+        }
+        QVERIFY(elsewhere.requests().isEmpty());
+    }
+
+    void transportFailures_data()
+    {
+        QTest::addColumn<ScriptedReply>("reply");
+        const QByteArray me = fixtures::envelope(fixtures::me());
+        using Mode = ScriptedReply::Mode;
+        QTest::newRow("stall") << ScriptedReply{.mode = Mode::stall};
+        // One byte every 300 ms never trips the 400 ms idle timeout; the deadline ends it.
+        QTest::newRow("trickle") << ScriptedReply{.status = 200, .body = me, .mode = Mode::trickle, .trickleIntervalMs = 300};
+        QTest::newRow("truncated body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::truncate};
+        QTest::newRow("reset mid-body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::reset};
+        QTest::newRow("oversize, announced") << ScriptedReply::json(200, QByteArray(100 * 1024, ' ') + me);
+        QTest::newRow("oversize, chunked")
+            << ScriptedReply{.status = 200, .body = QByteArray(100 * 1024, ' ') + me, .chunked = true};
+        QTest::newRow("closed without answer") << ScriptedReply{.mode = Mode::raw};
+    }
+    void transportFailures()
+    {
+        QFETCH(ScriptedReply, reply);
+        m_server.setScript([reply](const ReceivedRequest &) { return reply; });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), "offline");
+        QVERIFY2(clock.elapsed() < 5000, "the limits did not end the call");
+    }
+
+    void refused()
+    {
+        quint16 closedPort;
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            closedPort = probe.serverPort();
+        }
+        const APIClient c(configFor("http://127.0.0.1:" + QByteArray::number(closedPort)), token, m_session);
+        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "offline");
+    }
+
+    void notAnHttpAnswer()
+    {
+        // The base URL is used as configured; a file is an answer without an HTTP status.
+        QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("v1"));
+        QFile file(dir.filePath(QStringLiteral("v1/me")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(fixtures::envelope(fixtures::me()));
+        file.close();
+        const APIClient c(VeskoConfig(QUrl::fromLocalFile(dir.path()), {}), std::nullopt, m_session);
+        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "status(0)");
+    }
+
+    void cancellation()
+    {
+        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply{.mode = ScriptedReply::Mode::stall}; });
+        std::optional<Outcome<Me>> result;
+        ApiCall call = client().me(this, [&](Outcome<Me> o) { result.emplace(std::move(o)); });
+        QTRY_COMPARE(m_server.requests().size() > 0, true);
+        QVERIFY(call.isRunning());
+        call.cancel();
+        QVERIFY2(!result, "delivered from inside cancel()");
+        QTRY_VERIFY(result);
+        QCOMPARE(describe(*result), "offline");
+        QVERIFY(!call.isRunning());
+        call.cancel(); // harmless once over
+    }
+
+    void destroyedContextGetsNothing()
+    {
+        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply{.mode = ScriptedReply::Mode::stall}; });
+        bool called = false;
+        auto *context = new QObject;
+        ApiCall call = client().me(context, [&](Outcome<Me>) { called = true; });
+        QTRY_COMPARE(m_server.requests().size() > 0, true);
+        delete context;
+        QTRY_VERIFY(!call.isRunning());
+        QTest::qWait(50);
+        QVERIFY(!called);
+    }
+
+    void unusableTokens()
+    {
+        // A token that would break the header line is never sent.
+        const qsizetype before = m_server.requests().size();
+        for (const QString &bad : {QStringLiteral("tok\r\nX-Evil: 1"), QStringLiteral("tok\x01"), QString()}) {
+            const APIClient c(configFor(m_server.origin()), bad, m_session);
+            QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "unauthorized");
+        }
+        QCOMPARE(m_server.requests().size(), before);
+
+        // Nor is one accepted from the code exchange.
+        for (const QByteArray &answer : {QByteArray(R"({"data":{"token":"a\nb"}})"), QByteArray(R"({"data":{"token":""}})"),
+                                         QByteArray(R"({"data":{"token":7}})"), QByteArray(R"({"data":{}})")}) {
+            m_server.setScript([answer](const ReceivedRequest &) { return ScriptedReply::json(200, answer); });
+            QCOMPARE(describe(await<QString>([&](auto done) {
+                         client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
+                     })),
+                     "decoding");
+        }
+        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply::json(200, R"({"data":{"token":"t0k","x":1}})"); });
+        const Outcome<QString> good = await<QString>([&](auto done) {
+            client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
+        });
+        QCOMPARE(std::get<QString>(good), "t0k");
+    }
+
+    void secretsNeverLogged()
+    {
+        // Every category at every level, Qt's own included.
+        static QStringList lines;
+        lines.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) {
+            lines.append(m);
+        });
+        m_server.setScript([](const ReceivedRequest &r) {
+            if (r.target.startsWith("/v1/app-auth"))
+                return ScriptedReply::json(200, R"({"data":{"token":"tok_FRESH-77"}})");
+            return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
+        });
+        await<QString>([&](auto done) {
+            client(std::nullopt).exchange(QStringLiteral("code-SECRET-1"), QStringLiteral("verifier-SECRET-2"), this, done);
+        });
+        await<Me>([&](auto done) { client().me(this, done); });
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+
+        QVERIFY2(lines.join(u'\n').contains(QStringLiteral("/v1/me")), "logging was not on");
+        for (const QString &line : lines) {
+            for (const char *secret : {"tok_SECRET", "tok_FRESH", "code-SECRET", "verifier-SECRET"})
+                QVERIFY2(!line.contains(QLatin1StringView(secret)), qPrintable(line));
+        }
+    }
+
+    void connectionsAreReused()
+    {
+        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply::json(200, fixtures::envelope(fixtures::me())); });
+        const int before = m_server.connections();
+        for (int round = 0; round < 5; ++round) {
+            int finished = 0;
+            for (int i = 0; i < 3; ++i)
+                client().me(this, [&](Outcome<Me>) { ++finished; });
+            QTRY_COMPARE(finished, 3);
+        }
+        QVERIFY2(m_server.connections() - before <= 3, qPrintable(QString::number(m_server.connections() - before)));
+    }
+};
+
+QTEST_GUILESS_MAIN(APIClientTest)
+#include "tst_apiclient.moc"

@@ -139,9 +139,23 @@ HttpOutcome HttpCall::classify() const
     const int code = status.toInt();
     if (code == 401)
         return {APIError::unauthorized(), {}};
-    if (code >= 200 && code <= 299)
+    if (code >= 200 && code <= 299) {
+        if (isCutShort())
+            return {APIError::offline(), {}};
         return {std::nullopt, m_body};
+    }
     return {APIError::status(code), {}};
+}
+
+// Qt reports a connection reset in mid-body as a clean finish now and then;
+// only the announced length tells the answer is not whole. (A compressed body
+// is announced in its compressed size, and checked by its decompressor.)
+bool HttpCall::isCutShort() const
+{
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!length.isValid() || m_reply->hasRawHeader("Content-Encoding"))
+        return false;
+    return m_body.size() != length.toLongLong();
 }
 
 void HttpCall::deliver(HttpOutcome outcome)

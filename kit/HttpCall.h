@@ -51,6 +51,7 @@ private:
     void abortWith(Abort reason);
     void onFinished();
     HttpOutcome classify() const;
+    bool isCutShort() const;
     void deliver(HttpOutcome outcome);
 
     QPointer<QNetworkReply> m_reply;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ApiRoutes.h"
+#include "ControlRoutes.h"
+#include "ServiceState.h"
+#include "WebPages.h"
+
+#include <QAbstractHttpServer>
+
+#include <memory>
+
+namespace vesko::devservice {
+
+class CountingTcpServer;
+
+// The service on one loopback port: Qt's HTTP server parses the requests, and
+// the answers are written to the socket directly so that faults can shape them
+// byte by byte.
+class DevServer : public QAbstractHttpServer
+{
+    Q_OBJECT
+
+public:
+    DevServer(quint64 seed, const QString &currency, QObject *parent = nullptr);
+    ~DevServer() override;
+
+    // Listens on 127.0.0.1; port 0 picks a free one. Returns the port, or 0.
+    quint16 start(quint16 port, QString *error);
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    HttpReply answer(const IncomingRequest &request, FaultPlan *faults);
+
+    ServiceState m_state;
+    CountingTcpServer *m_tcp = nullptr;
+    ApiRoutes m_api;
+    ControlRoutes m_control;
+    std::unique_ptr<WebPages> m_pages; // needs the port
+};
+
+} // namespace vesko::devservice

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "AuthorizationServer.h"
+#include "DemoBusiness.h"
+#include "FaultBook.h"
+#include "RequestLog.h"
+#include "ServiceClock.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace vesko::devservice {
+
+// A push device as the app registered it.
+struct RegisteredDevice
+{
+    QString platform;
+    QString pushToken;
+    QString environment;
+    QDateTime registeredAt;
+};
+
+// Everything the service remembers while it runs; the route handlers share it.
+struct ServiceState
+{
+    static constexpr auto defaultAppVersion = QLatin1StringView("0.1.0");
+
+    ServiceState(quint64 seed, const QString &currency)
+        : demo(seed, DemoBusiness::Settings{currency, true, false})
+    {
+    }
+
+    ServiceClock clock;
+    AuthorizationServer auth{clock};
+    DemoBusiness demo;
+    FaultBook faults;
+    RequestLog log;
+    QList<RegisteredDevice> devices;
+    QString appVersion{defaultAppVersion};
+    quint64 requests = 0; // app-side requests; control calls are not counted
+};
+
+} // namespace vesko::devservice

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace vesko {
+
+// Where the API token is kept between runs. Silent on every failure: a
+// failure looks like an absent token.
+class SecretStore
+{
+public:
+    virtual ~SecretStore() = default;
+    virtual std::optional<QString> load() = 0;
+    virtual void save(const QString &token) = 0;
+    virtual void remove() = 0;
+};
+
+} // namespace vesko

@@ -18,6 +18,9 @@ public:
     using QObject::QObject;
 
     virtual void start(const QUrl &url) = 0;
+    // A vesko: URL handed over by the browser (through a second process).
+    // Taken only while this session waits, and only once.
+    virtual bool receive(const QUrl &callback) = 0;
     // The user gave up: ends like a closed browser sheet (no URL, an error).
     virtual void cancel() = 0;
 

@@ -1,0 +1,363 @@
+#include "AppModel.h"
+
+#include "BrowserSession.h"
+#include "CallbackCode.h"
+#include "HostName.h"
+#include "LoginItem.h"
+#include "Money.h"
+#include "PKCE.h"
+#include "SecretStore.h"
+#include "SleepTimer.h"
+#include "Updater.h"
+#include "UrlOpener.h"
+#include "WakeMonitor.h"
+
+#include <QSettings>
+#include <QTimer>
+
+namespace vesko {
+
+namespace {
+
+const QString styleKey = QStringLiteral("VeskoMenuBarStyle");
+
+// The loop's timer where no platform one is given.
+class PlainSleepTimer : public SleepTimer
+{
+public:
+    PlainSleepTimer()
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &SleepTimer::timeout);
+    }
+    void start(std::chrono::milliseconds interval) override { m_timer.start(interval); }
+    void stop() override { m_timer.stop(); }
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+AppModel::AppModel(Environment environment, QObject *parent)
+    : QObject(parent),
+      m_config(std::move(environment.config)),
+      m_secrets(environment.secrets),
+      m_http(environment.http),
+      m_settings(environment.settings),
+      m_loginItem(environment.loginItem),
+      m_urls(environment.urls),
+      m_hostName(environment.hostName),
+      m_browserSessions(std::move(environment.browserSessions)),
+      m_loopTimer(environment.loopTimer ? std::move(environment.loopTimer) : std::make_unique<PlainSleepTimer>()),
+      m_updater(environment.updater),
+      m_now(std::move(environment.now)),
+      m_interval(environment.interval),
+      m_platform(std::move(environment.platform))
+{
+    m_token = m_secrets.load();
+    m_menuBarStyle = menuBarStyleFromRaw(m_settings.value(styleKey).toString()).value_or(MenuBarStyle::both);
+    connect(m_loopTimer.get(), &SleepTimer::timeout, this, &AppModel::loopTurn);
+    if (m_token) {
+        m_phase = Phase::loading();
+        startLoop();
+    }
+    // A wake refreshes once; the loop keeps its own schedule.
+    if (environment.wake)
+        connect(environment.wake, &WakeMonitor::woke, this, [this] { refresh(); });
+}
+
+AppModel::~AppModel()
+{
+    stopLoop();
+}
+
+// Refresh and loop ---------------------------------------------------------
+
+QPointer<Refresh> AppModel::refresh()
+{
+    if (!m_token)
+        return nullptr;
+    auto *refresh = new Refresh(APIClient(m_config, m_token, m_http), this);
+    connect(refresh, &Refresh::finished, this, [this, refresh](const Refresh::Result &result) {
+        // Signed out, or signed in anew, since this one started: not ours to show.
+        if (!m_token || *m_token != refresh->token())
+            return;
+        if (const auto *data = std::get_if<Refresh::Data>(&result))
+            publish(*data);
+        else
+            fail(std::get<Refresh::Failure>(result));
+    });
+    return refresh;
+}
+
+void AppModel::publish(Refresh::Data data)
+{
+    updatingLabel([&] {
+        if (m_summary != data.summary) {
+            m_summary = std::move(data.summary);
+            emit summaryChanged();
+        }
+    });
+    if (m_events != data.events) {
+        m_events = std::move(data.events);
+        emit eventsChanged();
+    }
+    if (m_me != data.me) {
+        m_me = std::move(data.me);
+        emit meChanged();
+    }
+    const QDateTime now = m_now();
+    if (m_refreshedAt != now) {
+        m_refreshedAt = now;
+        emit refreshedAtChanged();
+    }
+    setPhase(Phase::ready());
+}
+
+void AppModel::fail(const Refresh::Failure &failure)
+{
+    const APIError *error = std::get_if<APIError>(&failure);
+    if (error && error->kind() == APIError::Case::unauthorized) {
+        clearSession();
+        return;
+    }
+    // With figures on screen, a failed refresh changes nothing: they stay,
+    // with the time they were fetched.
+    if (m_summary)
+        return;
+    const bool offline = error && error->kind() == APIError::Case::offline;
+    setPhase(Phase::failed(offline ? Phase::offlineMessage() : Phase::loadFailedMessage()));
+}
+
+void AppModel::startLoop()
+{
+    stopLoop();
+    m_loopRunning = true;
+    emit loopChanged(); // a new loop, even if one ran before
+    loopTurn();
+}
+
+void AppModel::loopTurn()
+{
+    if (!m_loopRunning)
+        return;
+    m_loopRefresh = refresh();
+    if (!m_loopRefresh) {
+        m_loopTimer->start(m_interval);
+        return;
+    }
+    // The next turn is due one interval after this refresh ends, however it
+    // ends. (It is only ever cancelled together with the loop.)
+    connect(m_loopRefresh, &Refresh::finished, this, [this, refresh = m_loopRefresh.data()] {
+        if (m_loopRunning && m_loopRefresh == refresh)
+            m_loopTimer->start(m_interval);
+    });
+}
+
+void AppModel::stopLoop()
+{
+    const bool wasRunning = m_loopRunning;
+    m_loopRunning = false;
+    m_loopTimer->stop();
+    if (m_loopRefresh)
+        m_loopRefresh->cancel();
+    m_loopRefresh = nullptr;
+    if (wasRunning)
+        emit loopChanged();
+}
+
+void AppModel::clearSession()
+{
+    stopLoop();
+    m_secrets.remove();
+    setToken(std::nullopt);
+    updatingLabel([&] {
+        if (m_summary) {
+            m_summary.reset();
+            emit summaryChanged();
+        }
+    });
+    if (!m_events.isEmpty()) {
+        m_events.clear();
+        emit eventsChanged();
+    }
+    if (m_me) {
+        m_me.reset();
+        emit meChanged();
+    }
+    setPhase(Phase::signedOut());
+}
+
+void AppModel::setPhase(const Phase &phase)
+{
+    if (m_phase == phase)
+        return;
+    m_phase = phase;
+    emit phaseChanged();
+}
+
+void AppModel::setToken(std::optional<QString> token)
+{
+    if (m_token == token)
+        return;
+    m_token = std::move(token);
+    emit tokenChanged();
+}
+
+// Sign-in and sign-out -----------------------------------------------------
+
+void AppModel::signIn()
+{
+    const PKCE pkce;
+    QString name = m_hostName.userVisibleName();
+    if (name.isEmpty())
+        name = QStringLiteral("Linux");
+    const QUrl url = m_config.connectURL(pkce.challenge(), m_platform, name);
+    setPhase(Phase::signingIn());
+
+    std::unique_ptr<BrowserSession> session = m_browserSessions();
+    BrowserSession *raw = session.get();
+    // The verifier lives in this attempt's completion and nowhere else.
+    connect(raw, &BrowserSession::finished, this,
+            [this, raw, verifier = pkce.verifier()](const std::optional<QUrl> &callback, bool failed) {
+                finishSignIn(raw, callback, failed, verifier);
+            });
+    setAuthSession(std::move(session));
+    raw->start(url);
+}
+
+void AppModel::setAuthSession(std::unique_ptr<BrowserSession> session)
+{
+    // A session replaced by a newer sign-in is dropped: its late end (an
+    // expiry, say) must not undo what the newer one did.
+    if (m_authSession) {
+        m_authSession->disconnect(this);
+        m_authSession.release()->deleteLater();
+    }
+    const bool changed = m_authSession || session;
+    m_authSession = std::move(session);
+    if (changed)
+        emit authSessionChanged();
+}
+
+void AppModel::cancelSignIn()
+{
+    if (m_authSession)
+        m_authSession->cancel();
+}
+
+bool AppModel::handleCallback(const QUrl &callback)
+{
+    return m_authSession && m_authSession->receive(callback);
+}
+
+void AppModel::finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed,
+                            const QString &verifier)
+{
+    if (session != m_authSession.get())
+        return;
+    const std::optional<QString> code = callback ? callbackCode(*callback) : std::nullopt;
+    setAuthSession(nullptr);
+
+    if (!code) {
+        // A browser given up on says nothing; a callback without a code does.
+        setPhase(failed ? Phase::signedOut() : Phase::failed(Phase::signInFailedMessage()));
+        return;
+    }
+    const quint64 attempt = ++m_signInAttempt;
+    APIClient(m_config, std::nullopt, m_http).exchange(*code, verifier, this, [this, attempt](Outcome<QString> outcome) {
+        if (attempt != m_signInAttempt)
+            return;
+        const QString *token = std::get_if<QString>(&outcome);
+        if (!token) {
+            setPhase(Phase::failed(Phase::signInFailedMessage()));
+            return;
+        }
+        m_secrets.save(*token);
+        setToken(*token);
+        setPhase(Phase::loading());
+        startLoop();
+        if (onSignedIn)
+            onSignedIn();
+    });
+}
+
+void AppModel::signOut()
+{
+    // Revoked in the background with the token it still has; nobody waits.
+    APIClient(m_config, m_token, m_http).signOut(nullptr, [](std::optional<APIError>) {});
+    ++m_signInAttempt;
+    clearSession();
+}
+
+// Preferences and account actions -------------------------------------------
+
+template <typename Change>
+void AppModel::updatingLabel(Change change)
+{
+    const std::optional<QString> text = menuBarText();
+    const bool snout = showsSnout();
+    const QString spoken = spokenLabel();
+    change();
+    if (text != menuBarText())
+        emit menuBarTextChanged();
+    if (snout != showsSnout())
+        emit showsSnoutChanged();
+    if (spoken != spokenLabel())
+        emit spokenLabelChanged();
+}
+
+void AppModel::setMenuBarStyle(MenuBarStyle style)
+{
+    updatingLabel([&] {
+        if (m_menuBarStyle != style) {
+            m_menuBarStyle = style;
+            emit menuBarStyleChanged();
+        }
+    });
+    // Rewritten even when unchanged, so an unusable stored value is mended.
+    m_settings.setValue(styleKey, rawValue(style));
+}
+
+std::optional<QString> AppModel::menuBarText() const
+{
+    if (m_menuBarStyle == MenuBarStyle::snout || !m_summary)
+        return std::nullopt;
+    return Money::compact(m_summary->mrr(), m_summary->currency());
+}
+
+bool AppModel::showsSnout() const
+{
+    return m_menuBarStyle != MenuBarStyle::amount || !menuBarText();
+}
+
+QString AppModel::spokenLabel() const
+{
+    if (!m_summary)
+        return QStringLiteral("Vesko");
+    return QStringLiteral("Vesko, MRR ") + Money::compact(m_summary->mrr(), m_summary->currency());
+}
+
+bool AppModel::openAtLogin() const
+{
+    return m_loginItem.isEnabled();
+}
+
+void AppModel::setOpenAtLogin(bool enabled)
+{
+    m_loginItem.setEnabled(enabled);
+}
+
+void AppModel::openDashboard()
+{
+    m_urls.open(appendingPath(m_config.webURL(), u"app"));
+}
+
+void AppModel::openSettings()
+{
+    m_urls.open(appendingPath(m_config.webURL(), u"app/settings"));
+}
+
+} // namespace vesko

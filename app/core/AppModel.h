@@ -1,0 +1,176 @@
+#pragma once
+
+#include "MenuBarStyle.h"
+#include "Phase.h"
+#include "Refresh.h"
+
+#include "HttpSession.h"
+#include "Me.h"
+#include "Summary.h"
+#include "VeskoConfig.h"
+#include "VeskoEvent.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+namespace vesko {
+
+class BrowserSession;
+class HostName;
+class LoginItem;
+class SecretStore;
+class SleepTimer;
+class Updater;
+class UrlOpener;
+class WakeMonitor;
+
+// The single source of truth of the running application: sign-in state, the
+// last service data and the refresh loop that polls every minute while a
+// token is held. Lives on the main thread; every setter notifies only when
+// the value really changes.
+class AppModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(vesko::Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(std::optional<vesko::Summary> summary READ summary NOTIFY summaryChanged)
+    Q_PROPERTY(QList<vesko::VeskoEvent> events READ events NOTIFY eventsChanged)
+    Q_PROPERTY(std::optional<vesko::Me> me READ me NOTIFY meChanged)
+    Q_PROPERTY(QDateTime refreshedAt READ refreshedAt NOTIFY refreshedAtChanged)
+    Q_PROPERTY(bool signedIn READ isSignedIn NOTIFY tokenChanged)
+    Q_PROPERTY(bool looping READ isLooping NOTIFY loopChanged)
+    Q_PROPERTY(bool signInPending READ isSignInPending NOTIFY authSessionChanged)
+    Q_PROPERTY(vesko::MenuBarStyle menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY menuBarStyleChanged)
+    Q_PROPERTY(QString menuBarText READ menuBarTextOrEmpty NOTIFY menuBarTextChanged)
+    Q_PROPERTY(bool showsSnout READ showsSnout NOTIFY showsSnoutChanged)
+    Q_PROPERTY(QString spokenLabel READ spokenLabel NOTIFY spokenLabelChanged)
+    Q_PROPERTY(bool openAtLogin READ openAtLogin WRITE setOpenAtLogin)
+
+public:
+    // Everything the model reaches outside itself, passed in so tests can
+    // use fakes, short intervals and a fixed clock.
+    struct Environment
+    {
+        VeskoConfig config;
+        SecretStore &secrets;
+        HttpSession &http;
+        QSettings &settings;
+        LoginItem &loginItem;
+        UrlOpener &urls;
+        HostName &hostName;
+        std::function<std::unique_ptr<BrowserSession>()> browserSessions;
+        std::unique_ptr<SleepTimer> loopTimer; // null: a plain QTimer
+        WakeMonitor *wake = nullptr;
+        Updater *updater = nullptr;
+        std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
+        std::chrono::milliseconds interval = std::chrono::seconds(60);
+        QString platform = QStringLiteral("linux");
+    };
+
+    explicit AppModel(Environment environment, QObject *parent = nullptr);
+    ~AppModel() override;
+
+    const Phase &phase() const { return m_phase; }
+    const std::optional<Summary> &summary() const { return m_summary; }
+    const QList<VeskoEvent> &events() const { return m_events; }
+    const std::optional<Me> &me() const { return m_me; }
+    QDateTime refreshedAt() const { return m_refreshedAt.value_or(QDateTime()); }
+    const std::optional<QString> &token() const { return m_token; }
+    bool isSignedIn() const { return m_token.has_value(); }
+    bool isLooping() const { return m_loopRunning; }
+    bool isSignInPending() const { return m_authSession != nullptr; }
+    const VeskoConfig &config() const { return m_config; }
+    Updater *updater() const { return m_updater; }
+
+    MenuBarStyle menuBarStyle() const { return m_menuBarStyle; }
+    void setMenuBarStyle(MenuBarStyle style);
+    std::optional<QString> menuBarText() const;
+    QString menuBarTextOrEmpty() const { return menuBarText().value_or(QString()); }
+    bool showsSnout() const;
+    QString spokenLabel() const;
+
+    bool openAtLogin() const;
+    void setOpenAtLogin(bool enabled);
+
+    // Called after every successful sign-in.
+    std::function<void()> onSignedIn;
+
+    // Fetches summary, events and account record and publishes all three, or
+    // maps the first failure. The handle lets a caller cancel it; a cancelled
+    // refresh, or one whose token is no longer current, publishes nothing.
+    QPointer<Refresh> refresh();
+    Q_INVOKABLE void refreshNow() { refresh(); }
+    Q_INVOKABLE void startLoop();
+    Q_INVOKABLE void clearSession();
+
+    Q_INVOKABLE void signIn();
+    Q_INVOKABLE void cancelSignIn();
+    Q_INVOKABLE void signOut();
+    // A vesko: URL from the browser. Ignored unless a sign-in of ours waits for one.
+    bool handleCallback(const QUrl &callback);
+
+    Q_INVOKABLE void openDashboard();
+    Q_INVOKABLE void openSettings();
+
+signals:
+    void phaseChanged();
+    void summaryChanged();
+    void eventsChanged();
+    void meChanged();
+    void refreshedAtChanged();
+    void tokenChanged();
+    void loopChanged();
+    void authSessionChanged();
+    void menuBarStyleChanged();
+    void menuBarTextChanged();
+    void showsSnoutChanged();
+    void spokenLabelChanged();
+
+private:
+    void setPhase(const Phase &phase);
+    void setToken(std::optional<QString> token);
+    void publish(Refresh::Data data);
+    void fail(const Refresh::Failure &failure);
+    void stopLoop();
+    void loopTurn();
+    void finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed, const QString &verifier);
+    void setAuthSession(std::unique_ptr<BrowserSession> session);
+    // Runs `change`, then tells the derived tray values' observers what moved.
+    template <typename Change>
+    void updatingLabel(Change change);
+
+    VeskoConfig m_config;
+    SecretStore &m_secrets;
+    HttpSession &m_http;
+    QSettings &m_settings;
+    LoginItem &m_loginItem;
+    UrlOpener &m_urls;
+    HostName &m_hostName;
+    std::function<std::unique_ptr<BrowserSession>()> m_browserSessions;
+    std::unique_ptr<SleepTimer> m_loopTimer;
+    Updater *m_updater;
+    std::function<QDateTime()> m_now;
+    std::chrono::milliseconds m_interval;
+    QString m_platform;
+
+    Phase m_phase;
+    std::optional<Summary> m_summary;
+    QList<VeskoEvent> m_events;
+    std::optional<Me> m_me;
+    std::optional<QDateTime> m_refreshedAt;
+    std::optional<QString> m_token;
+    bool m_loopRunning = false;
+    QPointer<Refresh> m_loopRefresh;
+    std::unique_ptr<BrowserSession> m_authSession;
+    quint64 m_signInAttempt = 0;
+    MenuBarStyle m_menuBarStyle = MenuBarStyle::both;
+};
+
+} // namespace vesko

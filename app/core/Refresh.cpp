@@ -1,0 +1,75 @@
+#include "Refresh.h"
+
+namespace vesko {
+
+namespace {
+
+template <typename T>
+std::optional<Refresh::Failure> failureOf(const Outcome<T> &outcome)
+{
+    if (const APIError *error = std::get_if<APIError>(&outcome))
+        return *error;
+    if (const DecodingError *error = std::get_if<DecodingError>(&outcome))
+        return *error;
+    return std::nullopt;
+}
+
+} // namespace
+
+Refresh::Refresh(const APIClient &client, QObject *parent) : QObject(parent), m_token(client.token().value_or(QString()))
+{
+    m_calls[0] = client.summary(QStringLiteral("all"), this, [this](Outcome<Summary> o) {
+        m_summary = std::move(o);
+        settle();
+    });
+    m_calls[1] = client.events(5, this, [this](Outcome<QList<VeskoEvent>> o) {
+        m_events = std::move(o);
+        settle();
+    });
+    m_calls[2] = client.me(this, [this](Outcome<Me> o) {
+        m_me = std::move(o);
+        settle();
+    });
+}
+
+void Refresh::settle()
+{
+    // Walk the fixed order as far as results have come in.
+    if (m_over || !m_summary)
+        return;
+    if (auto failure = failureOf(*m_summary))
+        return end(*failure);
+    if (!m_events)
+        return;
+    if (auto failure = failureOf(*m_events))
+        return end(*failure);
+    if (!m_me)
+        return;
+    if (auto failure = failureOf(*m_me))
+        return end(*failure);
+    end(Data{std::get<Summary>(std::move(*m_summary)), std::get<QList<VeskoEvent>>(std::move(*m_events)),
+             std::get<Me>(std::move(*m_me))});
+}
+
+void Refresh::end(Result result)
+{
+    if (m_over)
+        return;
+    m_over = true;
+    for (ApiCall &call : m_calls)
+        call.cancel(); // the ones still running; their outcomes are dropped
+    deleteLater();
+    emit finished(result);
+}
+
+void Refresh::cancel()
+{
+    if (m_over)
+        return;
+    m_over = true;
+    for (ApiCall &call : m_calls)
+        call.cancel();
+    deleteLater();
+}
+
+} // namespace vesko

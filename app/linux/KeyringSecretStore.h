@@ -1,0 +1,17 @@
+#pragma once
+
+#include "SecretStore.h"
+
+namespace vesko {
+
+// The API token in the user's keyring (the Secret Service), through the
+// service library's token store.
+class KeyringSecretStore : public SecretStore
+{
+public:
+    std::optional<QString> load() override;
+    void save(const QString &token) override;
+    void remove() override;
+};
+
+} // namespace vesko

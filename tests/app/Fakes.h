@@ -1,0 +1,85 @@
+#pragma once
+
+// Stand-ins for the platform facilities, recording what the model asked of them.
+#include "BrowserSession.h"
+#include "HostName.h"
+#include "LoginItem.h"
+#include "SecretStore.h"
+#include "SleepTimer.h"
+#include "UrlOpener.h"
+#include "WakeMonitor.h"
+
+#include <QList>
+
+struct FakeSecretStore : vesko::SecretStore
+{
+    std::optional<QString> stored;
+    int saves = 0;
+    int removals = 0;
+    std::optional<QString> load() override { return stored; }
+    void save(const QString &token) override { ++saves, stored = token; }
+    void remove() override { ++removals, stored.reset(); }
+};
+
+struct FakeLoginItem : vesko::LoginItem
+{
+    bool enabled = false;
+    bool refuses = false;
+    bool isEnabled() const override { return enabled; }
+    void setEnabled(bool on) override
+    {
+        if (!refuses)
+            enabled = on;
+    }
+};
+
+struct FakeUrlOpener : vesko::UrlOpener
+{
+    QList<QUrl> opened;
+    void open(const QUrl &url) override { opened.append(url); }
+};
+
+struct FakeHostName : vesko::HostName
+{
+    QString name = QStringLiteral("Ada's Laptop");
+    QString userVisibleName() const override { return name; }
+};
+
+// A browser the test drives: it learns the URL and the test answers for it.
+struct FakeBrowserSession : vesko::BrowserSession
+{
+    static inline QList<QPointer<FakeBrowserSession>> all;
+    QUrl started;
+    bool waiting = false;
+    FakeBrowserSession() { all.append(this); }
+    void start(const QUrl &url) override { started = url, waiting = true; }
+    bool receive(const QUrl &callback) override { return end(callback, false); }
+    void cancel() override { end(std::nullopt, true); }
+    bool end(const std::optional<QUrl> &callback, bool failed)
+    {
+        if (!waiting)
+            return false;
+        waiting = false;
+        emit finished(callback, failed);
+        return true;
+    }
+};
+
+// The loop's timer, fired by hand so a test decides when a turn comes.
+struct FakeSleepTimer : vesko::SleepTimer
+{
+    int starts = 0;
+    bool armed = false;
+    void start(std::chrono::milliseconds) override { ++starts, armed = true; }
+    void stop() override { armed = false; }
+    void fire()
+    {
+        armed = false;
+        emit timeout();
+    }
+};
+
+struct FakeWake : vesko::WakeMonitor
+{
+    void wake() { emit woke(); }
+};

@@ -1,0 +1,483 @@
+// The application model against a scripted service on loopback: the refresh,
+// the loop, the failure-to-phase mapping, sign-in and sign-out, preferences.
+#include "AppModel.h"
+#include "DesktopBrowserSession.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "PKCE.h"
+#include "TestHttpServer.h"
+
+#include <QJsonDocument>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+
+using namespace vesko;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString storedToken = QStringLiteral("tok_stored");
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+
+// Answers per endpoint; anything not scripted answers as a healthy service.
+struct Service
+{
+    TestHttpServer server;
+    QMap<QByteArray, ScriptedReply> replies;
+    QByteArray token = R"({"data":{"token":"tok_new"}})";
+
+    Service()
+    {
+        server.setScript([this](const ReceivedRequest &r) {
+            const QByteArray path = r.target.split('?').first();
+            if (replies.contains(path))
+                return replies.value(path);
+            if (path == "/v1/summary")
+                return ScriptedReply::json(200, fixtures::envelope(fixtures::summary()));
+            if (path == "/v1/events")
+                return ScriptedReply::json(200, fixtures::envelope(QJsonArray{fixtures::event()}));
+            if (path == "/v1/me")
+                return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
+            if (path == "/v1/app-auth/token")
+                return ScriptedReply::json(r.method == "POST" ? 200 : 204, r.method == "POST" ? token : QByteArray());
+            return ScriptedReply::json(404, "{}");
+        });
+    }
+    int count(const QByteArray &path) const
+    {
+        return int(std::count_if(server.requests().begin(), server.requests().end(),
+                                 [&](const ReceivedRequest &r) { return r.target.split('?').first() == path; }));
+    }
+};
+
+using Replies = QMap<QByteArray, ScriptedReply>;
+
+ScriptedReply status(int code) { return ScriptedReply::json(code, "{}"); }
+ScriptedReply dropped() { return ScriptedReply{.mode = ScriptedReply::Mode::raw}; } // closed without an answer
+
+} // namespace
+
+Q_DECLARE_METATYPE(ScriptedReply)
+Q_DECLARE_METATYPE(Replies)
+
+class AppModelTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Service> m_service;
+    std::unique_ptr<HttpSession> m_http;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettings> m_settings;
+    FakeSecretStore m_secrets;
+    FakeLoginItem m_login;
+    FakeUrlOpener m_urls;
+    FakeHostName m_host;
+    FakeWake m_wake;
+    FakeSleepTimer *m_timer = nullptr;
+    QDateTime m_clock;
+    std::unique_ptr<AppModel> m_model;
+
+    AppModel &make(std::optional<QString> token = storedToken)
+    {
+        m_secrets.stored = std::move(token);
+        auto timer = std::make_unique<FakeSleepTimer>();
+        m_timer = timer.get();
+        m_model = std::make_unique<AppModel>(AppModel::Environment{
+            .config = VeskoConfig(QUrl(QString::fromLatin1(m_service->server.origin())), QUrl(QStringLiteral("https://web.example/base"))),
+            .secrets = m_secrets, .http = *m_http, .settings = *m_settings, .loginItem = m_login, .urls = m_urls,
+            .hostName = m_host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+            .loopTimer = std::move(timer), .wake = &m_wake, .now = [this] { return m_clock; }});
+        return *m_model;
+    }
+    // Waits until every request sent so far was answered and the model settled.
+    void settle()
+    {
+        QTest::qWait(30);
+        QTRY_VERIFY_WITH_TIMEOUT(m_model->findChildren<Refresh *>().isEmpty(), 5000);
+        QTest::qWait(10);
+    }
+    FakeBrowserSession *browser() { return FakeBrowserSession::all.isEmpty() ? nullptr : FakeBrowserSession::all.last().data(); }
+
+private slots:
+    void init()
+    {
+        m_model.reset();
+        m_service = std::make_unique<Service>();
+        m_http = std::make_unique<HttpSession>(HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20});
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
+        m_secrets = {};
+        m_login = {};
+        m_urls.opened.clear();
+        m_clock = t0;
+        FakeBrowserSession::all.clear();
+    }
+    void cleanup() { m_model.reset(); }
+
+    void noTokenMeansNoRequests()
+    {
+        AppModel &model = make(std::nullopt);
+        QCOMPARE(model.phase(), Phase::signedOut());
+        QVERIFY(!model.isLooping());
+        QVERIFY(!model.refresh());
+        QTest::qWait(50);
+        QVERIFY(m_service->server.requests().isEmpty());
+    }
+
+    void storedTokenLoadsAtOnce()
+    {
+        AppModel &model = make();
+        QCOMPARE(model.phase(), Phase::loading());
+        QVERIFY(model.isLooping());
+        settle();
+        QCOMPARE(model.phase(), Phase::ready());
+        QCOMPARE(model.summary()->mrr(), 1234567);
+        QCOMPARE(model.events().size(), 1);
+        QCOMPARE(model.me()->name(), "Ada");
+        QCOMPARE(model.refreshedAt(), t0);
+        QStringList targets;
+        for (const ReceivedRequest &r : m_service->server.requests())
+            targets << QString::fromLatin1(r.target);
+        targets.sort();
+        QCOMPARE(targets, (QStringList{"/v1/events?project=all&limit=5", "/v1/me", "/v1/summary?project=all"}));
+        QVERIFY(m_timer->armed); // the next turn waits one interval after this one
+    }
+
+    // Which failure counts, and what the user then sees.
+    void failures_data()
+    {
+        QTest::addColumn<bool>("hadSummary");
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QString>("phase"); // "ready", "signedOut" or the failure message
+        QTest::addColumn<bool>("cleared");
+        using R = Replies;
+        const QString load = Phase::loadFailedMessage(), offline = Phase::offlineMessage();
+        QTest::newRow("events 500") << false << R{{"/v1/events", status(500)}} << load << false;
+        QTest::newRow("me undecodable") << false << R{{"/v1/me", ScriptedReply::json(200, "{}")}} << load << false;
+        QTest::newRow("summary offline") << false << R{{"/v1/summary", dropped()}} << offline << false;
+        QTest::newRow("summary offline, events 401") << false << R{{"/v1/summary", dropped()}, {"/v1/events", status(401)}}
+                                                     << offline << false;
+        QTest::newRow("summary 500, events 401") << false << R{{"/v1/summary", status(500)}, {"/v1/events", status(401)}}
+                                                 << load << false;
+        QTest::newRow("me 401") << false << R{{"/v1/me", status(401)}} << "signedOut" << true;
+        QTest::newRow("offline after good data") << true << R{{"/v1/summary", dropped()}} << "ready" << false;
+        QTest::newRow("500 after good data") << true << R{{"/v1/events", status(500)}} << "ready" << false;
+        QTest::newRow("401 after good data") << true << R{{"/v1/summary", status(401)}} << "signedOut" << true;
+    }
+    void failures()
+    {
+        QFETCH(bool, hadSummary);
+        QFETCH(Replies, replies);
+        QFETCH(QString, phase);
+        QFETCH(bool, cleared);
+        AppModel &model = make();
+        if (hadSummary) {
+            settle();
+            QCOMPARE(model.phase(), Phase::ready());
+            m_clock = t0.addSecs(60);
+        } else {
+            m_service->replies = replies;
+            settle();
+        }
+        if (hadSummary) {
+            m_service->replies = replies;
+            model.refresh();
+            settle();
+        }
+        const Phase expected = phase == "ready" ? Phase::ready() : phase == "signedOut" ? Phase::signedOut() : Phase::failed(phase);
+        QCOMPARE(model.phase(), expected);
+        QCOMPARE(!model.token(), cleared);
+        QCOMPARE(!m_secrets.stored, cleared);
+        QCOMPARE(model.isLooping(), !cleared);
+        // Data is only ever published whole, and a failure never rewinds the refresh time.
+        QCOMPARE(model.summary().has_value(), hadSummary && !cleared);
+        QCOMPARE(model.me().has_value(), hadSummary && !cleared);
+        QCOMPARE(model.refreshedAt(), hadSummary ? t0 : QDateTime());
+    }
+
+    void equalDataNotifiesOnlyTheTime()
+    {
+        AppModel &model = make();
+        settle();
+        QSignalSpy summary(&model, &AppModel::summaryChanged), events(&model, &AppModel::eventsChanged),
+            me(&model, &AppModel::meChanged), phase(&model, &AppModel::phaseChanged),
+            time(&model, &AppModel::refreshedAtChanged), text(&model, &AppModel::menuBarTextChanged);
+        model.refresh(); // same data, same clock: nobody hears of it
+        settle();
+        QCOMPARE(time.size(), 0);
+        m_clock = t0.addSecs(60);
+        model.refresh();
+        settle();
+        QCOMPARE(time.size(), 1);
+        QCOMPARE(summary.size() + events.size() + me.size() + phase.size() + text.size(), 0);
+    }
+
+    void oneLoopAtATime()
+    {
+        AppModel &model = make();
+        model.startLoop(); // replaces the loop the constructor started
+        model.startLoop();
+        settle();
+        QCOMPARE(model.phase(), Phase::ready());
+        const int before = m_service->count("/v1/summary");
+        m_timer->fire();
+        settle();
+        QCOMPARE(m_service->count("/v1/summary"), before + 1);
+        QVERIFY(m_timer->armed);
+        model.clearSession();
+        QVERIFY(!m_timer->armed);
+        QVERIFY(!model.isLooping());
+    }
+
+    void wakeRefreshesOnceAndKeepsTheSchedule()
+    {
+        AppModel &model = make();
+        settle();
+        const int starts = m_timer->starts;
+        const int before = m_service->count("/v1/me");
+        m_wake.wake();
+        settle();
+        QCOMPARE(m_service->count("/v1/me"), before + 1);
+        QCOMPARE(m_timer->starts, starts);
+        QCOMPARE(model.phase(), Phase::ready());
+    }
+
+    void staleRefreshPublishesNothing()
+    {
+        // A wake refresh still on its way when the user signs out: its answer is not shown.
+        m_service->replies["/v1/summary"] = ScriptedReply{.status = 200, .body = fixtures::envelope(fixtures::summary()),
+                                                          .mode = ScriptedReply::Mode::trickle, .trickleIntervalMs = 1};
+        AppModel &model = make();
+        m_wake.wake();
+        QTest::qWait(20);
+        model.signOut();
+        QVERIFY(!model.findChildren<Refresh *>().isEmpty());
+        settle();
+        QCOMPARE(model.phase(), Phase::signedOut());
+        QVERIFY(!model.summary());
+    }
+
+    void refreshOfAnOldTokenPublishesNothing()
+    {
+        // The old token's summary drips in slowly; the new token's fails fast.
+        m_service->server.setScript([](const ReceivedRequest &r) {
+            const QByteArray path = r.target.split('?').first();
+            if (r.method == "POST")
+                return ScriptedReply::json(200, R"({"data":{"token":"tok_new"}})");
+            if (path == "/v1/summary" && r.headers.value("authorization") == "Bearer tok_stored")
+                return ScriptedReply{.status = 200, .body = fixtures::envelope(fixtures::summary()),
+                                     .mode = ScriptedReply::Mode::trickle, .trickleIntervalMs = 1};
+            if (path == "/v1/summary")
+                return status(500);
+            return ScriptedReply::json(200, path == "/v1/me" ? fixtures::envelope(fixtures::me())
+                                                             : fixtures::envelope(QJsonArray{}));
+        });
+        AppModel &model = make();
+        m_wake.wake();
+        model.signOut();
+        model.signIn();
+        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=abc")));
+        QTRY_COMPARE(model.token(), QString("tok_new"));
+        settle();
+        QCOMPARE(model.phase(), Phase::failed(Phase::loadFailedMessage()));
+        QVERIFY(!model.summary());
+    }
+
+    void cancelledRefreshShowsNoFailure()
+    {
+        // The panel's refresh, cancelled when the panel hides, before any figures came.
+        m_service->replies["/v1/summary"] = ScriptedReply{.mode = ScriptedReply::Mode::stall};
+        AppModel &model = make();
+        QPointer<Refresh> shown = model.refresh();
+        QTest::qWait(20);
+        shown->cancel();
+        QTest::qWait(60); // its requests end as offline meanwhile
+        QCOMPARE(model.phase(), Phase::loading());
+    }
+
+    void signIn_data()
+    {
+        QTest::addColumn<QString>("callback"); // empty: the user gave up
+        QTest::addColumn<int>("exchangeStatus");
+        QTest::addColumn<QString>("sentCode"); // empty: no exchange
+        QTest::addColumn<QString>("phase");
+        QTest::newRow("code") << "vesko://anything?state=x&code=abc" << 200 << "abc" << "loading";
+        QTest::newRow("encoded code") << "vesko://callback?code=a%2Bb%20c" << 200 << "a+b c" << "loading";
+        QTest::newRow("empty code is a code") << "vesko://callback?code=" << 200 << "<empty>" << "loading";
+        QTest::newRow("first code wins") << "vesko://callback?code=1&code=2" << 200 << "1" << "loading";
+        QTest::newRow("no code") << "vesko://callback" << 200 << "" << Phase::signInFailedMessage();
+        QTest::newRow("code without value") << "vesko://callback?code" << 200 << "" << Phase::signInFailedMessage();
+        QTest::newRow("Code is not code") << "vesko://callback?Code=abc" << 200 << "" << Phase::signInFailedMessage();
+        QTest::newRow("exchange refused") << "vesko://callback?code=abc" << 400 << "abc" << Phase::signInFailedMessage();
+        QTest::newRow("exchange 401") << "vesko://callback?code=abc" << 401 << "abc" << Phase::signInFailedMessage();
+        QTest::newRow("given up") << "" << 200 << "" << "signedOut";
+    }
+    void signIn()
+    {
+        QFETCH(QString, callback);
+        QFETCH(int, exchangeStatus);
+        QFETCH(QString, sentCode);
+        QFETCH(QString, phase);
+        if (exchangeStatus != 200)
+            m_service->replies["/v1/app-auth/token"] = status(exchangeStatus);
+        AppModel &model = make(std::nullopt);
+        int signedIn = 0;
+        bool loopWasRunning = false;
+        model.onSignedIn = [&] { ++signedIn, loopWasRunning = model.isLooping(); };
+
+        model.signIn();
+        QCOMPARE(model.phase(), Phase::signingIn());
+        QVERIFY(model.isSignInPending());
+        const QUrlQuery connect(browser()->started);
+        QCOMPARE(browser()->started.path(), "/base/connect-app");
+        QCOMPARE(connect.queryItemValue("platform"), "linux");
+        QCOMPARE(connect.queryItemValue("name", QUrl::FullyDecoded), "Ada's Laptop");
+        const QString challenge = connect.queryItemValue("challenge");
+
+        if (callback.isEmpty())
+            model.cancelSignIn();
+        else
+            QVERIFY(model.handleCallback(QUrl(callback)));
+        QVERIFY(!model.isSignInPending());
+        QVERIFY(!model.handleCallback(QUrl(callback))); // once only
+        QTest::qWait(100);
+
+        const QList<ReceivedRequest> exchanges = [&] {
+            QList<ReceivedRequest> list;
+            for (const ReceivedRequest &r : m_service->server.requests())
+                if (r.method == "POST" && r.target == "/v1/app-auth/token")
+                    list.append(r);
+            return list;
+        }();
+        QCOMPARE(exchanges.size(), sentCode.isEmpty() ? 0 : 1);
+        if (!sentCode.isEmpty()) {
+            const QJsonObject body = QJsonDocument::fromJson(exchanges.first().body).object();
+            QCOMPARE(body.value("code").toString(), sentCode == "<empty>" ? QString() : sentCode);
+            // The verifier of this attempt: the one whose challenge went to the browser.
+            QCOMPARE(PKCE(body.value("code_verifier").toString()).challenge(), challenge);
+        }
+        const bool success = phase == "loading";
+        if (success) {
+            QCOMPARE(m_secrets.stored, QString("tok_new"));
+            QCOMPARE(model.token(), QString("tok_new"));
+            QCOMPARE(signedIn, 1);
+            QVERIFY(loopWasRunning);
+            settle();
+            QCOMPARE(model.phase(), Phase::ready());
+            return;
+        }
+        QCOMPARE(model.phase(), phase == "signedOut" ? Phase::signedOut() : Phase::failed(phase));
+        QVERIFY(!model.token());
+        QCOMPARE(m_secrets.saves, 0);
+        QCOMPARE(signedIn, 0);
+    }
+
+    void strayCallbacksAreIgnored()
+    {
+        AppModel &model = make(std::nullopt);
+        QVERIFY(!model.handleCallback(QUrl("vesko://callback?code=abc")));
+        model.signIn();
+        QPointer<FakeBrowserSession> first = browser();
+        model.signIn(); // a second attempt replaces the first, which is dropped
+        QTRY_VERIFY(!first);
+        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=abc")));
+        QTest::qWait(100);
+        QCOMPARE(model.token(), QString("tok_new"));
+        QCOMPARE(m_service->count("/v1/app-auth/token"), 1);
+    }
+
+    void expiredSignInEndsQuietly()
+    {
+        FakeUrlOpener opener;
+        DesktopBrowserSession session(opener, 30ms);
+        QSignalSpy finished(&session, &BrowserSession::finished);
+        session.start(QUrl("http://127.0.0.1:1/connect-app"));
+        QCOMPARE(opener.opened.size(), 1);
+        QVERIFY(finished.wait(1000));
+        QCOMPARE(finished.first().at(1).toBool(), true);
+        QVERIFY(!session.receive(QUrl("vesko://callback?code=late")));
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void signOutRevokesAndClearsAtOnce()
+    {
+        AppModel &model = make();
+        settle();
+        model.signOut();
+        QCOMPARE(model.phase(), Phase::signedOut());
+        QVERIFY(!model.summary() && model.events().isEmpty() && !model.me());
+        QVERIFY(!m_secrets.stored);
+        QCOMPARE(model.refreshedAt(), t0);
+        QTRY_COMPARE(m_service->count("/v1/app-auth/token"), 1);
+        const ReceivedRequest &revoke = m_service->server.requests().last();
+        QCOMPARE(revoke.method, QByteArray("DELETE"));
+        QCOMPARE(revoke.headers.value("authorization"), "Bearer " + storedToken.toUtf8());
+    }
+
+    void menuBar_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("withSummary");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("snout");
+        QTest::newRow("nothing stored") << "" << true << "$12.3K" << true;
+        QTest::newRow("both") << "both" << true << "$12.3K" << true;
+        QTest::newRow("amount") << "amount" << true << "$12.3K" << false;
+        QTest::newRow("amount, no summary") << "amount" << false << "" << true;
+        QTest::newRow("snout") << "snout" << true << "" << true;
+        QTest::newRow("wrong case") << "Amount" << true << "$12.3K" << true;
+    }
+    void menuBar()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, withSummary);
+        QFETCH(QString, text);
+        QFETCH(bool, snout);
+        if (!stored.isEmpty())
+            m_settings->setValue("VeskoMenuBarStyle", stored);
+        AppModel &model = make(withSummary ? std::optional(storedToken) : std::nullopt);
+        settle();
+        QCOMPARE(model.menuBarTextOrEmpty(), text);
+        QCOMPARE(model.showsSnout(), snout);
+        QCOMPARE(model.spokenLabel(), withSummary ? QString("Vesko, MRR $12.3K") : QString("Vesko"));
+    }
+
+    void menuBarStyleIsStored()
+    {
+        AppModel &model = make();
+        settle();
+        QSignalSpy style(&model, &AppModel::menuBarStyleChanged), text(&model, &AppModel::menuBarTextChanged),
+            snout(&model, &AppModel::showsSnoutChanged), spoken(&model, &AppModel::spokenLabelChanged);
+        model.setMenuBarStyle(MenuBarStyle::both); // the current one: silent
+        QCOMPARE(style.size(), 0);
+        model.setMenuBarStyle(MenuBarStyle::amount);
+        QCOMPARE(style.size(), 1);
+        QCOMPARE(snout.size(), 1);
+        QCOMPARE(text.size(), 0);
+        model.setMenuBarStyle(MenuBarStyle::snout);
+        QCOMPARE(text.size(), 1);
+        QCOMPARE(spoken.size(), 0); // spoken whatever the style
+        QCOMPARE(m_settings->value("VeskoMenuBarStyle").toString(), "snout");
+        m_model.reset();
+        QCOMPARE(make().menuBarStyle(), MenuBarStyle::snout);
+    }
+
+    void accountActions()
+    {
+        AppModel &model = make(std::nullopt);
+        model.openDashboard();
+        model.openSettings();
+        QCOMPARE(m_urls.opened, (QList<QUrl>{QUrl("https://web.example/base/app"), QUrl("https://web.example/base/app/settings")}));
+        model.setOpenAtLogin(true);
+        QVERIFY(model.openAtLogin());
+        m_login.refuses = true;
+        model.setOpenAtLogin(false);
+        QVERIFY(model.openAtLogin()); // whatever the system says
+    }
+};
+
+QTEST_GUILESS_MAIN(AppModelTest)
+#include "tst_appmodel.moc"

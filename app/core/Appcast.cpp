@@ -1,0 +1,174 @@
+#include "Appcast.h"
+
+#include <QList>
+#include <QXmlStreamReader>
+
+namespace vesko {
+
+namespace {
+
+constexpr auto sparkle = QLatin1StringView("http://www.andymatuschak.org/xml-namespaces/sparkle");
+
+// A shortVersionString longer than this is no name to show the user.
+constexpr qsizetype maxDisplayLength = 64;
+
+struct Item
+{
+    QString version;
+    QString shortVersion;
+    QString enclosureVersion;
+    QString enclosureShortVersion;
+    QString link;
+    QString releaseNotesLink;
+    QString channel;
+};
+
+struct Feed
+{
+    QList<Item> items;
+    QString link;
+};
+
+bool isPlain(const QXmlStreamReader &xml, QLatin1StringView name)
+{
+    return xml.namespaceUri().isEmpty() && xml.name() == name;
+}
+
+bool isSparkle(const QXmlStreamReader &xml, QLatin1StringView name)
+{
+    return xml.namespaceUri() == sparkle && xml.name() == name;
+}
+
+QString text(QXmlStreamReader &xml)
+{
+    return xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+}
+
+Item readItem(QXmlStreamReader &xml)
+{
+    Item item;
+    while (xml.readNextStartElement()) {
+        if (isPlain(xml, QLatin1StringView("link"))) {
+            item.link = text(xml);
+        } else if (isSparkle(xml, QLatin1StringView("version"))) {
+            item.version = text(xml);
+        } else if (isSparkle(xml, QLatin1StringView("shortVersionString"))) {
+            item.shortVersion = text(xml);
+        } else if (isSparkle(xml, QLatin1StringView("releaseNotesLink"))) {
+            item.releaseNotesLink = text(xml);
+        } else if (isSparkle(xml, QLatin1StringView("channel"))) {
+            item.channel = text(xml);
+        } else if (isPlain(xml, QLatin1StringView("enclosure"))) {
+            // The first enclosure that names a version speaks for the item.
+            const QXmlStreamAttributes attributes = xml.attributes();
+            const QString version = attributes.value(sparkle, QLatin1StringView("version")).trimmed().toString();
+            if (item.enclosureVersion.isEmpty() && !version.isEmpty()) {
+                item.enclosureVersion = version;
+                item.enclosureShortVersion =
+                    attributes.value(sparkle, QLatin1StringView("shortVersionString")).trimmed().toString();
+            }
+            xml.skipCurrentElement();
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    return item;
+}
+
+void readChannel(QXmlStreamReader &xml, Feed &feed)
+{
+    while (xml.readNextStartElement()) {
+        if (isPlain(xml, QLatin1StringView("item")))
+            feed.items.append(readItem(xml));
+        else if (isPlain(xml, QLatin1StringView("link")))
+            feed.link = text(xml);
+        else
+            xml.skipCurrentElement();
+    }
+}
+
+bool readFeed(QXmlStreamReader &xml, Feed &feed)
+{
+    // Entity tricks live in a DTD, and no appcast needs one: refuse it before
+    // any declaration in it can be used.
+    while (!xml.atEnd() && !xml.isStartElement()) {
+        if (xml.readNext() == QXmlStreamReader::DTD)
+            return false;
+    }
+    if (!xml.isStartElement() || !isPlain(xml, QLatin1StringView("rss")))
+        return false;
+    bool sawChannel = false;
+    while (xml.readNextStartElement()) {
+        if (!sawChannel && isPlain(xml, QLatin1StringView("channel"))) {
+            sawChannel = true;
+            readChannel(xml, feed);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    // Nothing but comments may follow the feed.
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
+// Only a web page is offered: a javascript:, file: or custom-scheme link
+// must not reach the browser.
+QUrl webPage(const QString &link, const QUrl &feedUrl)
+{
+    if (link.isEmpty())
+        return {};
+    QUrl url(link, QUrl::StrictMode);
+    if (url.isRelative())
+        url = feedUrl.resolved(url);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
+        return {};
+    return url;
+}
+
+QString displayVersion(const Item &item, const QString &version)
+{
+    const QString shortVersion =
+        (item.shortVersion.isEmpty() ? item.enclosureShortVersion : item.shortVersion).simplified();
+    if (shortVersion.isEmpty() || shortVersion.size() > maxDisplayLength)
+        return version;
+    return shortVersion;
+}
+
+} // namespace
+
+std::optional<AppcastRelease> Appcast::newestRelease(const QByteArray &document, const QUrl &feedUrl)
+{
+    QXmlStreamReader xml(document);
+    Feed feed;
+    if (!readFeed(xml, feed))
+        return std::nullopt;
+
+    const Item *newest = nullptr;
+    Version newestVersion;
+    for (const Item &item : std::as_const(feed.items)) {
+        // Items on a named channel (betas and the like) are for those who opted in.
+        if (!item.channel.isEmpty())
+            continue;
+        const Version version = Version::parse(item.version.isEmpty() ? item.enclosureVersion : item.version);
+        if (version.isValid() && (!newest || version > newestVersion)) {
+            newest = &item;
+            newestVersion = version;
+        }
+    }
+    if (!newest)
+        return std::nullopt;
+
+    QUrl page;
+    for (const QString &link : {newest->link, newest->releaseNotesLink, feed.link}) {
+        page = webPage(link, feedUrl);
+        if (!page.isEmpty())
+            break;
+    }
+    if (page.isEmpty())
+        return std::nullopt;
+    return AppcastRelease{newestVersion, displayVersion(*newest, newestVersion.text()), page};
+}
+
+} // namespace vesko

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "UrlOpener.h"
+
+namespace vesko {
+
+// Web pages in the user's default browser, through the desktop's URL handling.
+// Only http and https URLs with a host are opened: anything else (a file, a
+// mailto:, another application's scheme) is dropped, so a URL from
+// configuration can never start a local program or open a local document.
+class DesktopUrlOpener : public UrlOpener
+{
+public:
+    void open(const QUrl &url) override;
+};
+
+} // namespace vesko

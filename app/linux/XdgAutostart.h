@@ -1,0 +1,37 @@
+#pragma once
+
+#include "LoginItem.h"
+
+#include <QString>
+
+namespace vesko {
+
+// Start at login through XDG autostart: a desktop entry named <id>.desktop in
+// $XDG_CONFIG_HOME/autostart (~/.config/autostart when that is unset or not
+// absolute). The file is the only state; every call looks at it afresh.
+class XdgAutostart : public LoginItem
+{
+public:
+    // `exec` is the command line as the Exec key means it (its own quoting
+    // already applied); the general escaping of desktop entry values is added
+    // here. `name` is what session settings list the entry as.
+    XdgAutostart(QString id, QString exec, QString name = QStringLiteral("Vesko"));
+
+    // On exactly when our file is there and its [Desktop Entry] group sets
+    // neither Hidden=true nor X-GNOME-Autostart-enabled=false.
+    bool isEnabled() const override;
+    // On: a disabled entry of ours is re-enabled with the rest of it kept
+    // (the user may have added to it); otherwise a fresh entry is written.
+    // Off: our file goes. Never writes through a symlink.
+    void setEnabled(bool enabled) override;
+
+    // Where the entry lives right now (follows $XDG_CONFIG_HOME).
+    QString filePath() const;
+
+private:
+    QString m_id;
+    QString m_exec;
+    QString m_name;
+};
+
+} // namespace vesko

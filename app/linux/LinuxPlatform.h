@@ -1,0 +1,49 @@
+#pragma once
+
+#include "BootClockTimer.h"
+#include "DesktopUrlOpener.h"
+#include "KeyringSecretStore.h"
+#include "LogindWakeMonitor.h"
+#include "SystemHostName.h"
+#include "XdgAutostart.h"
+
+#include "AppModel.h"
+#include "HttpSession.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace vesko {
+
+class AppcastUpdater;
+
+// Every Linux facility the model reaches, made once per process and owned
+// here. The model gets them as its environment.
+class LinuxPlatform
+{
+public:
+    // `command` is how the desktop starts Vesko (for the autostart entry).
+    LinuxPlatform(const QString &command, const QString &version);
+    ~LinuxPlatform();
+
+    AppModel::Environment environment(const VeskoConfig &config);
+    QSettings &settings() { return m_settings; }
+    HttpSession &http() { return m_http; }
+
+    // The built-in feed, or "VeskoAppcastURL" of the info file.
+    static QUrl appcastURL(const QJsonObject &info, const VeskoConfig &config);
+
+private:
+    QSettings m_settings;
+    HttpSession m_http;
+    KeyringSecretStore m_secrets;
+    XdgAutostart m_autostart;
+    DesktopUrlOpener m_urls;
+    SystemHostName m_hostName;
+    LogindWakeMonitor m_wake;
+    std::unique_ptr<AppcastUpdater> m_updater;
+    QString m_version;
+};
+
+} // namespace vesko

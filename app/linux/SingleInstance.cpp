@@ -1,0 +1,310 @@
+#include "SingleInstance.h"
+
+#include "InstanceMessage.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vesko {
+
+// Counts and reasons only: an argument may be a callback URL with a
+// one-time sign-in code in it.
+Q_LOGGING_CATEGORY(lcInstance, "vesko.instance", QtWarningMsg)
+
+namespace {
+
+using namespace std::chrono_literals;
+using Status = InstanceMessage::Status;
+
+// A file name of our own making: no separators, nothing hidden or relative.
+bool isPlainName(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(u'.'))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.'
+            || c == u'-' || c == u'_';
+    });
+}
+
+// Ours, and nobody else may add, remove or replace what is in it.
+bool isPrivate(const struct stat &info)
+{
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Where the socket and its lock live; empty when no trustworthy place exists.
+QString runtimeDirectory()
+{
+    struct stat info = {};
+    const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+    // A relative value counts as unset, as the XDG base directory rules say.
+    if (xdg.startsWith('/')) {
+        if (::stat(xdg.constData(), &info) == 0 && isPrivate(info))
+            return QFile::decodeName(xdg);
+        qCWarning(lcInstance) << "XDG_RUNTIME_DIR is not a private directory of this user; not listening";
+        return {};
+    }
+    // /tmp is shared: a name someone else created first, or a link they
+    // planted there, is refused rather than followed.
+    const QByteArray fallback = "/tmp/vesko-" + QByteArray::number(::geteuid());
+    if ((::mkdir(fallback.constData(), 0700) == 0 || errno == EEXIST) && ::lstat(fallback.constData(), &info) == 0
+        && isPrivate(info))
+        return QFile::decodeName(fallback);
+    qCWarning(lcInstance) << "no private runtime directory under /tmp; not listening";
+    return {};
+}
+
+QString directoryFor(const QString &name)
+{
+    if (!isPlainName(name)) {
+        qCWarning(lcInstance) << "instance name is not a plain file name";
+        return {};
+    }
+    return runtimeDirectory();
+}
+
+QString socketIn(const QString &directory, const QString &name)
+{
+    return directory + u'/' + name + QLatin1StringView(".socket");
+}
+
+QString lockIn(const QString &directory, const QString &name)
+{
+    return directory + u'/' + name + QLatin1StringView(".lock");
+}
+
+std::optional<uid_t> peerUid(qintptr descriptor)
+{
+    struct ucred credentials = {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0
+        || size != sizeof credentials)
+        return std::nullopt;
+    return credentials.uid;
+}
+
+// Whether the process a lock file names still runs; false as well when the
+// file is missing or not yet written.
+bool lockHolderRuns(const QString &lockPath)
+{
+    qint64 pid = 0;
+    QString host, application;
+    return QLockFile(lockPath).getLockInfo(&pid, &host, &application)
+        && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+int remainingMs(const QDeadlineTimer &deadline)
+{
+    return int(std::max<qint64>(deadline.remainingTime(), 0));
+}
+
+bool connectToPrimary(QLocalSocket &socket, const QString &directory, const QString &name,
+                      const QDeadlineTimer &deadline)
+{
+    std::chrono::milliseconds pause = 5ms;
+    for (;;) {
+        socket.connectToServer(socketIn(directory, name));
+        if (socket.waitForConnected(remainingMs(deadline)))
+            return true;
+        socket.abort();
+        // A primary that took the lock an instant ago may not listen yet.
+        if (deadline.hasExpired() || !lockHolderRuns(lockIn(directory, name)))
+            return false;
+        QThread::msleep(ulong(std::min<qint64>(pause.count(), deadline.remainingTime())));
+        pause = std::min(pause * 2, std::chrono::milliseconds(100ms));
+    }
+}
+
+const char *describe(InstanceMessage::Problem problem)
+{
+    switch (problem) {
+    case InstanceMessage::Problem::magic:
+        return "not a Vesko message";
+    case InstanceMessage::Problem::version:
+        return "another protocol version";
+    case InstanceMessage::Problem::tooLarge:
+        return "too large";
+    case InstanceMessage::Problem::malformed:
+    case InstanceMessage::Problem::none:
+        break;
+    }
+    return "malformed";
+}
+
+void drop(QLocalSocket *socket)
+{
+    socket->abort();
+    socket->deleteLater();
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)) {}
+
+SingleInstance::~SingleInstance()
+{
+    // Socket first, lock second: once the lock is free a new primary may
+    // listen at the same path, and closing our server would delete its socket.
+    delete m_server;
+    m_server = nullptr;
+    m_lock.reset();
+}
+
+QString SingleInstance::socketPath(const QString &name)
+{
+    const QString directory = directoryFor(name);
+    return directory.isEmpty() ? QString() : socketIn(directory, name);
+}
+
+bool SingleInstance::isListening() const
+{
+    return m_server != nullptr;
+}
+
+bool SingleInstance::listen()
+{
+    if (m_server)
+        return true;
+    const QString directory = directoryFor(m_name);
+    if (directory.isEmpty())
+        return false;
+
+    // QLocalServer would silently replace a live primary's socket, so the
+    // lock decides who is primary. A crashed primary's lock names a dead
+    // process and is replaced; the advisory lock a live holder keeps on the
+    // file makes that safe even when its pid was reused.
+    const QString lockPath = lockIn(directory, m_name);
+    auto lock = std::make_unique<QLockFile>(lockPath);
+    // The lock is also out of reach for a moment while another process
+    // replaces a crashed primary's, or has created its own and not yet
+    // written it: only a running holder means that another primary runs.
+    const QDeadlineTimer patience(1s);
+    while (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError) {
+            qCWarning(lcInstance) << "cannot create the instance lock:" << lock->error();
+            return false;
+        }
+        if (lockHolderRuns(lockPath) || patience.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    // Holding the lock, we may replace a crashed primary's socket file,
+    // which is what listen() does with one.
+    auto server = std::make_unique<QLocalServer>();
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(socketIn(directory, m_name))) {
+        qCWarning(lcInstance) << "cannot listen:" << server->errorString();
+        return false;
+    }
+    server->setParent(this);
+    m_server = server.release();
+    m_lock = std::move(lock);
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    return true;
+}
+
+void SingleInstance::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        // The directory should keep strangers out; if it does not, their
+        // bytes are still never read.
+        if (peerUid(socket->socketDescriptor()) != ::geteuid()) {
+            qCWarning(lcInstance) << "refused a connection from another user";
+            drop(socket);
+            continue;
+        }
+        serve(socket);
+    }
+}
+
+void SingleInstance::serve(QLocalSocket *socket)
+{
+    // Otherwise Qt buffers whatever a peer sends, however much.
+    socket->setReadBufferSize(InstanceMessage::maxSize);
+    // One deadline for the whole message, so a byte-by-byte trickle cannot
+    // hold a connection open. It dies with the socket: an idle primary runs no timer.
+    auto *deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] {
+        qCDebug(lcInstance) << "dropped a message that was not delivered in time";
+        drop(socket);
+    });
+    deadline->start(m_deadline);
+
+    auto message = std::make_shared<InstanceMessage>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, message] { readFrom(socket, *message); });
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    readFrom(socket, *message);
+}
+
+void SingleInstance::readFrom(QLocalSocket *socket, InstanceMessage &message)
+{
+    // After one message, or a refused one, the rest of the stream goes unheard.
+    if (message.status() != Status::incomplete)
+        return;
+    while (message.status() == Status::incomplete && socket->bytesAvailable() > 0)
+        message.append(socket->read(message.bytesWanted()));
+
+    if (message.status() == Status::invalid) {
+        qCDebug(lcInstance) << "dropped a message:" << describe(message.problem());
+        drop(socket);
+    } else if (message.status() == Status::complete) {
+        const QStringList arguments = message.arguments();
+        socket->putChar(InstanceMessage::acknowledgement);
+        socket->disconnectFromServer();
+        qCDebug(lcInstance) << "received a message with" << arguments.size() << "arguments";
+        emit received(arguments);
+    }
+}
+
+bool SingleInstance::forward(const QString &name, const QStringList &arguments, std::chrono::milliseconds timeout)
+{
+    const QDeadlineTimer deadline(timeout);
+    const QString directory = directoryFor(name);
+    if (directory.isEmpty())
+        return false;
+    const std::optional<QByteArray> message = InstanceMessage::encode(arguments);
+    if (!message) {
+        qCWarning(lcInstance) << "arguments too long to forward";
+        return false;
+    }
+
+    QLocalSocket socket;
+    if (!connectToPrimary(socket, directory, name, deadline))
+        return false;
+    // The directory is ours, so this holds unless something is badly wrong;
+    // the sign-in code must not go to anyone else.
+    if (peerUid(socket.socketDescriptor()) != ::geteuid()) {
+        qCWarning(lcInstance) << "the instance socket belongs to another user";
+        return false;
+    }
+    socket.write(*message);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(remainingMs(deadline)))
+            return false;
+    }
+    while (socket.bytesAvailable() == 0) {
+        if (!socket.waitForReadyRead(remainingMs(deadline)))
+            return false;
+    }
+    char answer = 0;
+    return socket.getChar(&answer) && answer == InstanceMessage::acknowledgement;
+}
+
+} // namespace vesko

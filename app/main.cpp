@@ -1,0 +1,58 @@
+// Vesko: one process per session. A later launch hands its arguments to the
+// running one and leaves: that is how the browser's sign-in callback
+// (`vesko vesko://callback?code=…`) gets home.
+#include "AppModel.h"
+#include "LinuxPlatform.h"
+#include "SingleInstance.h"
+
+#include <QGuiApplication>
+#include <QUrl>
+
+using namespace vesko;
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QStringList arguments = argumentsOf(argc, argv);
+    // Before anything graphical: a hand-over must be quick and needs no display.
+    if (SingleInstance::forward(QStringLiteral("vesko"), arguments))
+        return 0;
+
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("vesko"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance;
+    if (!instance.listen()) {
+        // Another one came up meanwhile: it gets the arguments after all.
+        return SingleInstance::forward(QStringLiteral("vesko"), arguments) ? 0 : 1;
+    }
+
+    LinuxPlatform platform(QStringLiteral("vesko"), QStringLiteral(VESKO_VERSION));
+    AppModel model(platform.environment(VeskoConfig::fromInstalledInfo()));
+
+    auto handle = [&model](const QStringList &received) {
+        for (const QString &argument : received) {
+            const QUrl url(argument, QUrl::StrictMode);
+            if (url.scheme() == u"vesko")
+                model.handleCallback(url);
+        }
+    };
+    QObject::connect(&instance, &SingleInstance::received, &model, handle);
+    handle(arguments);
+    return app.exec();
+}

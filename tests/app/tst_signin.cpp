@@ -153,10 +153,27 @@ private slots:
         QCOMPARE(signedIn, 1);
     }
 
+    void rejectedTokenLeavesTheKeyring()
+    {
+        QVERIFY(TokenStore::load());
+        const QDateTime refreshed = m_model->refreshedAt();
+        QNetworkAccessManager network;
+        QNetworkRequest control(m_service->url(QStringLiteral("_control")));
+        control.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        QNetworkReply *set = network.post(control, R"({"summary":{"unauthorized_next":1}})");
+        QSignalSpy done(set, &QNetworkReply::finished);
+        QVERIFY(done.wait(5000));
+        set->deleteLater();
+
+        m_model->refresh();
+        QTRY_COMPARE(m_model->phase(), Phase::signedOut());
+        QVERIFY(!TokenStore::load());
+        QVERIFY(!m_model->isLooping());
+        QCOMPARE(m_model->refreshedAt(), refreshed);
+    }
+
     void deniedInTheBrowser()
     {
-        m_model->signOut();
-        QVERIFY(!TokenStore::load());
         m_browser.decision = QStringLiteral("deny");
         m_model->signIn();
         QTRY_COMPARE(m_browser.callbacks.size(), 2);

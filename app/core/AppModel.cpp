@@ -6,6 +6,7 @@
 #include "LoginItem.h"
 #include "Money.h"
 #include "PKCE.h"
+#include "PlainSleepTimer.h"
 #include "SecretStore.h"
 #include "SleepTimer.h"
 #include "Updater.h"
@@ -13,30 +14,12 @@
 #include "WakeMonitor.h"
 
 #include <QSettings>
-#include <QTimer>
 
 namespace vesko {
 
 namespace {
 
 const QString styleKey = QStringLiteral("VeskoMenuBarStyle");
-
-// The loop's timer where no platform one is given.
-class PlainSleepTimer : public SleepTimer
-{
-public:
-    PlainSleepTimer()
-    {
-        m_timer.setSingleShot(true);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, &SleepTimer::timeout);
-    }
-    void start(std::chrono::milliseconds interval) override { m_timer.start(interval); }
-    void stop() override { m_timer.stop(); }
-
-private:
-    QTimer m_timer;
-};
 
 } // namespace
 

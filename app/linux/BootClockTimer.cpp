@@ -1,37 +1,17 @@
 #include "BootClockTimer.h"
 
-#include <QTimer>
+#include "PlainSleepTimer.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace vesko {
 
-namespace {
-
-class QtTimer : public SleepTimer
-{
-public:
-    QtTimer()
-    {
-        m_timer.setSingleShot(true);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, &SleepTimer::timeout);
-    }
-    void start(std::chrono::milliseconds interval) override { m_timer.start(interval); }
-    void stop() override { m_timer.stop(); }
-
-private:
-    QTimer m_timer;
-};
-
-} // namespace
-
 BootClockTimer::BootClockTimer(QObject *parent) : SleepTimer(parent)
 {
     m_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_fd < 0) {
-        m_fallback = std::make_unique<QtTimer>();
+        m_fallback = std::make_unique<PlainSleepTimer>();
         connect(m_fallback.get(), &SleepTimer::timeout, this, &SleepTimer::timeout);
         return;
     }

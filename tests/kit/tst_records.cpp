@@ -78,16 +78,11 @@ private slots:
         QTest::newRow("growth missing") << "growth" << missing << true << Reason{} << "";
         QTest::newRow("growth null") << "growth" << QJsonValue() << true << Reason{} << "";
         QTest::newRow("synced missing") << "last_synced_at" << missing << true << Reason{} << "";
-        QTest::newRow("synced null") << "last_synced_at" << QJsonValue() << true << Reason{} << "";
         QTest::newRow("channels empty") << "by_channel" << QJsonValue(QJsonArray()) << true << Reason{} << "";
-        QTest::newRow("projects empty") << "by_project" << QJsonValue(QJsonArray()) << true << Reason{} << "";
         QTest::newRow("channels missing") << "by_channel" << missing << false << Reason::keyNotFound << "data.byChannel";
         QTest::newRow("channels null") << "by_channel" << QJsonValue() << false << Reason::valueNotFound << "data.byChannel";
         QTest::newRow("mrr missing") << "mrr" << missing << false << Reason::keyNotFound << "data.mrr";
         QTest::newRow("mrr fraction") << "mrr" << QJsonValue(1999.5) << false << Reason::typeMismatch << "data.mrr";
-        QTest::newRow("new missing") << "new" << missing << false << Reason::keyNotFound << "data.new";
-        QTest::newRow("ending null") << "ending" << QJsonValue() << false << Reason::valueNotFound << "data.ending";
-        QTest::newRow("incomplete missing") << "incomplete" << missing << false << Reason::keyNotFound << "data.incomplete";
         QTest::newRow("currency number") << "currency" << QJsonValue(840) << false << Reason::typeMismatch << "data.currency";
     }
     void summaryPresence()
@@ -106,8 +101,6 @@ private slots:
                 QVERIFY(!summary.lastSyncedAt());
             if (key == "by_channel")
                 QVERIFY(summary.byChannel().isEmpty());
-            if (key == "by_project")
-                QVERIFY(summary.byProject().isEmpty());
             return;
         }
         const std::optional<DecodingError> error = errorOf<Summary>(body);
@@ -150,10 +143,8 @@ private slots:
     {
         QTest::addColumn<QString>("raw");
         QTest::newRow("letter case") << "App_Store";
-        QTest::newRow("upper case") << "WEB";
         QTest::newRow("hyphen") << "app-store";
         QTest::newRow("camel case") << "appStore";
-        QTest::newRow("padded") << " web";
         QTest::newRow("empty") << "";
         QTest::newRow("new channel") << "galaxy_store";
     }
@@ -205,11 +196,9 @@ private slots:
         QTest::addColumn<Reason>("reason");
         QTest::addColumn<QString>("path");
         QTest::newRow("unknown kind") << "kind" << QJsonValue("renewed") << Reason::dataCorrupted << "data[2].kind";
-        QTest::newRow("kind in other case") << "kind" << QJsonValue("New") << Reason::dataCorrupted << "data[2].kind";
         QTest::newRow("kind not a string") << "kind" << QJsonValue(1) << Reason::typeMismatch << "data[2].kind";
         QTest::newRow("no currency") << "currency" << missing << Reason::keyNotFound << "data[2].currency";
         QTest::newRow("amount with cents fraction") << "amount" << QJsonValue(9.99) << Reason::typeMismatch << "data[2].amount";
-        QTest::newRow("amount as string") << "amount" << QJsonValue("999") << Reason::typeMismatch << "data[2].amount";
         QTest::newRow("time with fraction") << "occurred_at" << QJsonValue("2026-03-01T09:30:00.000Z") << Reason::dataCorrupted
                                             << "data[2].occurredAt";
         QTest::newRow("project without name") << "project" << QJsonValue(QJsonObject{{"id", "p1"}}) << Reason::keyNotFound
@@ -248,8 +237,6 @@ private slots:
             QCOMPARE(decodeData<VeskoEvent>(fixtures::envelope(json)).kind(), kind);
         }
         QCOMPARE(Kind(Kind::new_).rawValue(), "new");
-        QCOMPARE(Kind(Kind::cancelled).rawValue(), "cancelled");
-        QCOMPARE(Kind(Kind::reactivated).rawValue(), "reactivated");
     }
 
     void me_data()
@@ -259,10 +246,8 @@ private slots:
         QTest::addColumn<bool>("decodes");
         QTest::newRow("as sent") << "id" << QJsonValue("u1") << true;
         QTest::newRow("email null") << "email" << QJsonValue() << true;
-        QTest::newRow("email missing") << "email" << missing << true;
         QTest::newRow("email not a string") << "email" << QJsonValue(false) << false;
         QTest::newRow("sound missing") << "sound" << missing << false;
-        QTest::newRow("flag missing") << "count_ending_subscriptions" << missing << false;
         QTest::newRow("flag as string") << "notify_cancellations" << QJsonValue("true") << false;
     }
     void me()

@@ -1,0 +1,38 @@
+#include "ChannelRows.h"
+
+#include "Money.h"
+#include "Summary.h"
+
+#include <algorithm>
+
+namespace vesko {
+
+ChannelRows channelRows(const Summary &summary)
+{
+    QList<ChannelAmount> paying;
+    std::copy_if(summary.byChannel().begin(), summary.byChannel().end(), std::back_inserter(paying),
+                 [](const ChannelAmount &entry) { return entry.mrr() > 0; });
+    qint64 largest = 1;
+    for (const ChannelAmount &entry : paying)
+        largest = std::max(largest, entry.mrr());
+
+    ChannelRows card{.title = QStringLiteral("Where it comes from")};
+    card.rows.reserve(paying.size());
+    for (const ChannelAmount &entry : paying) {
+        card.rows.append({
+            .id = entry.id(),
+            .label = entry.channel().label(),
+            .source = entry.channel().source(),
+            .amount = Money::price(entry.mrr(), summary.currency()),
+            .fraction = double(entry.mrr()) / double(largest),
+        });
+    }
+    return card;
+}
+
+double barFillWidth(double availableWidth, double fraction)
+{
+    return std::max(6.0, availableWidth * fraction);
+}
+
+} // namespace vesko

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "VeskoEvent.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace vesko {
+
+// One subscription event in the "Latest veskos" card.
+struct EventRow
+{
+    Q_GADGET
+    Q_PROPERTY(QString id MEMBER id CONSTANT)
+    Q_PROPERTY(QString kind MEMBER kind CONSTANT)
+    Q_PROPERTY(QString badge MEMBER badge CONSTANT)
+    Q_PROPERTY(QString headline MEMBER headline CONSTANT)
+    Q_PROPERTY(QString detail MEMBER detail CONSTANT)
+    Q_PROPERTY(QString age MEMBER age CONSTANT)
+
+public:
+    QString id;
+    QString kind; // the wire string; picks the badge colour
+    QString badge;
+    QString headline;
+    QString detail;
+    QString age; // as of the `now` it was built with
+};
+
+// The "Latest veskos" card: its rows in the model's order, or the empty-state
+// sentence when there are none.
+struct EventRows
+{
+    Q_GADGET
+    Q_PROPERTY(QString title MEMBER title CONSTANT)
+    Q_PROPERTY(QString emptyText MEMBER emptyText CONSTANT)
+    Q_PROPERTY(QList<vesko::EventRow> rows MEMBER rows CONSTANT)
+
+public:
+    QString title;
+    QString emptyText; // empty unless `rows` is
+    QList<EventRow> rows;
+};
+
+QString badgeText(VeskoEvent::Kind kind);
+EventRow eventRow(const VeskoEvent &event, const QDateTime &now);
+EventRows eventRows(const QList<VeskoEvent> &events, const QDateTime &now);
+
+} // namespace vesko

@@ -1,0 +1,38 @@
+#include "FooterText.h"
+
+#include "TimeAgo.h"
+
+namespace vesko {
+
+QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
+{
+    // timeAgo reads an invalid date as "just now"; never refreshed is no note at all.
+    if (!refreshedAt.isValid())
+        return {};
+    const QString ago = timeAgo(refreshedAt, now);
+    if (ago == u"just now")
+        return QStringLiteral("Updated just now");
+    return QStringLiteral("Updated ") + ago + QStringLiteral(" ago");
+}
+
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now)
+{
+    return {
+        .refreshNote = refreshNote(refreshedAt, now),
+        .menuLabel = QStringLiteral("More"),
+        .accountSettings = QStringLiteral("Account settings\u2026"),
+        .showInMenuBar = QStringLiteral("Show in menu bar"),
+        .menuBarChoices = {
+            {.title = QStringLiteral("Snout and amount"), .style = MenuBarStyle::both},
+            {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount},
+            {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
+        },
+        .openAtLogin = QStringLiteral("Open at login"),
+        .checkForUpdates = QStringLiteral("Check for updates\u2026"),
+        .signOut = QStringLiteral("Sign out"),
+        .quit = QStringLiteral("Quit Vesko"),
+        .openDashboard = QStringLiteral("Open dashboard"),
+    };
+}
+
+} // namespace vesko

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "MenuBarStyle.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace vesko {
+
+// One option of the "Show in menu bar" choice.
+struct MenuBarChoice
+{
+    Q_GADGET
+    Q_PROPERTY(QString title MEMBER title CONSTANT)
+    Q_PROPERTY(vesko::MenuBarStyle style MEMBER style CONSTANT)
+
+public:
+    QString title;
+    MenuBarStyle style = MenuBarStyle::both;
+};
+
+// The footer row and its menu, items top to bottom.
+struct FooterText
+{
+    Q_GADGET
+    Q_PROPERTY(QString refreshNote MEMBER refreshNote CONSTANT)
+    Q_PROPERTY(QString menuLabel MEMBER menuLabel CONSTANT)
+    Q_PROPERTY(QString accountSettings MEMBER accountSettings CONSTANT)
+    Q_PROPERTY(QString showInMenuBar MEMBER showInMenuBar CONSTANT)
+    Q_PROPERTY(QList<vesko::MenuBarChoice> menuBarChoices MEMBER menuBarChoices CONSTANT)
+    Q_PROPERTY(QString openAtLogin MEMBER openAtLogin CONSTANT)
+    Q_PROPERTY(QString checkForUpdates MEMBER checkForUpdates CONSTANT)
+    Q_PROPERTY(QString signOut MEMBER signOut CONSTANT)
+    Q_PROPERTY(QString quit MEMBER quit CONSTANT)
+    Q_PROPERTY(QString openDashboard MEMBER openDashboard CONSTANT)
+
+public:
+    QString refreshNote; // empty when never refreshed
+    QString menuLabel;   // spoken name of the three-dot button
+    QString accountSettings;
+    QString showInMenuBar;
+    QList<MenuBarChoice> menuBarChoices;
+    QString openAtLogin;
+    QString checkForUpdates;
+    QString signOut;
+    QString quit;
+    QString openDashboard;
+};
+
+// "Updated 12 min ago", "Updated just now"; empty for an invalid `refreshedAt`
+// (the model's "never refreshed").
+QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now);
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now);
+
+} // namespace vesko

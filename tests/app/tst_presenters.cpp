@@ -1,0 +1,374 @@
+// The panel's texts and choices, computed from model data the way the views
+// will bind them.
+#include "presenters/ChannelRows.h"
+#include "presenters/EventRows.h"
+#include "presenters/FooterText.h"
+#include "presenters/HeroText.h"
+#include "presenters/PanelState.h"
+
+#include <QTest>
+
+using namespace vesko;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime now = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+
+Summary summaryWithChannels(QList<ChannelAmount> channels)
+{
+    return Summary(Summary::Fields{.currency = u"USD"_s, .byChannel = std::move(channels)});
+}
+
+struct EventFields
+{
+    VeskoEvent::Kind kind = VeskoEvent::Kind::new_;
+    std::optional<qint64> amount;
+    std::optional<QString> interval;
+    std::optional<QString> customer;
+    Channel channel = Channel::web;
+    qint64 secondsAgo = 0;
+    QString currency = QStringLiteral("USD");
+    QString id = QStringLiteral("evt_1");
+};
+
+VeskoEvent makeEvent(const EventFields &s)
+{
+    return VeskoEvent({
+        .id = s.id,
+        .kind = s.kind,
+        .channel = s.channel,
+        .occurredAt = now.addSecs(-s.secondsAgo),
+        .amount = s.amount,
+        .currency = s.currency,
+        .interval = s.interval,
+        .planName = QStringLiteral("Pro"),
+        .customerLabel = s.customer,
+        .project = VeskoEvent::ProjectRef(QStringLiteral("prj_1"), QStringLiteral("Lumen")),
+    });
+}
+
+enum SummaryHeld { noSummary, paying, notPaying };
+
+} // namespace
+
+class PresentersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hero_data()
+    {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<qint64>("mrr");
+        QTest::addColumn<qint64>("ending");
+        QTest::addColumn<bool>("countEnding");
+        QTest::addColumn<QVariant>("growth");
+        QTest::addColumn<bool>("incomplete");
+        QTest::addColumn<QString>("figure");
+        QTest::addColumn<QString>("pill");
+        QTest::addColumn<QString>("exact");
+        QTest::addColumn<QString>("note");
+
+        const QString stops = QStringLiteral(" of this stops when those subscriptions reach the end of their period.");
+        const QString leftOut = QStringLiteral(" is left out: those subscriptions are set to end.");
+        const QString waiting = QStringLiteral("Some amounts are waiting for today's exchange rate.");
+        const QVariant none;
+        QTest::newRow("mrr 0 with ending") << "USD" << 0ll << 500ll << true << none << false << "$0" << "" << "" << "";
+        QTest::newRow("negative mrr with ending") << "USD" << -150ll << 500ll << false << none << false << "-$2" << ""
+                                                  << "" << "";
+        QTest::newRow("one cent") << "USD" << 1ll << 0ll << true << none << false << "$0" << ""
+                                  << "$0.01 exactly." << "";
+        QTest::newRow("ending 0") << "USD" << 123456ll << 0ll << true << none << false << "$1,235" << ""
+                                  << "$1,234.56 exactly." << "";
+        QTest::newRow("ending negative") << "USD" << 123456ll << -500ll << false << none << false << "$1,235" << ""
+                                         << "$1,234.56 exactly." << "";
+        QTest::newRow("ending counted") << "USD" << 123456ll << 2000ll << true << none << false << "$1,235" << ""
+                                        << "$1,234.56 exactly. $20" + stops << "";
+        QTest::newRow("ending left out") << "USD" << 123456ll << 2000ll << false << none << false << "$1,235" << ""
+                                         << "$1,234.56 exactly. $20" + leftOut << "";
+        QTest::newRow("ending in euros") << "EUR" << 123450ll << 1999ll << true << none << false
+                                         << QString::fromUtf8("€1,235") << ""
+                                         << QString::fromUtf8("€1,234.50 exactly. €19.99") + stops << "";
+        QTest::newRow("growth") << "USD" << 2000ll << 0ll << true << QVariant(12.4) << false << "$20" << "+12%"
+                                << "$20 exactly." << "";
+        QTest::newRow("growth 0") << "USD" << 2000ll << 0ll << true << QVariant(0.0) << false << "$20" << "0%"
+                                  << "$20 exactly." << "";
+        QTest::newRow("growth negative") << "USD" << 2000ll << 0ll << true << QVariant(-3.5) << false << "$20" << "-4%"
+                                         << "$20 exactly." << "";
+        QTest::newRow("incomplete, mrr 0") << "USD" << 0ll << 0ll << true << none << true << "$0" << "" << ""
+                                           << waiting;
+        QTest::newRow("incomplete with ending") << "USD" << 1999ll << 500ll << false << none << true << "$20" << ""
+                                                << "$19.99 exactly. $5" + leftOut << waiting;
+    }
+
+    void hero()
+    {
+        QFETCH(QString, currency);
+        QFETCH(qint64, mrr);
+        QFETCH(qint64, ending);
+        QFETCH(bool, countEnding);
+        QFETCH(QVariant, growth);
+        QFETCH(bool, incomplete);
+        QFETCH(QString, figure);
+        QFETCH(QString, pill);
+        QFETCH(QString, exact);
+        QFETCH(QString, note);
+
+        const Summary summary({
+            .currency = currency,
+            .mrr = mrr,
+            .growth = growth.isValid() ? std::optional(growth.toDouble()) : std::nullopt,
+            .ending = ending,
+            .incomplete = incomplete,
+        });
+        const HeroText text = heroText(summary, countEnding);
+        QCOMPARE(text.caption, QStringLiteral("MONTHLY RECURRING REVENUE"));
+        QCOMPARE(text.figure, figure);
+        QCOMPARE(text.growth, pill);
+        QCOMPARE(text.exactLine, exact);
+        QCOMPARE(text.exchangeNote, note);
+    }
+
+    void channels_data()
+    {
+        QTest::addColumn<QList<ChannelAmount>>("channels");
+        QTest::addColumn<QStringList>("rows"); // id|label|source|amount
+        QTest::addColumn<QList<double>>("widths"); // of the fill in a 300 pt track
+
+        QTest::newRow("none") << QList<ChannelAmount>{} << QStringList{} << QList<double>{};
+        QTest::newRow("zero and negative dropped")
+            << QList<ChannelAmount>{{Channel::web, 0}, {Channel::appStore, -100}} << QStringList{} << QList<double>{};
+        QTest::newRow("single channel fills") << QList<ChannelAmount>{{Channel::paddle, 1999}}
+                                              << QStringList{"paddle|Paddle|RevenueCat|$19.99"} << QList<double>{300};
+        QTest::newRow("service order, scaled to the largest")
+            << QList<ChannelAmount>{{Channel::web, 10000},
+                                    {Channel::appStore, 0},
+                                    {Channel::rcBilling, 50000},
+                                    {Channel::amazon, -5},
+                                    {Channel::playStore, 25000}}
+            << QStringList{"web|Web|Stripe|$100", "rc_billing|Web Billing|RevenueCat|$500",
+                           "play_store|Play Store|RevenueCat|$250"}
+            << QList<double>{60, 300, 150};
+        QTest::newRow("tiny share keeps 6 pt")
+            << QList<ChannelAmount>{{Channel::web, 1}, {Channel::appStore, 1000000}}
+            << QStringList{"web|Web|Stripe|$0.01", "app_store|App Store|RevenueCat|$10,000"}
+            << QList<double>{6, 300};
+    }
+
+    void channels()
+    {
+        QFETCH(QList<ChannelAmount>, channels);
+        QFETCH(QStringList, rows);
+        QFETCH(QList<double>, widths);
+
+        const ChannelRows card = channelRows(summaryWithChannels(channels));
+        QStringList shown;
+        QList<double> shownWidths;
+        for (const ChannelRow &row : card.rows) {
+            shown.append(QStringList{row.id, row.label, row.source, row.amount}.join(u'|'));
+            shownWidths.append(barFillWidth(300, row.fraction));
+        }
+        QCOMPARE(shown, rows);
+        for (qsizetype i = 0; i < widths.size(); ++i)
+            QCOMPARE(shownWidths.at(i), widths.at(i));
+    }
+
+    void events_data()
+    {
+        using Kind = VeskoEvent::Kind;
+        QTest::addColumn<VeskoEvent>("event");
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("age");
+
+        const QString dot = QStringLiteral(" \u00B7 ");
+        const QString ada = QStringLiteral("Ada");
+        QTest::newRow("new, monthly")
+            << makeEvent({.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = 12 * 60})
+            << "New" << "$19.99 / month" << "Web" + dot + "Lumen" + dot + "Ada" << "12 min";
+        QTest::newRow("new, no interval")
+            << makeEvent({.amount = 2000, .customer = ada, .channel = Channel::appStore, .secondsAgo = 29})
+            << "New" << "$20" << "App Store" + dot + "Lumen" + dot + "Ada" << "just now";
+        QTest::newRow("new, interval without amount") << makeEvent({.interval = u"month"_s, .customer = ada})
+                                                      << "New" << "New subscription"
+                                                      << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
+        QTest::newRow("cancelled, yearly, euros")
+            << makeEvent({.kind = Kind::cancelled, .amount = 9900, .interval = u"year"_s, .customer = ada,
+                      .secondsAgo = 3 * 3600, .currency = u"EUR"_s})
+            << "Cancelled" << QString::fromUtf8("€99 / year") << "Web" + dot + "Lumen" + dot + "Ada" << "3 h";
+        QTest::newRow("cancelled, no amount") << makeEvent({.kind = Kind::cancelled, .customer = ada})
+                                              << "Cancelled" << "Subscription ended"
+                                              << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
+        QTest::newRow("reactivated, interval as sent")
+            << makeEvent({.kind = Kind::reactivated, .amount = 500, .interval = u"3 months"_s, .customer = ada,
+                      .secondsAgo = 2 * 86400})
+            << "Back" << "$5 / 3 months" << "Web" + dot + "Lumen" + dot + "Ada" << "2 d";
+        QTest::newRow("reactivated, no amount") << makeEvent({.kind = Kind::reactivated, .customer = ada})
+                                                << "Back" << "New subscription"
+                                                << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
+        QTest::newRow("no customer label") << makeEvent({.amount = 1999, .channel = Channel::playStore})
+                                           << "New" << "$19.99" << "Play Store" + dot + "Lumen" << "just now";
+        QTest::newRow("empty customer label and interval")
+            << makeEvent({.amount = 1999, .interval = u""_s, .customer = u""_s, .channel = Channel::playStore})
+            << "New" << "$19.99" << "Play Store" + dot + "Lumen" << "just now";
+    }
+
+    void events()
+    {
+        QFETCH(VeskoEvent, event);
+        QFETCH(QString, badge);
+        QFETCH(QString, headline);
+        QFETCH(QString, detail);
+        QFETCH(QString, age);
+
+        const EventRow row = eventRow(event, now);
+        QCOMPARE(row.badge, badge);
+        QCOMPARE(row.headline, headline);
+        QCOMPARE(row.detail, detail);
+        QCOMPARE(row.age, age);
+    }
+
+    void eventOrder_data()
+    {
+        QTest::addColumn<QList<VeskoEvent>>("events");
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("emptyText");
+
+        QTest::newRow("none") << QList<VeskoEvent>{} << QStringList{}
+                              << "New subscribers show up here the moment they arrive.";
+        QTest::newRow("order kept") << QList<VeskoEvent>{makeEvent({.secondsAgo = 600, .id = u"b"_s}),
+                                                         makeEvent({.secondsAgo = 60, .id = u"a"_s}),
+                                                         makeEvent({.secondsAgo = 6000, .id = u"c"_s})}
+                                    << QStringList{"b", "a", "c"} << "";
+    }
+
+    void eventOrder()
+    {
+        QFETCH(QList<VeskoEvent>, events);
+        QFETCH(QStringList, ids);
+        QFETCH(QString, emptyText);
+
+        const EventRows card = eventRows(events, now);
+        QStringList shown;
+        for (const EventRow &row : card.rows)
+            shown.append(row.id);
+        QCOMPARE(shown, ids);
+        QCOMPARE(card.emptyText, emptyText);
+    }
+
+    void footerNote_data()
+    {
+        QTest::addColumn<QDateTime>("refreshedAt");
+        QTest::addColumn<QString>("note");
+
+        QTest::newRow("never refreshed") << QDateTime() << "";
+        QTest::newRow("just now") << now.addSecs(-20) << "Updated just now";
+        QTest::newRow("clock behind the refresh") << now.addSecs(300) << "Updated just now";
+        QTest::newRow("minutes") << now.addSecs(-12 * 60) << "Updated 12 min ago";
+    }
+
+    void footerNote()
+    {
+        QFETCH(QDateTime, refreshedAt);
+        QFETCH(QString, note);
+
+        QCOMPARE(footerText(refreshedAt, now).refreshNote, note);
+    }
+
+    void panel_data()
+    {
+        using Block = PanelState::Block;
+        using Action = MessageText::Action;
+        QTest::addColumn<Phase>("phase");
+        QTest::addColumn<int>("summary");
+        QTest::addColumn<int>("countEndingSetting"); // -1: no account record
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<Block>("block");
+        QTest::addColumn<bool>("footer");
+        QTest::addColumn<bool>("channels");
+        QTest::addColumn<bool>("countEnding");
+        QTest::addColumn<QString>("button"); // of the sign-in block or the message view
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<Action>("action");
+
+        const QString waiting = QStringLiteral("Waiting for your browser\u2026");
+        const Action refresh = Action::refresh;
+        QTest::newRow("signed out") << Phase::signedOut() << int(noSummary) << -1 << false << Block::signIn << false
+                                    << false << true << "Sign in" << true << refresh;
+        QTest::newRow("signed out, summary held") << Phase::signedOut() << int(paying) << -1 << false << Block::signIn
+                                                  << false << true << true << "Sign in" << true << refresh;
+        QTest::newRow("signing in") << Phase::signingIn() << int(noSummary) << -1 << false << Block::signIn << false
+                                    << false << true << waiting << false << refresh;
+        QTest::newRow("signing in with a token and a summary")
+            << Phase::signingIn() << int(paying) << 1 << true << Block::signIn << true << true << true << waiting
+            << false << refresh;
+        QTest::newRow("loading") << Phase::loading() << int(noSummary) << -1 << true << Block::spinner << true << false
+                                 << true << "" << true << refresh;
+        QTest::newRow("loading, summary held") << Phase::loading() << int(paying) << 1 << true << Block::dashboard
+                                               << true << true << true << "" << true << refresh;
+        QTest::newRow("ready without summary") << Phase::ready() << int(noSummary) << 0 << true << Block::spinner
+                                               << true << false << false << "" << true << refresh;
+        QTest::newRow("ready, ending left out") << Phase::ready() << int(paying) << 0 << true << Block::dashboard
+                                                << true << true << false << "" << true << refresh;
+        QTest::newRow("ready, no paying channel") << Phase::ready() << int(notPaying) << -1 << true << Block::dashboard
+                                                  << true << false << true << "" << true << refresh;
+        QTest::newRow("failed without summary") << Phase::failed(Phase::offlineMessage()) << int(noSummary) << 1
+                                                << true << Block::message << true << false << true << "Try again"
+                                                << true << refresh;
+        QTest::newRow("failed, summary held") << Phase::failed(Phase::loadFailedMessage()) << int(paying) << 1 << true
+                                              << Block::dashboard << true << true << true << "" << true << refresh;
+        QTest::newRow("sign-in failed, no token")
+            << Phase::failed(Phase::signInFailedMessage()) << int(noSummary) << -1 << false << Block::message << false
+            << false << true << "Sign in" << true << Action::signIn;
+    }
+
+    void panel()
+    {
+        QFETCH(Phase, phase);
+        QFETCH(int, summary);
+        QFETCH(int, countEndingSetting);
+        QFETCH(bool, signedIn);
+        QFETCH(PanelState::Block, block);
+        QFETCH(bool, footer);
+        QFETCH(bool, channels);
+        QFETCH(bool, countEnding);
+        QFETCH(QString, button);
+        QFETCH(bool, enabled);
+        QFETCH(MessageText::Action, action);
+
+        std::optional<Summary> held;
+        if (summary != noSummary)
+            held = summaryWithChannels({{Channel::web, summary == paying ? 1999 : 0}});
+        std::optional<Me> me;
+        if (countEndingSetting >= 0) {
+            me = Me({.id = u"usr_1"_s, .name = u"Ada"_s, .currency = u"USD"_s,
+                     .countEndingSubscriptions = countEndingSetting == 1});
+        }
+
+        const PanelState state = panelState(phase, held, me, signedIn);
+        QCOMPARE(state.block, block);
+        QCOMPARE(state.showsFooter, footer);
+        QCOMPARE(state.showsChannels, channels);
+        QCOMPARE(state.countEnding, countEnding);
+        switch (block) {
+        case PanelState::Block::signIn:
+            QCOMPARE(state.signIn.buttonTitle, button);
+            QCOMPARE(state.signIn.buttonEnabled, enabled);
+            break;
+        case PanelState::Block::message:
+            QCOMPARE(state.message.title, QStringLiteral("No numbers yet"));
+            QCOMPARE(state.message.message, phase.message());
+            QCOMPARE(state.message.actionTitle, button);
+            QCOMPARE(state.message.action, action);
+            break;
+        case PanelState::Block::spinner:
+        case PanelState::Block::dashboard:
+            break;
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(PresentersTest)
+#include "tst_presenters.moc"

@@ -6,33 +6,14 @@ DevServiceProcess::DevServiceProcess(const QStringList &arguments)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
-    if (!m_process.waitForStarted(5000)) {
-        m_failure = m_process.errorString();
-        return;
-    }
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }
     const QString line = QString::fromUtf8(m_process.readLine());
     // The announcement is a contract: scripts read the port from exactly this line.
-    static const QRegularExpression announcement(
-        QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
+    static const QRegularExpression announcement(QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
     const QRegularExpressionMatch match = announcement.match(line);
-    if (!match.hasMatch()) {
-        m_failure = QStringLiteral("unexpected first line: ") + line;
-        return;
-    }
-    m_port = match.captured(1).toUShort();
-}
-
-DevServiceProcess::~DevServiceProcess()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-QUrl DevServiceProcess::url(const QString &pathAndQuery) const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(pathAndQuery));
+    if (match.hasMatch())
+        m_port = match.captured(1).toUShort();
+    else
+        m_failure = QStringLiteral("no announcement (%1), first line: %2").arg(m_process.errorString(), line);
 }

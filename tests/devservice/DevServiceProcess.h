@@ -9,13 +9,17 @@ class DevServiceProcess
 {
 public:
     explicit DevServiceProcess(const QStringList &arguments = {});
-    ~DevServiceProcess();
+    ~DevServiceProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 
     // Empty when the service started and announced its port.
     const QString &failure() const { return m_failure; }
     quint16 port() const { return m_port; }
     // pathAndQuery such as "v1/events?limit=5"
-    QUrl url(const QString &pathAndQuery) const;
+    QUrl url(const QString &pathAndQuery) const { return QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(pathAndQuery)); }
 
 private:
     QProcess m_process;

@@ -1,56 +1,121 @@
 #pragma once
 
 #include "DevServiceProcess.h"
-#include "HttpClient.h"
 
 #include "DataEnvelope.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
-#include <QString>
-#include <QStringList>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrlQuery>
 
+#include <cerrno>
 #include <memory>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
 
-// Paths as the app asks for them.
 inline const QString summaryPath = QStringLiteral("v1/summary?project=all");
 inline const QString eventsPath = QStringLiteral("v1/events?project=all&limit=5");
 inline const QString mePath = QStringLiteral("v1/me");
 inline const QString tokenPath = QStringLiteral("v1/app-auth/token");
-inline const QByteArray formType = "application/x-www-form-urlencoded";
 
-QByteArray compact(const QJsonObject &object);
-// JSON written with single quotes, which keeps test tables legible.
-QByteArray jsonText(const char *text);
-
-// Decodes an answer the way the app does; nothing when the app would refuse it.
-template<typename T>
-std::optional<T> decoded(const QByteArray &body, QString *why = nullptr)
+// JSON written with single quotes, which keeps tables legible.
+inline QByteArray jsonText(const char *text)
 {
-    try {
-        return vesko::decodeData<T>(body);
-    } catch (const vesko::DecodingError &error) {
-        if (why)
-            *why = error.message();
-        return std::nullopt;
-    }
+    return QByteArray(text).replace('\'', '"');
 }
 
-// A fresh service per test, and the calls most tests make to it.
+// The answer as the app reads it; nothing when the app would refuse it.
+template<typename T>
+std::optional<T> decoded(const QByteArray &body) try {
+    return vesko::decodeData<T>(body);
+} catch (const vesko::DecodingError &) {
+    return std::nullopt;
+}
+
+// A request as a client writes it. The service reads a body by what it
+// expects there, so no Content-Type is sent.
+inline QByteArray request(const QByteArray &method, const QString &path, const QByteArray &body = {},
+                          const QByteArray &authorization = {}, bool close = true)
+{
+    const QByteArray credentials = authorization.isEmpty() ? QByteArray() : "Authorization: " + authorization + "\r\n";
+    return method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size())
+           + "\r\n" + credentials + (close ? "Connection: close\r\n\r\n" : "\r\n") + body;
+}
+
+// What came back on one connection. Read from a plain socket because Qt
+// reports a clean close and a reset alike.
+struct Wire
+{
+    enum class End { closed, reset, timedOut, failed };
+    QByteArray head, body;
+    End end = End::failed;
+
+    int status() const { return head.startsWith("HTTP/1.1 ") ? head.mid(9, 3).toInt() : 0; } // 0: no answer
+
+    QByteArray header(const QString &name) const
+    {
+        return QRegularExpression("(?i)\\r\\n" + name + ": ([^\\r]*)").match(QString::fromLatin1(head)).captured(1).toLatin1();
+    }
+    QJsonValue json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// A fresh service per test, and the calls tests make to it.
 class ServiceFixture
 {
 protected:
-    void restart(const QStringList &arguments = {});
-    void stop();
+    void restart(const QStringList &arguments = {})
+    {
+        m_service = std::make_unique<DevServiceProcess>(arguments);
+        QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
+    }
 
-    QUrl url(const QString &path) const { return m_service->url(path); }
-    HttpResult control(const QJsonObject &settings);
-    HttpResult exchangeCode(const QByteArray &body);
-    // A live token straight from the control interface.
-    QByteArray issueToken();
-    // Presses Approve on the connect page; answers the code from the callback URL.
-    QString approve(const QString &challenge);
+    Wire send(const QByteArray &requests, int timeoutMs = 10000) const
+    {
+        Wire result;
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const timeval timeout{timeoutMs / 1000, timeoutMs % 1000 * 1000};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        const sockaddr_in address{AF_INET, htons(m_service->port()), {htonl(INADDR_LOOPBACK)}, {}};
+        QByteArray received;
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+            && ::send(fd, requests.constData(), size_t(requests.size()), 0) == requests.size()) {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+                received.append(buffer, n);
+            result.end = n == 0 ? Wire::End::closed : errno == ECONNRESET ? Wire::End::reset
+                       : errno == EAGAIN ? Wire::End::timedOut : Wire::End::failed;
+        }
+        ::close(fd);
+        const qsizetype split = received.indexOf("\r\n\r\n");
+        result.head = received.left(split);
+        result.body = split < 0 ? QByteArray() : received.mid(split + 4);
+        return result;
+    }
+
+    Wire call(const QByteArray &method, const QString &path, const QByteArray &body = {}, const QByteArray &authorization = {}) const
+    {
+        return send(request(method, path, body, authorization));
+    }
+    Wire control(const QByteArray &settings) const { return call("POST", "_control", settings); }
+
+    // "Bearer <token>", the token straight from the control interface.
+    QByteArray bearer() const
+    {
+        return "Bearer " + call("POST", "_control/issue-token").json()["data"]["token"].toString().toLatin1();
+    }
+
+    // Presses Approve on the connect page; answers the code from the callback.
+    QString approve(const QString &challenge) const
+    {
+        // A challenge is base64url, safe in a form as it is.
+        const Wire answer = call("POST", "connect-app", "decision=approve&challenge=" + challenge.toLatin1());
+        return QUrlQuery(QUrl(QString::fromUtf8(answer.header("Location")))).queryItemValue("code");
+    }
 
     std::unique_ptr<DevServiceProcess> m_service;
-    std::unique_ptr<HttpClient> m_http;
 };

@@ -1,0 +1,183 @@
+#include "PanelController.h"
+
+#include "Fonts.h"
+#include "Palette.h"
+#include "Snout.h"
+#include "presenters/ChannelRows.h"
+#include "presenters/EventRows.h"
+#include "presenters/FooterText.h"
+#include "presenters/HeroText.h"
+#include "presenters/PanelState.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickImageProvider>
+
+namespace vesko {
+
+namespace {
+
+// "image://snout/RRGGBB": the mark tinted in that colour at the size asked for.
+class SnoutImageProvider : public QQuickImageProvider
+{
+public:
+    SnoutImageProvider() : QQuickImageProvider(QQuickImageProvider::Image) {}
+
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override
+    {
+        const QSize logical = requestedSize.isValid() ? requestedSize : snoutSize;
+        const QColor color = QColor::fromString(QLatin1Char('#') + id);
+        const QImage image = tinted(snoutImage(logical), color.isValid() ? color : Qt::black);
+        if (size)
+            *size = image.size();
+        return image;
+    }
+};
+
+QString blockName(PanelState::Block block)
+{
+    switch (block) {
+    case PanelState::Block::signIn: return QStringLiteral("signIn");
+    case PanelState::Block::message: return QStringLiteral("message");
+    case PanelState::Block::spinner: return QStringLiteral("spinner");
+    case PanelState::Block::dashboard: break;
+    }
+    return QStringLiteral("dashboard");
+}
+
+QColor badgeColor(const Palette &palette, const QString &kind)
+{
+    if (kind == QLatin1String("cancelled"))
+        return palette.coral();
+    if (kind == QLatin1String("reactivated"))
+        return palette.lavender();
+    return palette.mint();
+}
+
+} // namespace
+
+PanelController::PanelController(AppModel &model, Palette &palette, std::function<QDateTime()> now, QObject *parent)
+    : QObject(parent), m_model(model), m_palette(palette), m_now(std::move(now))
+{
+    for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::eventsChanged,
+                        &AppModel::meChanged, &AppModel::refreshedAtChanged, &AppModel::tokenChanged,
+                        &AppModel::authSessionChanged})
+        connect(&model, signal, this, &PanelController::recompute);
+    connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
+    recompute();
+}
+
+void PanelController::expose(QQmlContext &context)
+{
+    const FontFamilies &fonts = registerFonts();
+    context.setContextProperty(QStringLiteral("panel"), this);
+    context.setContextProperty(QStringLiteral("colors"), &m_palette);
+    context.setContextProperty(QStringLiteral("sansFamily"), fonts.sans);
+    context.setContextProperty(QStringLiteral("displayFamily"), fonts.display);
+    QQmlEngine *engine = context.engine();
+    if (engine && !engine->imageProvider(QStringLiteral("snout")))
+        engine->addImageProvider(QStringLiteral("snout"), new SnoutImageProvider);
+}
+
+void PanelController::recompute()
+{
+    const QDateTime now = m_now();
+    const PanelState state = panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn());
+    m_block = blockName(state.block);
+    m_signInTitle = state.signIn.title;
+    m_signInSentence = state.signIn.sentence;
+    m_signInButtonTitle = state.signIn.buttonTitle;
+    m_signInButtonEnabled = state.signIn.buttonEnabled;
+    m_signInPending = m_model.isSignInPending();
+    m_messageTitle = state.message.title;
+    m_messageText = state.message.message;
+    m_messageActionTitle = state.message.actionTitle;
+    m_messageRetries = state.message.action == MessageText::Action::refresh;
+
+    const std::optional<Summary> &summary = m_model.summary();
+    const HeroText hero = summary ? heroText(*summary, state.countEnding) : HeroText{};
+    m_heroCaption = hero.caption;
+    m_heroFigure = hero.figure;
+    m_heroGrowth = hero.growth;
+    m_heroExactLine = hero.exactLine;
+    m_heroExchangeNote = hero.exchangeNote;
+
+    m_showsChannels = state.showsChannels;
+    const ChannelRows channels = summary ? vesko::channelRows(*summary) : ChannelRows{};
+    m_channelsTitle = channels.title;
+    m_channelRows.clear();
+    for (const ChannelRow &row : channels.rows) {
+        const Channel channel = Channel::fromRawValue(row.id).value_or(Channel::other);
+        m_channelRows.append(QVariantMap{{QStringLiteral("label"), row.label},
+                                         {QStringLiteral("source"), row.source},
+                                         {QStringLiteral("amount"), row.amount},
+                                         {QStringLiteral("fraction"), row.fraction},
+                                         {QStringLiteral("color"), m_palette.channelColor(channel)}});
+    }
+
+    const EventRows events = vesko::eventRows(m_model.events(), now);
+    m_eventsTitle = events.title;
+    m_eventsEmptyText = events.emptyText;
+    m_eventRows.clear();
+    for (const EventRow &row : events.rows) {
+        m_eventRows.append(QVariantMap{{QStringLiteral("badge"), row.badge},
+                                       {QStringLiteral("kind"), row.kind},
+                                       {QStringLiteral("headline"), row.headline},
+                                       {QStringLiteral("detail"), row.detail},
+                                       {QStringLiteral("age"), row.age},
+                                       {QStringLiteral("badgeColor"), badgeColor(m_palette, row.kind)}});
+    }
+
+    const FooterText footer = footerText(m_model.refreshedAt(), now);
+    m_showsFooter = state.showsFooter;
+    m_refreshNote = footer.refreshNote;
+    m_moreLabel = footer.menuLabel;
+    m_openDashboardTitle = footer.openDashboard;
+    emit changed();
+}
+
+double PanelController::barFillWidth(double available, double fraction) const
+{
+    return vesko::barFillWidth(available, fraction);
+}
+
+void PanelController::shown()
+{
+    hidden();
+    m_showing = m_model.refresh();
+    // Ages are as of this showing even when nothing else changed.
+    recompute();
+}
+
+void PanelController::hidden()
+{
+    if (m_showing)
+        m_showing->cancel();
+    m_showing = nullptr;
+}
+
+void PanelController::signIn()
+{
+    m_model.signIn();
+}
+
+void PanelController::cancelSignIn()
+{
+    m_model.cancelSignIn();
+}
+
+void PanelController::messageAction()
+{
+    // Not tied to the showing: hiding the panel does not cancel it.
+    if (m_messageRetries)
+        m_model.refresh();
+    else
+        m_model.signIn();
+}
+
+void PanelController::openDashboard()
+{
+    m_model.openDashboard();
+}
+
+} // namespace vesko

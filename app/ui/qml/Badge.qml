@@ -1,0 +1,17 @@
+import QtQuick
+
+// Every badge is the same size whatever its text.
+Rectangle {
+    property alias text: label.text
+    width: 70
+    height: 22
+    radius: 11
+
+    PlainText {
+        id: label
+        anchors.centerIn: parent
+        color: colors.navy
+        font.pixelSize: 11
+        font.weight: Font.Bold
+    }
+}

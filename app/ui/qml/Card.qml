@@ -1,0 +1,28 @@
+import QtQuick
+
+// A titled, outlined surface; what is declared inside becomes its rows.
+Rectangle {
+    id: card
+    property alias title: titleText.text
+    default property alias rows: stack.data
+
+    implicitHeight: stack.implicitHeight + 28
+    radius: 14
+    color: colors.cardSurface
+    border.color: colors.hairline
+    border.width: 1
+
+    Column {
+        id: stack
+        x: 14
+        y: 14
+        width: card.width - 28
+        spacing: 10
+        PlainText {
+            id: titleText
+            font.family: displayFamily
+            font.pixelSize: 15
+            font.weight: Font.Bold
+        }
+    }
+}

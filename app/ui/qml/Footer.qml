@@ -1,0 +1,41 @@
+import QtQuick
+
+Item {
+    implicitHeight: dashboard.implicitHeight
+
+    PlainText {
+        visible: text !== ""
+        anchors.left: parent.left
+        anchors.verticalCenter: parent.verticalCenter
+        text: panel.refreshNote
+        color: colors.mutedText
+        font.pixelSize: 12
+    }
+    // Three dots; the menu behind them is still to come.
+    Item {
+        id: more
+        objectName: "moreButton"
+        anchors.right: dashboard.left
+        anchors.rightMargin: 8
+        anchors.verticalCenter: parent.verticalCenter
+        width: 22
+        height: 22
+        Accessible.role: Accessible.Button
+        Accessible.name: panel.moreLabel
+        Row {
+            anchors.centerIn: parent
+            spacing: 3
+            Repeater {
+                model: 3
+                Rectangle { width: 4; height: 4; radius: 2; color: colors.ink }
+            }
+        }
+    }
+    PrimaryButton {
+        id: dashboard
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
+        text: panel.openDashboardTitle
+        onClicked: panel.openDashboard()
+    }
+}

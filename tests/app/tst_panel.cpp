@@ -1,0 +1,252 @@
+// The panel rendered offscreen against a scripted service: what a user reads
+// in each state, a few pixels where the drawing itself matters, and the
+// refresh that belongs to a showing.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "Palette.h"
+#include "PanelController.h"
+#include "TestHttpServer.h"
+
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+
+namespace {
+
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+using Replies = QMap<QByteArray, ScriptedReply>;
+
+ScriptedReply ok(const QJsonValue &data) { return ScriptedReply::json(200, fixtures::envelope(data)); }
+
+// One model, its service and the panel showing it.
+struct Stage
+{
+    TestHttpServer server;
+    Replies replies;
+    HttpSession http;
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets;
+    FakeLoginItem login;
+    FakeUrlOpener urls;
+    FakeHostName host;
+    std::unique_ptr<AppModel> model;
+    Palette palette;
+    std::unique_ptr<PanelController> panel;
+    QQuickView view;
+
+    Stage(std::optional<QString> token, Replies scripted, bool dark = false) : replies(std::move(scripted))
+    {
+        server.setScript([this](const ReceivedRequest &r) {
+            const QByteArray path = r.target.split('?').first();
+            if (replies.contains(path))
+                return replies.value(path);
+            if (path == "/v1/summary")
+                return ok(fixtures::summary());
+            if (path == "/v1/events")
+                return ok(QJsonArray{fixtures::event()});
+            return ok(fixtures::me());
+        });
+        secrets.stored = std::move(token);
+        model = std::make_unique<AppModel>(AppModel::Environment{
+            .config = VeskoConfig(QUrl(QString::fromLatin1(server.origin())), QUrl(QStringLiteral("https://web.example/"))),
+            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
+            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+            .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return t0; }});
+        palette.setDark(dark);
+        panel = std::make_unique<PanelController>(*model, palette, [] { return t0.addSecs(300); });
+        panel->expose(*view.rootContext());
+        view.setResizeMode(QQuickView::SizeViewToRootObject);
+    }
+    int refreshes() const { return int(model->findChildren<Refresh *>().size()); }
+    void settle() { QTRY_COMPARE_WITH_TIMEOUT(refreshes(), 0, 5000); }
+    bool show()
+    {
+        view.setSource(QUrl(QStringLiteral("qrc:/vesko/qml/PanelView.qml")));
+        view.show();
+        return view.status() == QQuickView::Ready && QTest::qWaitForWindowExposed(&view);
+    }
+    // The visible items in tree order (a repeater's rows have no QObject parent).
+    QList<QQuickItem *> visibleItems() const
+    {
+        QList<QQuickItem *> seen;
+        std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+            if (!item->isVisible())
+                return;
+            seen << item;
+            for (QQuickItem *child : item->childItems())
+                walk(child);
+        };
+        walk(view.rootObject());
+        return seen;
+    }
+    QQuickItem *item(const QString &name) const { return view.rootObject()->findChild<QQuickItem *>(name); }
+    QList<QQuickItem *> items(const QString &name) const
+    {
+        QList<QQuickItem *> found = visibleItems();
+        found.removeIf([&](QQuickItem *item) { return item->objectName() != name; });
+        return found;
+    }
+    // Every text a user can see.
+    QStringList texts() const
+    {
+        QStringList seen;
+        for (QQuickItem *item : visibleItems())
+            if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty())
+                seen << item->property("text").toString();
+        return seen;
+    }
+};
+
+} // namespace
+
+class PanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { FakeBrowserSession::all.clear(); }
+
+    void states_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<bool>("signIn");
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("absent");
+        QTest::addColumn<bool>("footer");
+        QJsonObject noChannels = fixtures::summary();
+        noChannels["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 0}}};
+        noChannels["mrr"] = 0;
+        const QString waiting = QStringLiteral("Waiting for your browser\u2026");
+        const QStringList dashboard{"MONTHLY RECURRING REVENUE", "Latest veskos"};
+
+        QTest::newRow("signed out") << false << false << Replies{} << QStringList{"Your MRR in the menu bar", "Sign in"}
+                                    << QStringList{waiting, "Cancel", "Open dashboard"} << false;
+        QTest::newRow("signing in") << false << true << Replies{} << QStringList{waiting, "Cancel"}
+                                    << QStringList{"Sign in", "Open dashboard"} << false;
+        QTest::newRow("loading") << true << false << Replies{{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}
+                                 << QStringList{"Open dashboard"} << dashboard + QStringList{"Sign in", "No numbers yet"}
+                                 << true;
+        QTest::newRow("failed without data") << true << false << Replies{{"/v1/summary", ScriptedReply::json(500, "{}")}}
+                                             << QStringList{"No numbers yet", Phase::loadFailedMessage(), "Try again"}
+                                             << dashboard << true;
+        QTest::newRow("ready") << true << false << Replies{}
+                               << dashboard + QStringList{"$12,346", "+12%", "Where it comes from", "Web", "Stripe",
+                                                          "$8,000", "\u20AC9.99 / month", "New", "5 min",
+                                                          "Updated 5 min ago", "Open dashboard"}
+                               << QStringList{"No numbers yet", "New subscribers show up here the moment they arrive."}
+                               << true;
+        QTest::newRow("ready, nothing earned, no events")
+            << true << false << Replies{{"/v1/summary", ok(noChannels)}, {"/v1/events", ok(QJsonArray{})}}
+            << dashboard + QStringList{"New subscribers show up here the moment they arrive."}
+            << QStringList{"Where it comes from", "Web"} << true;
+    }
+    void states()
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(bool, signIn);
+        QFETCH(Replies, replies);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, absent);
+        QFETCH(bool, footer);
+        const bool stalls = replies.value("/v1/summary").mode == ScriptedReply::Mode::stall;
+        Stage stage(signedIn ? std::optional(QStringLiteral("tok")) : std::nullopt, replies);
+        if (signIn)
+            stage.model->signIn();
+        if (!stalls)
+            stage.settle();
+        QVERIFY(stage.show());
+        const QStringList texts = stage.texts();
+        for (const QString &text : shown)
+            QVERIFY2(texts.contains(text), qPrintable(text + " missing from " + texts.join(" | ")));
+        for (const QString &text : absent)
+            QVERIFY2(!texts.contains(text), qPrintable(text + " shown in " + texts.join(" | ")));
+        QCOMPARE(stage.item("footer")->isVisible(), footer);
+        QCOMPARE(stage.item("spinner")->isVisible(), stalls);
+        if (signIn)
+            QVERIFY(!stage.item("signInButton")->isEnabled());
+    }
+
+    // The card is painted rather than clipped; its blue must reach its edges.
+    void heroIsBrandBlue_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void heroIsBrandBlue()
+    {
+        QFETCH(bool, dark);
+        Stage stage(QStringLiteral("tok"), {}, dark);
+        stage.settle();
+        QVERIFY(stage.show());
+        QQuickItem *hero = stage.item("hero");
+        const QPoint nearBottomLeft = hero->mapToScene(QPointF(6, hero->height() - 8)).toPoint();
+        // The canvas paints a frame after the window first shows.
+        QTRY_COMPARE(stage.view.grabWindow().pixelColor(nearBottomLeft), stage.palette.brandBlue());
+        const QImage image = stage.view.grabWindow();
+        // The rounded corner shows the panel behind it.
+        QCOMPARE(image.pixelColor(hero->mapToScene(QPointF(0, hero->height() - 1)).toPoint()),
+                 stage.palette.panelBackground());
+    }
+
+    // A one-in-a-million share still shows a 6 px fill, not a sliver.
+    void tinyShareKeepsMinimumBar()
+    {
+        QJsonObject summary = fixtures::summary();
+        summary["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1000000}},
+                                           QJsonObject{{"channel", "app_store"}, {"mrr", 1}}};
+        Stage stage(QStringLiteral("tok"), {{"/v1/summary", ok(summary)}});
+        stage.settle();
+        QVERIFY(stage.show());
+        const QList<QQuickItem *> fills = stage.items("barFill");
+        QCOMPARE(fills.size(), 2);
+        QCOMPARE(fills[0]->width(), fills[0]->parentItem()->width());
+        QCOMPARE(fills[1]->width(), 6.0);
+        const QImage image = stage.view.grabWindow();
+        const QColor fill = stage.palette.channelColor(Channel::appStore);
+        const QPointF origin = fills[1]->mapToScene(QPointF(0, 4));
+        int filled = 0;
+        for (int x = 0; x < 20; ++x) {
+            const QColor c = image.pixelColor(int(origin.x()) + x, int(origin.y()));
+            filled += qAbs(c.red() - fill.red()) + qAbs(c.green() - fill.green()) + qAbs(c.blue() - fill.blue()) < 60;
+        }
+        QVERIFY2(filled >= 5 && filled <= 6, qPrintable(QString::number(filled)));
+    }
+
+    // The refresh started by a showing is cancelled when the panel hides.
+    void hidingCancelsTheShowingsRefresh()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        stage.replies.insert("/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall});
+        stage.panel->shown();
+        QCOMPARE(stage.refreshes(), 1);
+        stage.panel->hidden();
+        QTRY_COMPARE(stage.refreshes(), 0);
+        QCOMPARE(stage.model->phase(), Phase::ready());
+    }
+
+    // "Try again" refreshes; hiding the panel does not stop that refresh.
+    void tryAgainOutlivesTheShowing()
+    {
+        Stage stage(QStringLiteral("tok"), {{"/v1/summary", ScriptedReply::json(500, "{}")}});
+        stage.settle();
+        QCOMPARE(stage.panel->block(), "message");
+        stage.replies.clear();
+        stage.panel->messageAction();
+        stage.panel->hidden();
+        stage.settle();
+        QCOMPARE(stage.panel->block(), "dashboard");
+    }
+};
+
+QTEST_MAIN(PanelTest)
+#include "tst_panel.moc"

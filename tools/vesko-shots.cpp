@@ -1,0 +1,149 @@
+// vesko-shots DIR: renders the panel in each of its states, light and dark,
+// offscreen to DIR/<state>-<appearance>.png. The model gets into each state
+// against a scripted service on loopback, with a fixed clock.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "Palette.h"
+#include "PanelController.h"
+#include "TestHttpServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQuickView>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace vesko;
+
+namespace {
+
+const QDateTime now = QDateTime::fromSecsSinceEpoch(1772357400 + 300, Qt::UTC);
+
+void waitUntil(const std::function<bool()> &done, int ms = 3000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+QJsonArray sampleEvents()
+{
+    QJsonObject cancelled = fixtures::event(QStringLiteral("ev_2"));
+    cancelled["kind"] = "cancelled";
+    cancelled.remove("amount");
+    cancelled["occurred_at"] = "2026-03-01T08:10:00Z";
+    QJsonObject back = fixtures::event(QStringLiteral("ev_3"));
+    back["kind"] = "reactivated";
+    back["channel"] = "web";
+    back["interval"] = "year";
+    back["amount"] = 11900;
+    back["customer_label"] = "a-very-long-customer-label@some-company.example.com";
+    back["occurred_at"] = "2026-02-27T18:00:00Z";
+    return {fixtures::event(), cancelled, back};
+}
+
+struct Shot
+{
+    QString name;
+    std::optional<QString> token = QStringLiteral("tok");
+    QMap<QByteArray, ScriptedReply> replies;
+    bool signIn = false;
+};
+
+QImage render(const Shot &shot, bool dark)
+{
+    TestHttpServer server([&](const ReceivedRequest &r) {
+        const QByteArray path = r.target.split('?').first();
+        if (shot.replies.contains(path))
+            return shot.replies.value(path);
+        if (path == "/v1/summary")
+            return ScriptedReply::json(200, fixtures::envelope(fixtures::summary()));
+        if (path == "/v1/events")
+            return ScriptedReply::json(200, fixtures::envelope(sampleEvents()));
+        if (path == "/v1/me")
+            return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
+        return ScriptedReply::json(404, "{}");
+    });
+    HttpSession http;
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
+    FakeSecretStore secrets;
+    secrets.stored = shot.token;
+    FakeLoginItem login;
+    FakeUrlOpener urls;
+    FakeHostName host;
+    AppModel model(AppModel::Environment{
+        .config = VeskoConfig(QUrl(QString::fromLatin1(server.origin())), QUrl(QStringLiteral("https://web.example/"))),
+        .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
+        .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+        .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return now; }});
+    if (shot.signIn)
+        model.signIn();
+    // A stalled answer never settles: give it a moment and move on.
+    waitUntil([&] { return model.findChildren<Refresh *>().isEmpty(); }, 500);
+
+    Palette palette;
+    palette.setDark(dark);
+    PanelController panel(model, palette, [] { return now; });
+    QQuickView view;
+    panel.expose(*view.rootContext());
+    view.setResizeMode(QQuickView::SizeViewToRootObject);
+    view.setSource(QUrl(QStringLiteral("qrc:/vesko/qml/PanelView.qml")));
+    if (view.status() != QQuickView::Ready)
+        return {};
+    view.show();
+    bool drawn = false;
+    QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
+    waitUntil([&] { return drawn; });
+    return view.grabWindow();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vesko-shots DIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "vesko-shots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    QJsonObject noChannels = fixtures::summary();
+    noChannels["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 0}}};
+    noChannels.remove("growth");
+    noChannels["incomplete"] = true;
+    const QList<Shot> shots{
+        {.name = "signed-out", .token = std::nullopt},
+        {.name = "signing-in", .token = std::nullopt, .signIn = true},
+        {.name = "loading", .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
+        {.name = "failed", .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
+        {.name = "ready"},
+        {.name = "ready-no-channels",
+         .replies = {{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(noChannels))},
+                     {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},
+    };
+    int failures = 0;
+    for (const Shot &shot : shots) {
+        for (bool dark : {false, true}) {
+            const QString file = out.filePath(shot.name + (dark ? "-dark.png" : "-light.png"));
+            const QImage image = render(shot, dark);
+            if (image.isNull() || !image.save(file)) {
+                std::fprintf(stderr, "vesko-shots: could not render %s\n", qPrintable(file));
+                ++failures;
+                continue;
+            }
+            std::printf("%s\n", qPrintable(file));
+        }
+    }
+    return failures ? 1 : 0;
+}

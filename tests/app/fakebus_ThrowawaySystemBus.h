@@ -1,32 +1,29 @@
 #pragma once
 
-#include <QByteArray>
 #include <QProcess>
-#include <QString>
-#include <QTemporaryDir>
 
-// A private dbus-daemon set up like a system bus (type "system", no service
-// activation, so a name nobody owns answers at once), for one test process.
-// start() points DBUS_SYSTEM_BUS_ADDRESS at it. Call it before anything
-// touches QDBusConnection::systemBus(): that keeps its first connection for
-// the life of the process.
+// A private dbus-daemon standing in for the system bus of one test process
+// (session rules: anyone may own any name, and nothing there answers for
+// logind or hostnamed but the test). In the _no_bus runs
+// (VESKO_TEST_NO_SYSTEM_BUS set) the system bus points where none listens.
+// Start it before anything touches QDBusConnection::systemBus(): that keeps
+// its first connection for the life of the process.
 class ThrowawaySystemBus
 {
 public:
-    ThrowawaySystemBus() = default;
-    ThrowawaySystemBus(const ThrowawaySystemBus &) = delete;
-    ThrowawaySystemBus &operator=(const ThrowawaySystemBus &) = delete;
-    ~ThrowawaySystemBus();
+    ~ThrowawaySystemBus() { m_daemon.terminate(); m_daemon.waitForFinished(); }
+    static bool absent() { return qEnvironmentVariableIsSet("VESKO_TEST_NO_SYSTEM_BUS"); }
 
-    // Empty on success, else what went wrong.
-    QString start();
-    QString address() const { return m_address; }
-
-    // An address where no bus listens, for the "no system bus" case.
-    static QByteArray nowhere(const QTemporaryDir &dir);
+    bool start()
+    {
+        if (absent())
+            return qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/dev/null/no-bus");
+        m_daemon.start(QStringLiteral(VESKO_DBUS_DAEMON), {"--session", "--nofork", "--print-address"});
+        m_daemon.waitForReadyRead(); // one write: the address and a newline
+        const QByteArray address = m_daemon.readLine().trimmed();
+        return !address.isEmpty() && qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+    }
 
 private:
-    QTemporaryDir m_dir;
     QProcess m_daemon;
-    QString m_address;
 };

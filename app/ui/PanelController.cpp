@@ -3,6 +3,7 @@
 #include "Fonts.h"
 #include "Palette.h"
 #include "Snout.h"
+#include "Updater.h"
 #include "presenters/ChannelRows.h"
 #include "presenters/EventRows.h"
 #include "presenters/FooterText.h"
@@ -63,6 +64,7 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
                         &AppModel::meChanged, &AppModel::refreshedAtChanged, &AppModel::tokenChanged,
                         &AppModel::authSessionChanged})
         connect(&model, signal, this, &PanelController::recompute);
+    connect(&model, &AppModel::menuBarStyleChanged, this, &PanelController::changed);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
 }
@@ -178,6 +180,48 @@ void PanelController::messageAction()
 void PanelController::openDashboard()
 {
     m_model.openDashboard();
+}
+
+QVariantMap PanelController::menuTitles() const
+{
+    const FooterText footer = footerText({}, m_now());
+    return {{QStringLiteral("accountSettings"), footer.accountSettings},
+            {QStringLiteral("showInMenuBar"), footer.showInMenuBar},
+            {QStringLiteral("openAtLogin"), footer.openAtLogin},
+            {QStringLiteral("checkForUpdates"), footer.checkForUpdates},
+            {QStringLiteral("signOut"), footer.signOut},
+            {QStringLiteral("quit"), footer.quit}};
+}
+
+QVariantList PanelController::menuBarChoices() const
+{
+    QVariantList choices;
+    for (const MenuBarChoice &choice : footerText({}, m_now()).menuBarChoices)
+        choices.append(QVariantMap{{QStringLiteral("title"), choice.title},
+                                   {QStringLiteral("style"), int(choice.style)}});
+    return choices;
+}
+
+void PanelController::setMenuBarStyle(int style)
+{
+    if (style >= int(MenuBarStyle::both) && style <= int(MenuBarStyle::snout))
+        m_model.setMenuBarStyle(MenuBarStyle(style));
+}
+
+void PanelController::openSettings()
+{
+    m_model.openSettings();
+}
+
+void PanelController::checkForUpdates()
+{
+    if (Updater *updater = m_model.updater())
+        updater->checkForUpdates();
+}
+
+void PanelController::signOut()
+{
+    m_model.signOut();
 }
 
 } // namespace vesko

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -53,6 +54,11 @@ class PanelController : public QObject
     Q_PROPERTY(QString refreshNote READ refreshNote NOTIFY changed)
     Q_PROPERTY(QString moreLabel READ moreLabel NOTIFY changed)
     Q_PROPERTY(QString openDashboardTitle READ openDashboardTitle NOTIFY changed)
+    // The More menu: titles keyed by item, the menu-bar choices as
+    // {title, style} in menu order, the current style as its enum value.
+    Q_PROPERTY(QVariantMap menuTitles READ menuTitles CONSTANT)
+    Q_PROPERTY(QVariantList menuBarChoices READ menuBarChoices CONSTANT)
+    Q_PROPERTY(int menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY changed)
 
     Q_PROPERTY(vesko::Palette *colors READ colors CONSTANT)
 
@@ -92,6 +98,10 @@ public:
     QString moreLabel() const { return m_moreLabel; }
     QString openDashboardTitle() const { return m_openDashboardTitle; }
     Palette *colors() const { return &m_palette; }
+    QVariantMap menuTitles() const;
+    QVariantList menuBarChoices() const;
+    int menuBarStyle() const { return int(m_model.menuBarStyle()); }
+    void setMenuBarStyle(int style);
 
     // Width of a channel's bar fill in a track `available` wide.
     Q_INVOKABLE double barFillWidth(double available, double fraction) const;
@@ -102,6 +112,12 @@ public:
     Q_INVOKABLE void cancelSignIn();
     Q_INVOKABLE void messageAction();
     Q_INVOKABLE void openDashboard();
+    // Asks the login item each time: nothing here caches its state.
+    Q_INVOKABLE bool readOpenAtLogin() const { return m_model.openAtLogin(); }
+    Q_INVOKABLE void setOpenAtLogin(bool enabled) { m_model.setOpenAtLogin(enabled); }
+    Q_INVOKABLE void openSettings();
+    Q_INVOKABLE void checkForUpdates();
+    Q_INVOKABLE void signOut();
 
 signals:
     void changed();

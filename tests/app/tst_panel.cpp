@@ -73,7 +73,7 @@ struct Stage
         return view.status() == QQuickView::Ready && QTest::qWaitForWindowExposed(&view);
     }
     // The visible items in tree order (a repeater's rows have no QObject parent).
-    QList<QQuickItem *> visibleItems() const
+    QList<QQuickItem *> visibleItems(QQuickItem *root = nullptr) const
     {
         QList<QQuickItem *> seen;
         std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
@@ -83,7 +83,7 @@ struct Stage
             for (QQuickItem *child : item->childItems())
                 walk(child);
         };
-        walk(view.rootObject());
+        walk(root ? root : view.rootObject());
         return seen;
     }
     QQuickItem *item(const QString &name) const { return view.rootObject()->findChild<QQuickItem *>(name); }
@@ -94,10 +94,10 @@ struct Stage
         return found;
     }
     // Every text a user can see.
-    QStringList texts() const
+    QStringList texts(QQuickItem *root = nullptr) const
     {
         QStringList seen;
-        for (QQuickItem *item : visibleItems())
+        for (QQuickItem *item : visibleItems(root))
             if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty())
                 seen << item->property("text").toString();
         return seen;
@@ -232,6 +232,38 @@ private slots:
         stage.panel->hidden();
         QTRY_COMPARE(stage.refreshes(), 0);
         QCOMPARE(stage.model->phase(), Phase::ready());
+    }
+
+    // The More menu lists its items in order and its choices reach the model.
+    void footerMenu()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        stage.login.enabled = true;
+        QVERIFY(stage.show());
+        auto *menu = stage.view.rootObject()->findChild<QQuickWindow *>(QStringLiteral("footerMenu"));
+        QVERIFY(menu);
+        const auto open = [&] {
+            QQuickItem *more = stage.item("moreButton");
+            QTest::mouseClick(&stage.view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
+            return QTest::qWaitForWindowExposed(menu);
+        };
+        const auto choose = [&](const QString &title) {
+            for (QQuickItem *item : stage.visibleItems(menu->contentItem()))
+                if (item->inherits("QQuickText") && item->property("text").toString() == title)
+                    QTest::mouseClick(menu, Qt::LeftButton, {}, item->mapToScene(QPointF(4, 4)).toPoint());
+            QTRY_VERIFY(!menu->isVisible());
+        };
+        QVERIFY(open());
+        QCOMPARE(stage.texts(menu->contentItem()),
+                 (QStringList{"Account settings\u2026", "Show in menu bar", "Snout and amount", "Amount only",
+                              "Snout only", "Open at login", "Check for updates\u2026", "Sign out", "Quit Vesko"}));
+        QCOMPARE(menu->property("loginOn").toBool(), true);
+        choose(QStringLiteral("Amount only"));
+        QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);
+        QVERIFY(open());
+        choose(QStringLiteral("Sign out"));
+        QVERIFY(!stage.model->isSignedIn());
     }
 
     // "Try again" refreshes; hiding the panel does not stop that refresh.

@@ -11,7 +11,7 @@ Item {
         color: colors.mutedText
         font.pixelSize: 12
     }
-    // Three dots; the menu behind them is still to come.
+    // Three dots opening the menu of settings and commands.
     Item {
         id: more
         objectName: "moreButton"
@@ -22,6 +22,11 @@ Item {
         height: 22
         Accessible.role: Accessible.Button
         Accessible.name: panel.moreLabel
+        Accessible.onPressAction: menu.openBelow(more)
+        MouseArea {
+            anchors.fill: parent
+            onClicked: menu.visible ? menu.close() : menu.openBelow(more)
+        }
         Row {
             anchors.centerIn: parent
             spacing: 3
@@ -30,6 +35,9 @@ Item {
                 Rectangle { width: 4; height: 4; radius: 2; color: colors.ink }
             }
         }
+    }
+    FooterMenu {
+        id: menu
     }
     PrimaryButton {
         id: dashboard

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QQuickView;
+class QSettings;
+
+namespace vesko {
+
+class PanelController;
+
+// The welcome window, shown once per user, and the panel in an ordinary
+// window for desktops without a tray. Both are made on first use and only
+// hidden afterwards, so a window keeps its place between showings.
+class Windows : public QObject
+{
+    Q_OBJECT
+
+public:
+    Windows(PanelController &panel, QSettings &settings, QObject *parent = nullptr);
+    ~Windows() override;
+
+    void showWelcomeIfNeeded();
+    void openPanel();
+
+    QQuickView *welcomeWindow() const { return m_welcome.get(); }
+    QQuickView *panelWindow() const { return m_panel.get(); }
+
+    // The welcome window's two buttons.
+    Q_INVOKABLE void dismissWelcome();
+    Q_INVOKABLE void openHere();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::unique_ptr<QQuickView> makeView(const QString &title, const QString &qml);
+
+    PanelController &m_controller;
+    QSettings &m_settings;
+    std::unique_ptr<QQuickView> m_welcome;
+    std::unique_ptr<QQuickView> m_panel;
+};
+
+} // namespace vesko

@@ -1,0 +1,102 @@
+import QtQuick
+
+// Shown once: where to find the tray item, and what to do when it is missing.
+Rectangle {
+    id: root
+    width: 420
+    height: stack.implicitHeight + 48
+    color: colors.panelBackground
+    focus: true
+    Keys.onReturnPressed: gotIt.clicked()
+    Keys.onEnterPressed: gotIt.clicked()
+
+    Column {
+        id: stack
+        x: 24
+        y: 24
+        width: root.width - 48
+        spacing: 16
+
+        Image {
+            width: 40
+            height: 28
+            sourceSize: Qt.size(40, 28)
+            source: "image://snout/" + colors.brandBlue.toString().substring(1)
+        }
+        PlainText {
+            width: parent.width
+            text: "Vesko is in your menu bar"
+            font.family: displayFamily
+            font.pixelSize: 26
+            font.weight: Font.ExtraBold
+            wrapMode: Text.Wrap
+        }
+        PlainText {
+            width: parent.width
+            text: "Look for the snout next to the clock. Click it for your MRR and the latest subscribers."
+            wrapMode: Text.Wrap
+        }
+        Rectangle {
+            width: parent.width
+            height: hints.implicitHeight + 28
+            radius: 14
+            color: colors.cardSurface
+            border.color: colors.hairline
+            border.width: 1
+
+            Column {
+                id: hints
+                x: 14
+                y: 14
+                width: parent.width - 28
+                spacing: 8
+
+                PlainText {
+                    text: "No snout to be seen?"
+                    font.weight: Font.Bold
+                }
+                Tip {
+                    width: parent.width
+                    text: "On GNOME, tray icons need the AppIndicator extension: install it from your distribution and turn it on in Extensions."
+                }
+                Tip {
+                    width: parent.width
+                    text: "On KDE Plasma, open the system tray settings and set Vesko to Always shown."
+                }
+                Tip {
+                    width: parent.width
+                    text: "Using a status bar such as Waybar or Polybar? Add a tray module to it."
+                }
+                Tip {
+                    width: parent.width
+                    text: "Start Vesko again from your applications menu, and the panel opens in a window."
+                }
+            }
+        }
+        Item {
+            width: parent.width
+            height: gotIt.implicitHeight
+
+            PlainText {
+                objectName: "openHereLink"
+                anchors.verticalCenter: parent.verticalCenter
+                text: "Open Vesko here"
+                color: colors.brandBlue
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: windows.openHere()
+                }
+            }
+            PrimaryButton {
+                id: gotIt
+                objectName: "gotItButton"
+                anchors.right: parent.right
+                width: implicitWidth
+                height: implicitHeight
+                text: "Got it"
+                onClicked: windows.dismissWelcome()
+            }
+        }
+    }
+}

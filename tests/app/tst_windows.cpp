@@ -1,0 +1,60 @@
+// The welcome window once per user, and the panel window made once and reused.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "Palette.h"
+#include "PanelController.h"
+#include "Windows.h"
+
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+
+class WindowsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets; // empty: signed out, so nothing reaches the network
+    FakeLoginItem login; FakeUrlOpener urls; FakeHostName host; HttpSession http;
+    AppModel model{{.config = VeskoConfig(QUrl(QStringLiteral("http://127.0.0.1:9/")), QUrl(QStringLiteral("https://web.example/"))),
+                    .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
+                    .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                    .loopTimer = std::make_unique<FakeSleepTimer>()}};
+    Palette palette; PanelController panel{model, palette};
+
+private slots:
+    void welcomeOnceThenPanel()
+    {
+        Windows windows(panel, settings);
+        windows.showWelcomeIfNeeded();
+        QQuickView *welcome = windows.welcomeWindow();
+        QVERIFY(welcome && welcome->status() == QQuickView::Ready);
+        QVERIFY(QTest::qWaitForWindowExposed(welcome));
+        QCOMPARE(welcome->title(), QStringLiteral("Welcome to Vesko"));
+        QCOMPARE(settings.value(QStringLiteral("VeskoWelcomed")).toBool(), true);
+        Windows again(panel, settings);
+        again.showWelcomeIfNeeded();
+        QVERIFY(!again.welcomeWindow());
+        QVERIFY(QTest::qWaitForWindowActive(welcome));
+        QTest::keyClick(welcome, Qt::Key_Return);
+        QVERIFY(!welcome->isVisible());
+        welcome->show();
+        QQuickItem *link = welcome->rootObject()->findChild<QQuickItem *>(QStringLiteral("openHereLink"));
+        QTest::mouseClick(welcome, Qt::LeftButton, {}, link->mapToScene(QPointF(4, 4)).toPoint());
+        QVERIFY(!welcome->isVisible());
+        QQuickView *window = windows.panelWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->title(), QStringLiteral("Vesko"));
+        windows.openPanel();
+        QCOMPARE(windows.panelWindow(), window);
+        QVERIFY(window->isVisible());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"

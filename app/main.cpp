@@ -2,8 +2,12 @@
 // running one and leaves: that is how the browser's sign-in callback
 // (`vesko vesko://callback?code=…`) gets home.
 #include "AppModel.h"
+#include "Appearance.h"
 #include "LinuxPlatform.h"
+#include "Palette.h"
+#include "PanelController.h"
 #include "SingleInstance.h"
+#include "Windows.h"
 
 #include <QGuiApplication>
 #include <QUrl>
@@ -45,14 +49,32 @@ int main(int argc, char **argv)
     LinuxPlatform platform(QStringLiteral("vesko"), QStringLiteral(VESKO_VERSION));
     AppModel model(platform.environment(VeskoConfig::fromInstalledInfo()));
 
-    auto handle = [&model](const QStringList &received) {
+    Appearance appearance;
+    Palette palette;
+    palette.follow(appearance);
+    PanelController panel(model, palette);
+    Windows windows(panel, platform.settings());
+
+    // A vesko: URL is the browser coming back from sign-in; a plain second
+    // launch means "show me Vesko".
+    auto handle = [&](const QStringList &received, bool reopened) {
+        bool callback = false;
         for (const QString &argument : received) {
             const QUrl url(argument, QUrl::StrictMode);
-            if (url.scheme() == u"vesko")
+            if (url.scheme() == u"vesko") {
                 model.handleCallback(url);
+                callback = true;
+            }
         }
+        if (reopened && !callback)
+            windows.openPanel();
     };
-    QObject::connect(&instance, &SingleInstance::received, &model, handle);
-    handle(arguments);
+    QObject::connect(&instance, &SingleInstance::received, &model,
+                     [&](const QStringList &received) { handle(received, true); });
+    handle(arguments, false);
+
+    // No tray item yet: the panel window is the way in.
+    if (!windows.showWelcomeIfNeeded())
+        windows.openPanel();
     return app.exec();
 }

@@ -61,10 +61,10 @@ std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QStrin
     return view;
 }
 
-void Windows::showWelcomeIfNeeded()
+bool Windows::showWelcomeIfNeeded()
 {
     if (m_settings.value(welcomedKey, false).toBool())
-        return;
+        return false;
     // Recorded first: a crash while it shows must not bring it back every start.
     m_settings.setValue(welcomedKey, true);
     if (!m_welcome) {
@@ -74,6 +74,7 @@ void Windows::showWelcomeIfNeeded()
     m_welcome->show();
     m_welcome->raise();
     m_welcome->requestActivate();
+    return true;
 }
 
 void Windows::openPanel()

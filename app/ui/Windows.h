@@ -22,7 +22,8 @@ public:
     Windows(PanelController &panel, QSettings &settings, QObject *parent = nullptr);
     ~Windows() override;
 
-    void showWelcomeIfNeeded();
+    // True when it came up: the first launch for this user.
+    bool showWelcomeIfNeeded();
     void openPanel();
 
     QQuickView *welcomeWindow() const { return m_welcome.get(); }

@@ -174,6 +174,20 @@ private slots:
             QVERIFY(!stage.item("signInButton")->isEnabled());
     }
 
+    void sectionsInOrder()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        QVERIFY(stage.show());
+        const QStringList texts = stage.texts();
+        qsizetype previous = -1;
+        for (const char *section : {"MONTHLY RECURRING REVENUE", "Where it comes from", "Latest veskos", "Updated 5 min ago"}) {
+            const qsizetype at = texts.indexOf(QString::fromLatin1(section));
+            QVERIFY2(at > previous, section);
+            previous = at;
+        }
+    }
+
     // The card is painted rather than clipped; its blue must reach its edges.
     void heroIsBrandBlue_data()
     {

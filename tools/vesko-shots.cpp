@@ -6,7 +6,7 @@
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
-#include "TestHttpServer.h"
+#include "ScriptedService.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -58,18 +58,9 @@ struct Shot
 
 QImage render(const Shot &shot, bool dark)
 {
-    TestHttpServer server([&](const ReceivedRequest &r) {
-        const QByteArray path = r.target.split('?').first();
-        if (shot.replies.contains(path))
-            return shot.replies.value(path);
-        if (path == "/v1/summary")
-            return ScriptedReply::json(200, fixtures::envelope(fixtures::summary()));
-        if (path == "/v1/events")
-            return ScriptedReply::json(200, fixtures::envelope(sampleEvents()));
-        if (path == "/v1/me")
-            return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
-        return ScriptedReply::json(404, "{}");
-    });
+    ScriptedService service;
+    service.replies = shot.replies;
+    service.events = sampleEvents();
     HttpSession http;
     QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
@@ -79,7 +70,7 @@ QImage render(const Shot &shot, bool dark)
     FakeUrlOpener urls;
     FakeHostName host;
     AppModel model(AppModel::Environment{
-        .config = VeskoConfig(QUrl(QString::fromLatin1(server.origin())), QUrl(QStringLiteral("https://web.example/"))),
+        .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
         .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
         .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
         .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return now; }});

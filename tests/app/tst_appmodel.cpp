@@ -5,7 +5,7 @@
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "PKCE.h"
-#include "TestHttpServer.h"
+#include "ScriptedService.h"
 
 #include <QJsonDocument>
 #include <QSettings>
@@ -22,37 +22,6 @@ namespace {
 const QString storedToken = QStringLiteral("tok_stored");
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
 
-// Answers per endpoint; anything not scripted answers as a healthy service.
-struct Service
-{
-    TestHttpServer server;
-    QMap<QByteArray, ScriptedReply> replies;
-    QByteArray token = R"({"data":{"token":"tok_new"}})";
-
-    Service()
-    {
-        server.setScript([this](const ReceivedRequest &r) {
-            const QByteArray path = r.target.split('?').first();
-            if (replies.contains(path))
-                return replies.value(path);
-            if (path == "/v1/summary")
-                return ScriptedReply::json(200, fixtures::envelope(fixtures::summary()));
-            if (path == "/v1/events")
-                return ScriptedReply::json(200, fixtures::envelope(QJsonArray{fixtures::event()}));
-            if (path == "/v1/me")
-                return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
-            if (path == "/v1/app-auth/token")
-                return ScriptedReply::json(r.method == "POST" ? 200 : 204, r.method == "POST" ? token : QByteArray());
-            return ScriptedReply::json(404, "{}");
-        });
-    }
-    int count(const QByteArray &path) const
-    {
-        return int(std::count_if(server.requests().begin(), server.requests().end(),
-                                 [&](const ReceivedRequest &r) { return r.target.split('?').first() == path; }));
-    }
-};
-
 using Replies = QMap<QByteArray, ScriptedReply>;
 
 ScriptedReply status(int code) { return ScriptedReply::json(code, "{}"); }
@@ -67,7 +36,7 @@ class AppModelTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Service> m_service;
+    std::unique_ptr<ScriptedService> m_service;
     std::unique_ptr<HttpSession> m_http;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QSettings> m_settings;
@@ -105,7 +74,7 @@ private slots:
     void init()
     {
         m_model.reset();
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ScriptedService>();
         m_http = std::make_unique<HttpSession>(HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20});
         m_dir = std::make_unique<QTemporaryDir>();
         m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);

@@ -6,7 +6,7 @@
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
-#include "TestHttpServer.h"
+#include "ScriptedService.h"
 
 #include <QQmlContext>
 #include <QQuickItem>
@@ -27,8 +27,8 @@ ScriptedReply ok(const QJsonValue &data) { return ScriptedReply::json(200, fixtu
 // One model, its service and the panel showing it.
 struct Stage
 {
-    TestHttpServer server;
-    Replies replies;
+    ScriptedService service;
+    Replies &replies = service.replies;
     HttpSession http;
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
@@ -41,21 +41,12 @@ struct Stage
     std::unique_ptr<PanelController> panel;
     QQuickView view;
 
-    Stage(std::optional<QString> token, Replies scripted, bool dark = false) : replies(std::move(scripted))
+    Stage(std::optional<QString> token, Replies scripted, bool dark = false)
     {
-        server.setScript([this](const ReceivedRequest &r) {
-            const QByteArray path = r.target.split('?').first();
-            if (replies.contains(path))
-                return replies.value(path);
-            if (path == "/v1/summary")
-                return ok(fixtures::summary());
-            if (path == "/v1/events")
-                return ok(QJsonArray{fixtures::event()});
-            return ok(fixtures::me());
-        });
+        replies = std::move(scripted);
         secrets.stored = std::move(token);
         model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(QUrl(QString::fromLatin1(server.origin())), QUrl(QStringLiteral("https://web.example/"))),
+            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
             .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
             .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
             .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return t0; }});

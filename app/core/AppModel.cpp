@@ -343,4 +343,12 @@ void AppModel::openSettings()
     m_urls.open(appendingPath(m_config.webURL(), u"app/settings"));
 }
 
+void AppModel::registerPush(const QString &tokenText)
+{
+    // A device that failed to register just gets no pushes; the next launch
+    // or sign-in tries again.
+    APIClient(m_config, m_token, m_http)
+        .registerDevice(m_platform, tokenText, QStringLiteral("production"), this, [](std::optional<APIError>) {});
+}
+
 } // namespace vesko

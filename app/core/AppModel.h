@@ -119,6 +119,10 @@ public:
     Q_INVOKABLE void openDashboard();
     Q_INVOKABLE void openSettings();
 
+    // Tells the service where to push for this device, with the token held
+    // now (none: the request goes without one). The outcome changes nothing.
+    void registerPush(const QString &tokenText);
+
 signals:
     void phaseChanged();
     void summaryChanged();

@@ -4,12 +4,17 @@
 #include "BrowserSession.h"
 #include "HostName.h"
 #include "LoginItem.h"
+#include "Notifier.h"
+#include "PushTransport.h"
+#include "Scene.h"
 #include "SecretStore.h"
 #include "SleepTimer.h"
 #include "UrlOpener.h"
 #include "WakeMonitor.h"
 
 #include <QList>
+
+#include <optional>
 
 struct FakeSecretStore : vesko::SecretStore
 {
@@ -82,4 +87,44 @@ struct FakeSleepTimer : vesko::SleepTimer
 struct FakeWake : vesko::WakeMonitor
 {
     void wake() { emit woke(); }
+};
+
+struct FakeNotifier : vesko::Notifier
+{
+    bool available = true;
+    QList<vesko::Notification> shown;
+    bool isAvailable() override { return available; }
+    void show(const vesko::Notification &notification) override { shown.append(notification); }
+    void click() { emit clicked(); }
+};
+
+// Registers with `token`, or fails with `reason` when there is none; from the
+// event loop, as a real transport answers.
+struct FakePushTransport : vesko::PushTransport
+{
+    std::optional<QByteArray> token = QByteArray::fromHex("0aff00c0ffee");
+    QString reason = QStringLiteral("no service (100%s sure)");
+    int requests = 0;
+    void registerForPush() override
+    {
+        ++requests;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (token)
+                    emit registered(*token);
+                else
+                    emit registrationFailed(reason);
+            },
+            Qt::QueuedConnection);
+    }
+    void push(const vesko::Notification &notification) { emit pushed(notification); }
+};
+
+struct FakeScene : vesko::Scene
+{
+    int welcomes = 0;
+    int panels = 0;
+    bool showWelcomeIfNeeded() override { return ++welcomes == 1; }
+    void openPanel() override { ++panels; }
 };

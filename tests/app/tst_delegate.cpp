@@ -1,0 +1,202 @@
+// The application delegate against fakes of the desktop and a scripted
+// service: launch, push registration, arriving pushes, clicks and reopening.
+#include "AppDelegate.h"
+#include "DeviceToken.h"
+#include "Fakes.h"
+#include "ScriptedService.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Everything one launch needs, fresh for each test.
+struct Rig
+{
+    ScriptedService service;
+    HttpSession http{HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20}};
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets;
+    FakeLoginItem login;
+    FakeUrlOpener urls;
+    FakeHostName host;
+    FakeNotifier notifier;
+    FakePushTransport push;
+    FakeScene scene;
+    QStringList log;
+    std::unique_ptr<AppDelegate> delegate;
+
+    AppDelegate &launch(std::optional<QString> token)
+    {
+        secrets.stored = std::move(token);
+        delegate = std::make_unique<AppDelegate>(
+            AppModel::Environment{.config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/base"))),
+                                  .secrets = secrets, .http = http, .settings = settings, .loginItem = login,
+                                  .urls = urls, .hostName = host,
+                                  .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                                  .loopTimer = std::make_unique<FakeSleepTimer>()},
+            notifier, push, [this](const QString &line) { log << line; });
+        delegate->finishLaunching(scene);
+        return *delegate;
+    }
+    QList<ReceivedRequest> devices() const
+    {
+        QList<ReceivedRequest> found;
+        for (const ReceivedRequest &r : service.server.requests())
+            if (r.target == "/v1/devices")
+                found << r;
+        return found;
+    }
+};
+
+const QString stored = QStringLiteral("tok_stored");
+
+} // namespace
+
+class DelegateTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Rig> m_rig;
+
+private slots:
+    void init()
+    {
+        FakeBrowserSession::all.clear();
+        m_rig = std::make_unique<Rig>();
+    }
+    void cleanup() { m_rig.reset(); }
+
+    void launch_data()
+    {
+        QTest::addColumn<QString>("token"); // empty: signed out
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<int>("registrations");
+        QTest::newRow("signed out") << QString() << true << 0;
+        QTest::newRow("signed in") << stored << true << 1;
+        QTest::newRow("signed in, no notification server") << stored << false << 0;
+    }
+    void launch()
+    {
+        QFETCH(QString, token);
+        QFETCH(bool, available);
+        QFETCH(int, registrations);
+        Rig &rig = *m_rig;
+        rig.notifier.available = available;
+        rig.launch(token.isEmpty() ? std::nullopt : std::optional(token));
+        QCOMPARE(rig.push.requests, 0); // never from inside the launch
+        QCOMPARE(rig.scene.welcomes, 1);
+        QTest::qWait(100);
+        QCOMPARE(rig.push.requests, registrations);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.devices().size(), registrations, 2000);
+        if (registrations == 0)
+            return;
+        const ReceivedRequest device = rig.devices().first();
+        QCOMPARE(device.method, QByteArray("POST"));
+        QCOMPARE(device.headers.value("authorization"), "Bearer " + token.toUtf8());
+        QCOMPARE(QJsonDocument::fromJson(device.body).object(),
+                 (QJsonObject{{"platform", "linux"}, {"push_token", "0aff00c0ffee"}, {"environment", "production"}}));
+        QVERIFY(rig.log.isEmpty());
+    }
+
+    void everySignInEnablesPush()
+    {
+        Rig &rig = *m_rig;
+        AppDelegate &delegate = rig.launch(stored);
+        QTRY_COMPARE(rig.devices().size(), 1);
+        delegate.model().signOut();
+        delegate.model().signIn();
+        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(QStringLiteral("vesko://callback?code=abc"))));
+        QTRY_COMPARE(rig.devices().size(), 2);
+        QCOMPARE(rig.push.requests, 2);
+        QCOMPARE(rig.devices().last().headers.value("authorization"), QByteArray("Bearer tok_new"));
+    }
+
+    void failedRegistrationIsLoggedOnly()
+    {
+        Rig &rig = *m_rig;
+        rig.push.token.reset();
+        rig.launch(stored);
+        QTRY_COMPARE(rig.log, QStringList{"Vesko: push registration failed: no service (100%s sure)"});
+        QTest::qWait(50);
+        QCOMPARE(rig.log.size(), 1);
+        QVERIFY(rig.devices().isEmpty());
+        QVERIFY(rig.notifier.shown.isEmpty());
+    }
+
+    // A push and present() alike: a refresh, and the notification at once unless it is silent.
+    void arrivals_data()
+    {
+        QTest::addColumn<bool>("viaPush");
+        QTest::addColumn<Notification>("notification");
+        QTest::addColumn<bool>("shown");
+        const Notification sale{"New sale", "Ada bought Pro", "default"};
+        QTest::newRow("push") << true << sale << true;
+        QTest::newRow("silent push") << true << Notification{"", "ignored", "default"} << false;
+        QTest::newRow("present") << false << sale << true;
+    }
+    void arrivals()
+    {
+        QFETCH(bool, viaPush);
+        QFETCH(Notification, notification);
+        QFETCH(bool, shown);
+        Rig &rig = *m_rig;
+        AppDelegate &delegate = rig.launch(stored);
+        QTRY_COMPARE(rig.service.count("/v1/summary"), 1);
+        QTest::qWait(50); // the launch's registration settles first
+        if (viaPush)
+            rig.push.push(notification);
+        else
+            delegate.present(notification);
+        QCOMPARE(rig.notifier.shown, shown ? QList{notification} : QList<Notification>());
+        QTRY_COMPARE(rig.service.count("/v1/summary"), 2);
+        QTest::qWait(50);
+        QCOMPARE(rig.service.count("/v1/summary"), 2);
+        QCOMPARE(rig.notifier.shown.size(), int(shown));
+    }
+
+    void clickOpensDashboard()
+    {
+        Rig &rig = *m_rig;
+        rig.launch(std::nullopt);
+        rig.notifier.click();
+        QCOMPARE(rig.urls.opened, QList{QUrl(QStringLiteral("https://web.example/base/app"))});
+    }
+
+    void reopenOpensThePanelEachTime()
+    {
+        Rig &rig = *m_rig;
+        AppDelegate &delegate = rig.launch(std::nullopt);
+        delegate.reopen();
+        delegate.reopen();
+        QCOMPARE(rig.scene.panels, 2);
+        QCOMPARE(rig.scene.welcomes, 1);
+    }
+
+    void deviceTokenText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("one zero byte") << QByteArray(1, '\0') << "00";
+        QTest::newRow("high and low") << QByteArray::fromHex("0AFF00") << "0aff00";
+        QTest::newRow("16 bytes") << QByteArray::fromHex("80FF7F00DEADBEEF0123456789ABCDEF")
+                                  << "80ff7f00deadbeef0123456789abcdef";
+    }
+    void deviceTokenText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(vesko::deviceTokenText(bytes), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(DelegateTest)
+#include "tst_delegate.moc"

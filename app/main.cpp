@@ -1,20 +1,32 @@
 // Vesko: one process per session. A later launch hands its arguments to the
 // running one and leaves: that is how the browser's sign-in callback
 // (`vesko vesko://callback?code=…`) gets home.
+#include "AppDelegate.h"
 #include "AppModel.h"
 #include "Appearance.h"
+#include "FreedesktopNotifier.h"
 #include "LinuxPlatform.h"
+#include "NoPushTransport.h"
 #include "Palette.h"
 #include "PanelController.h"
 #include "SingleInstance.h"
+#include "SystemLog.h"
+#include "TrayIcon.h"
+#include "TrayPanel.h"
 #include "Windows.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QQuickView>
 #include <QUrl>
+
+#include <cstdio>
 
 using namespace vesko;
 
 namespace {
+
+const QString signInOption = QStringLiteral("--sign-in");
 
 QStringList argumentsOf(int argc, char **argv)
 {
@@ -24,21 +36,35 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
+bool wantsHelp(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const QStringList arguments = argumentsOf(argc, argv);
+    if (wantsHelp(arguments)) {
+        std::printf("usage: vesko [--sign-in | vesko:URL]\n"
+                    "  Shows the monthly recurring revenue in the top bar. A second start hands\n"
+                    "  its arguments to the running Vesko: --sign-in starts signing in in the\n"
+                    "  browser, a vesko: URL is the browser's answer, nothing opens the panel.\n");
+        return 0;
+    }
     // Before anything graphical: a hand-over must be quick and needs no display.
     if (SingleInstance::forward(QStringLiteral("vesko"), arguments))
         return 0;
 
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("vesko"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
-    QGuiApplication::setQuitOnLastWindowClosed(false);
+    // A QApplication, not a QGuiApplication: the old system tray, for desktops
+    // without a StatusNotifierWatcher, is drawn with widgets.
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vesko"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
+    QApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
     if (!instance.listen()) {
@@ -46,35 +72,50 @@ int main(int argc, char **argv)
         return SingleInstance::forward(QStringLiteral("vesko"), arguments) ? 0 : 1;
     }
 
-    LinuxPlatform platform(QStringLiteral("vesko"), QStringLiteral(VESKO_VERSION));
-    AppModel model(platform.environment(VeskoConfig::fromInstalledInfo()));
+    LinuxPlatform platform(QApplication::applicationFilePath(), QStringLiteral(VESKO_VERSION));
+    FreedesktopNotifier notifier;
+    NoPushTransport push;
+    AppDelegate delegate(platform.environment(VeskoConfig::fromInstalledInfo()), notifier, push, writeSystemLog);
+    AppModel &model = delegate.model();
 
     Appearance appearance;
     Palette palette;
     palette.follow(appearance);
     PanelController panel(model, palette);
     Windows windows(panel, platform.settings());
+    TrayPanel trayPanel(panel);
+    TrayIcon tray(model, appearance, QDBusConnection::sessionBus());
+    QObject::connect(&tray, &TrayIcon::activated, &trayPanel, &TrayPanel::toggle);
+    QObject::connect(&tray, &TrayIcon::openPanelRequested, &trayPanel, [&] { trayPanel.toggle(QPoint()); });
+    QObject::connect(&tray, &TrayIcon::quitRequested, &app, &QApplication::quit);
 
-    // A vesko: URL is the browser coming back from sign-in; a plain second
-    // launch means "show me Vesko".
+    // A vesko: URL is the browser coming back from sign-in; --sign-in starts
+    // one (for status-bar users without a tray); a plain second launch means
+    // "show me Vesko".
     auto handle = [&](const QStringList &received, bool reopened) {
-        bool callback = false;
+        bool handled = false;
         for (const QString &argument : received) {
             const QUrl url(argument, QUrl::StrictMode);
             if (url.scheme() == u"vesko") {
                 model.handleCallback(url);
-                callback = true;
+                handled = true;
+            } else if (argument == signInOption) {
+                if (!model.isSignedIn() && !model.isSignInPending())
+                    model.signIn();
+                handled = true;
             }
         }
-        if (reopened && !callback)
-            windows.openPanel();
+        if (reopened && !handled)
+            delegate.reopen();
     };
     QObject::connect(&instance, &SingleInstance::received, &model,
                      [&](const QStringList &received) { handle(received, true); });
-    handle(arguments, false);
 
-    // No tray item yet: the panel window is the way in.
-    if (!windows.showWelcomeIfNeeded())
+    const bool inTray = tray.show();
+    delegate.finishLaunching(windows);
+    handle(arguments, false);
+    // Nowhere to click: the panel in a window is the way in.
+    if (!inTray && !(windows.welcomeWindow() && windows.welcomeWindow()->isVisible()))
         windows.openPanel();
     return app.exec();
 }

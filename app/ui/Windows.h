@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Scene.h"
+
 #include <QObject>
 
 #include <memory>
@@ -14,7 +16,7 @@ class PanelController;
 // The welcome window, shown once per user, and the panel in an ordinary
 // window for desktops without a tray. Both are made on first use and only
 // hidden afterwards, so a window keeps its place between showings.
-class Windows : public QObject
+class Windows : public QObject, public Scene
 {
     Q_OBJECT
 
@@ -23,8 +25,8 @@ public:
     ~Windows() override;
 
     // True when it came up: the first launch for this user.
-    bool showWelcomeIfNeeded();
-    void openPanel();
+    bool showWelcomeIfNeeded() override;
+    void openPanel() override;
 
     QQuickView *welcomeWindow() const { return m_welcome.get(); }
     QQuickView *panelWindow() const { return m_panel.get(); }

@@ -1,0 +1,178 @@
+#include "StatusNotifierItem.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+
+namespace vesko {
+
+// The exported interface, as StatusNotifierWatcher hosts read it. Ayatana's
+// label extension (XAyatanaLabel) is what lets GNOME, Unity, Xfce and MATE
+// hosts draw the figure beside the icon.
+class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(vesko::SniPixmapList IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath)
+    Q_PROPERTY(QString IconAccessibleDesc READ title)
+    Q_PROPERTY(QString OverlayIconName READ empty)
+    Q_PROPERTY(vesko::SniPixmapList OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ empty)
+    Q_PROPERTY(vesko::SniPixmapList AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ empty)
+    Q_PROPERTY(vesko::SniToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    Q_PROPERTY(QString XAyatanaLabel READ label)
+    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
+    Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
+
+public:
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem *item) : QDBusAbstractAdaptor(item), m_item(item)
+    {
+        setAutoRelaySignals(false);
+        connect(item, &StatusNotifierItem::newTitle, this, &StatusNotifierItemAdaptor::NewTitle);
+        connect(item, &StatusNotifierItem::newIcon, this, &StatusNotifierItemAdaptor::NewIcon);
+        connect(item, &StatusNotifierItem::newToolTip, this, &StatusNotifierItemAdaptor::NewToolTip);
+        connect(item, &StatusNotifierItem::newLabel, this, &StatusNotifierItemAdaptor::XAyatanaNewLabel);
+        connect(item, &StatusNotifierItem::newIcon, this,
+                [this] { emit NewIconThemePath(m_item->m_content.iconThemePath); });
+    }
+
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return m_item->m_id; }
+    QString title() const { return m_item->m_content.title; }
+    QString status() const { return QStringLiteral("Active"); }
+    int windowId() const { return 0; }
+    QString iconName() const { return m_item->m_content.iconName; }
+    SniPixmapList iconPixmap() const { return m_item->m_content.icon; }
+    QString iconThemePath() const { return m_item->m_content.iconThemePath; }
+    QString empty() const { return {}; }
+    SniPixmapList noPixmaps() const { return {}; }
+    SniToolTip toolTip() const
+    {
+        return {{}, {}, m_item->m_content.toolTipTitle, m_item->m_content.toolTipText};
+    }
+    bool itemIsMenu() const { return false; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(StatusNotifierItem::menuPath); }
+    QString label() const { return m_item->m_content.label; }
+    QString labelGuide() const { return m_item->m_content.labelGuide; }
+    uint orderingIndex() const { return 0; }
+
+public slots:
+    void Activate(int x, int y) { emit m_item->activateRequested(QPoint(x, y)); }
+    // Hosts without menu support ask for one here; the panel is our menu.
+    void ContextMenu(int x, int y) { emit m_item->activateRequested(QPoint(x, y)); }
+    void SecondaryActivate(int, int) {}
+    void Scroll(int, const QString &) {}
+
+signals:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString &status);
+    void NewIconThemePath(const QString &path);
+    void XAyatanaNewLabel(const QString &label, const QString &guide);
+
+private:
+    StatusNotifierItem *m_item;
+};
+
+StatusNotifierItem::StatusNotifierItem(const QString &id, QDBusConnection bus, QObject *parent)
+    : QObject(parent), m_id(id), m_bus(std::move(bus))
+{
+    registerStatusNotifierTypes();
+    new StatusNotifierItemAdaptor(this);
+}
+
+StatusNotifierItem::~StatusNotifierItem()
+{
+    if (m_started) {
+        m_bus.unregisterObject(QString::fromLatin1(objectPath));
+        m_bus.unregisterService(m_serviceName);
+    }
+}
+
+bool StatusNotifierItem::start()
+{
+    if (m_started)
+        return true;
+    if (!m_bus.isConnected())
+        return false;
+    // The name hosts expect; one item per process.
+    m_serviceName = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
+    if (!m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors))
+        return false;
+    if (!m_bus.registerService(m_serviceName))
+        m_serviceName = m_bus.baseService();
+    m_started = true;
+
+    m_watcher = new QDBusServiceWatcher(QString::fromLatin1(watcherService), m_bus,
+                                        QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                setRegistered(false);
+                if (!newOwner.isEmpty())
+                    registerWithWatcher();
+            });
+    registerWithWatcher();
+    return true;
+}
+
+bool StatusNotifierItem::watcherPresent() const
+{
+    const QDBusConnectionInterface *bus = m_bus.interface();
+    return bus && bus->isServiceRegistered(QString::fromLatin1(watcherService)).value();
+}
+
+void StatusNotifierItem::registerWithWatcher()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(watcherService),
+                                                       QStringLiteral("/StatusNotifierWatcher"),
+                                                       QString::fromLatin1(watcherService),
+                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    call << m_serviceName;
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        setRegistered(!call->isError());
+    });
+}
+
+void StatusNotifierItem::setRegistered(bool registered)
+{
+    if (registered == m_registered)
+        return;
+    m_registered = registered;
+    emit registeredChanged(registered);
+}
+
+void StatusNotifierItem::setContent(const Content &content)
+{
+    const Content old = std::exchange(m_content, content);
+    if (old.title != content.title)
+        emit newTitle();
+    if (old.icon != content.icon || old.iconName != content.iconName || old.iconThemePath != content.iconThemePath)
+        emit newIcon();
+    if (old.toolTipTitle != content.toolTipTitle || old.toolTipText != content.toolTipText)
+        emit newToolTip();
+    if (old.label != content.label || old.labelGuide != content.labelGuide)
+        emit newLabel(content.label, content.labelGuide);
+}
+
+} // namespace vesko
+
+#include "StatusNotifierItem.moc"

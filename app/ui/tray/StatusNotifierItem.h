@@ -1,0 +1,82 @@
+#pragma once
+
+#include "StatusNotifierTypes.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QDBusServiceWatcher;
+
+namespace vesko {
+
+// Our tray item as the desktop sees it: an org.kde.StatusNotifierItem on the
+// session bus, registered with the StatusNotifierWatcher (and again whenever
+// a watcher comes back, say after the shell restarted). Unlike
+// QSystemTrayIcon it can carry a text label beside the icon.
+class StatusNotifierItem : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the item shows; each change is announced with the protocol's signal.
+    struct Content
+    {
+        QString title;            // also the accessible description
+        QString label;            // the text beside the icon, may be empty
+        QString labelGuide;       // the widest text the label is expected to take
+        QString iconName;         // looked up in iconThemePath first
+        QString iconThemePath;
+        QList<SniPixmap> icon;    // for hosts that cannot find the name
+        QString toolTipTitle;
+        QString toolTipText;
+
+        bool operator==(const Content &) const = default;
+    };
+
+    static constexpr const char *objectPath = "/StatusNotifierItem";
+    static constexpr const char *menuPath = "/MenuBar";
+    static constexpr const char *watcherService = "org.kde.StatusNotifierWatcher";
+
+    StatusNotifierItem(const QString &id, QDBusConnection bus, QObject *parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    // Exports the item and its name and asks the watcher to show it. False
+    // when there is no session bus.
+    bool start();
+    // A watcher took the item: a host is drawing it now.
+    bool isRegistered() const { return m_registered; }
+    bool watcherPresent() const;
+    QString serviceName() const { return m_serviceName; }
+
+    const Content &content() const { return m_content; }
+    void setContent(const Content &content);
+
+signals:
+    // Clicked in the host: where, in screen coordinates (0,0 when the host
+    // did not say).
+    void activateRequested(QPoint at);
+    void registeredChanged(bool registered);
+
+    // Relayed to the bus by the adaptor.
+    void newTitle();
+    void newIcon();
+    void newToolTip();
+    void newLabel(const QString &label, const QString &guide);
+
+private:
+    friend class StatusNotifierItemAdaptor;
+    void registerWithWatcher();
+    void setRegistered(bool registered);
+
+    QString m_id;
+    QDBusConnection m_bus;
+    QString m_serviceName;
+    Content m_content;
+    bool m_registered = false;
+    bool m_started = false;
+    QDBusServiceWatcher *m_watcher = nullptr;
+};
+
+} // namespace vesko

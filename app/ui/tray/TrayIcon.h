@@ -1,0 +1,71 @@
+#pragma once
+
+#include "DBusMenu.h"
+#include "StatusNotifierItem.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QPoint>
+
+#include <memory>
+
+class QSystemTrayIcon;
+class QMenu;
+
+namespace vesko {
+
+class AppModel;
+class Appearance;
+struct TrayText;
+
+// Vesko in the top bar: the snout and the MRR, kept in step with the model.
+// A StatusNotifierItem when the desktop has a watcher (it can show text);
+// otherwise the old system tray through QSystemTrayIcon, which cannot, so the
+// figure goes into its tooltip there. That fallback needs a QApplication.
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Host { none, statusNotifier, systemTray };
+    enum MenuId { openPanelEntry = 1, separatorEntry, quitEntry };
+
+    TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent = nullptr);
+    ~TrayIcon() override;
+
+    // Puts the item up; false when no host can draw it now (a watcher that
+    // appears later still gets it).
+    bool show();
+    Host host() const;
+
+    StatusNotifierItem &item() { return m_item; }
+    DBusMenu &menu() { return m_menu; }
+
+    // The item's content for a text and appearance; the icon files live
+    // under `iconThemePath`.
+    static StatusNotifierItem::Content contentFor(const TrayText &text, bool dark, const QString &iconThemePath);
+    static constexpr const char *symbolicIconName = "vesko-snout-symbolic";
+
+signals:
+    // Clicked: toggle the panel near `at` (a null point: the host did not say).
+    void activated(QPoint at);
+    void openPanelRequested();
+    void quitRequested();
+    void hostChanged();
+
+private:
+    void update();
+    void fallBackIfNeeded();
+    void menuTriggered(int id);
+
+    AppModel &m_model;
+    const Appearance &m_appearance;
+    StatusNotifierItem m_item;
+    DBusMenu m_menu;
+    QString m_iconThemePath;
+    bool m_exported = false;
+    std::unique_ptr<QMenu> m_legacyMenu;
+    std::unique_ptr<QSystemTrayIcon> m_legacy;
+};
+
+} // namespace vesko

@@ -1,0 +1,340 @@
+// The tray item as an indicator host sees it: a fake StatusNotifierWatcher on
+// the test session's bus takes the registration, and a second connection reads
+// the item's properties and menu the way a host does.
+#include "AppModel.h"
+#include "Appearance.h"
+#include "DBusMenuTypes.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "ScriptedService.h"
+#include "StatusNotifierTypes.h"
+#include "TrayIcon.h"
+#include "TrayPanel.h"
+#include "presenters/TrayText.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+
+namespace {
+
+using Replies = QMap<QByteArray, ScriptedReply>;
+
+// Takes registrations the way a host's watcher does, on its own connection.
+class FakeWatcher : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    explicit FakeWatcher(const QString &connectionName)
+        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
+    {
+        bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots);
+        bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    }
+    ~FakeWatcher() override
+    {
+        bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        QDBusConnection::disconnectFromBus(bus.name());
+    }
+
+    QDBusConnection bus;
+    QStringList registered;
+
+public slots:
+    void RegisterStatusNotifierItem(const QString &service) { registered << service; }
+};
+
+// A host's view of the item: property reads, method calls and signals.
+struct Host
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host"));
+    QString service;
+
+    QVariantMap properties() const
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                           QStringLiteral("GetAll"));
+        call << QStringLiteral("org.kde.StatusNotifierItem");
+        const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, 5000);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return {};
+        return qdbus_cast<QVariantMap>(reply.arguments().value(0));
+    }
+    QDBusMessage call(const QString &path, const QString &interface, const QString &method, const QVariantList &args) const
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+        call.setArguments(args);
+        return bus.call(call, QDBus::BlockWithGui, 5000);
+    }
+};
+
+QList<SniPixmap> pixmapsOf(const QVariant &value)
+{
+    return qdbus_cast<QList<SniPixmap>>(value);
+}
+
+QString toolTipTitle(const QVariant &value)
+{
+    return qdbus_cast<SniToolTip>(value).title;
+}
+
+struct Stage
+{
+    ScriptedService service;
+    HttpSession http;
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets;
+    FakeLoginItem login;
+    FakeUrlOpener urls;
+    FakeHostName hostName;
+    std::unique_ptr<AppModel> model;
+    Appearance appearance;
+
+    explicit Stage(qint64 mrr = 1234567, std::optional<QString> token = QStringLiteral("tok"))
+    {
+        QJsonObject summary = fixtures::summary();
+        summary["mrr"] = mrr;
+        service.replies.insert("/v1/summary", ScriptedReply::json(200, fixtures::envelope(summary)));
+        secrets.stored = std::move(token);
+        model = std::make_unique<AppModel>(AppModel::Environment{
+            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
+            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
+            .hostName = hostName, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+            .loopTimer = std::make_unique<FakeSleepTimer>()});
+    }
+    bool load()
+    {
+        model->refresh();
+        return QTest::qWaitFor([&] { return model->summary().has_value(); }, 5000);
+    }
+};
+
+} // namespace
+
+class TrayTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        registerStatusNotifierTypes();
+        registerDBusMenuTypes();
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run inside scripts/with-test-session");
+    }
+
+    // What the host reads, for every style with and without a summary.
+    void labelFollowsStyleAndSummary_data()
+    {
+        QTest::addColumn<MenuBarStyle>("style");
+        QTest::addColumn<bool>("withSummary");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("icon");
+        QTest::addColumn<QString>("spoken");
+
+        const QString name = QStringLiteral("Vesko");
+        const QString figure = QStringLiteral("Vesko, MRR $12.3K");
+        QTest::newRow("both, none") << MenuBarStyle::both << false << QString() << true << name;
+        QTest::newRow("both, summary") << MenuBarStyle::both << true << QStringLiteral("$12.3K") << true << figure;
+        QTest::newRow("amount, none") << MenuBarStyle::amount << false << QString() << true << name;
+        QTest::newRow("amount, summary") << MenuBarStyle::amount << true << QStringLiteral("$12.3K") << false << figure;
+        QTest::newRow("snout, none") << MenuBarStyle::snout << false << QString() << true << name;
+        QTest::newRow("snout, summary") << MenuBarStyle::snout << true << QString() << true << figure;
+    }
+    void labelFollowsStyleAndSummary()
+    {
+        QFETCH(MenuBarStyle, style);
+        QFETCH(bool, withSummary);
+        QFETCH(QString, label);
+        QFETCH(bool, icon);
+        QFETCH(QString, spoken);
+
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        Stage stage(1234567, withSummary ? std::optional(QStringLiteral("tok")) : std::nullopt);
+        stage.model->setMenuBarStyle(style);
+        if (withSummary)
+            QVERIFY(stage.load());
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(tray.show());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        QCOMPARE(watcher.registered, QStringList{tray.item().serviceName()});
+
+        Host host{.service = tray.item().serviceName()};
+        const QVariantMap read = host.properties();
+        QCOMPARE(read.value("XAyatanaLabel").toString(), label);
+        QCOMPARE(read.value("XAyatanaLabelGuide").toString(), labelGuide(label));
+        QCOMPARE(read.value("Title").toString(), spoken);
+        QCOMPARE(read.value("IconAccessibleDesc").toString(), spoken);
+        QCOMPARE(toolTipTitle(read.value("ToolTip")), spoken);
+        QCOMPARE(!pixmapsOf(read.value("IconPixmap")).isEmpty(), icon);
+        QCOMPARE(!read.value("IconName").toString().isEmpty(), icon);
+        QCOMPARE(read.value("Menu").value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
+    }
+
+    // Changes reach the host through the protocol's signals, without a refresh.
+    void changesAreAnnounced()
+    {
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        Stage stage(99999);
+        QVERIFY(stage.load());
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(tray.show());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+
+        Host host{.service = tray.item().serviceName()};
+        QSignalSpy labels(&tray.item(), &StatusNotifierItem::newLabel);
+        QSignalSpy icons(&tray.item(), &StatusNotifierItem::newIcon);
+        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QStringLiteral("$1,000"));
+        QCOMPARE(host.properties().value("XAyatanaLabelGuide").toString(), QStringLiteral("$0,000"));
+
+        const int before = stage.service.count("/v1/summary");
+        stage.model->setMenuBarStyle(MenuBarStyle::snout);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QString());
+        stage.model->setMenuBarStyle(MenuBarStyle::amount);
+        QCOMPARE(labels.size(), 2);
+        QCOMPARE(icons.size(), 1); // the snout goes
+        QCOMPARE(pixmapsOf(host.properties().value("IconPixmap")).size(), 0);
+        QCOMPARE(stage.service.count("/v1/summary"), before);
+
+        // Signed out: the snout alone, whatever the style.
+        stage.model->signOut();
+        QTRY_VERIFY(!stage.model->summary());
+        const QVariantMap read = host.properties();
+        QCOMPARE(read.value("XAyatanaLabel").toString(), QString());
+        QVERIFY(!pixmapsOf(read.value("IconPixmap")).isEmpty());
+        QCOMPARE(read.value("Title").toString(), QStringLiteral("Vesko"));
+    }
+
+    // The icon the host draws is the snout: opaque capsule, see-through nostrils and corners.
+    void iconPixmapsAreTheSnout()
+    {
+        for (const bool dark : {false, true}) {
+            const auto content = TrayIcon::contentFor(trayText(true, std::nullopt, QStringLiteral("Vesko")), dark, {});
+            QCOMPARE(content.icon.size(), 5);
+            for (const SniPixmap &pixmap : content.icon) {
+                const QImage image = imageOf(pixmap);
+                QCOMPARE(image.size(), QSize(pixmap.width, pixmap.width));
+                const int side = image.width();
+                const QColor middle = image.pixelColor(side / 2, side / 2);
+                QCOMPARE(middle.alpha(), 255);
+                QCOMPARE(middle, dark ? QColor(Qt::white) : QColor(Qt::black));
+                QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+                QCOMPARE(image.pixelColor(side / 2, 0).alpha(), 0); // above the 20:14 mark
+            }
+        }
+    }
+
+    // A host's click, and its menu: layout and a click on each entry.
+    void activateAndMenu()
+    {
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        Stage stage;
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(tray.show());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        Host host{.service = tray.item().serviceName()};
+
+        QSignalSpy activated(&tray, &TrayIcon::activated);
+        host.call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
+                  QStringLiteral("Activate"), {120, 8});
+        QTRY_COMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().first().toPoint(), QPoint(120, 8));
+
+        const QDBusMessage layout = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+                                              QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        QCOMPARE(layout.type(), QDBusMessage::ReplyMessage);
+        const auto root = qdbus_cast<DBusMenuLayoutItem>(layout.arguments().value(1));
+        QStringList seen;
+        for (const DBusMenuLayoutItem &child : root.children)
+            seen << child.properties.value("label", child.properties.value("type")).toString();
+        QCOMPARE(seen, (QStringList{"Open Vesko", "separator", "Quit Vesko"}));
+
+        QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
+        QSignalSpy quit(&tray, &TrayIcon::quitRequested);
+        const auto click = [&](int id) {
+            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+                      {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        };
+        click(TrayIcon::separatorEntry);
+        click(99);
+        click(TrayIcon::openPanelEntry);
+        QTRY_COMPARE(open.size(), 1);
+        click(TrayIcon::quitEntry);
+        QTRY_COMPARE(quit.size(), 1);
+        QCOMPARE(open.size(), 1);
+    }
+
+    // A shell restart: the watcher goes away and a new one must get the item again.
+    void registersAgainWithANewWatcher()
+    {
+        Stage stage;
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(!tray.show()); // no watcher, and a QGuiApplication has no old tray
+        QCOMPARE(tray.host(), TrayIcon::Host::none);
+        {
+            FakeWatcher first(QStringLiteral("first"));
+            QTRY_COMPARE(first.registered.size(), 1);
+            QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        }
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::none);
+        FakeWatcher second(QStringLiteral("second"));
+        QTRY_COMPARE(second.registered, QStringList{tray.item().serviceName()});
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+    }
+
+    void panelPlacement_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QPoint>("topLeft");
+        // A 360×500 panel; work areas below a 30 px top bar or above a 40 px bottom panel.
+        const QRect belowBar(0, 30, 1920, 1050), aboveBar(0, 0, 1920, 1040);
+        QTest::newRow("under a top-bar click") << belowBar << QPoint(1000, 15) << QPoint(820, 30);
+        QTest::newRow("clamped at the right edge") << belowBar << QPoint(1910, 15) << QPoint(1560, 30);
+        QTest::newRow("clamped at the left edge") << belowBar << QPoint(5, 15) << QPoint(0, 30);
+        QTest::newRow("below a click inside the work area") << belowBar << QPoint(1000, 100) << QPoint(820, 104);
+        QTest::newRow("above a bottom-panel click") << aboveBar << QPoint(1000, 1060) << QPoint(820, 540);
+        QTest::newRow("bigger than the screen") << QRect(0, 30, 300, 400) << QPoint(150, 10) << QPoint(0, 30);
+    }
+    void panelPlacement()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QPoint, at);
+        QFETCH(QPoint, topLeft);
+        QCOMPARE(TrayPanel::placement(available, QSize(360, 500), at), topLeft);
+    }
+
+    void guides_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("guide");
+        QTest::newRow("compact") << QStringLiteral("$12.3K") << QStringLiteral("$00.0K");
+        QTest::newRow("grouped") << QStringLiteral("$1,999") << QStringLiteral("$0,000");
+        QTest::newRow("code") << QStringLiteral("CHF\u00a0987") << QStringLiteral("CHF\u00a0000");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void guides()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, guide);
+        QCOMPARE(labelGuide(text), guide);
+    }
+};
+
+QTEST_MAIN(TrayTest)
+#include "tst_tray.moc"

@@ -1,6 +1,7 @@
 #include "DesktopUrlOpener.h"
 
 #include <QDesktopServices>
+#include <QProcess>
 
 namespace vesko {
 
@@ -18,8 +19,13 @@ bool isWebPage(const QUrl &url)
 void DesktopUrlOpener::open(const QUrl &url)
 {
     // The outcome is not ours to act on: nothing is shown either way.
-    if (isWebPage(url))
-        QDesktopServices::openUrl(url);
+    if (!isWebPage(url))
+        return;
+    // Some platform plugins (offscreen, minimal, a few kiosk setups) open
+    // nothing; xdg-open still reaches the user's browser there. An argument,
+    // never a shell line.
+    if (!QDesktopServices::openUrl(url))
+        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }
 
 } // namespace vesko

@@ -4,7 +4,8 @@
 
 namespace vesko {
 
-// Web pages in the user's default browser, through the desktop's URL handling.
+// Web pages in the user's default browser, through the desktop's URL handling
+// (xdg-open where the platform plugin has none).
 // Only http and https URLs with a host are opened: anything else (a file, a
 // mailto:, another application's scheme) is dropped, so a URL from
 // configuration can never start a local program or open a local document.

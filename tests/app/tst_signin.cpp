@@ -4,6 +4,7 @@
 // Runs inside scripts/with-test-session.
 #include "AppModel.h"
 #include "DesktopBrowserSession.h"
+#include "ConnectPage.h"
 #include "DevServiceProcess.h"
 #include "Fakes.h"
 #include "KeyringSecretStore.h"
@@ -37,11 +38,7 @@ public:
         QNetworkReply *page = m_network.get(QNetworkRequest(url));
         QObject::connect(page, &QNetworkReply::finished, page, [this, page, url] {
             page->deleteLater();
-            QUrlQuery form;
-            static const QRegularExpression hidden(QStringLiteral("<input type=\"hidden\" name=\"(\\w+)\" value=\"([^\"]*)\""));
-            for (const auto &m : hidden.globalMatch(QString::fromUtf8(page->readAll())))
-                form.addQueryItem(m.captured(1), QUrl::toPercentEncoding(unescape(m.captured(2))));
-            form.addQueryItem(QStringLiteral("decision"), decision);
+            const QUrlQuery form = connectForm(page->readAll(), decision);
             QNetworkRequest post(url.adjusted(QUrl::RemoveQuery));
             post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
             post.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -54,12 +51,6 @@ public:
     }
 
 private:
-    static QString unescape(QString s)
-    {
-        return s.replace(QStringLiteral("&#39;"), QStringLiteral("'")).replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-            .replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    }
     QNetworkAccessManager m_network;
 };
 

@@ -5,6 +5,7 @@
 #include "Appearance.h"
 #include "DBusMenuTypes.h"
 #include "Fakes.h"
+#include "FakeIndicatorHost.h"
 #include "Fixtures.h"
 #include "ScriptedService.h"
 #include "StatusNotifierTypes.h"
@@ -12,11 +13,7 @@
 #include "TrayPanel.h"
 #include "presenters/TrayText.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusContext>
-#include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QSettings>
 #include <QSignalSpy>
@@ -28,58 +25,6 @@ using namespace vesko;
 namespace {
 
 using Replies = QMap<QByteArray, ScriptedReply>;
-
-// Takes registrations the way a host's watcher does, on its own connection.
-class FakeWatcher : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-
-public:
-    explicit FakeWatcher(const QString &connectionName)
-        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
-    {
-        bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots);
-        bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-    }
-    ~FakeWatcher() override
-    {
-        bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-        bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
-        QDBusConnection::disconnectFromBus(bus.name());
-    }
-
-    QDBusConnection bus;
-    QStringList registered;
-
-public slots:
-    void RegisterStatusNotifierItem(const QString &service) { registered << service; }
-};
-
-// A host's view of the item: property reads, method calls and signals.
-struct Host
-{
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host"));
-    QString service;
-
-    QVariantMap properties() const
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
-                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                           QStringLiteral("GetAll"));
-        call << QStringLiteral("org.kde.StatusNotifierItem");
-        const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, 5000);
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return {};
-        return qdbus_cast<QVariantMap>(reply.arguments().value(0));
-    }
-    QDBusMessage call(const QString &path, const QString &interface, const QString &method, const QVariantList &args) const
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
-        call.setArguments(args);
-        return bus.call(call, QDBus::BlockWithGui, 5000);
-    }
-};
 
 QList<SniPixmap> pixmapsOf(const QVariant &value)
 {

@@ -1,0 +1,146 @@
+// A new user's first sign-in, with every piece real but the desktop: the
+// `vesko` binary (offscreen) against the demo service, registering its tray
+// item with a fake watcher; `vesko --sign-in` handed to it; xdg-open starting
+// the test browser, which approves on the connect page and launches
+// `vesko vesko://…`; and the figure arriving in the tray item's label.
+// Runs in a throwaway session of its own (its keyring, bus and home).
+#include "DevServiceProcess.h"
+#include "FakeIndicatorHost.h"
+
+#include "DataEnvelope.h"
+#include "Money.h"
+#include "Summary.h"
+#include "TokenStore.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+
+namespace {
+
+int launchVesko(const QStringList &arguments)
+{
+    QProcess vesko;
+    vesko.start(QStringLiteral(VESKO_BINARY), arguments);
+    QSignalSpy finished(&vesko, &QProcess::finished);
+    if (!finished.wait(10000))
+        return -1;
+    return vesko.exitStatus() == QProcess::NormalExit ? vesko.exitCode() : -1;
+}
+
+bool writeFile(const QString &path, const QByteArray &content, QFile::Permissions permissions)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.setPermissions(permissions);
+}
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<DevServiceProcess> m_service;
+    std::unique_ptr<FakeWatcher> m_watcher;
+    QProcess m_vesko;
+
+    // The label the service's current summary should give; empty on failure.
+    QString expectedLabel(const QString &token)
+    {
+        QNetworkAccessManager network;
+        QNetworkRequest request(m_service->url(QStringLiteral("v1/summary")));
+        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        QNetworkReply *reply = network.get(request);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        done.wait(5000);
+        reply->deleteLater();
+        try {
+            const Summary summary = decodeData<Summary>(reply->readAll());
+            return Money::compact(summary.mrr(), summary.currency());
+        } catch (...) {
+            return {};
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("VESKO_TEST_KEYRING_PASSWORD"))
+            QSKIP("needs the throwaway session of scripts/with-test-session");
+        QVERIFY(m_dir.isValid());
+        m_service = std::make_unique<DevServiceProcess>();
+        QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
+        const QString base = m_service->url(QString()).toString();
+        const QString info = m_dir.filePath(QStringLiteral("vesko-info.json"));
+        QVERIFY(writeFile(info, QJsonDocument(QJsonObject{{"VeskoAPIURL", base}, {"VeskoWebURL", base}}).toJson(),
+                          QFile::ReadOwner | QFile::WriteOwner));
+        // xdg-open without a display takes $BROWSER.
+        const QString browser = m_dir.filePath(QStringLiteral("browser"));
+        QVERIFY(writeFile(browser, "#!/bin/sh\nexec '" VESKO_TEST_BROWSER "' \"$1\"\n",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        TokenStore::remove();
+        m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("watcher"));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
+        environment.insert(QStringLiteral("BROWSER"), browser);
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        m_vesko.setProcessEnvironment(environment);
+        m_vesko.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_vesko.start(QStringLiteral(VESKO_BINARY));
+        QVERIFY(m_vesko.waitForStarted());
+    }
+
+    void signInReachesTheTray()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(m_watcher->registered.size(), 1, 10000);
+        Host host{.service = m_watcher->registered.first()};
+        QCOMPARE(host.properties().value("Title").toString(), QStringLiteral("Vesko"));
+        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QString());
+
+        QCOMPARE(launchVesko({QStringLiteral("--sign-in")}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(TokenStore::load().has_value(), 15000);
+        const QString token = *TokenStore::load();
+        // The figures drift by the minute: compare with a fresh reading each time.
+        QTRY_VERIFY_WITH_TIMEOUT(!host.properties().value("XAyatanaLabel").toString().isEmpty()
+                                     && host.properties().value("XAyatanaLabel").toString() == expectedLabel(token),
+                                 15000);
+        QCOMPARE(host.properties().value("Title").toString(),
+                 QStringLiteral("Vesko, MRR ") + host.properties().value("XAyatanaLabel").toString());
+    }
+
+    // Quit from the tray menu: the process ends cleanly and the token stays.
+    void quitKeepsTheToken()
+    {
+        if (m_watcher->registered.isEmpty())
+            QSKIP("no tray item");
+        Host host{.service = m_watcher->registered.first()};
+        host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+                  {3, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        QVERIFY(m_vesko.waitForFinished(10000));
+        QCOMPARE(m_vesko.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_vesko.exitCode(), 0);
+        QVERIFY(TokenStore::load().has_value());
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_vesko.state() != QProcess::NotRunning) {
+            m_vesko.kill();
+            m_vesko.waitForFinished(5000);
+        }
+        TokenStore::remove();
+    }
+};
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"

@@ -16,8 +16,9 @@ const QString appId = QStringLiteral("app.vesko.Vesko");
 // Servers closing ours tell us; this only caps what one that never does costs.
 constexpr qsizetype maxRemembered = 64;
 
-// Most servers read the body as markup; service text must stay plain text.
-QString plainBody(QString text)
+// Servers that read the body as markup get service text escaped, so it
+// stays plain text there too.
+QString escaped(QString text)
 {
     return text.replace(u'&', QStringLiteral("&amp;"))
         .replace(u'<', QStringLiteral("&lt;"))
@@ -52,6 +53,28 @@ void FreedesktopNotifier::show(const Notification &notification)
 {
     if (!m_bus.isConnected())
         return;
+    if (m_bodyMarkup) {
+        send(notification);
+        return;
+    }
+    m_waiting.append(notification);
+    if (m_waiting.size() > 1)
+        return;
+    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *call;
+        // A server that cannot say is taken to read markup: escaped text
+        // can look odd, unescaped text could be misread.
+        m_bodyMarkup = !reply.isValid() || reply.value().contains(QStringLiteral("body-markup"));
+        for (const Notification &waiting : std::exchange(m_waiting, {}))
+            send(waiting);
+    });
+}
+
+void FreedesktopNotifier::send(const Notification &notification)
+{
     QVariantMap hints{{QStringLiteral("desktop-entry"), appId}};
     if (notification.sound.isEmpty())
         hints.insert(QStringLiteral("suppress-sound"), true);
@@ -59,7 +82,7 @@ void FreedesktopNotifier::show(const Notification &notification)
         hints.insert(QStringLiteral("sound-name"), notification.sound);
 
     QDBusMessage notify = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    notify << QStringLiteral("Vesko") << uint(0) << appId << notification.title << plainBody(notification.body)
+    notify << QStringLiteral("Vesko") << uint(0) << appId << notification.title << (*m_bodyMarkup ? escaped(notification.body) : notification.body)
            << QStringList{QStringLiteral("default"), QStringLiteral("Open dashboard")} << hints << int(-1);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QList>
 
+#include <optional>
+
 namespace vesko {
 
 // Notifications through the desktop's notification server
@@ -27,7 +29,12 @@ private slots:
     void notificationClosed(uint id);
 
 private:
+    void send(const Notification &notification);
+
     QDBusConnection m_bus;
+    // Whether the server reads bodies as markup: asked once, before the first.
+    std::optional<bool> m_bodyMarkup;
+    QList<Notification> m_waiting;
     QList<uint> m_ours; // oldest first
 };
 

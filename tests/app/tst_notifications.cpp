@@ -78,8 +78,10 @@ public:
         int timeout;
     };
     QList<Call> calls;
+    QStringList capabilities{u"body"_s, u"body-markup"_s, u"actions"_s};
 
 public slots:
+    QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString &appName, uint replaces, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int timeout)
     {
@@ -130,25 +132,34 @@ private slots:
         QTest::addColumn<Notification>("notification");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QVariantMap>("soundHints");
+        QTest::addColumn<bool>("markup");
         QTest::newRow("with a sound") << Notification{u"New sale"_s, u"Pro plan"_s, u"message-new-instant"_s}
-                                      << u"Pro plan"_s << QVariantMap{{u"sound-name"_s, u"message-new-instant"_s}};
+                                      << u"Pro plan"_s << QVariantMap{{u"sound-name"_s, u"message-new-instant"_s}} << true;
         QTest::newRow("silent") << Notification{u"New sale"_s, u"Pro plan"_s, {}} << u"Pro plan"_s
-                                << QVariantMap{{u"suppress-sound"_s, true}};
+                                << QVariantMap{{u"suppress-sound"_s, true}} << true;
         QTest::newRow("markup stays text") << Notification{u"<b>A & B</b>"_s, u"<b>Tom & Jerry</b> > 2"_s, {}}
                                            << u"&lt;b&gt;Tom &amp; Jerry&lt;/b&gt; &gt; 2"_s
-                                           << QVariantMap{{u"suppress-sound"_s, true}};
+                                           << QVariantMap{{u"suppress-sound"_s, true}} << true;
+        QTest::newRow("a server without markup gets it as is")
+            << Notification{u"x"_s, u"<b>Tom & Jerry</b>"_s, {}} << u"<b>Tom & Jerry</b>"_s
+            << QVariantMap{{u"suppress-sound"_s, true}} << false;
         QTest::newRow("entity stays text") << Notification{u"x"_s, u"&amp;"_s, {}} << u"&amp;amp;"_s
-                                           << QVariantMap{{u"suppress-sound"_s, true}};
+                                           << QVariantMap{{u"suppress-sound"_s, true}} << true;
     }
     void notifyCarries()
     {
         QFETCH(Notification, notification);
         QFETCH(QString, body);
         QFETCH(QVariantMap, soundHints);
+        QFETCH(bool, markup);
+        if (!markup)
+            m_server->capabilities.removeAll(u"body-markup"_s);
         QVERIFY(m_bus->server().registerService(serverName));
         FreedesktopNotifier notifier(m_bus->client());
         notifier.show(notification);
-        QTRY_COMPARE(m_server->calls.size(), 1);
+        notifier.show(notification); // while the server is still being asked
+        QTRY_COMPARE(m_server->calls.size(), 2);
+        QCOMPARE(m_server->calls.last().body, body);
         const FakeServer::Call call = m_server->calls.first();
         QCOMPARE(call.appName, u"Vesko"_s);
         QCOMPARE(call.replaces, 0u);

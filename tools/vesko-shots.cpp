@@ -1,16 +1,21 @@
 // vesko-shots DIR: renders the panel in each of its states, light and dark,
 // offscreen to DIR/<state>-<appearance>.png. The model gets into each state
-// against a scripted service on loopback, with a fixed clock.
+// against a scripted service on loopback, with a fixed clock. DIR/tray.png
+// draws what the tray item hands an indicator host, in each menu-bar style,
+// on a dark and a light top bar.
 #include "AppModel.h"
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
 #include "ScriptedService.h"
+#include "TrayIcon.h"
+#include "presenters/TrayText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QQmlContext>
 #include <QQuickView>
 #include <QSettings>
@@ -95,6 +100,48 @@ QImage render(const Shot &shot, bool dark)
     return view.grabWindow();
 }
 
+// One top bar per row: the item's icon, then its label 4 pt to the right, as
+// label-drawing hosts lay them out (their own font, here the default one).
+QImage trayStrip()
+{
+    struct Row
+    {
+        MenuBarStyle style;
+        bool dark;
+    };
+    const QList<Row> rows{{MenuBarStyle::both, true}, {MenuBarStyle::amount, true}, {MenuBarStyle::snout, true},
+                          {MenuBarStyle::both, false}, {MenuBarStyle::amount, false}, {MenuBarStyle::snout, false}};
+    const qreal scale = 2;
+    const int barHeight = 32, width = 220;
+    QImage strip(QSize(width, barHeight * int(rows.size())) * scale, QImage::Format_ARGB32_Premultiplied);
+    strip.setDevicePixelRatio(scale);
+    QPainter painter(&strip);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(15);
+    font.setWeight(QFont::DemiBold);
+    painter.setFont(font);
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row row = rows.at(i);
+        const QRect bar(0, i * barHeight, width, barHeight);
+        painter.fillRect(bar, row.dark ? QColor(0x1e1e1e) : QColor(0xf6f5f4));
+        const std::optional<QString> text =
+            row.style == MenuBarStyle::snout ? std::nullopt : std::optional(QStringLiteral("$12.3K"));
+        const bool snout = row.style != MenuBarStyle::amount;
+        const auto content = TrayIcon::contentFor(trayText(snout, text, {}), row.dark, {});
+        int x = 12;
+        if (!content.icon.isEmpty()) {
+            const QImage icon = imageOf(content.icon.last()); // the 48 px one, drawn at 22
+            painter.drawImage(QRect(x, bar.top() + (barHeight - 22) / 2, 22, 22), icon);
+            x += 22 + 4;
+        }
+        painter.setPen(row.dark ? Qt::white : Qt::black);
+        painter.drawText(QRect(x, bar.top(), width - x, barHeight), Qt::AlignVCenter | Qt::AlignLeft, content.label);
+    }
+    painter.end();
+    return strip;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -135,6 +182,13 @@ int main(int argc, char **argv)
             }
             std::printf("%s\n", qPrintable(file));
         }
+    }
+    const QString tray = out.filePath(QStringLiteral("tray.png"));
+    if (trayStrip().save(tray)) {
+        std::printf("%s\n", qPrintable(tray));
+    } else {
+        std::fprintf(stderr, "vesko-shots: could not render %s\n", qPrintable(tray));
+        ++failures;
     }
     return failures ? 1 : 0;
 }

@@ -9,6 +9,8 @@
 #include "Fixtures.h"
 #include "ScriptedService.h"
 #include "StatusNotifierTypes.h"
+#include "Palette.h"
+#include "PanelController.h"
 #include "TrayIcon.h"
 #include "TrayPanel.h"
 #include "presenters/TrayText.h"
@@ -18,6 +20,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QQuickView>
+#include <QScreen>
 #include <QTest>
 
 using namespace vesko;
@@ -262,6 +266,31 @@ private slots:
         QFETCH(QPoint, at);
         QFETCH(QPoint, topLeft);
         QCOMPARE(TrayPanel::placement(available, QSize(360, 500), at), topLeft);
+    }
+
+    // A click shows the panel at the click and refreshes; the next click hides it.
+    void panelToggles()
+    {
+        Stage stage;
+        QVERIFY(stage.load());
+        Palette palette;
+        PanelController controller(*stage.model, palette);
+        TrayPanel panel(controller);
+        const int before = stage.service.count("/v1/summary");
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        const QPoint click(available.center().x(), available.top() + 5);
+
+        panel.toggle(click);
+        QVERIFY(panel.isVisible());
+        QCOMPARE(panel.window()->position(), TrayPanel::placement(available, panel.window()->size(), click));
+        QVERIFY(panel.window()->height() > 100);
+        QTRY_COMPARE(stage.service.count("/v1/summary"), before + 1);
+
+        panel.toggle(click);
+        QVERIFY(!panel.isVisible());
+        panel.toggle(QPoint());
+        QVERIFY(panel.isVisible()); // made once, shown again
+        QTRY_COMPARE(stage.service.count("/v1/summary"), before + 2);
     }
 
     void guides_data()

@@ -10,6 +10,7 @@
 #include "Palette.h"
 #include "PanelController.h"
 #include "SingleInstance.h"
+#include "StatusCommand.h"
 #include "SystemLog.h"
 #include "TrayIcon.h"
 #include "TrayPanel.h"
@@ -38,7 +39,7 @@ QStringList argumentsOf(int argc, char **argv)
 
 bool wantsHelp(const QStringList &arguments)
 {
-    return arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+    return arguments.value(0) == u"--help" || arguments.value(0) == u"-h";
 }
 
 } // namespace
@@ -48,10 +49,18 @@ int main(int argc, char **argv)
     const QStringList arguments = argumentsOf(argc, argv);
     if (wantsHelp(arguments)) {
         std::printf("usage: vesko [--sign-in | vesko:URL]\n"
+                    "       vesko status [--format plain|json] [--watch]\n"
                     "  Shows the monthly recurring revenue in the top bar. A second start hands\n"
                     "  its arguments to the running Vesko: --sign-in starts signing in in the\n"
-                    "  browser, a vesko: URL is the browser's answer, nothing opens the panel.\n");
+                    "  browser, a vesko: URL is the browser's answer, nothing opens the panel.\n"
+                    "  status prints the figure for status bars (exit 3: signed out, 4: offline).\n");
         return 0;
+    }
+    // For status bars and scripts: no display, no tray, never handed over.
+    if (arguments.value(0) == u"status") {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("vesko"));
+        return runStatus(arguments.mid(1));
     }
     // Before anything graphical: a hand-over must be quick and needs no display.
     if (SingleInstance::forward(QStringLiteral("vesko"), arguments))

@@ -9,6 +9,7 @@
 #include "NoPushTransport.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "SaleWatcher.h"
 #include "SingleInstance.h"
 #include "StatusCommand.h"
 #include "SystemLog.h"
@@ -87,10 +88,14 @@ int main(int argc, char **argv)
     AppDelegate delegate(platform.environment(VeskoConfig::fromInstalledInfo()), notifier, push, writeSystemLog);
     AppModel &model = delegate.model();
 
+    // Without a push service, news of sales comes from the refreshes themselves.
+    SaleWatcher sales(model, notifier, platform.settings(), [&delegate] { return delegate.pushRegistered(); });
+
     Appearance appearance;
     Palette palette;
     palette.follow(appearance);
     PanelController panel(model, palette);
+    panel.setSaleWatcher(&sales);
     Windows windows(panel, platform.settings());
     TrayPanel trayPanel(panel);
     TrayIcon tray(model, appearance, QDBusConnection::sessionBus());

@@ -19,8 +19,12 @@ AppDelegate::AppDelegate(AppModel::Environment environment, Notifier &notifier, 
       m_systemLog(std::move(systemLog))
 {
     connect(&m_push, &PushTransport::registered, this,
-            [this](const QByteArray &token) { m_model->registerPush(deviceTokenText(token)); });
+            [this](const QByteArray &token) {
+                m_pushRegistered = true;
+                m_model->registerPush(deviceTokenText(token));
+            });
     connect(&m_push, &PushTransport::registrationFailed, this, [this](const QString &reason) {
+        m_pushRegistered = false;
         if (m_systemLog)
             m_systemLog(QStringLiteral("Vesko: push registration failed: ") + reason);
     });

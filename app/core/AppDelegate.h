@@ -28,6 +28,8 @@ public:
                 QObject *parent = nullptr);
 
     AppModel &model() const { return *m_model; }
+    // A push transport took our registration: it brings the news from now on.
+    bool pushRegistered() const { return m_pushRegistered; }
 
     void finishLaunching(Scene &scene);
     // A later start of Vesko while this one runs.
@@ -44,6 +46,7 @@ private:
     PushTransport &m_push;
     SystemLog m_systemLog;
     Scene *m_scene = nullptr;
+    bool m_pushRegistered = false;
 };
 
 } // namespace vesko

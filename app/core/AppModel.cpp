@@ -97,6 +97,7 @@ void AppModel::publish(Refresh::Data data)
         emit refreshedAtChanged();
     }
     setPhase(Phase::ready());
+    emit refreshed();
 }
 
 void AppModel::fail(const Refresh::Failure &failure)

@@ -136,6 +136,8 @@ signals:
     void menuBarTextChanged();
     void showsSnoutChanged();
     void spokenLabelChanged();
+    // A refresh published its data (each time, even when nothing changed).
+    void refreshed();
 
 private:
     void setPhase(const Phase &phase);

@@ -1,5 +1,7 @@
 #include "PanelController.h"
 
+#include "SaleWatcher.h"
+
 #include "Fonts.h"
 #include "Palette.h"
 #include "Snout.h"
@@ -67,6 +69,24 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
     connect(&model, &AppModel::menuBarStyleChanged, this, &PanelController::changed);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
+}
+
+void PanelController::setSaleWatcher(SaleWatcher *watcher)
+{
+    m_sales = watcher;
+    if (m_sales)
+        connect(m_sales, &SaleWatcher::enabledChanged, this, &PanelController::changed);
+}
+
+bool PanelController::notifySales() const
+{
+    return m_sales && m_sales->isEnabled();
+}
+
+void PanelController::setNotifySales(bool enabled)
+{
+    if (m_sales)
+        m_sales->setEnabled(enabled);
 }
 
 void PanelController::expose(QQmlContext &context)
@@ -188,6 +208,8 @@ QVariantMap PanelController::menuTitles() const
     return {{QStringLiteral("accountSettings"), footer.accountSettings},
             {QStringLiteral("showInMenuBar"), footer.showInMenuBar},
             {QStringLiteral("openAtLogin"), footer.openAtLogin},
+            {QStringLiteral("notifySales"), footer.notifySales},
+            {QStringLiteral("hideAmounts"), footer.hideAmounts},
             {QStringLiteral("checkForUpdates"), footer.checkForUpdates},
             {QStringLiteral("signOut"), footer.signOut},
             {QStringLiteral("quit"), footer.quit}};

@@ -16,6 +16,7 @@ class QQmlContext;
 namespace vesko {
 
 class Refresh;
+class SaleWatcher;
 
 // What the panel's QML reads: every text comes from the presenters, every
 // colour is resolved here, so the views only lay things out. Recomputed as a
@@ -60,6 +61,9 @@ class PanelController : public QObject
     Q_PROPERTY(QVariantList menuBarChoices READ menuBarChoices CONSTANT)
     Q_PROPERTY(int menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY changed)
 
+    Q_PROPERTY(bool offersSaleNotifications READ offersSaleNotifications CONSTANT)
+    Q_PROPERTY(bool notifySales READ notifySales WRITE setNotifySales NOTIFY changed)
+
     Q_PROPERTY(vesko::Palette *colors READ colors CONSTANT)
 
 public:
@@ -103,6 +107,12 @@ public:
     int menuBarStyle() const { return int(m_model.menuBarStyle()); }
     void setMenuBarStyle(int style);
 
+    // The sale notifications' switch in the menu; without one, no entry.
+    void setSaleWatcher(SaleWatcher *watcher);
+    bool offersSaleNotifications() const { return m_sales != nullptr; }
+    bool notifySales() const;
+    void setNotifySales(bool enabled);
+
     // Width of a channel's bar fill in a track `available` wide.
     Q_INVOKABLE double barFillWidth(double available, double fraction) const;
 
@@ -129,6 +139,7 @@ private:
     Palette &m_palette;
     std::function<QDateTime()> m_now;
     QPointer<Refresh> m_showing;
+    SaleWatcher *m_sales = nullptr;
     bool m_messageRetries = true;
 
     QString m_block;

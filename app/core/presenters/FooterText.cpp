@@ -28,6 +28,8 @@ FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now)
             {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
         },
         .openAtLogin = QStringLiteral("Open at login"),
+        .notifySales = QStringLiteral("Notify about new subscriptions"),
+        .hideAmounts = QStringLiteral("Hide amounts"),
         .checkForUpdates = QStringLiteral("Check for updates\u2026"),
         .signOut = QStringLiteral("Sign out"),
         .quit = QStringLiteral("Quit Vesko"),

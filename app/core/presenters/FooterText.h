@@ -31,6 +31,8 @@ struct FooterText
     Q_PROPERTY(QString showInMenuBar MEMBER showInMenuBar CONSTANT)
     Q_PROPERTY(QList<vesko::MenuBarChoice> menuBarChoices MEMBER menuBarChoices CONSTANT)
     Q_PROPERTY(QString openAtLogin MEMBER openAtLogin CONSTANT)
+    Q_PROPERTY(QString notifySales MEMBER notifySales CONSTANT)
+    Q_PROPERTY(QString hideAmounts MEMBER hideAmounts CONSTANT)
     Q_PROPERTY(QString checkForUpdates MEMBER checkForUpdates CONSTANT)
     Q_PROPERTY(QString signOut MEMBER signOut CONSTANT)
     Q_PROPERTY(QString quit MEMBER quit CONSTANT)
@@ -43,6 +45,8 @@ public:
     QString showInMenuBar;
     QList<MenuBarChoice> menuBarChoices;
     QString openAtLogin;
+    QString notifySales;
+    QString hideAmounts;
     QString checkForUpdates;
     QString signOut;
     QString quit;

@@ -117,6 +117,14 @@ Window {
             onTriggered: menu.choose(() => panel.setOpenAtLogin(!menu.loginOn))
         }
         Entry {
+            objectName: "notifySalesEntry"
+            visible: panel.offersSaleNotifications
+            text: panel.menuTitles.notifySales
+            checkable: true
+            checked: panel.notifySales
+            onTriggered: menu.choose(() => panel.notifySales = !panel.notifySales)
+        }
+        Entry {
             text: panel.menuTitles.checkForUpdates
             onTriggered: menu.choose(() => panel.checkForUpdates())
         }

@@ -1,0 +1,181 @@
+// Sale notifications from the refresh itself: what a sequence of refreshes
+// notifies, against a scripted service and a fake notification server.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "SaleWatcher.h"
+#include "ScriptedService.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+
+namespace {
+
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+
+// An event `minutes` after t0 (negative: before it).
+QJsonObject ev(const QString &id, const QString &kind = QStringLiteral("new"), qint64 amount = 999,
+               const QString &currency = QStringLiteral("EUR"), int minutes = 1)
+{
+    QJsonObject event = fixtures::event(id);
+    event["kind"] = kind;
+    event["amount"] = amount;
+    event["currency"] = currency;
+    event["occurred_at"] = t0.addSecs(minutes * 60).toString(Qt::ISODate);
+    return event;
+}
+
+struct Stage
+{
+    ScriptedService service;
+    HttpSession http;
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets;
+    FakeLoginItem login;
+    FakeUrlOpener urls;
+    FakeHostName host;
+    FakeNotifier notifier;
+    QDateTime now = t0;
+    bool push = false;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<SaleWatcher> watcher;
+
+    Stage()
+    {
+        secrets.stored = QStringLiteral("tok");
+        model = std::make_unique<AppModel>(AppModel::Environment{
+            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
+            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
+            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+            .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [this] { return now; }});
+        watcher = std::make_unique<SaleWatcher>(*model, notifier, settings, [this] { return push; });
+    }
+    // One refresh at the next minute that serves `events`.
+    bool load(const QJsonArray &events)
+    {
+        service.events = events;
+        now = now.addSecs(60);
+        int before = service.count("/v1/events");
+        model->refresh();
+        return QTest::qWaitFor([&] { return service.count("/v1/events") > before && model->findChildren<Refresh *>().isEmpty(); }, 5000);
+    }
+};
+
+} // namespace
+
+class SalesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void notifies_data()
+    {
+        QTest::addColumn<QList<QJsonArray>>("loads"); // the event list of each refresh
+        QTest::addColumn<bool>("cancellations");
+        QTest::addColumn<QStringList>("titles"); // every notification shown, in order
+
+        const QJsonObject a = ev("a", "new", 999, "EUR", -5);
+        QTest::newRow("first load is the baseline") << QList<QJsonArray>{{a, ev("b")}} << true << QStringList{};
+        QTest::newRow("one new, then repeats")
+            << QList<QJsonArray>{{a}, {ev("b", "new", 999, "EUR", 1), a}, {ev("b", "new", 999, "EUR", 1), a}} << true
+            << QStringList{"New subscription"};
+        QTest::newRow("out of order")
+            << QList<QJsonArray>{{a}, {a, ev("c", "reactivated", 500, "USD", 1)}, {ev("d", "new", 100, "USD", 2), ev("c", "reactivated", 500, "USD", 1), a}}
+            << true << QStringList{"Subscription reactivated", "New subscription"};
+        QTest::newRow("older than the last refresh")
+            << QList<QJsonArray>{{a}, {ev("late", "new", 999, "EUR", -30), a}} << true << QStringList{};
+        QTest::newRow("a cancellation, notified") << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}}
+                                                << true << QStringList{"Subscription cancelled"};
+        QTest::newRow("a cancellation, not wanted")
+            << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}} << false << QStringList{};
+        QTest::newRow("a burst in two currencies")
+            << QList<QJsonArray>{{a},
+                                 {ev("p", "new", 1999, "USD", 1), ev("q", "new", 2299, "USD", 1),
+                                  ev("r", "new", 999, "EUR", 1), ev("s", "cancelled", 999, "EUR", 1), a}}
+            << false << QStringList{"3 new subscriptions \u00B7 +\u20AC9.99, +$42.98"};
+        QTest::newRow("a mixed burst")
+            << QList<QJsonArray>{{a}, {ev("p", "new", 1999, "USD", 1), ev("r", "reactivated", 1000, "USD", 1),
+                                       ev("s", "cancelled", 999, "EUR", 1), a}}
+            << true << QStringList{"1 new subscription, 1 reactivated, 1 cancellation \u00B7 +$29.99"};
+    }
+    void notifies()
+    {
+        QFETCH(QList<QJsonArray>, loads);
+        QFETCH(bool, cancellations);
+        QFETCH(QStringList, titles);
+        Stage stage;
+        QJsonObject me = fixtures::me();
+        me["notify_cancellations"] = cancellations;
+        stage.service.replies.insert("/v1/me", ScriptedReply::json(200, fixtures::envelope(me)));
+        for (const QJsonArray &events : loads)
+            QVERIFY(stage.load(events));
+        QStringList shown;
+        for (const Notification &notification : stage.notifier.shown)
+            shown << notification.title;
+        QCOMPARE(shown, titles);
+    }
+
+    void oneEventInThePanelsWords()
+    {
+        Stage stage;
+        QVERIFY(stage.load({}));
+        QVERIFY(stage.load({ev("b")}));
+        QCOMPARE(stage.notifier.shown.size(), 1);
+        QCOMPARE(stage.notifier.shown.first().body, QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
+    }
+
+    void sound_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("sound");
+        QTest::newRow("a named sound") << "message-new-instant" << "message-new-instant";
+        QTest::newRow("none") << "none" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void sound()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, sound);
+        Stage stage;
+        QJsonObject me = fixtures::me();
+        me["sound"] = setting;
+        stage.service.replies.insert("/v1/me", ScriptedReply::json(200, fixtures::envelope(me)));
+        QVERIFY(stage.load({}));
+        QVERIFY(stage.load({ev("b")}));
+        QCOMPARE(stage.notifier.shown.size(), 1);
+        QCOMPARE(stage.notifier.shown.first().sound, sound);
+    }
+
+    // Off, pushes arriving, or a new account: nothing, and no flood afterwards.
+    void quietCases()
+    {
+        Stage stage;
+        QVERIFY(stage.load({}));
+        stage.watcher->setEnabled(false);
+        QVERIFY(stage.load({ev("b", "new", 999, "EUR", 1)}));
+        stage.watcher->setEnabled(true);
+        QVERIFY(stage.load({ev("b", "new", 999, "EUR", 1)}));
+        stage.push = true;
+        QVERIFY(stage.load({ev("c", "new", 999, "EUR", 2), ev("b", "new", 999, "EUR", 1)}));
+        stage.push = false;
+
+        // Signed out and in again: the new session's first load is a baseline.
+        stage.model->signOut();
+        QTRY_VERIFY(!stage.model->isSignedIn());
+        stage.service.events = {ev("d", "new", 999, "EUR", 5)};
+        stage.now = stage.now.addSecs(600);
+        stage.model->signIn();
+        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(QStringLiteral("vesko://callback?code=c1"))));
+        QTRY_VERIFY(stage.model->isSignedIn() && stage.model->phase() == Phase::ready());
+        QCOMPARE(stage.notifier.shown.size(), 0);
+        QVERIFY(stage.load({ev("e", "new", 999, "EUR", 15), ev("d", "new", 999, "EUR", 5)}));
+        QCOMPARE(stage.notifier.shown.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(SalesTest)
+#include "tst_sales.moc"

@@ -87,21 +87,44 @@ QString format(const std::string &decimal, const QString &currency, int minFract
     return text + toQString(number);
 }
 
+thread_local bool masking = false;
+
 } // namespace
+
+Mask::Mask(bool on) : m_previous(masking)
+{
+    masking = masking || on;
+}
+
+Mask::~Mask()
+{
+    masking = m_previous;
+}
+
+QString masked(const QString &currency)
+{
+    return format("0", currency, 0, 0).replace(u'0', QStringLiteral("\u2022\u2022\u2022"));
+}
 
 QString whole(qint64 amount, const QString &currency)
 {
+    if (masking)
+        return masked(currency);
     return format(decimalText(amount, 2), currency, 0, 0);
 }
 
 QString price(qint64 amount, const QString &currency)
 {
+    if (masking)
+        return masked(currency);
     const int fraction = amount % 100 == 0 ? 0 : 2;
     return format(decimalText(amount, 2), currency, fraction, fraction);
 }
 
 QString compact(qint64 amount, const QString &currency)
 {
+    if (masking)
+        return masked(currency);
     const quint64 a = magnitude(amount);
     // Minor units / 100 / divisor: shift the decimal point 2 + 6 or 2 + 3 places.
     if (a >= 100'000'000)

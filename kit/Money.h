@@ -21,6 +21,24 @@ QString price(qint64 amount, const QString &currency);
 // The full int64 range is handled, the smallest value included.
 QString compact(qint64 amount, const QString &currency);
 
+// The privacy switch: while a Mask that is on lives on this thread, the three
+// functions above write every amount as its currency sign and three bullets
+// ("$•••", "CHF •••"), so no text built meanwhile can show one. Masks nest.
+class Mask
+{
+public:
+    explicit Mask(bool on = true);
+    ~Mask();
+    Mask(const Mask &) = delete;
+    Mask &operator=(const Mask &) = delete;
+
+private:
+    bool m_previous;
+};
+
+// "$•••": what a masked amount in `currency` reads.
+QString masked(const QString &currency);
+
 // Signed whole percent, ties away from zero: 12.5 -> "+13%", -3.5 -> "-4%".
 // NaN reads "0%"; infinities and values beyond int64 are clamped to its range.
 QString growth(double percent);

@@ -4,6 +4,7 @@
 #include "BootClockTimer.h"
 #include "KeyringSecretStore.h"
 #include "LogindWakeMonitor.h"
+#include "Money.h"
 #include "SystemHostName.h"
 #include "UrlOpener.h"
 #include "XdgAutostart.h"
@@ -83,6 +84,7 @@ void StatusCommand::changed()
     if (m_done)
         return;
     const Phase &phase = m_model->phase();
+    const Money::Mask mask(m_model->hideAmounts());
     const StatusLine line = statusLine(phase, m_model->summary(), m_model->spokenLabel(), m_model->refreshedAt());
 
     if (m_options.watch) {

@@ -20,6 +20,7 @@ namespace vesko {
 namespace {
 
 const QString styleKey = QStringLiteral("VeskoMenuBarStyle");
+const QString hideAmountsKey = QStringLiteral("VeskoHideAmounts");
 
 } // namespace
 
@@ -41,6 +42,8 @@ AppModel::AppModel(Environment environment, QObject *parent)
 {
     m_token = m_secrets.load();
     m_menuBarStyle = menuBarStyleFromRaw(m_settings.value(styleKey).toString()).value_or(MenuBarStyle::both);
+    // Only a stored "true" hides: anything else must not leave amounts hidden by accident.
+    m_hideAmounts = m_settings.value(hideAmountsKey).toString() == u"true";
     connect(m_loopTimer.get(), &SleepTimer::timeout, this, &AppModel::loopTurn);
     if (m_token) {
         m_phase = Phase::loading();
@@ -305,10 +308,20 @@ void AppModel::setMenuBarStyle(MenuBarStyle style)
     m_settings.setValue(styleKey, rawValue(style));
 }
 
+void AppModel::setHideAmounts(bool hide)
+{
+    m_settings.setValue(hideAmountsKey, hide);
+    if (hide == m_hideAmounts)
+        return;
+    updatingLabel([&] { m_hideAmounts = hide; });
+    emit hideAmountsChanged();
+}
+
 std::optional<QString> AppModel::menuBarText() const
 {
     if (m_menuBarStyle == MenuBarStyle::snout || !m_summary)
         return std::nullopt;
+    const Money::Mask mask(m_hideAmounts);
     return Money::compact(m_summary->mrr(), m_summary->currency());
 }
 
@@ -321,6 +334,7 @@ QString AppModel::spokenLabel() const
 {
     if (!m_summary)
         return QStringLiteral("Vesko");
+    const Money::Mask mask(m_hideAmounts);
     return QStringLiteral("Vesko, MRR ") + Money::compact(m_summary->mrr(), m_summary->currency());
 }
 

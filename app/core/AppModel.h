@@ -52,6 +52,7 @@ class AppModel : public QObject
     Q_PROPERTY(bool showsSnout READ showsSnout NOTIFY showsSnoutChanged)
     Q_PROPERTY(QString spokenLabel READ spokenLabel NOTIFY spokenLabelChanged)
     Q_PROPERTY(bool openAtLogin READ openAtLogin WRITE setOpenAtLogin)
+    Q_PROPERTY(bool hideAmounts READ hideAmounts WRITE setHideAmounts NOTIFY hideAmountsChanged)
 
 public:
     // Everything the model reaches outside itself, passed in so tests can
@@ -99,6 +100,11 @@ public:
     bool openAtLogin() const;
     void setOpenAtLogin(bool enabled);
 
+    // The privacy switch: amounts in the tray, the panel and notifications
+    // read "$•••" while it is on (for screen sharing). Stored in the settings.
+    bool hideAmounts() const { return m_hideAmounts; }
+    void setHideAmounts(bool hide);
+
     // Called after every successful sign-in.
     std::function<void()> onSignedIn;
 
@@ -136,6 +142,7 @@ signals:
     void menuBarTextChanged();
     void showsSnoutChanged();
     void spokenLabelChanged();
+    void hideAmountsChanged();
     // A refresh published its data (each time, even when nothing changed).
     void refreshed();
 
@@ -177,6 +184,7 @@ private:
     std::unique_ptr<BrowserSession> m_authSession;
     quint64 m_signInAttempt = 0;
     MenuBarStyle m_menuBarStyle = MenuBarStyle::both;
+    bool m_hideAmounts = false;
 };
 
 } // namespace vesko

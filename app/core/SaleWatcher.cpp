@@ -1,6 +1,7 @@
 #include "SaleWatcher.h"
 
 #include "AppModel.h"
+#include "Money.h"
 #include "Notifier.h"
 #include "presenters/SaleText.h"
 
@@ -59,6 +60,7 @@ void SaleWatcher::refreshed()
     }
     if (fresh.isEmpty())
         return;
+    const Money::Mask mask(m_model.hideAmounts());
     Notification notification = saleNotification(fresh);
     const QString sound = m_model.me() ? m_model.me()->sound() : QString();
     if (sound != u"none")

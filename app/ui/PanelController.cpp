@@ -1,5 +1,6 @@
 #include "PanelController.h"
 
+#include "Money.h"
 #include "SaleWatcher.h"
 
 #include "Fonts.h"
@@ -67,6 +68,7 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
                         &AppModel::authSessionChanged})
         connect(&model, signal, this, &PanelController::recompute);
     connect(&model, &AppModel::menuBarStyleChanged, this, &PanelController::changed);
+    connect(&model, &AppModel::hideAmountsChanged, this, &PanelController::recompute);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
 }
@@ -103,6 +105,8 @@ void PanelController::expose(QQmlContext &context)
 
 void PanelController::recompute()
 {
+    // Every amount the presenters write below comes out masked while hidden.
+    const Money::Mask mask(m_model.hideAmounts());
     const QDateTime now = m_now();
     const PanelState state = panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn());
     m_block = blockName(state.block);

@@ -61,6 +61,7 @@ class PanelController : public QObject
     Q_PROPERTY(QVariantList menuBarChoices READ menuBarChoices CONSTANT)
     Q_PROPERTY(int menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY changed)
 
+    Q_PROPERTY(bool hideAmounts READ hideAmounts WRITE setHideAmounts NOTIFY changed)
     Q_PROPERTY(bool offersSaleNotifications READ offersSaleNotifications CONSTANT)
     Q_PROPERTY(bool notifySales READ notifySales WRITE setNotifySales NOTIFY changed)
 
@@ -106,6 +107,9 @@ public:
     QVariantList menuBarChoices() const;
     int menuBarStyle() const { return int(m_model.menuBarStyle()); }
     void setMenuBarStyle(int style);
+
+    bool hideAmounts() const { return m_model.hideAmounts(); }
+    void setHideAmounts(bool hide) { m_model.setHideAmounts(hide); }
 
     // The sale notifications' switch in the menu; without one, no entry.
     void setSaleWatcher(SaleWatcher *watcher);

@@ -9,6 +9,7 @@
 #include "ScriptedService.h"
 
 #include <QQmlContext>
+#include <QRegularExpression>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSettings>
@@ -226,6 +227,28 @@ private slots:
         QVERIFY2(filled >= 5 && filled <= 6, qPrintable(QString::number(filled)));
     }
 
+    // Hidden amounts: no text shows one, the bars keep their lengths.
+    void hiddenAmounts()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        QVERIFY(stage.show());
+        QList<qreal> bars;
+        for (QQuickItem *fill : stage.items("barFill"))
+            bars << fill->width();
+        stage.model->setHideAmounts(true);
+        QTRY_VERIFY(stage.texts().contains(QStringLiteral("$\u2022\u2022\u2022")));
+        const QRegularExpression amount(QStringLiteral("[$\u20AC\u00A3]\\d|\\d[.,]\\d\\d"));
+        for (const QString &text : stage.texts())
+            QVERIFY2(!amount.match(text).hasMatch(), qPrintable(text));
+        QList<qreal> hidden;
+        for (QQuickItem *fill : stage.items("barFill"))
+            hidden << fill->width();
+        QCOMPARE(hidden, bars);
+        stage.model->setHideAmounts(false);
+        QTRY_VERIFY(stage.texts().contains(QStringLiteral("$12,346")));
+    }
+
     // The refresh started by a showing is cancelled when the panel hides.
     void hidingCancelsTheShowingsRefresh()
     {
@@ -262,7 +285,8 @@ private slots:
         QVERIFY(open());
         QCOMPARE(stage.texts(menu->contentItem()),
                  (QStringList{"Account settings\u2026", "Show in menu bar", "Snout and amount", "Amount only",
-                              "Snout only", "Open at login", "Check for updates\u2026", "Sign out", "Quit Vesko"}));
+                              "Snout only", "Open at login", "Hide amounts", "Check for updates\u2026", "Sign out",
+                              "Quit Vesko"}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
         QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);

@@ -128,6 +128,17 @@ private slots:
         QCOMPARE(stage.notifier.shown.first().body, QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
     }
 
+    void hiddenAmounts()
+    {
+        Stage stage;
+        stage.model->setHideAmounts(true);
+        QVERIFY(stage.load({}));
+        QVERIFY(stage.load({ev("p", "new", 1999, "USD", 1), ev("q", "new", 2299, "USD", 1)}));
+        QCOMPARE(stage.notifier.shown.size(), 1);
+        QCOMPARE(stage.notifier.shown.first().title, QStringLiteral("2 new subscriptions \u00B7 +$\u2022\u2022\u2022"));
+        QVERIFY(!stage.notifier.shown.first().body.contains(QStringLiteral("19")));
+    }
+
     void sound_data()
     {
         QTest::addColumn<QString>("setting");

@@ -14,6 +14,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,6 +141,17 @@ private slots:
         QCOMPARE(line.value("text").toString(), figure);
         QCOMPARE(line.value("class").toString(), QStringLiteral("ready"));
         QVERIFY(line.value("tooltip").toString().startsWith(QStringLiteral("Vesko, MRR ") + figure + "\nUpdated at "));
+
+        // The privacy switch, set in the tray, holds here too.
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
+        settings.setValue("VeskoHideAmounts", true);
+        settings.sync();
+        const Run hidden = status({QStringLiteral("--format=json")}, m_info);
+        settings.remove("VeskoHideAmounts");
+        settings.sync();
+        const QJsonObject masked = QJsonDocument::fromJson(hidden.out.toUtf8()).object();
+        QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
     }
 
     void watchPrintsAsItGoes()

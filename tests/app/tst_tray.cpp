@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -211,7 +212,7 @@ private slots:
         QStringList seen;
         for (const DBusMenuLayoutItem &child : root.children)
             seen << child.properties.value("label", child.properties.value("type")).toString();
-        QCOMPARE(seen, (QStringList{"Open Vesko", "separator", "Quit Vesko"}));
+        QCOMPARE(seen, (QStringList{"Open Vesko", "Hide amounts", "separator", "Quit Vesko"}));
 
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         QSignalSpy quit(&tray, &TrayIcon::quitRequested);
@@ -226,6 +227,31 @@ private slots:
         click(TrayIcon::quitEntry);
         QTRY_COMPARE(quit.size(), 1);
         QCOMPARE(open.size(), 1);
+    }
+
+    // The privacy switch from the tray menu: no amount in anything the host reads.
+    void hideAmountsFromTheMenu()
+    {
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        Stage stage;
+        QVERIFY(stage.load());
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(tray.show());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        Host host{.service = tray.item().serviceName()};
+        host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+                  {int(TrayIcon::hideAmountsEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        QTRY_VERIFY(stage.model->hideAmounts());
+        const QVariantMap read = host.properties();
+        QCOMPARE(read.value("XAyatanaLabel").toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(read.value("Title").toString(), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        for (const char *text : {"Title", "IconAccessibleDesc", "XAyatanaLabel", "XAyatanaLabelGuide"})
+            QVERIFY2(!read.value(text).toString().contains(QRegularExpression(QStringLiteral("\\d"))), text);
+        QCOMPARE(toolTipTitle(read.value("ToolTip")), read.value("Title").toString());
+        const QDBusMessage state = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+                                             QStringLiteral("GetProperty"),
+                                             {int(TrayIcon::hideAmountsEntry), QStringLiteral("toggle-state")});
+        QCOMPARE(state.arguments().value(0).value<QDBusVariant>().variant().toInt(), 1);
     }
 
     // A shell restart: the watcher goes away and a new one must get the item again.

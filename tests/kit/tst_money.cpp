@@ -92,6 +92,34 @@ private slots:
         QCOMPARE(actual, text);
     }
 
+    // Hidden amounts: every amount function, every kind of currency, nesting.
+    void masked_data()
+    {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("symbol") << "USD" << "$\u2022\u2022\u2022";
+        QTest::newRow("euro") << "EUR" << "\u20AC\u2022\u2022\u2022";
+        QTest::newRow("code") << "CHF" << "CHF\u00A0\u2022\u2022\u2022";
+        QTest::newRow("unusable code") << "EURO" << "EURO\u00A0\u2022\u2022\u2022";
+    }
+    void masked()
+    {
+        QFETCH(QString, currency);
+        QFETCH(QString, text);
+        {
+            const Money::Mask mask;
+            for (const qint64 amount : {qint64(0), qint64(-150), qint64(123456789), std::numeric_limits<qint64>::min()}) {
+                QCOMPARE(Money::whole(amount, currency), text);
+                QCOMPARE(Money::price(amount, currency), text);
+                QCOMPARE(Money::compact(amount, currency), text);
+            }
+            const Money::Mask inner(false); // an inner scope cannot lift an outer mask
+            QCOMPARE(Money::price(1999, currency), text);
+            QCOMPARE(Money::growth(12.5), QStringLiteral("+13%"));
+        }
+        QVERIFY(Money::price(1999, currency).contains(QStringLiteral("19.99")));
+    }
+
     void growth_data()
     {
         QTest::addColumn<double>("percent");

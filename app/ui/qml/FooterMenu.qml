@@ -117,6 +117,12 @@ Window {
             onTriggered: menu.choose(() => panel.setOpenAtLogin(!menu.loginOn))
         }
         Entry {
+            text: panel.menuTitles.hideAmounts
+            checkable: true
+            checked: panel.hideAmounts
+            onTriggered: menu.choose(() => panel.hideAmounts = !panel.hideAmounts)
+        }
+        Entry {
             objectName: "notifySalesEntry"
             visible: panel.offersSaleNotifications
             text: panel.menuTitles.notifySales

@@ -20,6 +20,7 @@ namespace {
 
 const QString openTitle = QStringLiteral("Open Vesko");
 const QString quitTitle = QStringLiteral("Quit Vesko");
+const QString hideTitle = QStringLiteral("Hide amounts");
 
 // Square canvases, the snout centred across their width: hosts scale
 // icons to a square slot.
@@ -60,11 +61,7 @@ QString writeSymbolicIcon()
 TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent)
     : QObject(parent), m_model(model), m_appearance(appearance), m_item(QStringLiteral("vesko"), bus), m_menu()
 {
-    m_menu.setEntries({
-        {.id = openPanelEntry, .label = openTitle},
-        {.id = separatorEntry, .separator = true},
-        {.id = quitEntry, .label = quitTitle},
-    });
+    updateMenu();
     m_exported = m_menu.exportOn(bus, QString::fromLatin1(StatusNotifierItem::menuPath));
     m_iconThemePath = writeSymbolicIcon();
 
@@ -80,6 +77,7 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnectio
     for (auto signal : {&AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged, &AppModel::spokenLabelChanged})
         connect(&m_model, signal, this, &TrayIcon::update);
     connect(&m_appearance, &Appearance::darkChanged, this, &TrayIcon::update);
+    connect(&m_model, &AppModel::hideAmountsChanged, this, &TrayIcon::updateMenu);
     update();
 }
 
@@ -135,6 +133,9 @@ void TrayIcon::fallBackIfNeeded()
     if (!m_legacy) {
         m_legacyMenu = std::make_unique<QMenu>();
         m_legacyMenu->addAction(openTitle, this, &TrayIcon::openPanelRequested);
+        m_legacyHide = m_legacyMenu->addAction(hideTitle, this, [this] { menuTriggered(hideAmountsEntry); });
+        m_legacyHide->setCheckable(true);
+        m_legacyHide->setChecked(m_model.hideAmounts());
         m_legacyMenu->addSeparator();
         m_legacyMenu->addAction(quitTitle, this, &TrayIcon::quitRequested);
         m_legacy = std::make_unique<QSystemTrayIcon>();
@@ -149,10 +150,24 @@ void TrayIcon::fallBackIfNeeded()
     emit hostChanged();
 }
 
+void TrayIcon::updateMenu()
+{
+    m_menu.setEntries({
+        {.id = openPanelEntry, .label = openTitle},
+        {.id = hideAmountsEntry, .label = hideTitle, .checked = m_model.hideAmounts()},
+        {.id = separatorEntry, .separator = true},
+        {.id = quitEntry, .label = quitTitle},
+    });
+    if (m_legacyHide)
+        m_legacyHide->setChecked(m_model.hideAmounts());
+}
+
 void TrayIcon::menuTriggered(int id)
 {
     if (id == openPanelEntry)
         emit openPanelRequested();
+    else if (id == hideAmountsEntry)
+        m_model.setHideAmounts(!m_model.hideAmounts());
     else if (id == quitEntry)
         emit quitRequested();
 }

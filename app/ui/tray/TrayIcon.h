@@ -10,6 +10,7 @@
 #include <memory>
 
 class QSystemTrayIcon;
+class QAction;
 class QMenu;
 
 namespace vesko {
@@ -28,7 +29,7 @@ class TrayIcon : public QObject
 
 public:
     enum class Host { none, statusNotifier, systemTray };
-    enum MenuId { openPanelEntry = 1, separatorEntry, quitEntry };
+    enum MenuId { openPanelEntry = 1, separatorEntry, quitEntry, hideAmountsEntry };
 
     TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent = nullptr);
     ~TrayIcon() override;
@@ -57,6 +58,7 @@ private:
     void update();
     void fallBackIfNeeded();
     void menuTriggered(int id);
+    void updateMenu();
 
     AppModel &m_model;
     const Appearance &m_appearance;
@@ -65,6 +67,7 @@ private:
     QString m_iconThemePath;
     bool m_exported = false;
     std::unique_ptr<QMenu> m_legacyMenu;
+    QAction *m_legacyHide = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_legacy;
 };
 

@@ -59,6 +59,7 @@ struct Shot
     std::optional<QString> token = QStringLiteral("tok");
     QMap<QByteArray, ScriptedReply> replies;
     bool signIn = false;
+    bool hideAmounts = false;
 };
 
 QImage render(const Shot &shot, bool dark)
@@ -79,6 +80,7 @@ QImage render(const Shot &shot, bool dark)
         .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
         .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
         .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return now; }});
+    model.setHideAmounts(shot.hideAmounts);
     if (shot.signIn)
         model.signIn();
     // A stalled answer never settles: give it a moment and move on.
@@ -166,6 +168,7 @@ int main(int argc, char **argv)
         {.name = "loading", .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
         {.name = "failed", .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
         {.name = "ready"},
+        {.name = "ready-amounts-hidden", .hideAmounts = true},
         {.name = "ready-no-channels",
          .replies = {{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(noChannels))},
                      {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},

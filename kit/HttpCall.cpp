@@ -105,7 +105,8 @@ void HttpCall::abortWith(Abort reason)
 void HttpCall::onFinished()
 {
     m_deadline.stop();
-    if (m_reply && m_abort == Abort::none)
+    // Qt closes a reply it ended itself (the idle timeout): nothing is left to read.
+    if (m_reply && m_abort == Abort::none && m_reply->isOpen())
         m_body += m_reply->readAll();
     HttpOutcome outcome = classify();
     qCDebug(lcHttp) << m_reply->operation() << m_reply->request().url().path() << "->"

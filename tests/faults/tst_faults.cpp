@@ -1,0 +1,237 @@
+// The application model with the real transport against the real demo
+// service, one fault at a time: what the user then sees, what is kept, and
+// that the token reaches neither another origin nor a log line.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "ServiceFixture.h"
+
+#include <QJsonArray>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vesko;
+using namespace std::chrono_literals;
+
+// What one fault comes to. `published`: not a fault after all.
+enum class Expect { offline, loadFailed, signedOut, published };
+Q_DECLARE_METATYPE(Expect)
+
+namespace {
+
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
+const QDateTime t1 = t0.addSecs(60);
+
+// Short limits, so that a stall or a drip ends in well under two seconds.
+const HttpSession::Limits limits{.idleTimeout = 600ms, .deadline = 1500ms};
+
+// Every message of every category, debug included, as "category: text".
+QMutex logMutex;
+QStringList logLines;
+QtMessageHandler testHandler = nullptr;
+
+void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        const QMutexLocker lock(&logMutex);
+        logLines.append(QString::fromLatin1(context.category ? context.category : "default") + QStringLiteral(": ") + message);
+    }
+    if (type != QtDebugMsg && type != QtInfoMsg) // Qt Test still counts and shows warnings
+        testHandler(type, context, message);
+}
+
+// Another origin on loopback, as a redirect's target: records whatever is sent to it and never answers.
+class Bystander
+{
+public:
+    Bystander()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { received += socket->readAll(); });
+        });
+    }
+    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(path); }
+
+    QByteArray received;
+
+private:
+    QTcpServer m_server;
+};
+
+// A launch with a stored token: the model starts loading at once.
+struct Launch
+{
+    FakeSecretStore secrets;
+    HttpSession http{limits};
+    QDateTime clock = t0;
+    std::unique_ptr<AppModel> model;
+};
+
+} // namespace
+
+class FaultsTest : public QObject, private ServiceFixture
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QSettings m_settings{m_dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeLoginItem m_login;
+    FakeUrlOpener m_urls;
+    FakeHostName m_host;
+    Bystander m_bystander;
+
+    std::unique_ptr<Launch> launch(const QString &token, const QUrl &base)
+    {
+        auto l = std::make_unique<Launch>();
+        l->secrets.stored = token;
+        l->model = std::make_unique<AppModel>(AppModel::Environment{
+            .config = VeskoConfig(base, base), .secrets = l->secrets, .http = l->http, .settings = m_settings,
+            .loginItem = m_login, .urls = m_urls, .hostName = m_host,
+            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+            .loopTimer = std::make_unique<FakeSleepTimer>(), // one turn only: the test refreshes by hand
+            .now = [clock = &l->clock] { return *clock; }});
+        return l;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        testHandler = qInstallMessageHandler(capture);
+        QLoggingCategory::setFilterRules(QStringLiteral("*=true"));
+    }
+    void cleanupTestCase() { qInstallMessageHandler(testHandler); }
+
+    void init()
+    {
+        if (m_service)
+            QCOMPARE(call("POST", "_control/reset").status(), 200);
+        else
+            restart(); // the last case took it away
+        QCOMPARE(call("POST", "_control/log/clear").status(), 204);
+        m_bystander.received.clear();
+        // A fault is an everyday event: it must not fill the user's log with warnings.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        const QMutexLocker lock(&logMutex);
+        logLines.clear();
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::addColumn<QJsonObject>("fault"); // for `endpoint`; none: the service is gone
+        QTest::addColumn<Expect>("expect");
+
+        QTest::newRow("refused") << QString() << QJsonObject() << Expect::offline;
+        const qint64 cap = HttpSession::Limits{}.maxBodyBytes;
+        for (const QString &endpoint : {QStringLiteral("summary"), QStringLiteral("events"), QStringLiteral("me")}) {
+            const QList<std::tuple<const char *, QJsonObject, Expect>> faults{
+                {"stall", {{"stall", true}}, Expect::offline},        // the idle timeout
+                // A byte a millisecond through a long body: never idle, so only the deadline ends it.
+                {"trickle", {{"trickle_ms", 1}, {"oversize_bytes", 100'000}}, Expect::offline},
+                {"truncated", {{"truncate", true}}, Expect::offline}, // Content-Length promised more
+                {"reset", {{"reset", true}}, Expect::offline},
+                {"503", {{"status", 503}}, Expect::loadFailed},
+                {"401", {{"unauthorized_next", 2}}, Expect::signedOut}, // one for each model
+                {"cross-origin redirect", {{"redirect_to", m_bystander.url("v1/" + endpoint)}}, Expect::loadFailed},
+                {"oversize", {{"oversize_bytes", cap + 1}}, Expect::offline},
+                {"malformed", {{"malformed", true}}, Expect::loadFailed},
+                {"wrong types", {{"wrong_types", true}}, Expect::loadFailed},
+            };
+            for (const auto &[name, fault, expect] : faults)
+                QTest::addRow("%s %s", qPrintable(endpoint), name) << endpoint << fault << expect;
+        }
+        // The cap itself is still an answer.
+        QTest::newRow("summary at the size cap") << QStringLiteral("summary") << QJsonObject{{"oversize_bytes", cap}}
+                                                 << Expect::published;
+    }
+
+    // Two models meet each fault: one holding data from a good refresh, and
+    // one fresh from launch, which shows what a failure says.
+    void faults()
+    {
+        QFETCH(QString, endpoint);
+        QFETCH(QJsonObject, fault);
+        QFETCH(Expect, expect);
+        const QString token = QString::fromLatin1(bearer().mid(int(strlen("Bearer "))));
+        QVERIFY(!token.isEmpty());
+        const QUrl base = m_service->url(QString());
+
+        const auto held = launch(token, base);
+        QTRY_COMPARE_WITH_TIMEOUT(held->model->phase(), Phase::ready(), 5000);
+        const std::optional<Summary> summary = held->model->summary();
+        const QList<VeskoEvent> events = held->model->events();
+        const std::optional<Me> me = held->model->me();
+        QVERIFY(summary && me && !events.isEmpty());
+
+        if (endpoint.isEmpty())
+            m_service.reset();
+        else
+            QCOMPARE(control(QJsonDocument(QJsonObject{{endpoint, fault}}).toJson()).status(), 200);
+
+        held->clock = t1;
+        QObject scope; // ends the connection below with this function
+        std::optional<Refresh::Result> result;
+        connect(held->model->refresh(), &Refresh::finished, &scope, [&](const Refresh::Result &r) { result = r; });
+        const auto fresh = launch(token, base);
+        QTRY_VERIFY_WITH_TIMEOUT(result && fresh->model->phase() != Phase::loading(), 5000);
+
+        // The token: never sent to another origin...
+        QVERIFY2(!m_bystander.received.contains(token.toLatin1())
+                     && !m_bystander.received.toLower().contains("authorization"),
+                 m_bystander.received.constData());
+        // ...only ever in the Authorization header at the service...
+        if (m_service) {
+            const QJsonArray arrived = QJsonDocument::fromJson(call("GET", "_control/log").body).array();
+            QVERIFY(!arrived.isEmpty());
+            for (const QJsonValue &entry : arrived) {
+                QVERIFY(!entry["path"].toString().contains(token));
+                QVERIFY(!entry["query"].toString().contains(token));
+                QVERIFY(!entry["body"].toString().contains(token));
+                QCOMPARE(entry["headers"]["Authorization"].toString(), "Bearer " + token);
+            }
+        }
+        // ...and in no log line of any category at any level.
+        {
+            const QMutexLocker lock(&logMutex);
+            QVERIFY2(!logLines.filter(QStringLiteral("vesko.http: ")).isEmpty(), "debug output was not captured");
+            const QStringList leaks = logLines.filter(token);
+            QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join(u'\n')));
+        }
+
+        const AppModel &kept = *held->model;
+        const bool failed = expect == Expect::offline || expect == Expect::loadFailed;
+        const bool out = expect == Expect::signedOut;
+        QCOMPARE(std::holds_alternative<Refresh::Failure>(*result), expect != Expect::published);
+        // With figures on screen a failure shows nothing and keeps them; a 401 signs out and clears all.
+        QCOMPARE(kept.phase(), out ? Phase::signedOut() : Phase::ready());
+        QCOMPARE(kept.token().has_value(), !out);
+        QCOMPARE(held->secrets.stored.has_value(), !out);
+        QCOMPARE(kept.isLooping(), !out);
+        QCOMPARE(kept.summary().has_value(), !out);
+        QCOMPARE(kept.me().has_value(), !out);
+        QCOMPARE(kept.events().isEmpty(), out);
+        QCOMPARE(kept.refreshedAt(), expect == Expect::published ? t1 : t0); // never rewound, not even by a sign-out
+        if (failed) {
+            QCOMPARE(kept.summary(), summary);
+            QCOMPARE(kept.events(), events);
+            QCOMPARE(kept.me(), me);
+        }
+        // Without figures, the failure's own text.
+        const Phase shown = expect == Expect::offline  ? Phase::failed(Phase::offlineMessage())
+                            : expect == Expect::loadFailed ? Phase::failed(Phase::loadFailedMessage())
+                            : out                          ? Phase::signedOut()
+                                                           : Phase::ready();
+        QCOMPARE(fresh->model->phase(), shown);
+        QCOMPARE(fresh->model->summary().has_value(), expect == Expect::published);
+    }
+};
+
+QTEST_GUILESS_MAIN(FaultsTest)
+#include "tst_faults.moc"

@@ -1,0 +1,212 @@
+// Decoding and money text, per item: the typical answers of one refresh (as
+// the demo service gives them), event lists of 1,000, 10,000 and 100,000 to
+// show the time per event stays flat, and the money texts per amount. Each is
+// set against Qt's bare JSON parse of the same bytes, or ICU formatting with
+// formatters kept per currency.
+#include "DevService.h"
+#include "Probe.h"
+#include "Table.h"
+
+#include "DataEnvelope.h"
+#include "Me.h"
+#include "Money.h"
+#include "Summary.h"
+#include "VeskoEvent.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <unicode/currunit.h>
+#include <unicode/numberformatter.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+using namespace vesko;
+using namespace vesko::bench;
+
+namespace {
+
+volatile qint64 sink = 0; // keeps the measured work from being optimised away
+
+// Nanoseconds per run of `work`: runs are batched until a batch lasts 20 ms,
+// and the median of five batches is taken (the calibration warms up).
+template <typename Work>
+double nsPerRun(Work work)
+{
+    constexpr qint64 batchNs = 20'000'000;
+    QElapsedTimer clock;
+    qint64 batch = 1;
+    for (;;) {
+        clock.start();
+        for (qint64 i = 0; i < batch; ++i)
+            work();
+        const qint64 ns = clock.nsecsElapsed();
+        if (ns >= batchNs)
+            break;
+        batch = ns > 0 ? std::max(batch * 2, batch * batchNs / ns + 1) : batch * 2;
+    }
+    QList<double> perRun;
+    for (int round = 0; round < 5; ++round) {
+        clock.start();
+        for (qint64 i = 0; i < batch; ++i)
+            work();
+        perRun << double(clock.nsecsElapsed()) / batch;
+    }
+    return median(perRun);
+}
+
+double parseNs(const QByteArray &body)
+{
+    return nsPerRun([&] { sink = sink + QJsonDocument::fromJson(body).object().size(); });
+}
+
+// The service's list, repeated with fresh ids to `count` events.
+QByteArray eventList(const QJsonArray &sample, int count)
+{
+    QJsonArray events;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject event = sample.at(i % sample.size()).toObject();
+        event.insert(QStringLiteral("id"), QStringLiteral("ev_%1").arg(i));
+        events.append(event);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("data"), events}}).toJson(QJsonDocument::Compact);
+}
+
+// Every magnitude from cents to billions, both signs, a currency with a
+// symbol and one without.
+QList<std::pair<qint64, QString>> amounts()
+{
+    static const QStringList currencies{QStringLiteral("USD"), QStringLiteral("EUR"), QStringLiteral("GBP"),
+                                        QStringLiteral("CHF"), QStringLiteral("JPY")};
+    QList<std::pair<qint64, QString>> list;
+    qint64 state = 88172645463325252LL;
+    for (int i = 0; i < 10'000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        qint64 scale = 1;
+        for (int digits = i % 12; digits > 0; --digits)
+            scale *= 10;
+        const qint64 amount = (state & 0x7fffffffffffLL) % (scale * 10);
+        list.append({i % 7 == 0 ? -amount : amount, currencies[i % currencies.size()]});
+    }
+    return list;
+}
+
+// Something of each decoded value for the sink, so the decoding must happen.
+qint64 weight(const Summary &summary) { return summary.mrr(); }
+qint64 weight(const QList<VeskoEvent> &events) { return events.size(); }
+qint64 weight(const Me &me) { return me.id().size(); }
+
+// The floor for money text: ICU with one formatter per currency, built once
+// and reused (ICU compiles a formatter after a few uses), whole units with
+// the same rounding as Money::whole, from the same exact decimal text.
+class KeptFormatters
+{
+public:
+    QString whole(qint64 amount, const QString &currency)
+    {
+        auto it = m_formatters.find(currency);
+        if (it == m_formatters.end()) {
+            UErrorCode status = U_ZERO_ERROR;
+            const icu::CurrencyUnit unit(reinterpret_cast<const char16_t *>(currency.utf16()), status);
+            it = m_formatters
+                     .emplace(currency, icu::number::NumberFormatter::withLocale(icu::Locale("en_US"))
+                                            .roundingMode(UNUM_ROUND_HALFUP)
+                                            .precision(icu::number::Precision::fixedFraction(0))
+                                            .unit(unit))
+                     .first;
+        }
+        const quint64 magnitude = amount < 0 ? 0 - quint64(amount) : quint64(amount);
+        std::string decimal = (amount < 0 ? "-" : "") + std::to_string(magnitude / 100) + '.';
+        decimal += char('0' + magnitude % 100 / 10);
+        decimal += char('0' + magnitude % 10);
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString text = it->second.formatDecimal(decimal, status).toString(status);
+        return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
+    }
+
+private:
+    std::map<QString, icu::number::LocalizedNumberFormatter> m_formatters;
+};
+
+template <typename T>
+void typicalRow(const QString &name, const QByteArray &body)
+{
+    const double decode = nsPerRun([&] { sink = sink + weight(decodeData<T>(body)); });
+    print(compared(QStringLiteral("decode %1 (%2 bytes) / bare JSON parse").arg(name).arg(body.size()), decode / 1000,
+                   parseNs(body) / 1000, QStringLiteral("us"), 2, std::nullopt));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const DevService service;
+    const QString token = service.failure().isEmpty() ? service.grantToken() : QString();
+    const QByteArray summary = service.call("GET", QStringLiteral("v1/summary?project=all"), {}, token).body;
+    const QByteArray events = service.call("GET", QStringLiteral("v1/events?limit=5"), {}, token).body;
+    const QByteArray me = service.call("GET", QStringLiteral("v1/me"), {}, token).body;
+    const QByteArray sample = service.call("GET", QStringLiteral("v1/events?limit=100"), {}, token).body;
+    const QJsonArray sampleEvents = QJsonDocument::fromJson(sample).object().value(u"data").toArray();
+    try {
+        // A payload that does not decode would make every figure meaningless.
+        decodeData<Summary>(summary);
+        decodeData<Me>(me);
+        if (decodeData<QList<VeskoEvent>>(events).size() != 5 || sampleEvents.isEmpty())
+            throw std::runtime_error("unexpected event count");
+    } catch (...) {
+        std::fprintf(stderr, "vesko-bench-decode: the service's answers do not decode: %s\n", qPrintable(service.failure()));
+        print(failed(QStringLiteral("decode figures"), QStringLiteral("no typical payloads")));
+        return 1;
+    }
+
+    typicalRow<Summary>(QStringLiteral("typical summary"), summary);
+    typicalRow<QList<VeskoEvent>>(QStringLiteral("typical events (5)"), events);
+    typicalRow<Me>(QStringLiteral("typical me"), me);
+
+    QList<std::pair<int, double>> perEvent;
+    for (const int count : {1'000, 10'000, 100'000}) {
+        const QByteArray body = eventList(sampleEvents, count);
+        const double decode = nsPerRun([&] { sink = sink + decodeData<QList<VeskoEvent>>(body).size(); }) / count;
+        perEvent.append({count, decode});
+        print(compared(QStringLiteral("decode %1 events: per event / bare JSON parse").arg(count), decode / 1000,
+                       parseNs(body) / count / 1000, QStringLiteral("us"), 3, std::nullopt));
+    }
+    // Linear growth: the time per event at 10x and 100x the size, against 1,000.
+    for (qsizetype i = 1; i < perEvent.size(); ++i) {
+        print(compared(QStringLiteral("per-event decode time, %1 vs %2 events").arg(perEvent[i].first).arg(perEvent[0].first),
+                       perEvent[i].second / 1000, perEvent[0].second / 1000, QStringLiteral("us"), 3, 1.5));
+    }
+
+    const QList<std::pair<qint64, QString>> list = amounts();
+    KeptFormatters kept;
+    int differing = 0;
+    for (const auto &[amount, currency] : list)
+        differing += kept.whole(amount, currency) != Money::whole(amount, currency);
+    if (differing)
+        std::fprintf(stderr, "vesko-bench-decode: the kept ICU formatters differ from Money::whole for %d amounts\n", differing);
+    const double floor = nsPerRun([&] {
+                             for (const auto &[amount, currency] : list)
+                                 sink = sink + kept.whole(amount, currency).size();
+                         })
+                         / list.size();
+    const std::pair<const char *, QString (*)(qint64, const QString &)> formats[] = {
+        {"Money::compact", &Money::compact}, {"Money::whole", &Money::whole}, {"Money::price", &Money::price}};
+    for (const auto &[name, format] : formats) {
+        const double ns = nsPerRun([&] {
+                              for (const auto &[amount, currency] : list)
+                                  sink = sink + format(amount, currency).size();
+                          })
+                          / list.size();
+        print(compared(QStringLiteral("%1 per amount / ICU formatter kept per currency").arg(QLatin1StringView(name)),
+                       ns / 1000, floor / 1000, QStringLiteral("us"), 2, std::nullopt));
+    }
+    return 0;
+}

@@ -1,0 +1,84 @@
+#include "DevService.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace vesko::bench {
+
+DevService::DevService()
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+    }
+    const QString line = QString::fromUtf8(m_process.readLine());
+    static const QRegularExpression announcement(QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
+    const QRegularExpressionMatch match = announcement.match(line);
+    if (match.hasMatch())
+        m_port = match.captured(1).toUShort();
+    else
+        m_failure = QStringLiteral("vesko-devservice did not start (%1): %2").arg(m_process.errorString(), line);
+}
+
+DevService::~DevService()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+DevService::Answer DevService::call(const QByteArray &verb, const QString &pathAndQuery, const QByteArray &body,
+                                    const QString &token) const
+{
+    // A manager per call: its connection ends with it, whatever keep-alive says.
+    QNetworkAccessManager network;
+    QNetworkRequest request(base().resolved(QUrl(pathAndQuery)));
+    request.setRawHeader("Connection", "close");
+    if (!token.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    if (!body.isNull())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+    QNetworkReply *reply = network.sendCustomRequest(request, verb, body);
+    QEventLoop wait;
+    QObject::connect(reply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+    wait.exec();
+    Answer answer;
+    if (reply->isFinished()) {
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        answer.body = reply->readAll();
+    }
+    reply->abort();
+    delete reply;
+    return answer;
+}
+
+bool DevService::control(const QJsonObject &faults) const
+{
+    return call("POST", QStringLiteral("_control"), QJsonDocument(faults).toJson(QJsonDocument::Compact)).status == 200;
+}
+
+bool DevService::resetControl() const
+{
+    return call("POST", QStringLiteral("_control/reset"), QByteArray("")).status == 200;
+}
+
+std::optional<DevService::Stats> DevService::stats() const
+{
+    const Answer answer = call("GET", QStringLiteral("_control/stats"));
+    const QJsonObject object = QJsonDocument::fromJson(answer.body).object();
+    if (answer.status != 200 || !object.value(u"connections").isDouble())
+        return std::nullopt;
+    return Stats{object.value(u"connections").toInteger(), object.value(u"requests").toInteger()};
+}
+
+QString DevService::grantToken() const
+{
+    const Answer answer = call("POST", QStringLiteral("_control/issue-token"), QByteArray(""));
+    return QJsonDocument::fromJson(answer.body).object().value(u"data").toObject().value(u"token").toString();
+}
+
+} // namespace vesko::bench

@@ -1,0 +1,128 @@
+#include "Probe.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+
+namespace vesko::bench {
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    // /proc files report size 0: read until the end rather than by size.
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Switches a thread made between two readings. A thread that appeared made
+// all of its switches inside the gap.
+qint64 switchesBetween(const ThreadCounts &before, qint64 tid, const ThreadCount &after)
+{
+    const auto it = before.find(tid);
+    return after.voluntarySwitches - (it == before.end() ? 0 : it->voluntarySwitches);
+}
+
+} // namespace
+
+std::optional<qint64> statusField(const QByteArray &status, const QByteArray &name)
+{
+    for (const QByteArray &line : status.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon < 0 || line.left(colon) != name)
+            continue;
+        QByteArray value = line.mid(colon + 1).trimmed();
+        if (value.endsWith(" kB"))
+            value.chop(3);
+        bool ok = false;
+        const qint64 number = value.trimmed().toLongLong(&ok);
+        return ok ? std::optional(number) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> residentKiB(qint64 pid)
+{
+    return statusField(readAll(QStringLiteral("/proc/%1/status").arg(pid)), "VmRSS");
+}
+
+std::optional<qint64> privateDirtyKiB(qint64 pid)
+{
+    return statusField(readAll(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)), "Private_Dirty");
+}
+
+std::optional<qint64> ownResidentKiB()
+{
+    return statusField(readAll(QStringLiteral("/proc/self/status")), "VmRSS");
+}
+
+Descriptors ownDescriptors()
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    Descriptors count;
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        ++count.total;
+        if (QFile::symLinkTarget(fds.filePath(fd)).contains(u"socket:["))
+            ++count.sockets;
+    }
+    return count;
+}
+
+ThreadCounts threadCounts(qint64 pid)
+{
+    ThreadCounts counts;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString &entry : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const qint64 tid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        const std::optional<qint64> voluntary =
+            statusField(readAll(tasks + u'/' + entry + QStringLiteral("/status")), "voluntary_ctxt_switches");
+        if (!voluntary)
+            continue; // ended while being read
+        counts.insert(tid, {QString::fromUtf8(readAll(tasks + u'/' + entry + QStringLiteral("/comm")).trimmed()), *voluntary});
+    }
+    return counts;
+}
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+WakeSplit splitWakeups(const QList<WakeSample> &samples, int tail)
+{
+    WakeSplit split;
+    int pollLeft = 0;
+    for (qsizetype i = 1; i < samples.size(); ++i) {
+        const WakeSample &before = samples[i - 1];
+        const WakeSample &after = samples[i];
+        if (after.serviceRequests > before.serviceRequests) {
+            // A poll that goes on over several gaps is still one poll.
+            if (pollLeft == 0)
+                ++split.polls;
+            pollLeft = 1 + tail;
+        }
+        const bool poll = pollLeft > 0;
+        if (pollLeft > 0)
+            --pollLeft;
+
+        (poll ? split.pollMs : split.idleMs) += after.atMs - before.atMs;
+        for (auto it = after.threads.begin(); it != after.threads.end(); ++it) {
+            const qint64 switches = switchesBetween(before.threads, it.key(), it.value());
+            (poll ? split.pollSwitches : split.idleSwitches) += switches;
+            (poll ? split.pollByThread : split.idleByThread)[it->name] += switches;
+        }
+        for (auto it = before.threads.begin(); it != before.threads.end(); ++it)
+            split.threadsLost = split.threadsLost || !after.threads.contains(it.key());
+    }
+    return split;
+}
+
+} // namespace vesko::bench

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 
 namespace vesko::Money {
@@ -66,16 +67,36 @@ QString toQString(const icu::UnicodeString &text)
     return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
 }
 
+// A formatter per precision and currency, kept: building one costs far more
+// than formatting with it, and ICU compiles one that is used repeatedly.
+// Null when ICU does not take the code.
+const LocalizedNumberFormatter *currencyFormatter(int minFraction, int maxFraction, const QString &currency)
+{
+    thread_local std::map<std::pair<int, QString>, LocalizedNumberFormatter> kept;
+    const std::pair<int, QString> key(minFraction * 16 + maxFraction, currency);
+    if (const auto found = kept.find(key); found != kept.end())
+        return &found->second;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::CurrencyUnit unit(reinterpret_cast<const char16_t *>(currency.utf16()), status);
+    if (U_FAILURE(status))
+        return nullptr;
+    // A service naming ever new currencies must not grow this without end.
+    if (kept.size() >= 64)
+        kept.clear();
+    return &kept.emplace(key, formatter(minFraction, maxFraction).unit(unit)).first->second;
+}
+
 QString format(const std::string &decimal, const QString &currency, int minFraction, int maxFraction)
 {
     const LocalizedNumberFormatter &numbers = formatter(minFraction, maxFraction);
     UErrorCode status = U_ZERO_ERROR;
     if (isCurrencyCode(currency)) {
-        const icu::CurrencyUnit unit(reinterpret_cast<const char16_t *>(currency.utf16()), status);
-        const icu::UnicodeString text = numbers.unit(unit).formatDecimal(decimal, status).toString(status);
-        if (U_SUCCESS(status))
-            return toQString(text);
-        status = U_ZERO_ERROR;
+        if (const LocalizedNumberFormatter *withUnit = currencyFormatter(minFraction, maxFraction, currency)) {
+            const icu::UnicodeString text = withUnit->formatDecimal(decimal, status).toString(status);
+            if (U_SUCCESS(status))
+                return toQString(text);
+            status = U_ZERO_ERROR;
+        }
     }
     // No usable code: written like CLDR writes a code without a symbol.
     const bool negative = decimal.front() == '-';

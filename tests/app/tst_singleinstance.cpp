@@ -120,6 +120,7 @@ private slots:
         QTest::newRow("argument past the end") << frame(argument("abc").chopped(1)) << 4096 << false << QStringList();
         QTest::newRow("half a length") << frame(QByteArray(1, '\0')) << 4096 << false << QStringList();
         QTest::newRow("invalid UTF-8") << frame(argument("\xff\xfe")) << 4096 << false << QStringList();
+        QTest::newRow("a character cut off at the end") << frame(argument("code=ab\xdd")) << 4096 << false << QStringList();
         QTest::newRow("trickled past the deadline") << message << 1 << false << QStringList();
     }
     void readsTheWire()

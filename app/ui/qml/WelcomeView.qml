@@ -65,7 +65,7 @@ Rectangle {
                 }
                 Tip {
                     width: parent.width
-                    text: "Using a status bar such as Waybar or Polybar? Add a tray module to it."
+                    text: "Using a status bar such as Waybar or Polybar? Add a tray module to it, or a custom module that runs: vesko status --watch"
                 }
                 Tip {
                     width: parent.width

@@ -4,31 +4,9 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace vesko::bench {
-
-DevService::DevService()
-{
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
-    }
-    const QString line = QString::fromUtf8(m_process.readLine());
-    static const QRegularExpression announcement(QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
-    const QRegularExpressionMatch match = announcement.match(line);
-    if (match.hasMatch())
-        m_port = match.captured(1).toUShort();
-    else
-        m_failure = QStringLiteral("vesko-devservice did not start (%1): %2").arg(m_process.errorString(), line);
-}
-
-DevService::~DevService()
-{
-    m_process.kill();
-    m_process.waitForFinished(5000);
-}
 
 DevService::Answer DevService::call(const QByteArray &verb, const QString &pathAndQuery, const QByteArray &body,
                                     const QString &token) const

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "DevServiceProcess.h"
+
 #include <QJsonObject>
-#include <QProcess>
 #include <QUrl>
 
 #include <optional>
@@ -15,14 +16,9 @@ namespace vesko::bench {
 class DevService
 {
 public:
-    DevService();
-    ~DevService();
-    DevService(const DevService &) = delete;
-    DevService &operator=(const DevService &) = delete;
-
     // Empty when the service is up.
-    const QString &failure() const { return m_failure; }
-    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+    const QString &failure() const { return m_process.failure(); }
+    QUrl base() const { return m_process.url(QString()); }
 
     struct Answer
     {
@@ -47,9 +43,7 @@ public:
     QString grantToken() const;
 
 private:
-    QProcess m_process;
-    QString m_failure;
-    quint16 m_port = 0;
+    DevServiceProcess m_process;
 };
 
 } // namespace vesko::bench

@@ -4,11 +4,10 @@
 // draws what the tray item hands an indicator host, in each menu-bar style,
 // on a dark and a light top bar.
 #include "AppModel.h"
-#include "Fakes.h"
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
-#include "ScriptedService.h"
+#include "ModelRig.h"
 #include "TrayIcon.h"
 #include "presenters/TrayText.h"
 
@@ -18,8 +17,6 @@
 #include <QPainter>
 #include <QQmlContext>
 #include <QQuickView>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -64,22 +61,11 @@ struct Shot
 
 QImage render(const Shot &shot, bool dark)
 {
-    ScriptedService service;
-    service.replies = shot.replies;
-    service.events = sampleEvents();
-    HttpSession http;
-    QTemporaryDir dir;
-    QSettings settings(dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
-    FakeSecretStore secrets;
-    secrets.stored = shot.token;
-    FakeLoginItem login;
-    FakeUrlOpener urls;
-    FakeHostName host;
-    AppModel model(AppModel::Environment{
-        .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
-        .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
-        .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-        .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return now; }});
+    ModelRig rig;
+    rig.service.replies = shot.replies;
+    rig.service.events = sampleEvents();
+    rig.secrets.stored = shot.token;
+    AppModel model(rig.environment([] { return now; }));
     model.setHideAmounts(shot.hideAmounts);
     if (shot.signIn)
         model.signIn();

@@ -6,6 +6,7 @@
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "ModelRig.h"
 #include "ScriptedService.h"
 
 #include <QQmlContext>
@@ -26,17 +27,9 @@ using Replies = QMap<QByteArray, ScriptedReply>;
 ScriptedReply ok(const QJsonValue &data) { return ScriptedReply::json(200, fixtures::envelope(data)); }
 
 // One model, its service and the panel showing it.
-struct Stage
+struct Stage : ModelRig
 {
-    ScriptedService service;
     Replies &replies = service.replies;
-    HttpSession http;
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
-    FakeSecretStore secrets;
-    FakeLoginItem login;
-    FakeUrlOpener urls;
-    FakeHostName host;
     std::unique_ptr<AppModel> model;
     Palette palette;
     std::unique_ptr<PanelController> panel;
@@ -46,11 +39,7 @@ struct Stage
     {
         replies = std::move(scripted);
         secrets.stored = std::move(token);
-        model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
-            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
-            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [] { return t0; }});
+        model = std::make_unique<AppModel>(environment([] { return t0; }));
         palette.setDark(dark);
         panel = std::make_unique<PanelController>(*model, palette, [] { return t0.addSecs(300); });
         panel->expose(*view.rootContext());

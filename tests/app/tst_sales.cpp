@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "SaleWatcher.h"
+#include "ModelRig.h"
 #include "ScriptedService.h"
 
 #include <QSettings>
@@ -28,16 +29,8 @@ QJsonObject ev(const QString &id, const QString &kind = QStringLiteral("new"), q
     return event;
 }
 
-struct Stage
+struct Stage : ModelRig
 {
-    ScriptedService service;
-    HttpSession http;
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
-    FakeSecretStore secrets;
-    FakeLoginItem login;
-    FakeUrlOpener urls;
-    FakeHostName host;
     FakeNotifier notifier;
     QDateTime now = t0;
     bool push = false;
@@ -47,11 +40,7 @@ struct Stage
     Stage()
     {
         secrets.stored = QStringLiteral("tok");
-        model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
-            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
-            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>(), .now = [this] { return now; }});
+        model = std::make_unique<AppModel>(environment([this] { return now; }));
         watcher = std::make_unique<SaleWatcher>(*model, notifier, settings, [this] { return push; });
     }
     // One refresh at the next minute that serves `events`.

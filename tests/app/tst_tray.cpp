@@ -7,6 +7,7 @@
 #include "Fakes.h"
 #include "FakeIndicatorHost.h"
 #include "Fixtures.h"
+#include "ModelRig.h"
 #include "ScriptedService.h"
 #include "StatusNotifierTypes.h"
 #include "Palette.h"
@@ -41,16 +42,8 @@ QString toolTipTitle(const QVariant &value)
     return qdbus_cast<SniToolTip>(value).title;
 }
 
-struct Stage
+struct Stage : ModelRig
 {
-    ScriptedService service;
-    HttpSession http;
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
-    FakeSecretStore secrets;
-    FakeLoginItem login;
-    FakeUrlOpener urls;
-    FakeHostName hostName;
     std::unique_ptr<AppModel> model;
     Appearance appearance;
 
@@ -60,11 +53,7 @@ struct Stage
         summary["mrr"] = mrr;
         service.replies.insert("/v1/summary", ScriptedReply::json(200, fixtures::envelope(summary)));
         secrets.stored = std::move(token);
-        model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
-            .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
-            .hostName = hostName, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>()});
+        model = std::make_unique<AppModel>(environment());
     }
     bool load()
     {

@@ -5,6 +5,9 @@
 #include <QDBusAbstractAdaptor>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace vesko {
 
 namespace {
@@ -46,6 +49,7 @@ public:
     {
         setAutoRelaySignals(false);
         connect(menu, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
+        connect(menu, &DBusMenu::itemsPropertiesUpdated, this, &DBusMenuAdaptor::ItemsPropertiesUpdated);
     }
 
     uint version() const { return 3; }
@@ -141,9 +145,25 @@ void DBusMenu::setEntries(const QList<MenuEntry> &entries)
 {
     if (entries == m_entries)
         return;
-    m_entries = entries;
-    ++m_revision;
-    emit layoutUpdated(m_revision, 0);
+    const auto sameShape = [](const MenuEntry &a, const MenuEntry &b) {
+        return a.id == b.id && a.separator == b.separator;
+    };
+    const QList<MenuEntry> old = std::exchange(m_entries, entries);
+    if (!std::equal(old.begin(), old.end(), entries.begin(), entries.end(), sameShape)) {
+        ++m_revision;
+        emit layoutUpdated(m_revision, 0);
+        return;
+    }
+    DBusMenuItemList updated;
+    DBusMenuItemKeysList removed;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries[i] == old[i])
+            continue;
+        updated << DBusMenuItem{entries[i].id, properties(entries[i], {})};
+        if (old[i].checked && !entries[i].checked)
+            removed << DBusMenuItemKeys{entries[i].id, {QStringLiteral("toggle-type"), QStringLiteral("toggle-state")}};
+    }
+    emit itemsPropertiesUpdated(updated, removed);
 }
 
 QVariantMap DBusMenu::properties(const MenuEntry &entry, const QStringList &wanted) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DBusMenuTypes.h"
+
 #include <QDBusConnection>
 #include <QList>
 #include <QObject>
@@ -35,6 +37,9 @@ public:
     // Exported at `path` on `bus`; false when the path is taken or no bus.
     bool exportOn(QDBusConnection bus, const QString &path);
 
+    // A change of labels, checks or enabled states alone is sent as property
+    // updates, so that a menu the host has open follows it; any other change
+    // as a new layout.
     void setEntries(const QList<MenuEntry> &entries);
     const QList<MenuEntry> &entries() const { return m_entries; }
     uint revision() const { return m_revision; }
@@ -44,6 +49,7 @@ signals:
     void triggered(int id);
     // For the exported interface.
     void layoutUpdated(uint revision, int parent);
+    void itemsPropertiesUpdated(const vesko::DBusMenuItemList &updated, const vesko::DBusMenuItemKeysList &removed);
 
 private:
     friend class DBusMenuAdaptor;

@@ -14,6 +14,11 @@ void registerDBusMenuTypes()
     qDBusRegisterMetaType<DBusMenuItemKeysList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
+    // The adaptor's signatures name the lists by these aliases; QtDBus looks
+    // parameter types up by name and skips a method whose type it cannot find.
+    qRegisterMetaType<DBusMenuItemList>("vesko::DBusMenuItemList");
+    qRegisterMetaType<DBusMenuItemKeysList>("vesko::DBusMenuItemKeysList");
+    qRegisterMetaType<DBusMenuEventList>("vesko::DBusMenuEventList");
 }
 
 QDBusArgument &operator<<(QDBusArgument &argument, const DBusMenuLayoutItem &item)

@@ -7,6 +7,7 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QFile>
 
 namespace vesko {
 
@@ -76,6 +77,7 @@ public slots:
     void ContextMenu(int x, int y) { emit m_item->activateRequested(QPoint(x, y)); }
     void SecondaryActivate(int, int) {}
     void Scroll(int, const QString &) {}
+    void ProvideXdgActivationToken(const QString &token) { emit m_item->activationTokenProvided(token); }
 
 signals:
     void NewTitle();
@@ -149,7 +151,36 @@ void StatusNotifierItem::registerWithWatcher()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         setRegistered(!call->isError());
+        if (m_registered)
+            learnHostProgram();
     });
+}
+
+void StatusNotifierItem::learnHostProgram()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                       QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"),
+                                                       QStringLiteral("GetConnectionUnixProcessID"));
+    call << QString::fromLatin1(watcherService);
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusMessage reply = call->reply();
+        if (!m_registered || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(reply.arguments().constFirst().toUInt()));
+        if (comm.open(QIODevice::ReadOnly))
+            setHostProgram(QString::fromUtf8(comm.read(64)).trimmed());
+    });
+}
+
+void StatusNotifierItem::setHostProgram(const QString &program)
+{
+    if (program == m_hostProgram)
+        return;
+    m_hostProgram = program;
+    emit hostProgramChanged();
 }
 
 void StatusNotifierItem::setRegistered(bool registered)
@@ -157,6 +188,8 @@ void StatusNotifierItem::setRegistered(bool registered)
     if (registered == m_registered)
         return;
     m_registered = registered;
+    if (!registered)
+        setHostProgram({});
     emit registeredChanged(registered);
 }
 

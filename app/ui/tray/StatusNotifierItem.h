@@ -48,6 +48,10 @@ public:
     // A watcher took the item: a host is drawing it now.
     bool isRegistered() const { return m_registered; }
     bool watcherPresent() const;
+    // The program that holds the watcher, as the kernel names it (15
+    // characters at most): a hint at what the host can draw. Empty until
+    // known, and while no watcher took the item.
+    QString hostProgram() const { return m_hostProgram; }
     QString serviceName() const { return m_serviceName; }
 
     const Content &content() const { return m_content; }
@@ -58,6 +62,10 @@ signals:
     // did not say).
     void activateRequested(QPoint at);
     void registeredChanged(bool registered);
+    void hostProgramChanged();
+    // The host hands over a token with which the window a click opens may
+    // take focus (XDG activation, on Wayland).
+    void activationTokenProvided(const QString &token);
 
     // Relayed to the bus by the adaptor.
     void newTitle();
@@ -69,11 +77,14 @@ private:
     friend class StatusNotifierItemAdaptor;
     void registerWithWatcher();
     void setRegistered(bool registered);
+    void learnHostProgram();
+    void setHostProgram(const QString &program);
 
     QString m_id;
     QDBusConnection m_bus;
     QString m_serviceName;
     Content m_content;
+    QString m_hostProgram;
     bool m_registered = false;
     bool m_started = false;
     QDBusServiceWatcher *m_watcher = nullptr;

@@ -2,7 +2,10 @@
 
 #include "AppModel.h"
 #include "Appearance.h"
+#include "Money.h"
 #include "Snout.h"
+#include "presenters/PanelState.h"
+#include "presenters/TrayMenuText.h"
 #include "presenters/TrayText.h"
 
 #include <QApplication>
@@ -23,18 +26,21 @@ const QString quitTitle = QStringLiteral("Quit Vesko");
 const QString hideTitle = QStringLiteral("Hide amounts");
 
 // Square canvases, the snout centred across their width: hosts scale
-// icons to a square slot.
-QList<SniPixmap> snoutPixmaps(const QColor &color)
+// icons to a square slot. No colour: the canvases stay empty.
+QList<SniPixmap> snoutPixmaps(std::optional<QColor> color)
 {
     QList<SniPixmap> pixmaps;
     for (const int side : {16, 22, 24, 32, 48}) {
         QImage canvas(side, side, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::transparent);
-        const QSize mark(side, side * snoutSize.height() / snoutSize.width());
-        QPainter painter(&canvas);
-        painter.drawImage(QPoint(0, (side - mark.height()) / 2), tinted(snoutImage(mark), color));
-        painter.end();
+        if (color) {
+            const QSize mark(side, side * snoutSize.height() / snoutSize.width());
+            QPainter painter(&canvas);
+            painter.drawImage(QPoint(0, (side - mark.height()) / 2), tinted(snoutImage(mark), *color));
+        }
         pixmaps << sniPixmap(canvas);
+        if (!color)
+            break;
     }
     return pixmaps;
 }
@@ -77,23 +83,47 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnectio
     for (auto signal : {&AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged, &AppModel::spokenLabelChanged})
         connect(&m_model, signal, this, &TrayIcon::update);
     connect(&m_appearance, &Appearance::darkChanged, this, &TrayIcon::update);
-    connect(&m_model, &AppModel::hideAmountsChanged, this, &TrayIcon::updateMenu);
+    for (auto signal : {&AppModel::hideAmountsChanged, &AppModel::summaryChanged, &AppModel::phaseChanged,
+                        &AppModel::tokenChanged, &AppModel::authSessionChanged, &AppModel::meChanged})
+        connect(&m_model, signal, this, &TrayIcon::updateMenu);
+
+    const auto followHost = [this] {
+        const bool shown = labelShown();
+        if (shown == m_labelShown)
+            return;
+        m_labelShown = shown;
+        update();
+        emit labelShownChanged();
+    };
+    connect(&m_item, &StatusNotifierItem::registeredChanged, this, followHost);
+    connect(&m_item, &StatusNotifierItem::hostProgramChanged, this, followHost);
+    // Qt's Wayland window takes it from here when it next asks for focus.
+    connect(&m_item, &StatusNotifierItem::activationTokenProvided, this, [](const QString &token) {
+        if (!token.isEmpty())
+            qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    });
     update();
 }
 
 TrayIcon::~TrayIcon() = default;
 
-StatusNotifierItem::Content TrayIcon::contentFor(const TrayText &text, bool dark, const QString &iconThemePath)
+StatusNotifierItem::Content TrayIcon::contentFor(const TrayText &text, bool dark, const QString &iconThemePath,
+                                                 bool labelShown)
 {
     StatusNotifierItem::Content content;
     content.title = text.spoken;
     content.label = text.label;
     content.labelGuide = text.labelGuide;
     content.toolTipTitle = text.spoken;
-    if (text.showsSnout) {
+    // Where the host cannot draw the figure, the snout stays: without it the
+    // item would vanish or be an empty slot.
+    if (text.showsSnout || !labelShown || text.label.isEmpty()) {
         content.iconName = iconThemePath.isEmpty() ? QString() : QString::fromLatin1(symbolicIconName);
         content.iconThemePath = iconThemePath;
         content.icon = snoutPixmaps(dark ? QColor(Qt::white) : QColor(Qt::black));
+    } else {
+        // An item with no icon at all gets the shell's missing-icon picture.
+        content.icon = snoutPixmaps(std::nullopt);
     }
     return content;
 }
@@ -103,6 +133,19 @@ bool TrayIcon::show()
     m_item.start();
     fallBackIfNeeded();
     return host() != Host::none || m_item.watcherPresent();
+}
+
+bool TrayIcon::drawsLabel(const QString &hostProgram)
+{
+    // As /proc names them: cut to 15 characters.
+    static const QStringList programs{QStringLiteral("gnome-shell"), QStringLiteral("indicator-appli"),
+                                      QStringLiteral("ayatana-indicat")};
+    return programs.contains(hostProgram);
+}
+
+bool TrayIcon::labelShown() const
+{
+    return m_item.isRegistered() && drawsLabel(m_item.hostProgram());
 }
 
 TrayIcon::Host TrayIcon::host() const
@@ -117,7 +160,7 @@ TrayIcon::Host TrayIcon::host() const
 void TrayIcon::update()
 {
     const TrayText text = trayText(m_model.showsSnout(), m_model.menuBarText(), m_model.spokenLabel());
-    m_item.setContent(contentFor(text, m_appearance.isDark(), m_iconThemePath));
+    m_item.setContent(contentFor(text, m_appearance.isDark(), m_iconThemePath, labelShown()));
     if (m_legacy) {
         m_legacy->setIcon(snoutIcon(m_appearance.isDark() ? QColor(Qt::white) : QColor(Qt::black)));
         m_legacy->setToolTip(text.spoken);
@@ -152,20 +195,37 @@ void TrayIcon::fallBackIfNeeded()
 
 void TrayIcon::updateMenu()
 {
-    m_menu.setEntries({
-        {.id = openPanelEntry, .label = openTitle},
-        {.id = hideAmountsEntry, .label = hideTitle, .checked = m_model.hideAmounts()},
-        {.id = separatorEntry, .separator = true},
-        {.id = quitEntry, .label = quitTitle},
-    });
+    const Money::Mask mask(m_model.hideAmounts());
+    const std::optional<Summary> &summary = m_model.summary();
+    const TrayMenuText text
+        = trayMenuText(panelState(m_model.phase(), summary, m_model.me(), m_model.isSignedIn()), summary);
+
+    QList<MenuEntry> entries;
+    if (!text.signInTitle.isEmpty())
+        entries << MenuEntry{.id = signInEntry, .label = text.signInTitle, .enabled = text.signInEnabled};
+    if (!text.headline.isEmpty())
+        entries << MenuEntry{.id = figureEntry, .label = text.headline};
+    for (int i = 0; i < text.channels.size(); ++i)
+        entries << MenuEntry{.id = firstChannelEntry + i, .label = text.channels[i]};
+    if (!text.notice.isEmpty())
+        entries << MenuEntry{.id = noticeEntry, .label = text.notice, .enabled = false};
+    if (!entries.isEmpty())
+        entries << MenuEntry{.id = figuresSeparatorEntry, .separator = true};
+    entries << MenuEntry{.id = openPanelEntry, .label = openTitle}
+            << MenuEntry{.id = hideAmountsEntry, .label = hideTitle, .checked = m_model.hideAmounts()}
+            << MenuEntry{.id = separatorEntry, .separator = true} << MenuEntry{.id = quitEntry, .label = quitTitle};
+    m_menu.setEntries(entries);
     if (m_legacyHide)
         m_legacyHide->setChecked(m_model.hideAmounts());
 }
 
 void TrayIcon::menuTriggered(int id)
 {
-    if (id == openPanelEntry)
+    // The figures open the panel that explains them.
+    if (id == openPanelEntry || id == figureEntry || id >= firstChannelEntry)
         emit openPanelRequested();
+    else if (id == signInEntry && !m_model.isSignedIn() && !m_model.isSignInPending())
+        m_model.signIn();
     else if (id == hideAmountsEntry)
         m_model.setHideAmounts(!m_model.hideAmounts());
     else if (id == quitEntry)

@@ -29,7 +29,17 @@ class TrayIcon : public QObject
 
 public:
     enum class Host { none, statusNotifier, systemTray };
-    enum MenuId { openPanelEntry = 1, separatorEntry, quitEntry, hideAmountsEntry };
+    enum MenuId {
+        openPanelEntry = 1,
+        separatorEntry,
+        quitEntry,
+        hideAmountsEntry,
+        signInEntry,
+        figureEntry,
+        noticeEntry,
+        figuresSeparatorEntry,
+        firstChannelEntry = 100,
+    };
 
     TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent = nullptr);
     ~TrayIcon() override;
@@ -38,13 +48,20 @@ public:
     // appears later still gets it).
     bool show();
     Host host() const;
+    // Whether the host draws the figure beside the icon. Only then may the
+    // "amount only" style leave the icon out.
+    bool labelShown() const;
+    // Hosts known to draw the label (GNOME's AppIndicator extension, Ayatana's
+    // and Unity's indicator services), by program name.
+    static bool drawsLabel(const QString &hostProgram);
 
     StatusNotifierItem &item() { return m_item; }
     DBusMenu &menu() { return m_menu; }
 
     // The item's content for a text and appearance; the icon files live
     // under `iconThemePath`.
-    static StatusNotifierItem::Content contentFor(const TrayText &text, bool dark, const QString &iconThemePath);
+    static StatusNotifierItem::Content contentFor(const TrayText &text, bool dark, const QString &iconThemePath,
+                                                  bool labelShown = true);
     static constexpr const char *symbolicIconName = "vesko-snout-symbolic";
 
 signals:
@@ -53,6 +70,7 @@ signals:
     void openPanelRequested();
     void quitRequested();
     void hostChanged();
+    void labelShownChanged();
 
 private:
     void update();
@@ -66,6 +84,7 @@ private:
     DBusMenu m_menu;
     QString m_iconThemePath;
     bool m_exported = false;
+    bool m_labelShown = false;
     std::unique_ptr<QMenu> m_legacyMenu;
     QAction *m_legacyHide = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_legacy;

@@ -1,0 +1,43 @@
+#include "TrayMenuText.h"
+
+#include "ChannelRows.h"
+#include "HeroText.h"
+
+namespace vesko {
+
+namespace {
+
+const QString separator = QStringLiteral(" \u00b7 ");
+
+} // namespace
+
+TrayMenuText trayMenuText(const PanelState &state, const std::optional<Summary> &summary)
+{
+    TrayMenuText text;
+    switch (state.block) {
+    case PanelState::Block::signIn:
+        text.signInTitle = state.signIn.buttonTitle;
+        text.signInEnabled = state.signIn.buttonEnabled;
+        return text;
+    case PanelState::Block::message:
+        text.notice = state.message.title;
+        break;
+    case PanelState::Block::spinner:
+    case PanelState::Block::dashboard:
+        break;
+    }
+    // A later failure keeps the dashboard, and with it the last figures.
+    if (!summary || state.block != PanelState::Block::dashboard)
+        return text;
+    const HeroText hero = heroText(*summary, state.countEnding);
+    text.headline = QStringLiteral("MRR ") + hero.figure;
+    if (!hero.growth.isEmpty())
+        text.headline += separator + hero.growth;
+    if (state.showsChannels) {
+        for (const ChannelRow &row : channelRows(*summary).rows)
+            text.channels << row.label + separator + row.amount;
+    }
+    return text;
+}
+
+} // namespace vesko

@@ -1,6 +1,7 @@
 #include "FreedesktopNotifier.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
@@ -32,9 +33,16 @@ FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QObject *parent) :
     if (!m_bus.isConnected())
         return;
     // Naming the service makes QtDBus follow its owner: nobody else's signals count.
-    m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                  SLOT(actionInvoked(uint, QString)));
-    m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint)));
+    // Signatures as QtDBus looks them up: normalised, or the subscription
+    // silently fails.
+    const bool subscribed
+        = m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                        SLOT(actionInvoked(uint,QString)))
+        && m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                         SLOT(notificationClosed(uint)));
+    if (!subscribed)
+        qWarning("Notifications: clicks will go unheard: %s", qPrintable(m_bus.lastError().message()));
+    Q_ASSERT_X(subscribed, "FreedesktopNotifier", "signal subscription refused");
 }
 
 bool FreedesktopNotifier::isAvailable()

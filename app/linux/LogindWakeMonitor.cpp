@@ -1,6 +1,7 @@
 #include "LogindWakeMonitor.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 
 namespace vesko {
 
@@ -10,9 +11,13 @@ LogindWakeMonitor::LogindWakeMonitor(QObject *parent) : WakeMonitor(parent)
     // same name from any other peer never counts.
     QDBusConnection bus = QDBusConnection::systemBus();
     if (bus.isConnected()) {
-        bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                    QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                    SLOT(prepareForSleep(bool)));
+        const bool subscribed
+            = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                          QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                          SLOT(prepareForSleep(bool)));
+        if (!subscribed)
+            qWarning("Wake: cannot hear the system wake: %s", qPrintable(bus.lastError().message()));
+        Q_ASSERT_X(subscribed, "LogindWakeMonitor", "PrepareForSleep subscription refused");
     }
 }
 

@@ -1,5 +1,6 @@
 #include "Appearance.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
@@ -74,8 +75,16 @@ Appearance::Appearance(const QDBusConnection &bus, std::chrono::milliseconds tim
     // Subscribed before asking, so that no change falls between the answer and
     // the subscription. Naming the service makes QtDBus take the signal from
     // its current owner only.
-    m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                  SLOT(settingChanged(QString, QString, QDBusVariant)));
+    // QtDBus finds the slot's parameter types by name; QDBusVariant's is only
+    // known once something registered it, and without it the first
+    // subscription of the process fails, silently.
+    qRegisterMetaType<QDBusVariant>("QDBusVariant");
+    const bool subscribed = m_bus.connect(portalService, portalPath, settingsInterface,
+                                          QStringLiteral("SettingChanged"), this,
+                                          SLOT(settingChanged(QString,QString,QDBusVariant)));
+    if (!subscribed)
+        qWarning("Appearance: cannot follow the desktop's colour scheme: %s", qPrintable(m_bus.lastError().message()));
+    Q_ASSERT_X(subscribed, "Appearance", "SettingChanged subscription refused");
     // A portal that starts (or restarts) after us is asked then.
     auto *watcher = new QDBusServiceWatcher(portalService, m_bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { readLater(); });

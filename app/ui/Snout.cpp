@@ -81,8 +81,13 @@ QByteArray snoutSvg()
             data += number(element.x) + u' ' + number(element.y);
         }
         data += u'Z';
+        // One colour, named twice over so each desktop can recolour it: GTK
+        // paints "-symbolic" icons in the panel's text colour whatever fill
+        // they carry, and Plasma rewrites the "current-color-scheme" style
+        // (its ColorScheme-Text convention) that currentColor refers to.
         return QStringLiteral(R"(<svg xmlns="http://www.w3.org/2000/svg" width="120" height="84" viewBox="0 0 120 84">)"
-                              R"(<path fill="#000" fill-rule="evenodd" d="%1"/></svg>)"
+                              R"(<style id="current-color-scheme" type="text/css">.ColorScheme-Text { color:#232629; }</style>)"
+                              R"(<path class="ColorScheme-Text" fill="currentColor" fill-rule="evenodd" d="%1"/></svg>)"
                               "\n")
             .arg(data)
             .toUtf8();

@@ -458,6 +458,25 @@ private slots:
         QTRY_COMPARE(stage.service.count("/v1/summary"), before + 2);
     }
 
+    // A host's click point, from its pixels to the ones windows are placed in.
+    void clickPoints_data()
+    {
+        QTest::addColumn<QPoint>("native");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QPoint>("logical");
+        QTest::newRow("unscaled") << QPoint(1300, 12) << 1.0 << QPoint(1300, 12);
+        QTest::newRow("scale 2") << QPoint(2600, 24) << 2.0 << QPoint(1300, 12);
+        QTest::newRow("scale 1.5, rounded") << QPoint(1001, 15) << 1.5 << QPoint(667, 10);
+        QTest::newRow("unknown stays unknown") << QPoint() << 2.0 << QPoint();
+    }
+    void clickPoints()
+    {
+        QFETCH(QPoint, native);
+        QFETCH(qreal, ratio);
+        QFETCH(QPoint, logical);
+        QCOMPARE(TrayIcon::logicalPoint(native, ratio), logical);
+    }
+
     void guides_data()
     {
         QTest::addColumn<QString>("text");

@@ -72,7 +72,9 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnectio
     m_iconThemePath = writeSymbolicIcon();
 
     connect(&m_menu, &DBusMenu::triggered, this, &TrayIcon::menuTriggered);
-    connect(&m_item, &StatusNotifierItem::activateRequested, this, &TrayIcon::activated);
+    connect(&m_item, &StatusNotifierItem::activateRequested, this, [this](QPoint at) {
+        emit activated(logicalPoint(at, qGuiApp->devicePixelRatio()));
+    });
     connect(&m_item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         if (registered && m_legacy)
             m_legacy->hide();
@@ -133,6 +135,13 @@ bool TrayIcon::show()
     m_item.start();
     fallBackIfNeeded();
     return host() != Host::none || m_item.watcherPresent();
+}
+
+QPoint TrayIcon::logicalPoint(QPoint native, qreal devicePixelRatio)
+{
+    if (native.isNull() || devicePixelRatio <= 0)
+        return native;
+    return QPoint(qRound(native.x() / devicePixelRatio), qRound(native.y() / devicePixelRatio));
 }
 
 bool TrayIcon::drawsLabel(const QString &hostProgram)

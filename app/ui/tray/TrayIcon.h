@@ -54,6 +54,9 @@ public:
     // Hosts known to draw the label (GNOME's AppIndicator extension, Ayatana's
     // and Unity's indicator services), by program name.
     static bool drawsLabel(const QString &hostProgram);
+    // Hosts say where they were clicked in the screen's own pixels; windows
+    // are placed in Qt's scaled ones (2× on a HiDPI screen).
+    static QPoint logicalPoint(QPoint native, qreal devicePixelRatio);
 
     StatusNotifierItem &item() { return m_item; }
     DBusMenu &menu() { return m_menu; }

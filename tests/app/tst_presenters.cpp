@@ -5,6 +5,9 @@
 #include "presenters/FooterText.h"
 #include "presenters/HeroText.h"
 #include "presenters/PanelState.h"
+#include "presenters/TrayMenuText.h"
+
+#include "Money.h"
 
 #include <QTest>
 
@@ -51,6 +54,8 @@ VeskoEvent makeEvent(const EventFields &s)
 enum SummaryHeld { noSummary, paying, notPaying };
 
 } // namespace
+
+Q_DECLARE_METATYPE(vesko::TrayMenuText)
 
 class PresentersTest : public QObject
 {
@@ -367,6 +372,68 @@ private slots:
         case PanelState::Block::dashboard:
             break;
         }
+    }
+
+    // The tray menu's lines for each state, and the one note of the footer
+    // menu that depends on the desktop.
+    void trayMenu_data()
+    {
+        QTest::addColumn<Phase>("phase");
+        QTest::addColumn<bool>("withSummary");
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<TrayMenuText>("text");
+
+        const QStringList channels{u"Web \u00b7 $800"_s, u"App Store \u00b7 $434.50"_s};
+        const TrayMenuText figures{.headline = u"MRR $1,235 \u00b7 +12%"_s, .channels = channels};
+        QTest::newRow("signed out") << Phase::signedOut() << false << false << false
+                                    << TrayMenuText{.signInTitle = u"Sign in"_s, .signInEnabled = true};
+        QTest::newRow("waiting for the browser")
+            << Phase::signingIn() << false << false << false
+            << TrayMenuText{.signInTitle = u"Waiting for your browser\u2026"_s, .signInEnabled = false};
+        QTest::newRow("loading") << Phase::loading() << false << true << false << TrayMenuText{};
+        QTest::newRow("failed before any figures") << Phase::failed(Phase::offlineMessage()) << false << true << false
+                                                   << TrayMenuText{.notice = Phase::offlineMessage()};
+        QTest::newRow("figures") << Phase::ready() << true << true << false << figures;
+        QTest::newRow("failed later: the figures stay")
+            << Phase::failed(Phase::offlineMessage()) << true << true << false << figures;
+        QTest::newRow("hidden amounts")
+            << Phase::ready() << true << true << true
+            << TrayMenuText{.headline = u"MRR $\u2022\u2022\u2022 \u00b7 +12%"_s,
+                            .channels = {u"Web \u00b7 $\u2022\u2022\u2022"_s, u"App Store \u00b7 $\u2022\u2022\u2022"_s}};
+    }
+    void trayMenu()
+    {
+        QFETCH(Phase, phase);
+        QFETCH(bool, withSummary);
+        QFETCH(bool, signedIn);
+        QFETCH(bool, hidden);
+        QFETCH(TrayMenuText, text);
+
+        Summary::Fields fields{.currency = u"USD"_s, .mrr = 123450, .growth = 12.4,
+                               .byChannel = {ChannelAmount(Channel::web, 80000), ChannelAmount(Channel::appStore, 43450)},
+                               .hasSources = true};
+        const std::optional<Summary> summary = withSummary ? std::optional(Summary(fields)) : std::nullopt;
+        const Money::Mask mask(hidden);
+        const TrayMenuText made = trayMenuText(panelState(phase, summary, std::nullopt, signedIn), summary);
+        QCOMPARE(made.headline, text.headline);
+        QCOMPARE(made.channels, text.channels);
+        QCOMPARE(made.notice, text.notice);
+        QCOMPARE(made.signInTitle, text.signInTitle);
+        QCOMPARE(made.signInEnabled, text.signInEnabled);
+    }
+
+    void amountOnlyNote()
+    {
+        const auto amountChoice = [](bool trayShowsText) {
+            for (const MenuBarChoice &choice : footerText({}, now, trayShowsText).menuBarChoices) {
+                if (choice.style == MenuBarStyle::amount)
+                    return choice;
+            }
+            return MenuBarChoice{};
+        };
+        QCOMPARE(amountChoice(true).note, QString());
+        QCOMPARE(amountChoice(false).note, u"This tray cannot show text: the snout stays"_s);
     }
 };
 

@@ -15,8 +15,9 @@ QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
     return QStringLiteral("Updated ") + ago + QStringLiteral(" ago");
 }
 
-FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now)
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText)
 {
+    const QString amountNote = trayShowsText ? QString() : QStringLiteral("This tray cannot show text: the snout stays");
     return {
         .refreshNote = refreshNote(refreshedAt, now),
         .menuLabel = QStringLiteral("More"),
@@ -24,7 +25,7 @@ FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now)
         .showInMenuBar = QStringLiteral("Show in menu bar"),
         .menuBarChoices = {
             {.title = QStringLiteral("Snout and amount"), .style = MenuBarStyle::both},
-            {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount},
+            {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount, .note = amountNote},
             {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
         },
         .openAtLogin = QStringLiteral("Open at login"),

@@ -15,10 +15,12 @@ struct MenuBarChoice
     Q_GADGET
     Q_PROPERTY(QString title MEMBER title CONSTANT)
     Q_PROPERTY(vesko::MenuBarStyle style MEMBER style CONSTANT)
+    Q_PROPERTY(QString note MEMBER note CONSTANT)
 
 public:
     QString title;
     MenuBarStyle style = MenuBarStyle::both;
+    QString note; // a line under the title; empty for none
 };
 
 // The footer row and its menu, items top to bottom.
@@ -56,6 +58,8 @@ public:
 // "Updated 12 min ago", "Updated just now"; empty for an invalid `refreshedAt`
 // (the model's "never refreshed").
 QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now);
-FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now);
+// `trayShowsText`: whether the desktop's tray draws the figure beside the
+// snout; where it does not, "Amount only" keeps the snout and says so.
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText = true);
 
 } // namespace vesko

@@ -20,7 +20,7 @@ TrayMenuText trayMenuText(const PanelState &state, const std::optional<Summary> 
         text.signInEnabled = state.signIn.buttonEnabled;
         return text;
     case PanelState::Block::message:
-        text.notice = state.message.title;
+        text.notice = state.message.message;
         break;
     case PanelState::Block::spinner:
     case PanelState::Block::dashboard:

@@ -17,7 +17,7 @@ struct TrayMenuText
 {
     QString headline;      // "MRR $12,345.67 · +4.2%"; empty without figures
     QStringList channels;  // "App Store · $1,234.50", one per channel with revenue
-    QString notice;        // why there are no figures (a failure); else empty
+    QString notice;        // why there are no figures yet (a failure); else empty
     QString signInTitle;   // empty while signed in
     bool signInEnabled = false;
 

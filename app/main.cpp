@@ -10,7 +10,9 @@
 #include "Palette.h"
 #include "PanelController.h"
 #include "SaleWatcher.h"
+#include "SessionPlatform.h"
 #include "SingleInstance.h"
+#include "Snout.h"
 #include "StatusCommand.h"
 #include "SystemLog.h"
 #include "TrayIcon.h"
@@ -19,6 +21,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QIcon>
 #include <QQuickView>
 #include <QUrl>
 
@@ -67,13 +70,20 @@ int main(int argc, char **argv)
     if (SingleInstance::forward(QStringLiteral("vesko"), arguments))
         return 0;
 
+    const QByteArray displayPlatform = preferredPlatform(QProcessEnvironment::systemEnvironment());
+    if (!displayPlatform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", displayPlatform);
     // A QApplication, not a QGuiApplication: the old system tray, for desktops
     // without a StatusNotifierWatcher, is drawn with widgets.
     QApplication app(argc, argv);
+    if (!displayPlatform.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM"); // not for the browser and whatever else we start
     QApplication::setApplicationName(QStringLiteral("vesko"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
     QApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
+    // Taskbars that read the window's own icon show the snout, not a generic one.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesko.Vesko"), snoutIcon(QColor(Qt::black))));
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;

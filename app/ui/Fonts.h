@@ -11,7 +11,7 @@ namespace vesko {
 struct FontFamilies
 {
     QString sans;    // DM Sans 400, 500, 700: body text and controls
-    QString display; // Bricolage Grotesque 700, 800: titles and the headline figure
+    QString display; // Bricolage Grotesque 700, 800, tabular figures: titles and amounts
 };
 
 // Adds the fonts to the application's font database on the first call and

@@ -46,6 +46,8 @@ inline constexpr AdaptiveColor hairline = adaptiveColor(0xE6DED9, 0x38367F);
 inline constexpr AdaptiveColor mutedText = adaptiveColor(0x4A4978, 0xC3C1E6);
 inline constexpr AdaptiveColor barTrack = adaptiveColor(0xEFE8E3, 0x2E2C75);
 inline constexpr AdaptiveColor ink = adaptiveColor(0x15134F, 0xFFFFFF);
+// The drop-down panel's edge, against whatever lies behind it.
+inline constexpr AdaptiveColor panelBorder = adaptiveColor(0xCFC4BD, 0x4A48A0);
 
 } // namespace colors
 
@@ -71,6 +73,7 @@ class Palette : public QObject
     Q_PROPERTY(QColor mutedText READ mutedText NOTIFY darkChanged)
     Q_PROPERTY(QColor barTrack READ barTrack NOTIFY darkChanged)
     Q_PROPERTY(QColor ink READ ink NOTIFY darkChanged)
+    Q_PROPERTY(QColor panelBorder READ panelBorder NOTIFY darkChanged)
 
 public:
     explicit Palette(QObject *parent = nullptr);
@@ -93,6 +96,7 @@ public:
     QColor mutedText() const { return colors::mutedText.resolved(m_dark); }
     QColor barTrack() const { return colors::barTrack.resolved(m_dark); }
     QColor ink() const { return colors::ink.resolved(m_dark); }
+    QColor panelBorder() const { return colors::panelBorder.resolved(m_dark); }
 
     QColor channelColor(Channel channel) const { return vesko::channelColor(channel).resolved(m_dark); }
 

@@ -15,28 +15,56 @@ namespace vesko {
 namespace {
 
 const QString welcomedKey = QStringLiteral("VeskoWelcomed");
+// Room kept free around a window on its screen.
+constexpr int screenMargin = 8;
+// What a title bar and borders usually take, until the window manager says.
+constexpr QMargins assumedFrame(1, 37, 1, 1);
 
-// Not resizable by the user, yet following the content when it grows or shrinks.
-void fixToContent(QQuickView &view)
+QMargins frameOf(const QQuickView &view)
+{
+    const QMargins frame = view.frameMargins();
+    return frame.isNull() ? assumedFrame : frame;
+}
+
+// Not resizable by the user, yet following the content when it grows or
+// shrinks, and never taller than its screen allows: the panel scrolls inside
+// instead. A window that shows stays, frame and all, inside the screen's
+// available area.
+void fitToScreen(QQuickView &view)
 {
     QQuickItem *root = view.rootObject();
-    if (!root)
+    const QScreen *screen = view.screen();
+    if (!root || !screen)
         return;
-    const auto fit = [&view, root] {
-        const QSize size(qCeil(root->width()), qCeil(root->height()));
-        view.setMinimumSize(size);
-        view.setMaximumSize(size);
-        view.resize(size);
+    const QRect available = screen->availableGeometry();
+    const QMargins frame = frameOf(view);
+    if (root->metaObject()->indexOfProperty("maximumHeight") >= 0)
+        root->setProperty("maximumHeight", available.height() - frame.top() - frame.bottom() - 2 * screenMargin);
+    const QSize size(qCeil(root->width()), qCeil(root->height()));
+    view.setMinimumSize(size);
+    view.setMaximumSize(size);
+    view.resize(size);
+    if (!view.isVisible())
+        return;
+    const QRect outer = view.frameGeometry();
+    const auto inside = [](int start, int length, int low, int high) {
+        return std::max(low, std::min(start, high - length));
     };
-    QObject::connect(root, &QQuickItem::widthChanged, &view, fit);
-    QObject::connect(root, &QQuickItem::heightChanged, &view, fit);
-    fit();
+    const QPoint corner(inside(outer.left(), outer.width(), available.left(), available.left() + available.width()),
+                        inside(outer.top(), outer.height(), available.top(), available.top() + available.height()));
+    if (corner != outer.topLeft())
+        view.setFramePosition(corner);
 }
 
 void centre(QQuickView &view)
 {
-    if (const QScreen *screen = view.screen())
-        view.setPosition(screen->availableGeometry().center() - QPoint(view.width() / 2, view.height() / 2));
+    const QScreen *screen = view.screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize outer = view.size().grownBy(frameOf(view));
+    view.setFramePosition(QPoint(available.left() + std::max(0, (available.width() - outer.width()) / 2),
+                                 available.top() + std::max(0, (available.height() - outer.height()) / 2)));
 }
 
 } // namespace
@@ -56,7 +84,14 @@ std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QStrin
     view->setTitle(title);
     view->setResizeMode(QQuickView::SizeViewToRootObject);
     view->setSource(QUrl(QStringLiteral("qrc:/vesko/qml/") + qml));
-    fixToContent(*view);
+    if (QQuickItem *root = view->rootObject()) {
+        QQuickView *shown = view.get();
+        const auto fit = [shown] { fitToScreen(*shown); };
+        connect(root, &QQuickItem::widthChanged, shown, fit);
+        connect(root, &QQuickItem::heightChanged, shown, fit);
+        connect(shown, &QWindow::screenChanged, shown, fit);
+        fit();
+    }
     view->installEventFilter(this);
     return view;
 }
@@ -108,6 +143,12 @@ void Windows::openHere()
 
 bool Windows::eventFilter(QObject *watched, QEvent *event)
 {
+    // The window manager's frame is known once the window shows.
+    if (event->type() == QEvent::Expose) {
+        // Not while the window draws: a resize in the middle of it upsets the renderer.
+        if (auto *view = qobject_cast<QQuickView *>(watched); view && view->isExposed())
+            QMetaObject::invokeMethod(view, [view] { fitToScreen(*view); }, Qt::QueuedConnection);
+    }
     // Closing only hides: the window and its place outlive it.
     if (event->type() == QEvent::Close) {
         if (auto *view = qobject_cast<QQuickView *>(watched)) {

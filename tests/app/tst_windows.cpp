@@ -7,6 +7,7 @@
 
 #include <QQuickItem>
 #include <QQuickView>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +51,10 @@ private slots:
         QQuickView *window = windows.panelWindow();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->title(), QStringLiteral("Vesko"));
+        // Frame and all inside the screen, the panel no taller than the room left there.
+        const QRect available = window->screen()->availableGeometry();
+        QTRY_VERIFY(available.contains(window->frameGeometry()));
+        QVERIFY(window->rootObject()->property("maximumHeight").toInt() < available.height());
         windows.openPanel();
         QCOMPARE(windows.panelWindow(), window);
         QVERIFY(window->isVisible());

@@ -38,6 +38,8 @@ Card {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: modelData.amount
+                    // Tabular figures: the column keeps its width as amounts change.
+                    font.family: displayFamily
                     font.weight: Font.Bold
                 }
             }

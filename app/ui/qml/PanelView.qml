@@ -1,56 +1,120 @@
 import QtQuick
 
-// The panel: one fixed-width column whose height follows its content. Hidden
-// sections take no room and no spacing.
-Rectangle {
+// The panel: one fixed-width column whose height follows its content up to
+// `maximumHeight` (what its screen allows); past that the column scrolls and
+// the footer stays put. Hidden sections take no room and no spacing.
+Item {
     id: root
+    objectName: "panelRoot"
     width: 360
-    height: stack.implicitHeight + 14 + 18
-    color: colors.panelBackground
+    height: Math.min(naturalHeight, maximumHeight)
+    focus: true
 
-    Column {
-        id: stack
-        x: 14
-        y: 14
-        width: root.width - 28
-        spacing: 12
+    // Set by the window that shows the panel.
+    property real maximumHeight: 100000
+    // Rounded corners where the window may be see-through around them.
+    property bool rounded: false
 
-        SignedOutView {
-            objectName: "signedOut"
-            width: parent.width
-            visible: panel.block === "signIn"
+    readonly property real naturalHeight: scroller.contentHeight + footerArea.height + 2 * frame.border.width
+    readonly property bool scrolls: scroller.contentHeight > scroller.height + 0.5
+
+    Rectangle {
+        id: frame
+        anchors.fill: parent
+        radius: root.rounded ? 12 : 0
+        color: colors.panelBackground
+        border.color: colors.panelBorder
+        border.width: 1
+    }
+
+    Flickable {
+        id: scroller
+        objectName: "scroller"
+        x: frame.border.width
+        y: frame.border.width
+        width: root.width - 2 * x
+        height: root.height - 2 * y - footerArea.height
+        contentWidth: width
+        contentHeight: stack.y + stack.implicitHeight + (footerArea.visible ? 0 : 17)
+        interactive: root.scrolls
+        clip: root.scrolls
+        boundsBehavior: Flickable.StopAtBounds
+
+        Column {
+            id: stack
+            x: 13
+            y: 13
+            width: root.width - 28
+            spacing: 12
+
+            SignedOutView {
+                objectName: "signedOut"
+                width: parent.width
+                visible: panel.block === "signIn"
+            }
+            MessageView {
+                objectName: "message"
+                width: parent.width
+                visible: panel.block === "message"
+            }
+            Item {
+                objectName: "spinner"
+                width: parent.width
+                height: 180
+                visible: panel.block === "spinner"
+                Spinner { anchors.centerIn: parent }
+            }
+            Hero {
+                objectName: "hero"
+                width: parent.width
+                visible: panel.block === "dashboard"
+            }
+            Channels {
+                objectName: "channels"
+                width: parent.width
+                visible: panel.block === "dashboard" && panel.showsChannels
+            }
+            Veskos {
+                objectName: "veskos"
+                width: parent.width
+                visible: panel.block === "dashboard"
+            }
         }
-        MessageView {
-            objectName: "message"
+    }
+
+    // Where the column scrolls: a thumb on the right.
+    Rectangle {
+        visible: root.scrolls
+        x: root.width - 6
+        y: scroller.y + 4 + scroller.visibleArea.yPosition * (scroller.height - 8)
+        width: 3
+        height: Math.max(24, scroller.visibleArea.heightRatio * (scroller.height - 8))
+        radius: 1.5
+        color: colors.mutedText
+        opacity: 0.35
+    }
+
+    Item {
+        id: footerArea
+        visible: panel.showsFooter
+        x: frame.border.width
+        y: root.height - frame.border.width - height
+        width: root.width - 2 * x
+        height: visible ? footer.implicitHeight + 12 + 17 : 0
+
+        // Content passes under the footer only while the column scrolls.
+        Rectangle {
+            visible: root.scrolls
             width: parent.width
-            visible: panel.block === "message"
-        }
-        Item {
-            objectName: "spinner"
-            width: parent.width
-            height: 180
-            visible: panel.block === "spinner"
-            Spinner { anchors.centerIn: parent }
-        }
-        Hero {
-            objectName: "hero"
-            width: parent.width
-            visible: panel.block === "dashboard"
-        }
-        Channels {
-            objectName: "channels"
-            width: parent.width
-            visible: panel.block === "dashboard" && panel.showsChannels
-        }
-        Veskos {
-            objectName: "veskos"
-            width: parent.width
-            visible: panel.block === "dashboard"
+            height: 1
+            color: colors.hairline
         }
         Footer {
+            id: footer
             objectName: "footer"
-            width: parent.width
-            visible: panel.showsFooter
+            x: 13
+            y: 12
+            width: root.width - 28
         }
     }
 }

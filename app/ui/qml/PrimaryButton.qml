@@ -1,6 +1,7 @@
 import QtQuick
 
-// The filled brand button: only the pressed state changes the drawing.
+// The filled brand button. Pressed, it darkens a little; disabled, it goes
+// flat and muted so it never reads like the live button beside it.
 Item {
     id: button
     property alias text: label.text
@@ -12,13 +13,16 @@ Item {
     Rectangle {
         anchors.fill: parent
         radius: 10
-        color: colors.brandBlue
+        color: button.enabled ? colors.brandBlue : colors.barTrack
+        border.color: button.enabled ? "transparent" : colors.hairline
+        border.width: button.enabled ? 0 : 1
         opacity: area.pressed ? 0.85 : 1
     }
     PlainText {
         id: label
         anchors.centerIn: parent
-        color: "white"
+        color: button.enabled ? "white" : colors.mutedText
+        opacity: button.enabled ? 1 : 0.8
         font.weight: Font.Bold
     }
     MouseArea {

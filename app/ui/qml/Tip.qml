@@ -1,9 +1,11 @@
 import QtQuick
 
-// One hint: a pink capsule as its bullet, then wrapping muted text.
+// One hint: a pink capsule as its bullet, then wrapping muted text, and a
+// command to type on a line of its own, never broken.
 Row {
     id: tip
     property alias text: label.text
+    property string command: ""
     spacing: 8
 
     Rectangle {
@@ -13,10 +15,30 @@ Row {
         radius: 4.5
         color: colors.brandPink
     }
-    PlainText {
-        id: label
+    Column {
         width: tip.width - 14 - tip.spacing
-        color: colors.mutedText
-        wrapMode: Text.Wrap
+        spacing: 4
+        PlainText {
+            id: label
+            width: parent.width
+            color: colors.mutedText
+            wrapMode: Text.Wrap
+        }
+        Rectangle {
+            visible: tip.command !== ""
+            width: code.implicitWidth + 12
+            height: code.implicitHeight + 4
+            radius: 4
+            color: colors.barTrack
+            PlainText {
+                id: code
+                objectName: "tipCommand"
+                x: 6
+                y: 2
+                text: tip.command
+                font.family: "monospace"
+                font.pixelSize: 12
+            }
+        }
     }
 }

@@ -25,7 +25,7 @@ Rectangle {
         }
         PlainText {
             width: parent.width
-            text: "Vesko is in your menu bar"
+            text: "Vesko is in your panel"
             font.family: displayFamily
             font.pixelSize: 26
             font.weight: Font.ExtraBold
@@ -52,24 +52,30 @@ Rectangle {
                 spacing: 8
 
                 PlainText {
-                    text: "No snout to be seen?"
+                    text: "Where to find it"
                     font.weight: Font.Bold
                 }
                 Tip {
                     width: parent.width
-                    text: "On GNOME, tray icons need the AppIndicator extension: install it from your distribution and turn it on in Extensions."
+                    text: "GNOME: turn on the AppIndicator extension; the snout and your MRR then show in the top bar."
                 }
                 Tip {
                     width: parent.width
-                    text: "On KDE Plasma, open the system tray settings and set Vesko to Always shown."
+                    text: "KDE Plasma: the snout is in the system tray. For the figure in the panel itself, add the Vesko widget."
                 }
                 Tip {
                     width: parent.width
-                    text: "Using a status bar such as Waybar or Polybar? Add a tray module to it, or a custom module that runs: vesko status --watch"
+                    text: "Xfce: the snout is in the Status Tray. For the figure, add a Generic Monitor running"
+                    command: "vesko status --format genmon"
                 }
                 Tip {
                     width: parent.width
-                    text: "Start Vesko again from your applications menu, and the panel opens in a window."
+                    text: "Waybar, Polybar and other bars: a custom module running"
+                    command: "vesko status --watch"
+                }
+                Tip {
+                    width: parent.width
+                    text: "No tray at all? Start Vesko again from your applications menu: the panel opens in a window."
                 }
             }
         }

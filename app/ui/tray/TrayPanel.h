@@ -4,19 +4,23 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 
 #include <memory>
 
 class QQuickView;
+class QQuickWindow;
+class QScreen;
 class QWindow;
 
 namespace vesko {
 
 class PanelController;
 
-// The panel dropped down from the tray item: a frameless window made on
-// first use and reused, placed at the click and gone again when it loses
-// focus, like a menu.
+// The panel dropped down from the tray item: a popup made on first use and
+// reused. It hangs from the bar edge under the item, never taller than its
+// screen (the content scrolls inside), and goes away like a menu: Escape, a
+// click anywhere outside it, or the focus moving elsewhere.
 class TrayPanel : public QObject
 {
     Q_OBJECT
@@ -25,27 +29,54 @@ public:
     explicit TrayPanel(PanelController &controller, QObject *parent = nullptr);
     ~TrayPanel() override;
 
-    // Shows the panel near `at` (screen coordinates; a null point: the
-    // cursor), or hides it when it is up.
+    // Shows the panel under the item clicked at `at` (screen coordinates), or
+    // hides it when it is up. A null point (the tray menu's "Open Vesko", or a
+    // host that did not say) drops it from the item's last known place, else
+    // from the bar above or below the cursor.
     void toggle(QPoint at);
     void hide();
     bool isVisible() const;
     QQuickView *window() const { return m_view.get(); }
 
-    // Where a panel of `size` goes for a click at `at`: centred under it
-    // when the click was in the upper half of `available`, above it
-    // otherwise (a bottom panel), and always inside `available`.
+    // Where a panel of `size` dropping from a bar item at `at` goes: flush
+    // under the top edge of `available` (less a small gap) when `at` is in its
+    // upper half, over the bottom edge otherwise; centred on `at` across, and
+    // always inside `available`.
     static QPoint placement(const QRect &available, const QSize &size, QPoint at);
+    // The tallest the panel may be in `available`: a gap at either end.
+    static int maximumHeight(const QRect &available);
+
+    // True when a compositing manager runs on the display, so a window may
+    // leave its corners see-through.
+    static bool compositing();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void focusMoved(QWindow *focused);
     void ensureView();
+    void fit();
+    void grabInput();
+    QScreen *screenFor(QPoint at) const;
+    QQuickWindow *footerMenu() const;
 
     PanelController &m_controller;
     std::unique_ptr<QQuickView> m_view;
-    // A click on the tray item takes the focus first; the toggle that
-    // follows must not bring the panel straight back.
-    QElapsedTimer m_hiddenByFocus;
+    bool m_translucent = false;
+    // The point the panel drops from while it shows, and the last one the
+    // tray host gave.
+    QPoint m_anchor;
+    QPoint m_lastActivation;
+    // A click on the tray item takes the focus, or lands outside the grab,
+    // before the host asks for a toggle: that toggle must not bring the
+    // panel straight back.
+    QElapsedTimer m_dismissed;
+    // The host may still hold the pointer right after the click that opened
+    // us; grabbing is tried again a few times.
+    QTimer m_grabRetry;
+    int m_grabTries = 0;
+    bool m_swallowRelease = false;
 };
 
 } // namespace vesko

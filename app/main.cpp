@@ -112,6 +112,9 @@ int main(int argc, char **argv)
     QObject::connect(&tray, &TrayIcon::activated, &trayPanel, &TrayPanel::toggle);
     QObject::connect(&tray, &TrayIcon::openPanelRequested, &trayPanel, [&] { trayPanel.toggle(QPoint()); });
     QObject::connect(&tray, &TrayIcon::quitRequested, &app, &QApplication::quit);
+    const auto followTray = [&] { panel.setTrayShowsText(tray.labelShown()); };
+    QObject::connect(&tray, &TrayIcon::labelShownChanged, &panel, followTray);
+    followTray();
 
     // A vesko: URL is the browser coming back from sign-in; --sign-in starts
     // one (for status-bar users without a tray); a plain second launch means

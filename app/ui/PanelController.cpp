@@ -222,10 +222,19 @@ QVariantMap PanelController::menuTitles() const
 QVariantList PanelController::menuBarChoices() const
 {
     QVariantList choices;
-    for (const MenuBarChoice &choice : footerText({}, m_now()).menuBarChoices)
+    for (const MenuBarChoice &choice : footerText({}, m_now(), m_trayShowsText).menuBarChoices)
         choices.append(QVariantMap{{QStringLiteral("title"), choice.title},
-                                   {QStringLiteral("style"), int(choice.style)}});
+                                   {QStringLiteral("style"), int(choice.style)},
+                                   {QStringLiteral("note"), choice.note}});
     return choices;
+}
+
+void PanelController::setTrayShowsText(bool shows)
+{
+    if (shows == m_trayShowsText)
+        return;
+    m_trayShowsText = shows;
+    emit changed();
 }
 
 void PanelController::setMenuBarStyle(int style)

@@ -58,7 +58,7 @@ class PanelController : public QObject
     // The More menu: titles keyed by item, the menu-bar choices as
     // {title, style} in menu order, the current style as its enum value.
     Q_PROPERTY(QVariantMap menuTitles READ menuTitles CONSTANT)
-    Q_PROPERTY(QVariantList menuBarChoices READ menuBarChoices CONSTANT)
+    Q_PROPERTY(QVariantList menuBarChoices READ menuBarChoices NOTIFY changed)
     Q_PROPERTY(int menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY changed)
 
     Q_PROPERTY(bool hideAmounts READ hideAmounts WRITE setHideAmounts NOTIFY changed)
@@ -105,6 +105,9 @@ public:
     Palette *colors() const { return &m_palette; }
     QVariantMap menuTitles() const;
     QVariantList menuBarChoices() const;
+    // Whether the desktop's tray draws the figure beside the snout; the
+    // "Amount only" choice says so where it does not.
+    void setTrayShowsText(bool shows);
     int menuBarStyle() const { return int(m_model.menuBarStyle()); }
     void setMenuBarStyle(int style);
 
@@ -158,6 +161,7 @@ private:
     QString m_eventsTitle, m_eventsEmptyText;
     QVariantList m_eventRows;
     bool m_showsFooter = false;
+    bool m_trayShowsText = true;
     QString m_refreshNote, m_moreLabel, m_openDashboardTitle;
 };
 

@@ -279,7 +279,11 @@ private slots:
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
         QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);
+        // A tray that draws no text beside the snout: the choice says what it does there.
+        stage.panel->setTrayShowsText(false);
         QVERIFY(open());
+        QCOMPARE(stage.texts(menu->contentItem()).mid(3, 3),
+                 (QStringList{"Amount only", "This tray cannot show text: the snout stays", "Snout only"}));
         choose(QStringLiteral("Sign out"));
         QVERIFY(!stage.model->isSignedIn());
     }

@@ -101,13 +101,27 @@ Window {
         }
         Repeater {
             model: panel.menuBarChoices
-            Entry {
+            Column {
                 required property var modelData
-                text: modelData.title
-                indented: true
-                checkable: true
-                checked: panel.menuBarStyle === modelData.style
-                onTriggered: menu.choose(() => panel.menuBarStyle = modelData.style)
+                width: items.width
+                Entry {
+                    text: modelData.title
+                    indented: true
+                    checkable: true
+                    checked: panel.menuBarStyle === modelData.style
+                    Accessible.description: modelData.note
+                    onTriggered: menu.choose(() => panel.menuBarStyle = modelData.style)
+                }
+                PlainText {
+                    x: 34
+                    width: parent.width - x - 8
+                    visible: modelData.note !== ""
+                    text: modelData.note
+                    wrapMode: Text.WordWrap
+                    color: colors.mutedText
+                    font.pixelSize: 11
+                    bottomPadding: 4
+                }
             }
         }
         Entry {

@@ -53,7 +53,7 @@ int main(int argc, char **argv)
     const QStringList arguments = argumentsOf(argc, argv);
     if (wantsHelp(arguments)) {
         std::printf("usage: vesko [--sign-in | vesko:URL]\n"
-                    "       vesko status [--format plain|json] [--watch]\n"
+                    "       vesko status [--format plain|json|genmon] [--watch] [--running]\n"
                     "  Shows the monthly recurring revenue in the top bar. A second start hands\n"
                     "  its arguments to the running Vesko: --sign-in starts signing in in the\n"
                     "  browser, a vesko: URL is the browser's answer, nothing opens the panel.\n"
@@ -97,6 +97,8 @@ int main(int argc, char **argv)
     NoPushTransport push;
     AppDelegate delegate(platform.environment(VeskoConfig::fromInstalledInfo()), notifier, push, writeSystemLog);
     AppModel &model = delegate.model();
+    // `vesko status` and panel widgets read the figure from here, not the service.
+    serveStatus(instance, model);
 
     // Without a push service, news of sales comes from the refreshes themselves.
     SaleWatcher sales(model, notifier, platform.settings(), [&delegate] { return delegate.pushRegistered(); });

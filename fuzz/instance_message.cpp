@@ -1,12 +1,14 @@
-// The single-instance socket: any local process may write to it. The first
-// input byte chooses how the stream is cut into reads; the rest is the stream
-// (and, split at NUL bytes, an argument list to encode).
+// The single-instance socket: any local process may write to it, and a
+// status query reads what comes back. The first input byte chooses how the
+// stream is cut into reads and which kind a round trip uses; the rest is the
+// stream (and, split at NUL bytes, a string list to encode).
 #include "FuzzCheck.h"
 #include "InstanceMessage.h"
 
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 
 using namespace vesko;
 
@@ -23,9 +25,9 @@ struct Fed
 
 // Reads `stream` the way the running instance reads its socket: never more
 // than bytesWanted() at a time, in pieces of sizes drawn from `seed`.
-Fed feed(QByteArrayView stream, quint32 seed)
+Fed feed(QByteArrayView stream, quint32 seed, const InstanceMessage &reader = InstanceMessage())
 {
-    Fed fed;
+    Fed fed{reader, 0};
     while (fed.message.status() == Status::incomplete && fed.consumed < stream.size()) {
         FUZZ_CHECK(fed.message.bytesWanted() > 0);
         seed = seed * 1103515245u + 12345u;
@@ -36,17 +38,18 @@ Fed feed(QByteArrayView stream, quint32 seed)
     return fed;
 }
 
-void checkComplete(const Fed &fed, QByteArrayView stream)
+void checkComplete(const Fed &fed, QByteArrayView stream, const InstanceMessage &reader)
 {
     const QByteArrayView frame = stream.first(fed.consumed);
     FUZZ_CHECK(frame.size() <= InstanceMessage::maxSize);
     FUZZ_CHECK(fed.message.bytesWanted() == 0);
     // One encoding per argument list: what decodes is what encode writes for it.
-    const std::optional<QByteArray> encoded = InstanceMessage::encode(fed.message.arguments());
+    FUZZ_CHECK(fed.message.accepts(quint8(fed.message.kind())) && quint8(frame[4]) == quint8(fed.message.kind()));
+    const std::optional<QByteArray> encoded = InstanceMessage::encode(fed.message.arguments(), fed.message.kind());
     FUZZ_CHECK(encoded && *encoded == frame);
 
     // No proper prefix of a frame is a message.
-    InstanceMessage prefix;
+    InstanceMessage prefix = reader;
     for (qsizetype i = 0; i + 1 < frame.size(); ++i)
         FUZZ_CHECK(prefix.append(frame.sliced(i, 1)) == Status::incomplete);
     FUZZ_CHECK(prefix.append(frame.last(1)) == Status::complete);
@@ -61,8 +64,8 @@ void checkInvalid(const Fed &fed, QByteArrayView stream)
     case Problem::magic:
         FUZZ_CHECK(!QByteArrayView(InstanceMessage::magic, sizeof InstanceMessage::magic).startsWith(seen.first(std::min<qsizetype>(seen.size(), 4))));
         break;
-    case Problem::version:
-        FUZZ_CHECK(seen.size() > 4 && quint8(seen[4]) != InstanceMessage::version);
+    case Problem::kind:
+        FUZZ_CHECK(seen.size() > 4 && !fed.message.accepts(quint8(seen[4])));
         break;
     case Problem::tooLarge:
         FUZZ_CHECK(seen.size() == InstanceMessage::headerSize);
@@ -76,7 +79,7 @@ void checkInvalid(const Fed &fed, QByteArrayView stream)
 }
 
 // The frame for `arguments` written out by hand, with no cap.
-QByteArray frameOf(const QStringList &arguments)
+QByteArray frameOf(const QStringList &arguments, InstanceMessage::Kind kind)
 {
     QByteArray payload;
     for (const QString &argument : arguments) {
@@ -88,27 +91,37 @@ QByteArray frameOf(const QStringList &arguments)
     }
     char length[4];
     qToBigEndian(quint32(payload.size()), length);
-    return QByteArray(InstanceMessage::magic, sizeof InstanceMessage::magic) + char(InstanceMessage::version)
+    return QByteArray(InstanceMessage::magic, sizeof InstanceMessage::magic) + char(kind)
         + QByteArray(length, 4) + payload;
 }
 
-// Any argument list: within the cap, encode writes its frame and the reader
-// gives the list back; beyond it, encode refuses and the reader turns the frame away.
+// Any string list of any kind: within the cap, encode writes its frame and the
+// reader for that kind gives the list back, while the other side's reader
+// turns it away at the kind byte; beyond the cap, encode refuses and the
+// reader turns the frame away.
 void checkRoundTrip(QByteArrayView stream, quint32 seed)
 {
+    using Kind = InstanceMessage::Kind;
+    const Kind kind = std::array{Kind::arguments, Kind::statusQuery, Kind::status}[seed % 3];
+    const InstanceMessage reader = kind == Kind::status ? InstanceMessage::answer() : InstanceMessage();
+    const InstanceMessage other = kind == Kind::status ? InstanceMessage() : InstanceMessage::answer();
     QStringList arguments;
     for (const QByteArray &piece : QByteArray(stream.data(), stream.size()).split('\0'))
         arguments.append(QString::fromUtf8(piece));
-    const QByteArray frame = frameOf(arguments);
+    const QByteArray frame = frameOf(arguments, kind);
     const bool fits = frame.size() <= InstanceMessage::maxSize;
 
-    const std::optional<QByteArray> encoded = InstanceMessage::encode(arguments);
+    const std::optional<QByteArray> encoded = InstanceMessage::encode(arguments, kind);
     FUZZ_CHECK(fits ? encoded == frame : !encoded);
 
-    const Fed fed = feed(frame, seed);
+    const Fed refused = feed(frame, seed, other);
+    FUZZ_CHECK(refused.message.status() == Status::invalid && refused.message.problem() == Problem::kind
+               && refused.consumed <= InstanceMessage::headerSize);
+
+    const Fed fed = feed(frame, seed, reader);
     if (fits) {
         FUZZ_CHECK(fed.message.status() == Status::complete && fed.consumed == frame.size());
-        FUZZ_CHECK(fed.message.arguments() == arguments);
+        FUZZ_CHECK(fed.message.kind() == kind && fed.message.arguments() == arguments);
     } else {
         FUZZ_CHECK(fed.message.status() == Status::invalid && fed.message.problem() == Problem::tooLarge);
     }
@@ -123,28 +136,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const quint32 seed = data[0];
     const QByteArrayView stream(data + 1, qsizetype(size - 1));
 
-    const Fed fed = feed(stream, seed);
-    switch (fed.message.status()) {
-    case Status::complete:
-        checkComplete(fed, stream);
-        break;
-    case Status::invalid:
-        checkInvalid(fed, stream);
-        break;
-    case Status::incomplete:
-        FUZZ_CHECK(fed.consumed == stream.size() && fed.message.bytesWanted() > 0);
-        break;
-    }
-    // Settled is settled: more bytes change nothing.
-    if (fed.message.status() != Status::incomplete) {
-        InstanceMessage again = fed.message;
-        FUZZ_CHECK(again.append("x") == fed.message.status() && again.arguments() == fed.message.arguments());
-    }
+    // What the running instance reads, and what a status query reads back.
+    for (const InstanceMessage &reader : {InstanceMessage(), InstanceMessage::answer()}) {
+        const Fed fed = feed(stream, seed, reader);
+        switch (fed.message.status()) {
+        case Status::complete:
+            checkComplete(fed, stream, reader);
+            break;
+        case Status::invalid:
+            checkInvalid(fed, stream);
+            break;
+        case Status::incomplete:
+            FUZZ_CHECK(fed.consumed == stream.size() && fed.message.bytesWanted() > 0);
+            break;
+        }
+        // Settled is settled: more bytes change nothing.
+        if (fed.message.status() != Status::incomplete) {
+            InstanceMessage again = fed.message;
+            FUZZ_CHECK(again.append("x") == fed.message.status() && again.arguments() == fed.message.arguments());
+        }
 
-    // Offered more than it asked for at once, a reader refuses rather than buffers.
-    if (stream.size() > InstanceMessage::headerSize) {
-        InstanceMessage greedy;
-        FUZZ_CHECK(greedy.append(stream) == Status::invalid && greedy.problem() == Problem::malformed);
+        // Offered more than it asked for at once, a reader refuses rather than buffers.
+        if (stream.size() > InstanceMessage::headerSize) {
+            InstanceMessage greedy = reader;
+            FUZZ_CHECK(greedy.append(stream) == Status::invalid && greedy.problem() == Problem::malformed);
+        }
     }
 
     checkRoundTrip(stream, seed);

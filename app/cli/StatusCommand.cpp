@@ -5,12 +5,17 @@
 #include "KeyringSecretStore.h"
 #include "LogindWakeMonitor.h"
 #include "Money.h"
+#include "SingleInstance.h"
 #include "SystemHostName.h"
 #include "UrlOpener.h"
 #include "XdgAutostart.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,6 +31,17 @@ public:
     void open(const QUrl &) override {}
 };
 
+const QString instanceName = QStringLiteral("vesko");
+
+// As GLib's command-line parser reads it (the Generic Monitor runs clicks through it).
+QString shellQuoted(const QString &word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    return u'\'' + QString(word).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+}
+
 } // namespace
 
 std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &arguments)
@@ -35,19 +51,44 @@ std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &argum
         const QString &argument = arguments.at(i);
         if (argument == u"--watch") {
             options.watch = true;
+        } else if (argument == u"--running") {
+            options.runningOnly = true;
         } else if (argument == u"--format" || argument.startsWith(u"--format=")) {
             const QString value = argument == u"--format" ? arguments.value(++i) : argument.mid(9);
             if (value == u"plain")
                 options.format = StatusFormat::plain;
             else if (value == u"json")
                 options.format = StatusFormat::json;
+            else if (value == u"genmon")
+                options.format = StatusFormat::genmon;
             else
-                return QStringLiteral("unknown format \"%1\" (plain or json)").arg(value);
+                return QStringLiteral("unknown format \"%1\" (plain, json or genmon)").arg(value);
         } else {
             return QStringLiteral("unknown option \"%1\"").arg(argument);
         }
     }
     return options;
+}
+
+StatusLine statusLineOf(const AppModel &model)
+{
+    const Money::Mask mask(model.hideAmounts());
+    return statusLine(model.phase(), model.summary(), model.spokenLabel(), model.refreshedAt(), model.menuBarText(),
+                      model.showsSnout());
+}
+
+void serveStatus(SingleInstance &instance, AppModel &model)
+{
+    instance.setStatusSource([&model] { return statusFields(statusLineOf(model)); });
+    // Once per burst of changes: a refresh publishes field by field.
+    auto *settle = new QTimer(&instance);
+    settle->setSingleShot(true);
+    settle->setInterval(0);
+    QObject::connect(settle, &QTimer::timeout, &instance, &SingleInstance::publishStatus);
+    for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
+                        &AppModel::spokenLabelChanged, &AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged,
+                        &AppModel::hideAmountsChanged})
+        QObject::connect(&model, signal, settle, qOverload<>(&QTimer::start));
 }
 
 StatusCommand::StatusCommand(std::function<std::unique_ptr<AppModel>()> makeModel, StatusOptions options, Print out,
@@ -57,7 +98,7 @@ StatusCommand::StatusCommand(std::function<std::unique_ptr<AppModel>()> makeMode
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(0);
-    connect(&m_settle, &QTimer::timeout, this, &StatusCommand::changed);
+    connect(&m_settle, &QTimer::timeout, this, &StatusCommand::modelChanged);
     m_signInPoll.setInterval(60000);
     m_signInPoll.setSingleShot(true);
     connect(&m_signInPoll, &QTimer::timeout, this, [this] {
@@ -65,69 +106,153 @@ StatusCommand::StatusCommand(std::function<std::unique_ptr<AppModel>()> makeMode
             attach();
     });
     // From the event loop, so that whoever waits for `finished` is listening.
-    QTimer::singleShot(0, this, &StatusCommand::attach);
+    QTimer::singleShot(0, this, &StatusCommand::start);
 }
 
 StatusCommand::~StatusCommand() = default;
+
+void StatusCommand::start()
+{
+    if (!m_instance.isEmpty()) {
+        auto *query = new InstanceStatusQuery(m_instance, this);
+        if (query->start()) {
+            m_query = query;
+            connect(query, &InstanceStatusQuery::answered, this, [this](const QStringList &fields) {
+                if (const std::optional<StatusLine> line = statusLineFromFields(fields))
+                    show(*line);
+                else
+                    leaveInstance(false);
+            });
+            connect(query, &InstanceStatusQuery::ended, this, &StatusCommand::leaveInstance);
+            return;
+        }
+        delete query;
+    }
+    leaveInstance(false);
+}
+
+void StatusCommand::leaveInstance(bool answeredBefore)
+{
+    if (m_query) {
+        m_query->disconnect(this);
+        m_query->deleteLater();
+    }
+    if (m_done)
+        return;
+    // The running Vesko quit under a watch: a new one may have taken over.
+    if (answeredBefore && m_options.watch) {
+        start();
+        return;
+    }
+    if (m_options.runningOnly) {
+        m_err(QStringLiteral("vesko: no running Vesko answered"));
+        finish(statusNotRunning);
+        return;
+    }
+    attach();
+}
 
 void StatusCommand::attach()
 {
     m_model = m_makeModel();
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
-                        &AppModel::spokenLabelChanged})
+                        &AppModel::spokenLabelChanged, &AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged})
         connect(m_model.get(), signal, &m_settle, qOverload<>(&QTimer::start));
-    changed();
+    modelChanged();
 }
 
-void StatusCommand::changed()
+void StatusCommand::modelChanged()
+{
+    show(statusLineOf(*m_model));
+    // A sign-in in the tray later on: pick its token up.
+    if (m_options.watch && !m_done && m_model->phase().kind() == Phase::Case::signedOut && !m_signInPoll.isActive())
+        m_signInPoll.start();
+}
+
+void StatusCommand::show(const StatusLine &line)
 {
     if (m_done)
         return;
-    const Phase &phase = m_model->phase();
-    const Money::Mask mask(m_model->hideAmounts());
-    const StatusLine line = statusLine(phase, m_model->summary(), m_model->spokenLabel(), m_model->refreshedAt());
-
+    const QString out = formatted(line, m_options.format, m_look);
     if (m_options.watch) {
-        if (m_printed != line) {
-            m_out(formatted(line, m_options.format));
-            m_printed = line;
+        if (m_printed != out) {
+            m_out(out);
+            m_printed = out;
         }
-        // A sign-in in the tray later on: pick its token up.
-        if (phase.kind() == Phase::Case::signedOut && !m_signInPoll.isActive())
-            m_signInPoll.start();
         return;
     }
 
-    int code = -1;
-    switch (phase.kind()) {
-    case Phase::Case::ready:
-        m_out(formatted(line, m_options.format));
-        code = statusOk;
-        break;
-    case Phase::Case::signedOut:
-        m_err(QStringLiteral("vesko: not signed in; sign in from the tray or with: vesko --sign-in"));
-        code = statusSignedOut;
-        break;
-    case Phase::Case::failed:
-        m_err(QStringLiteral("vesko: ") + phase.message());
-        code = phase.message() == Phase::offlineMessage() ? statusOffline : statusFailed;
-        break;
-    case Phase::Case::loading:
-    case Phase::Case::signingIn:
-        return;
+    // The Generic Monitor shows what it reads on every run, so it always
+    // gets the icon and the reason in the tooltip, never a bare error.
+    const bool alwaysPrint = m_options.format == StatusFormat::genmon;
+    const auto fail = [&](const QString &message, int code) {
+        if (alwaysPrint)
+            m_out(out);
+        else
+            m_err(QStringLiteral("vesko: ") + message);
+        finish(code);
+    };
+    if (line.phase == u"ready") {
+        m_out(out);
+        finish(statusOk);
+    } else if (line.phase == u"signedOut" || line.phase == u"signingIn") {
+        fail(QStringLiteral("not signed in; sign in from the tray or with: vesko --sign-in"), statusSignedOut);
+    } else if (line.phase == u"failed") {
+        fail(line.message, line.message == Phase::offlineMessage() ? statusOffline : statusFailed);
     }
+    // Loading: the next line settles it.
+}
+
+void StatusCommand::finish(int code)
+{
     m_done = true;
+    if (m_query)
+        m_query->deleteLater();
     emit finished(code);
+}
+
+GenmonLook genmonLook()
+{
+    GenmonLook look;
+    const QString binary = QCoreApplication::applicationFilePath();
+    look.command = shellQuoted(binary);
+    // By name where the desktop's icon theme finds it: GTK then draws the
+    // symbolic snout in the panel's own text colour.
+    for (const QString &name : {QStringLiteral("vesko-snout-symbolic"), QStringLiteral("app.vesko.Vesko-symbolic")}) {
+        for (const QString &folder : {QStringLiteral("symbolic"), QStringLiteral("scalable")}) {
+            const QString file = QStringLiteral("icons/hicolor/%1/apps/%2.svg").arg(folder, name);
+            if (!QStandardPaths::locate(QStandardPaths::GenericDataLocation, file).isEmpty()) {
+                look.iconName = name;
+                return look;
+            }
+        }
+    }
+    // Installed under a prefix the desktop does not search, or run from the
+    // build: the icon as a file; last, the copy a running tray writes.
+    const QDir here(QFileInfo(binary).absolutePath());
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    for (const QString &candidate :
+         {here.filePath(QStringLiteral("../share/icons/hicolor/symbolic/apps/app.vesko.Vesko-symbolic.svg")),
+          here.filePath(QStringLiteral("../packaging/app.vesko.Vesko.svg")),
+          runtime.isEmpty() ? QString() : runtime + QStringLiteral("/vesko/icons/vesko-snout-symbolic.svg")}) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
+            look.iconPath = QFileInfo(candidate).canonicalFilePath();
+            break;
+        }
+    }
+    return look;
 }
 
 int runStatus(const QStringList &arguments)
 {
     const auto parsed = parseStatusOptions(arguments);
     if (const QString *error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "vesko status: %s\nusage: vesko status [--format plain|json] [--watch]\n",
+        std::fprintf(stderr,
+                     "vesko status: %s\nusage: vesko status [--format plain|json|genmon] [--watch] [--running]\n",
                      qPrintable(*error));
         return statusUsage;
     }
+    const StatusOptions options = std::get<StatusOptions>(parsed);
     // The application's own settings and keyring entry: the same account.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
     KeyringSecretStore secrets;
@@ -149,7 +274,11 @@ int runStatus(const QStringList &arguments)
             std::fflush(stream);
         };
     };
-    StatusCommand command(makeModel, std::get<StatusOptions>(parsed), print(stdout), print(stderr));
+    StatusCommand command(makeModel, options, print(stdout), print(stderr));
+    // The running Vesko knows the figure already: asking it costs the service nothing.
+    command.setInstance(instanceName);
+    if (options.format == StatusFormat::genmon)
+        command.setGenmonLook(genmonLook());
     QObject::connect(&command, &StatusCommand::finished, QCoreApplication::instance(), &QCoreApplication::exit);
     return QCoreApplication::exec();
 }

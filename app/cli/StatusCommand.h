@@ -3,6 +3,7 @@
 #include "presenters/StatusLine.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -13,14 +14,24 @@
 namespace vesko {
 
 class AppModel;
+class InstanceStatusQuery;
+class SingleInstance;
 
 // How `vesko status` ends, for scripts to tell cases apart.
-enum StatusExit { statusOk = 0, statusFailed = 1, statusUsage = 2, statusSignedOut = 3, statusOffline = 4 };
+enum StatusExit {
+    statusOk = 0,
+    statusFailed = 1,
+    statusUsage = 2,
+    statusSignedOut = 3,
+    statusOffline = 4,
+    statusNotRunning = 5, // only with --running
+};
 
 struct StatusOptions
 {
     StatusFormat format = StatusFormat::plain;
     bool watch = false;
+    bool runningOnly = false; // ask the running Vesko or nobody
 
     bool operator==(const StatusOptions &) const = default;
 };
@@ -28,9 +39,17 @@ struct StatusOptions
 // The options after "status", or what is wrong with them.
 std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &arguments);
 
-// Prints the model's figure once it is known and says how it ended (one-shot),
-// or a line on every change (watch). `makeModel` is called again when a
-// watch that started signed out finds a token later.
+// The model's status line, amounts masked while they are hidden.
+StatusLine statusLineOf(const AppModel &model);
+
+// On the running Vesko: answers status queries from `model` and pushes each
+// change to the askers still listening.
+void serveStatus(SingleInstance &instance, AppModel &model);
+
+// Prints the figure once it is known and says how it ended (one-shot), or a
+// line on every change (watch). The figure comes from the running Vesko when
+// one answers; otherwise from a model of its own, made with `makeModel`
+// (again when a watch that started signed out finds a token later).
 class StatusCommand : public QObject
 {
     Q_OBJECT
@@ -42,6 +61,9 @@ public:
                   QObject *parent = nullptr);
     ~StatusCommand() override;
 
+    // Ask the running instance of this name first; empty (the default): never.
+    void setInstance(const QString &name) { m_instance = name; }
+    void setGenmonLook(GenmonLook look) { m_look = std::move(look); }
     // Watching: look for a token this often while signed out.
     void setSignInPoll(int ms) { m_signInPoll.setInterval(ms); }
 
@@ -49,19 +71,30 @@ signals:
     void finished(int exitCode);
 
 private:
+    void start();
+    void leaveInstance(bool answeredBefore);
     void attach();
-    void changed();
+    void modelChanged();
+    void show(const StatusLine &line);
+    void finish(int code);
 
     std::function<std::unique_ptr<AppModel>()> m_makeModel;
     StatusOptions m_options;
     Print m_out, m_err;
+    QString m_instance;
+    GenmonLook m_look;
+    QPointer<InstanceStatusQuery> m_query;
     std::unique_ptr<AppModel> m_model;
-    std::optional<StatusLine> m_printed;
+    std::optional<QString> m_printed;
     QTimer m_signInPoll;
     // The model publishes a refresh field by field: print once it has settled.
     QTimer m_settle;
     bool m_done = false;
 };
+
+// The Generic Monitor's icon and click for this installation: the icon by
+// name when the desktop's icon theme has it, else a file next to this build.
+GenmonLook genmonLook();
 
 // `vesko status …` with the desktop's keyring, settings and service; a
 // QCoreApplication must exist. Returns the exit code.

@@ -9,7 +9,7 @@ namespace vesko {
 
 namespace {
 
-constexpr qsizetype versionOffset = 4;
+constexpr qsizetype kindOffset = 4;
 constexpr qsizetype lengthOffset = 5;
 constexpr qsizetype countSize = 2;
 
@@ -23,10 +23,10 @@ void appendBigEndian(QByteArray &out, T value)
 
 } // namespace
 
-std::optional<QByteArray> InstanceMessage::encode(const QStringList &arguments)
+std::optional<QByteArray> InstanceMessage::encode(const QStringList &strings, Kind kind)
 {
     QByteArray payload;
-    for (const QString &argument : arguments) {
+    for (const QString &argument : strings) {
         const QByteArray utf8 = argument.toUtf8();
         if (utf8.size() > maxSize)
             return std::nullopt;
@@ -36,9 +36,19 @@ std::optional<QByteArray> InstanceMessage::encode(const QStringList &arguments)
             return std::nullopt;
     }
     QByteArray message(magic, sizeof magic);
-    message += char(version);
+    message += char(kind);
     appendBigEndian(message, quint32(payload.size()));
     return message + payload;
+}
+
+InstanceMessage InstanceMessage::answer()
+{
+    return InstanceMessage(bit(Kind::status));
+}
+
+bool InstanceMessage::accepts(quint8 kind) const
+{
+    return kind < 8 && (m_accepted & (1u << kind)) != 0;
 }
 
 qsizetype InstanceMessage::bytesWanted() const
@@ -61,8 +71,11 @@ InstanceMessage::Status InstanceMessage::append(QByteArrayView bytes)
         if (m_buffer[i] != magic[i])
             return refuse(Problem::magic);
     }
-    if (before <= versionOffset && m_buffer.size() > versionOffset && quint8(m_buffer[versionOffset]) != version)
-        return refuse(Problem::version);
+    if (before <= kindOffset && m_buffer.size() > kindOffset) {
+        if (!accepts(quint8(m_buffer[kindOffset])))
+            return refuse(Problem::kind);
+        m_kind = Kind(quint8(m_buffer[kindOffset]));
+    }
 
     if (!m_headerRead) {
         if (m_buffer.size() < headerSize || checkHeader() == Status::invalid)

@@ -31,6 +31,9 @@ namespace {
 using namespace std::chrono_literals;
 using Status = InstanceMessage::Status;
 
+// The timer that bounds how long a peer may take to deliver its message.
+const QString deadlineName = QStringLiteral("vesko-delivery-deadline");
+
 // A file name of our own making: no separators, nothing hidden or relative.
 bool isPlainName(const QString &name)
 {
@@ -136,8 +139,8 @@ const char *describe(InstanceMessage::Problem problem)
     switch (problem) {
     case InstanceMessage::Problem::magic:
         return "not a Vesko message";
-    case InstanceMessage::Problem::version:
-        return "another protocol version";
+    case InstanceMessage::Problem::kind:
+        return "a kind this side does not take";
     case InstanceMessage::Problem::tooLarge:
         return "too large";
     case InstanceMessage::Problem::malformed:
@@ -161,6 +164,10 @@ SingleInstance::~SingleInstance()
 {
     // Socket first, lock second: once the lock is free a new primary may
     // listen at the same path, and closing our server would delete its socket.
+    // Listeners hang up with it, unheard.
+    for (QLocalSocket *socket : std::as_const(m_listeners))
+        socket->disconnect(this);
+    m_listeners.clear();
     delete m_server;
     m_server = nullptr;
     m_lock.reset();
@@ -240,6 +247,7 @@ void SingleInstance::serve(QLocalSocket *socket)
     // One deadline for the whole message, so a byte-by-byte trickle cannot
     // hold a connection open. It dies with the socket: an idle primary runs no timer.
     auto *deadline = new QTimer(socket);
+    deadline->setObjectName(deadlineName);
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, socket, [socket] {
         qCDebug(lcInstance) << "dropped a message that was not delivered in time";
@@ -264,6 +272,8 @@ void SingleInstance::readFrom(QLocalSocket *socket, InstanceMessage &message)
     if (message.status() == Status::invalid) {
         qCDebug(lcInstance) << "dropped a message:" << describe(message.problem());
         drop(socket);
+    } else if (message.status() == Status::complete && message.kind() == InstanceMessage::Kind::statusQuery) {
+        addListener(socket);
     } else if (message.status() == Status::complete) {
         const QStringList arguments = message.arguments();
         socket->putChar(InstanceMessage::acknowledgement);
@@ -271,6 +281,67 @@ void SingleInstance::readFrom(QLocalSocket *socket, InstanceMessage &message)
         qCDebug(lcInstance) << "received a message with" << arguments.size() << "arguments";
         emit received(arguments);
     }
+}
+
+QByteArray SingleInstance::statusFrame() const
+{
+    // The fields are capped to fit; should they not, the asker reads an
+    // answer without a phase and gives up on us.
+    return InstanceMessage::encode(m_statusSource(), InstanceMessage::Kind::status)
+        .value_or(*InstanceMessage::encode({}, InstanceMessage::Kind::status));
+}
+
+void SingleInstance::addListener(QLocalSocket *socket)
+{
+    if (!m_statusSource || m_listeners.size() >= maxListeners) {
+        qCDebug(lcInstance) << "turned a status query away";
+        drop(socket);
+        return;
+    }
+    // Delivered: the deadline is over. An asker only listens from now on;
+    // anything more it sends ends the conversation.
+    delete socket->findChild<QTimer *>(deadlineName, Qt::FindDirectChildrenOnly);
+    if (socket->bytesAvailable() > 0) {
+        drop(socket);
+        return;
+    }
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { dropListener(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { dropListener(socket); });
+    m_listeners.append(socket);
+    sendStatus(socket, statusFrame());
+}
+
+void SingleInstance::dropListener(QLocalSocket *socket)
+{
+    // At once, not when the socket is deleted: nothing more is written to it.
+    m_listeners.removeOne(socket);
+    m_sent.remove(socket);
+    drop(socket);
+}
+
+void SingleInstance::sendStatus(QLocalSocket *socket, const QByteArray &frame)
+{
+    if (m_sent.value(socket) == frame)
+        return;
+    // An asker that stopped reading is not buffered for.
+    if (socket->bytesToWrite() > InstanceMessage::maxSize) {
+        qCDebug(lcInstance) << "dropped a status listener that does not read";
+        dropListener(socket);
+        return;
+    }
+    m_sent.insert(socket, frame);
+    socket->write(frame);
+}
+
+void SingleInstance::publishStatus()
+{
+    if (m_listeners.isEmpty() || !m_statusSource)
+        return;
+    const QByteArray frame = statusFrame();
+    // A copy: a listener dropped on the way leaves the list.
+    const QList<QLocalSocket *> listeners = m_listeners;
+    for (QLocalSocket *socket : listeners)
+        sendStatus(socket, frame);
 }
 
 bool SingleInstance::forward(const QString &name, const QStringList &arguments, std::chrono::milliseconds timeout)
@@ -305,6 +376,63 @@ bool SingleInstance::forward(const QString &name, const QStringList &arguments, 
     }
     char answer = 0;
     return socket.getChar(&answer) && answer == InstanceMessage::acknowledgement;
+}
+
+InstanceStatusQuery::InstanceStatusQuery(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)) {}
+
+InstanceStatusQuery::~InstanceStatusQuery() = default;
+
+bool InstanceStatusQuery::start(std::chrono::milliseconds connectTimeout)
+{
+    const QDeadlineTimer deadline(connectTimeout);
+    const QString directory = directoryFor(m_name);
+    if (directory.isEmpty())
+        return false;
+    auto socket = std::make_unique<QLocalSocket>();
+    if (!connectToPrimary(*socket, directory, m_name, deadline))
+        return false;
+    if (peerUid(socket->socketDescriptor()) != ::geteuid()) {
+        qCWarning(lcInstance) << "the instance socket belongs to another user";
+        return false;
+    }
+    socket->setReadBufferSize(InstanceMessage::maxSize);
+    socket->write(*InstanceMessage::encode({}, InstanceMessage::Kind::statusQuery));
+    m_socket = socket.release();
+    m_socket->setParent(this);
+    m_message = std::make_unique<InstanceMessage>(InstanceMessage::answer());
+    connect(m_socket, &QLocalSocket::readyRead, this, &InstanceStatusQuery::read);
+    connect(m_socket, &QLocalSocket::disconnected, this, &InstanceStatusQuery::end);
+    connect(m_socket, &QLocalSocket::errorOccurred, this, &InstanceStatusQuery::end);
+    QTimer::singleShot(m_answerDeadline, this, [this] {
+        if (!m_answered)
+            end();
+    });
+    return true;
+}
+
+void InstanceStatusQuery::read()
+{
+    while (!m_ended && m_socket->bytesAvailable() > 0) {
+        m_message->append(m_socket->read(m_message->bytesWanted()));
+        if (m_message->status() == Status::invalid) {
+            qCDebug(lcInstance) << "unreadable status answer:" << describe(m_message->problem());
+            end();
+        } else if (m_message->status() == Status::complete) {
+            const QStringList fields = m_message->arguments();
+            *m_message = InstanceMessage::answer();
+            m_answered = true;
+            emit answered(fields);
+        }
+    }
+}
+
+void InstanceStatusQuery::end()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_socket->abort();
+    emit ended(m_answered);
 }
 
 } // namespace vesko

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -25,6 +27,11 @@ class InstanceMessage;
 // (else a private /tmp/vesko-<uid>), so a second process never takes the
 // socket over; a crashed primary's lock is recognised as stale and replaced.
 // Only processes of the same user are heard; messages are InstanceMessages.
+//
+// `vesko status` asks the primary for its status line instead of calling the
+// service itself (InstanceStatusQuery): the primary answers at once from its
+// model and then pushes each change down the open connection, so a watching
+// status bar wakes nobody up between changes.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -53,6 +60,15 @@ public:
     // Where the primary named `name` listens; empty when it cannot be trusted.
     static QString socketPath(const QString &name);
 
+    // On the primary: the answer to a status query (InstanceMessage's status
+    // fields). Without a source, queries are turned away.
+    void setStatusSource(std::function<QStringList()> source) { m_statusSource = std::move(source); }
+    // Sends every asker still listening the source's answer, when it changed.
+    void publishStatus();
+    // At most this many askers listen at once; a further one is turned away.
+    static constexpr int maxListeners = 16;
+    int listenerCount() const { return int(m_listeners.size()); }
+
 signals:
     // On the primary: what a secondary process was started with.
     void received(const QStringList &arguments);
@@ -61,11 +77,52 @@ private:
     void acceptConnections();
     void serve(QLocalSocket *socket);
     void readFrom(QLocalSocket *socket, InstanceMessage &message);
+    void addListener(QLocalSocket *socket);
+    void dropListener(QLocalSocket *socket);
+    void sendStatus(QLocalSocket *socket, const QByteArray &frame);
+    QByteArray statusFrame() const;
 
     QString m_name;
+    std::function<QStringList()> m_statusSource;
+    QList<QLocalSocket *> m_listeners;
+    QHash<QLocalSocket *, QByteArray> m_sent; // what each listener heard last
     std::chrono::milliseconds m_deadline = defaultTimeout;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+};
+
+// The asking side of a status query, for `vesko status`: answered() with the
+// primary's status fields at once and on every change, until ended().
+class InstanceStatusQuery : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InstanceStatusQuery(QString name = QStringLiteral("vesko"), QObject *parent = nullptr);
+    ~InstanceStatusQuery() override;
+
+    // Connects and asks. False at once when no primary runs (or its socket
+    // cannot be trusted); then nothing is emitted.
+    bool start(std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(1000));
+    // How long the first answer may take; a primary that is stuck, or too old
+    // to know queries, is not waited on for longer.
+    void setAnswerDeadline(std::chrono::milliseconds deadline) { m_answerDeadline = deadline; }
+
+signals:
+    void answered(const QStringList &fields);
+    // The primary hung up, sent something unreadable or did not answer in time.
+    void ended(bool answeredBefore);
+
+private:
+    void read();
+    void end();
+
+    QString m_name;
+    std::chrono::milliseconds m_answerDeadline{3000};
+    QLocalSocket *m_socket = nullptr;
+    std::unique_ptr<InstanceMessage> m_message;
+    bool m_answered = false;
+    bool m_ended = false;
 };
 
 } // namespace vesko

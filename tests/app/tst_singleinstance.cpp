@@ -1,5 +1,6 @@
-// One Vesko per session: the lock, the socket, the wire format, and real
-// second processes (singleinstance_peer) that forward, race and crash.
+// One Vesko per session: the lock, the socket, the wire format, real second
+// processes (singleinstance_peer) that forward, race and crash, and the
+// status queries of `vesko status`.
 #include "SingleInstance.h"
 
 #include <QElapsedTimer>
@@ -22,17 +23,19 @@
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
+using vesko::InstanceStatusQuery;
 using vesko::SingleInstance;
 
 static const QString ourName = u"vesko"_s;
 static const QString callbackUrl = u"vesko://callback?code=Zx81-_aq0&state=4f2c"_s;
 
 // The wire format written out by hand, so that any change to it shows here.
-static QByteArray frame(const QByteArray &payload, char version = 1, std::optional<quint32> length = {})
+// Kinds: 1 arguments, 2 status query, 3 status answer.
+static QByteArray frame(const QByteArray &payload, char kind = 1, std::optional<quint32> length = {})
 {
     char size[4];
     qToBigEndian(length.value_or(quint32(payload.size())), size);
-    return "VSKO" + QByteArray(1, version) + QByteArray(size, 4) + payload;
+    return "VSKO" + QByteArray(1, kind) + QByteArray(size, 4) + payload;
 }
 static QByteArray argument(const QByteArray &utf8)
 {
@@ -115,7 +118,8 @@ private slots:
         QTest::newRow("a leading BOM is text") << frame(argument("\xef\xbb\xbf" "bom")) << 4096 << false << QStringList{u"\uFEFFbom"_s};
         QTest::newRow("from another user") << message << 4096 << true << QStringList();
         QTest::newRow("another magic") << "VSKX" + message.mid(4) << 4096 << false << QStringList();
-        QTest::newRow("version 2") << frame(argument("x"), 2) << 4096 << false << QStringList();
+        QTest::newRow("an unknown kind") << frame(argument("x"), 4) << 4096 << false << QStringList();
+        QTest::newRow("a status answer") << frame(argument("phase") + argument("ready"), 3) << 4096 << false << QStringList();
         QTest::newRow("length over the cap") << frame({}, 1, 4096 - 9 + 1) << 4096 << false << QStringList();
         QTest::newRow("argument past the end") << frame(argument("abc").chopped(1)) << 4096 << false << QStringList();
         QTest::newRow("half a length") << frame(QByteArray(1, '\0')) << 4096 << false << QStringList();
@@ -160,6 +164,118 @@ private slots:
         QVERIFY(forwardFromPeer({u"after"_s}));
         QCOMPARE(received.size(), heard.isEmpty() ? 1 : 2);
         QCOMPARE(received.at(0).at(0).toStringList(), heard.isEmpty() ? QStringList{u"after"_s} : heard);
+    }
+
+    // A query is answered at once and then on each change, never twice the
+    // same; hand-overs go on meanwhile; the asker hears when the primary goes.
+    void answersStatusQueries()
+    {
+        QStringList fields{u"phase"_s, u"ready"_s, u"text"_s, u"$1"_s};
+        auto primary = std::make_unique<SingleInstance>();
+        QVERIFY(primary->listen());
+        primary->setStatusSource([&] { return fields; });
+        InstanceStatusQuery query(ourName);
+        QSignalSpy answered(&query, &InstanceStatusQuery::answered);
+        QSignalSpy ended(&query, &InstanceStatusQuery::ended);
+        QVERIFY(query.start());
+        QTRY_COMPARE(answered.size(), 1);
+        QCOMPARE(answered.at(0).at(0).toStringList(), fields);
+
+        fields[3] = u"$2"_s;
+        primary->publishStatus();
+        primary->publishStatus();
+        QSignalSpy received(primary.get(), &SingleInstance::received);
+        QVERIFY(forwardFromPeer({u"meanwhile"_s}));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(answered.size(), 2);
+        QCOMPARE(answered.at(1).at(0).toStringList(), fields);
+
+        primary.reset();
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(ended.at(0).at(0).toBool(), true);
+    }
+
+    // Each row's bytes on a connection of their own: answered and kept open as
+    // a listener, or dropped unanswered.
+    void statusQueries_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("source"); // the primary has a status to give
+        QTest::addColumn<int>("chunk"); // bytes per write, 60 ms apart
+        QTest::addColumn<bool>("answered");
+        const QByteArray query = frame({}, 2);
+        QTest::newRow("a query") << query << true << 4096 << true;
+        QTest::newRow("options are left for later") << frame(argument("soon"), 2) << true << 4096 << true;
+        QTest::newRow("no status to give") << query << false << 4096 << false;
+        QTest::newRow("bytes after the query") << query + "VSKO" << true << 4096 << false;
+        QTest::newRow("length over the cap") << frame({}, 2, 4096 - 9 + 1) << true << 4096 << false;
+        QTest::newRow("options not UTF-8") << frame(argument("\xc3"), 2) << true << 4096 << false;
+        QTest::newRow("trickled past the deadline") << query << true << 1 << false;
+    }
+    void statusQueries()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, source);
+        QFETCH(int, chunk);
+        QFETCH(bool, answered);
+        SingleInstance primary;
+        primary.setConnectionDeadline(300ms);
+        QVERIFY(primary.listen());
+        if (source)
+            primary.setStatusSource([] { return QStringList{u"phase"_s, u"ready"_s}; });
+        QLocalSocket client;
+        client.connectToServer(SingleInstance::socketPath(ourName));
+        QVERIFY(client.waitForConnected());
+        for (qsizetype at = 0; at < bytes.size() && client.state() == QLocalSocket::ConnectedState; at += chunk) {
+            client.write(bytes.mid(at, chunk));
+            client.flush();
+            QTest::qWait(chunk < bytes.size() ? 60 : 0);
+        }
+        if (answered) {
+            QTRY_COMPARE(primary.listenerCount(), 1);
+            QTRY_COMPARE(client.bytesAvailable(), frame(argument("phase") + argument("ready"), 3).size());
+            QCOMPARE(client.readAll(), frame(argument("phase") + argument("ready"), 3));
+            QCOMPARE(client.state(), QLocalSocket::ConnectedState);
+            // Listening, it runs no timer.
+            QVERIFY(primary.findChildren<QTimer *>().isEmpty());
+            client.disconnectFromServer();
+        } else {
+            QTRY_VERIFY(client.state() == QLocalSocket::UnconnectedState);
+        }
+        QTRY_VERIFY(primary.findChildren<QLocalSocket *>().isEmpty());
+        QCOMPARE(primary.listenerCount(), 0);
+    }
+
+    // Listeners are few, and one that stops reading is let go rather than
+    // buffered for.
+    void listenersAreBounded()
+    {
+        SingleInstance primary;
+        QVERIFY(primary.listen());
+        int change = 0;
+        primary.setStatusSource([&] { return QStringList{u"phase"_s, u"ready"_s, u"text"_s, QString(2000, u'x') + QString::number(change)}; });
+        std::vector<std::unique_ptr<QLocalSocket>> askers;
+        for (int i = 0; i <= SingleInstance::maxListeners; ++i) {
+            auto asker = std::make_unique<QLocalSocket>();
+            asker->setReadBufferSize(1);
+            asker->connectToServer(SingleInstance::socketPath(ourName));
+            QVERIFY(asker->waitForConnected());
+            asker->write(frame({}, 2));
+            asker->flush();
+            askers.push_back(std::move(asker));
+            if (i < SingleInstance::maxListeners)
+                QTRY_COMPARE(primary.listenerCount(), i + 1);
+        }
+        QTRY_VERIFY(askers.back()->state() == QLocalSocket::UnconnectedState);
+        QCOMPARE(primary.listenerCount(), SingleInstance::maxListeners);
+
+        for (int i = 0; i < 2000 && primary.listenerCount() > 0; ++i) {
+            ++change;
+            primary.publishStatus();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(primary.listenerCount(), 0);
+        QTRY_VERIFY(primary.findChildren<QLocalSocket *>().isEmpty());
     }
 
     // A crashed primary blocks nobody: of launches racing over its leftovers,

@@ -1,10 +1,14 @@
 // `vesko status` as a status bar runs it: the real binary against the demo
 // service, with the token in the throwaway session's keyring. What it prints,
-// in both formats, and how it exits in each case a script must tell apart.
+// in each format, and how it exits in each case a script must tell apart;
+// and how it takes the figure from a running Vesko instead of the service.
 #include "DevServiceProcess.h"
 
+#include "AppModel.h"
 #include "DataEnvelope.h"
+#include "Fakes.h"
 #include "Money.h"
+#include "SingleInstance.h"
 #include "StatusCommand.h"
 #include "Summary.h"
 #include "TokenStore.h"
@@ -20,6 +24,7 @@
 #include <QTest>
 
 using namespace vesko;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -39,6 +44,29 @@ QJsonObject post(const QUrl &url, const QJsonObject &body = {})
     done.wait(5000);
     reply->deleteLater();
     return QJsonDocument::fromJson(reply->readAll()).object();
+}
+
+QJsonObject get(const QUrl &url)
+{
+    QNetworkAccessManager network;
+    QNetworkReply *reply = network.get(QNetworkRequest(url));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    done.wait(5000);
+    reply->deleteLater();
+    return QJsonDocument::fromJson(reply->readAll()).object();
+}
+
+// Collects what `process` printed so far; how many lines that makes.
+qsizetype readLinesOf(QProcess &process, QByteArrayList &lines)
+{
+    while (process.canReadLine())
+        lines << process.readLine();
+    return lines.size();
+}
+
+QJsonObject jsonLine(const QByteArray &line)
+{
+    return QJsonDocument::fromJson(line).object();
 }
 
 } // namespace
@@ -66,6 +94,29 @@ class StatusTest : public QObject
                 QString::fromUtf8(vesko.readAllStandardOutput()), QString::fromUtf8(vesko.readAllStandardError())};
     }
 
+    // Started and waited for with this event loop running, so that a Vesko
+    // running in this process can answer it.
+    std::unique_ptr<QProcess> startStatus(const QStringList &arguments)
+    {
+        auto vesko = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
+        vesko->setProcessEnvironment(environment);
+        vesko->start(QStringLiteral(VESKO_BINARY), QStringList{QStringLiteral("status")} + arguments);
+        return vesko;
+    }
+    Run statusServed(const QStringList &arguments)
+    {
+        const auto vesko = startStatus(arguments);
+        if (!QSignalSpy(vesko.get(), &QProcess::finished).wait(30000)) {
+            vesko->kill();
+            vesko->waitForFinished();
+        }
+        return {vesko->exitStatus() == QProcess::NormalExit ? vesko->exitCode() : -1,
+                QString::fromUtf8(vesko->readAllStandardOutput()), QString::fromUtf8(vesko->readAllStandardError())};
+    }
+    qint64 serviceRequests() { return get(m_service->url(QStringLiteral("_control/stats"))).value("requests").toInteger(); }
+
     QString writeInfo(const QString &name, const QString &base)
     {
         const QString path = m_dir.filePath(name);
@@ -80,6 +131,10 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("VESKO_TEST_KEYRING_PASSWORD"))
             QSKIP("needs the throwaway session of scripts/with-test-session");
+        // A runtime folder of this test's own: no other test's Vesko answers here.
+        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkdir(QStringLiteral("runtime")));
+        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath(QStringLiteral("runtime"))));
         m_service = std::make_unique<DevServiceProcess>();
         QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
         m_info = writeInfo(QStringLiteral("info.json"), m_service->url(QString()).toString());
@@ -175,6 +230,174 @@ private slots:
         vesko.waitForFinished();
     }
 
+    // With a Vesko running, `vesko status` prints its line and calls no
+    // service: the token here would let it, and the exit codes tell.
+    void asksTheRunningVesko_data()
+    {
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out"); // a part of stdout; empty: stdout is
+        QTest::newRow("ready") << "ready" << QString() << "plain" << int(statusOk) << "$1.2K\n";
+        QTest::newRow("ready, json") << "ready" << QString() << "json" << int(statusOk) << R"("menubar":"$1.2K")";
+        QTest::newRow("ready, genmon") << "ready" << QString() << "genmon" << int(statusOk) << "<txt>$1.2K</txt>";
+        QTest::newRow("signed out") << "signedOut" << QString() << "plain" << int(statusSignedOut) << QString();
+        QTest::newRow("signing in") << "signingIn" << QString() << "json" << int(statusSignedOut) << QString();
+        QTest::newRow("offline") << "failed" << Phase::offlineMessage() << "plain" << int(statusOffline) << QString();
+        QTest::newRow("failed") << "failed" << Phase::loadFailedMessage() << "plain" << int(statusFailed) << QString();
+        QTest::newRow("offline, genmon: the reason in the tooltip")
+            << "failed" << Phase::offlineMessage() << "genmon" << int(statusOffline)
+            << "<tool>Vesko\n" + Phase::offlineMessage() + "</tool>";
+    }
+    void asksTheRunningVesko()
+    {
+        QFETCH(QString, phase);
+        QFETCH(QString, message);
+        QFETCH(QString, format);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        TokenStore::save(issueToken());
+        const bool ready = phase == u"ready";
+        const StatusLine line{.text = ready ? QStringLiteral("$1.2K") : QString(),
+                              .tooltip = ready ? QStringLiteral("Vesko, MRR $1.2K") : QStringLiteral("Vesko\n") + message,
+                              .phase = phase, .menuBar = ready ? QStringLiteral("$1.2K") : QString(),
+                              .snout = true, .message = message};
+        SingleInstance primary;
+        QVERIFY(primary.listen());
+        primary.setStatusSource([&] { return statusFields(line); });
+
+        const qint64 before = serviceRequests();
+        const Run run = statusServed({QStringLiteral("--format"), format});
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
+        QCOMPARE(run.err.isEmpty(), exitCode == statusOk || format == u"genmon");
+        QCOMPARE(serviceRequests(), before);
+    }
+
+    // A one-shot waits out the loading; a watch hears each change pushed, and
+    // when the running Vesko quits it carries on with the service itself.
+    void followsTheRunningVesko()
+    {
+        TokenStore::save(issueToken());
+        StatusLine line{.text = {}, .tooltip = QStringLiteral("Vesko"), .phase = QStringLiteral("loading")};
+        auto primary = std::make_unique<SingleInstance>();
+        QVERIFY(primary->listen());
+        primary->setStatusSource([&] { return statusFields(line); });
+
+        const auto once = startStatus({});
+        QTRY_COMPARE(primary->listenerCount(), 1);
+        line = {.text = QStringLiteral("$7"), .tooltip = QStringLiteral("Vesko, MRR $7"), .phase = QStringLiteral("ready"),
+                .menuBar = QStringLiteral("$7")};
+        primary->publishStatus();
+        QVERIFY(QSignalSpy(once.get(), &QProcess::finished).wait(10000));
+        QCOMPARE(once->exitCode(), int(statusOk));
+        QCOMPARE(once->readAllStandardOutput(), "$7\n");
+
+        const auto watch = startStatus({QStringLiteral("--watch"), QStringLiteral("--format=json")});
+        QByteArrayList lines;
+        const auto readLines = [&] { return readLinesOf(*watch, lines); };
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
+        line.menuBar = line.text = QStringLiteral("$8");
+        primary->publishStatus();
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
+        QCOMPARE(jsonLine(lines.at(1)).value("menubar").toString(), QStringLiteral("$8"));
+
+        const qint64 before = serviceRequests();
+        primary.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(readLines() >= 4, 10000);
+        QCOMPARE(jsonLine(lines.at(2)).value("class").toString(), QStringLiteral("loading"));
+        QCOMPARE(jsonLine(lines.at(3)).value("class").toString(), QStringLiteral("ready"));
+        QVERIFY(serviceRequests() > before);
+        watch->kill();
+        watch->waitForFinished();
+    }
+
+    // What the running app answers is its model's line, masked while
+    // amounts are hidden, pushed when that switch flips.
+    void servesTheModel()
+    {
+        FakeSecretStore secrets;
+        secrets.stored = issueToken();
+        QSettings settings(m_dir.filePath(QStringLiteral("app.conf")), QSettings::IniFormat);
+        HttpSession http;
+        FakeLoginItem login;
+        FakeUrlOpener urls;
+        FakeHostName host;
+        const QUrl service = m_service->url(QString());
+        AppModel model({.config = VeskoConfig(service, service), .secrets = secrets, .http = http,
+                        .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
+                        .browserSessions = nullptr, .loopTimer = std::make_unique<FakeSleepTimer>()});
+        QTRY_COMPARE_WITH_TIMEOUT(model.phase().kind(), Phase::Case::ready, 10000);
+        SingleInstance primary;
+        QVERIFY(primary.listen());
+        serveStatus(primary, model);
+
+        const qint64 before = serviceRequests();
+        const auto watch = startStatus({QStringLiteral("--watch"), QStringLiteral("--format=json")});
+        QByteArrayList lines;
+        const auto readLines = [&] { return readLinesOf(*watch, lines); };
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
+        QCOMPARE(jsonLine(lines.at(0)).value("menubar").toString(), model.menuBarText().value());
+        model.setHideAmounts(true);
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
+        const QJsonObject masked = jsonLine(lines.at(1));
+        QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value("menubar").toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(serviceRequests(), before);
+        watch->kill();
+        watch->waitForFinished();
+    }
+
+    // What Xfce's Generic Monitor reads: markup it shows as text, never as markup.
+    void genmon_data()
+    {
+        QTest::addColumn<QString>("menuBar");
+        QTest::addColumn<bool>("snout");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("iconName");
+        QTest::addColumn<QString>("iconPath");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        const QString name = QStringLiteral("app.vesko.Vesko-symbolic");
+        QTest::newRow("signed in") << "$1.2K" << true << "Vesko, MRR $1.2K\nUpdated at 10:00" << name << QString() << "/usr/bin/vesko"
+            << "<icon>app.vesko.Vesko-symbolic</icon><iconclick>/usr/bin/vesko</iconclick>"
+               "<txt>$1.2K</txt><txtclick>/usr/bin/vesko</txtclick><tool>Vesko, MRR $1.2K\nUpdated at 10:00</tool>";
+        QTest::newRow("signed out: the snout alone") << QString() << true << "Vesko\nNot signed in" << name << QString() << "vesko"
+            << "<icon>app.vesko.Vesko-symbolic</icon><iconclick>vesko</iconclick><tool>Vesko\nNot signed in</tool>";
+        QTest::newRow("offline, no icon: a word to click") << QString() << true << "Vesko\nVesko cannot be reached." << QString()
+            << QString() << "vesko"
+            << "<txt>Vesko</txt><txtclick>vesko</txtclick><tool>Vesko\nVesko cannot be reached.</tool>";
+        QTest::newRow("hidden amounts, an icon file") << "$\u2022\u2022\u2022" << true << "Vesko, MRR $\u2022\u2022\u2022" << QString()
+            << "/opt/v & co/snout.svg" << "'/opt/v & co/vesko'"
+            << "<img>/opt/v &amp; co/snout.svg</img><click>'/opt/v & co/vesko'</click>"
+               "<txt>$\u2022\u2022\u2022</txt><txtclick>'/opt/v & co/vesko'</txtclick><tool>Vesko, MRR $\u2022\u2022\u2022</tool>";
+        QTest::newRow("the figure alone, by choice") << "$3" << false << "Vesko, MRR $3" << name << QString() << "vesko"
+            << "<txt>$3</txt><txtclick>vesko</txtclick><tool>Vesko, MRR $3</tool>";
+        QTest::newRow("hostile currency and text") << "<b>C$</b> 1</txt>&amp;" << false << "</tool><txt>x\u0007\nnext"
+            << QString() << QString() << "vesko"
+            << "<txt>&lt;b&gt;C$&lt;/b&gt; 1&lt;/txt&gt;&amp;amp;</txt><txtclick>vesko</txtclick>"
+               "<tool>&lt;/tool&gt;&lt;txt&gt;x\nnext</tool>";
+        QTest::newRow("a command that would close its tag") << "$3" << false << "t" << QString() << QString() << "/tmp/</txtclick>/vesko"
+            << "<txt>$3</txt><txtclick>vesko</txtclick><tool>t</tool>";
+    }
+    void genmon()
+    {
+        QFETCH(QString, menuBar);
+        QFETCH(bool, snout);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, iconName);
+        QFETCH(QString, iconPath);
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        const StatusLine line{.text = menuBar, .tooltip = tooltip, .phase = QStringLiteral("ready"), .menuBar = menuBar,
+                              .snout = snout};
+        QCOMPARE(formatted(line, StatusFormat::genmon, GenmonLook{iconName, iconPath, command}), expected);
+        // The same line crosses the instance socket unchanged.
+        QCOMPARE(statusLineFromFields(statusFields(line)), std::optional(line));
+    }
+
     void options_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -184,6 +407,7 @@ private slots:
         QTest::newRow("none") << QStringList{} << true << false << false;
         QTest::newRow("json, watching") << QStringList{"--watch", "--format", "json"} << true << true << true;
         QTest::newRow("joined") << QStringList{"--format=plain"} << true << false << false;
+        QTest::newRow("genmon") << QStringList{"--format=genmon"} << true << false << false;
         QTest::newRow("unknown format") << QStringList{"--format", "xml"} << false << false << false;
         QTest::newRow("format without value") << QStringList{"--format"} << false << false << false;
         QTest::newRow("stray argument") << QStringList{"now"} << false << false << false;
@@ -197,8 +421,12 @@ private slots:
         const auto parsed = parseStatusOptions(arguments);
         QCOMPARE(std::holds_alternative<StatusOptions>(parsed), valid);
         if (valid)
-            QCOMPARE(std::get<StatusOptions>(parsed),
-                     (StatusOptions{json ? StatusFormat::json : StatusFormat::plain, watch}));
+            QCOMPARE(std::get<StatusOptions>(parsed).format,
+                     arguments.contains(u"--format=genmon"_s) ? StatusFormat::genmon
+                     : json                                  ? StatusFormat::json
+                                                             : StatusFormat::plain);
+        if (valid)
+            QCOMPARE(std::get<StatusOptions>(parsed).watch, watch);
         else
             QCOMPARE(status(arguments, m_info).exitCode, int(statusUsage));
     }

@@ -120,6 +120,9 @@ function(check_install name prefix destdir)
     share/icons/hicolor/scalable/apps/app.vesko.Vesko.svg
     share/icons/hicolor/symbolic/apps/app.vesko.Vesko-symbolic.svg
     share/metainfo/app.vesko.Vesko.metainfo.xml
+    share/plasma/plasmoids/app.vesko.Vesko.Widget/contents/ui/Binary.js
+    share/plasma/plasmoids/app.vesko.Vesko.Widget/contents/ui/main.qml
+    share/plasma/plasmoids/app.vesko.Vesko.Widget/metadata.json
     share/vesko/vesko-info.json)
   file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
   list(SORT installed)

@@ -8,8 +8,28 @@
 
 namespace vesko {
 
+namespace {
+
+// Pango markup of any text: escaped, and without the control characters
+// markup cannot carry (a line break stays in a tooltip).
+QString markup(const QString &text, bool lines)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control || (lines && c == u'\n'))
+            clean += c;
+    }
+    return clean.toHtmlEscaped();
+}
+
+// Each value is capped so that a whole line always fits in one message.
+constexpr qsizetype fieldCap = 256;
+
+} // namespace
+
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
-                      const QDateTime &refreshedAt)
+                      const QDateTime &refreshedAt, const std::optional<QString> &menuBarText, bool showsSnout)
 {
     StatusLine line;
     if (summary)
@@ -17,18 +37,87 @@ StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary,
     line.tooltip = spokenLabel;
     if (phase.kind() == Phase::Case::failed)
         line.tooltip += u'\n' + phase.message();
+    else if (phase.kind() == Phase::Case::signedOut)
+        line.tooltip += QStringLiteral("\nNot signed in");
     else if (refreshedAt.isValid())
         line.tooltip += QStringLiteral("\nUpdated at ") + refreshedAt.toLocalTime().toString(QStringLiteral("HH:mm"));
     line.phase = QString::fromLatin1(QMetaEnum::fromType<Phase::Case>().valueToKey(int(phase.kind())));
+    line.menuBar = menuBarText.value_or(QString());
+    line.snout = showsSnout;
+    line.message = phase.message();
     return line;
 }
 
-QString formatted(const StatusLine &line, StatusFormat format)
+QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook &look)
 {
-    if (format == StatusFormat::plain)
+    switch (format) {
+    case StatusFormat::plain:
         return line.text;
-    const QJsonObject object{{"text", line.text}, {"tooltip", line.tooltip}, {"class", line.phase}};
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    case StatusFormat::json: {
+        const QJsonObject object{{"text", line.text},       {"tooltip", line.tooltip}, {"class", line.phase},
+                                 {"menubar", line.menuBar}, {"snout", line.snout}};
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+    case StatusFormat::genmon:
+        break;
+    }
+    QString out;
+    // The command goes to a click as it is: nothing in it may close the tag.
+    const QString command = look.command.contains(u'<') ? QStringLiteral("vesko") : look.command;
+    const bool icon = line.snout && !(look.iconName.isEmpty() && look.iconPath.isEmpty());
+    if (icon && !look.iconName.isEmpty())
+        out += QStringLiteral("<icon>%1</icon><iconclick>%2</iconclick>").arg(markup(look.iconName, false), command);
+    else if (icon)
+        out += QStringLiteral("<img>%1</img><click>%2</click>").arg(markup(look.iconPath, false), command);
+    // Something to click even when there is neither a figure nor an icon.
+    const QString text = line.menuBar.isEmpty() && !icon ? QStringLiteral("Vesko") : line.menuBar;
+    if (!text.isEmpty())
+        out += QStringLiteral("<txt>%1</txt><txtclick>%2</txtclick>").arg(markup(text, false), command);
+    out += QStringLiteral("<tool>%1</tool>").arg(markup(line.tooltip, true));
+    return out;
+}
+
+QStringList statusFields(const StatusLine &line)
+{
+    const QStringList fields{QStringLiteral("phase"),   line.phase,
+                             QStringLiteral("text"),    line.text,
+                             QStringLiteral("tooltip"), line.tooltip,
+                             QStringLiteral("menubar"), line.menuBar,
+                             QStringLiteral("snout"),   line.snout ? QStringLiteral("1") : QStringLiteral("0"),
+                             QStringLiteral("message"), line.message};
+    QStringList capped;
+    for (const QString &field : fields)
+        capped << field.left(fieldCap);
+    return capped;
+}
+
+std::optional<StatusLine> statusLineFromFields(const QStringList &fields)
+{
+    if (fields.size() % 2 != 0)
+        return std::nullopt;
+    StatusLine line;
+    for (qsizetype i = 0; i < fields.size(); i += 2) {
+        const QString &key = fields.at(i);
+        const QString &value = fields.at(i + 1);
+        if (key == u"phase")
+            line.phase = value;
+        else if (key == u"text")
+            line.text = value;
+        else if (key == u"tooltip")
+            line.tooltip = value;
+        else if (key == u"menubar")
+            line.menuBar = value;
+        else if (key == u"snout")
+            line.snout = value != u"0";
+        else if (key == u"message")
+            line.message = value;
+    }
+    const QMetaEnum phases = QMetaEnum::fromType<Phase::Case>();
+    for (int i = 0; i < phases.keyCount(); ++i) {
+        if (line.phase == QLatin1StringView(phases.key(i)))
+            return line;
+    }
+    return std::nullopt;
 }
 
 } // namespace vesko

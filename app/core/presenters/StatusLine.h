@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,18 +19,40 @@ struct StatusLine
     QString text;     // the compact MRR; empty without a summary
     QString tooltip;  // the spoken label, then the failure or the refresh time
     QString phase;    // "ready", "loading", "failed", "signedOut", "signingIn"
+    QString menuBar;  // what the top bar shows beside the snout: the figure, or
+                      // nothing (no figure yet, or the snout alone by choice)
+    bool snout = true; // whether the top bar shows the snout
+    QString message;  // the failure; empty unless failed
 
     bool operator==(const StatusLine &) const = default;
 };
 
-enum class StatusFormat { plain, json };
+enum class StatusFormat { plain, json, genmon };
 
 // `refreshedAt` is shown in local time.
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
-                      const QDateTime &refreshedAt);
+                      const QDateTime &refreshedAt, const std::optional<QString> &menuBarText = std::nullopt,
+                      bool showsSnout = true);
+
+// How Xfce's Generic Monitor shows Vesko: an icon from the theme by name
+// (recoloured with the panel when symbolic), else an image file, else none;
+// and the command a click runs.
+struct GenmonLook
+{
+    QString iconName;
+    QString iconPath;
+    QString command = QStringLiteral("vesko");
+};
 
 // Plain: the text alone. JSON: one compact object per line with the keys
-// "text", "tooltip" and "class", as waybar's custom modules read it.
-QString formatted(const StatusLine &line, StatusFormat format);
+// "text", "tooltip" and "class", as waybar's custom modules read it, and
+// "menubar" and "snout" for panel widgets. Genmon: the tags the Generic
+// Monitor reads, text and tooltip as Pango markup.
+QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook &look = {});
+
+// The line as key/value pairs for the single-instance socket, and back. Back
+// fails on an odd count or an unknown phase; unknown keys are skipped.
+QStringList statusFields(const StatusLine &line);
+std::optional<StatusLine> statusLineFromFields(const QStringList &fields);
 
 } // namespace vesko

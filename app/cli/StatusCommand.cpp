@@ -6,6 +6,7 @@
 #include "LogindWakeMonitor.h"
 #include "Money.h"
 #include "SingleInstance.h"
+#include "Snout.h"
 #include "SystemHostName.h"
 #include "UrlOpener.h"
 #include "XdgAutostart.h"
@@ -13,7 +14,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -211,6 +214,23 @@ void StatusCommand::finish(int code)
     emit finished(code);
 }
 
+QString genmonIconFile()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return {};
+    const QString path = runtime + QStringLiteral("/vesko/icons/vesko-snout-genmon.png");
+    // Written once per session: a bar asks every few seconds.
+    if (QFileInfo(path).isFile())
+        return path;
+    const QImage image = tinted(snoutImage(QSize(22, 22 * snoutSize.height() / snoutSize.width())), QColor(0x88, 0x88, 0x88));
+    QSaveFile file(path);
+    if (image.isNull() || !QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly)
+        || !image.save(&file, "PNG") || !file.commit())
+        return {};
+    return path;
+}
+
 GenmonLook genmonLook()
 {
     GenmonLook look;
@@ -227,19 +247,10 @@ GenmonLook genmonLook()
             }
         }
     }
-    // Installed under a prefix the desktop does not search, or run from the
-    // build: the icon as a file; last, the copy a running tray writes.
-    const QDir here(QFileInfo(binary).absolutePath());
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    for (const QString &candidate :
-         {here.filePath(QStringLiteral("../share/icons/hicolor/symbolic/apps/app.vesko.Vesko-symbolic.svg")),
-          here.filePath(QStringLiteral("../packaging/app.vesko.Vesko.svg")),
-          runtime.isEmpty() ? QString() : runtime + QStringLiteral("/vesko/icons/vesko-snout-symbolic.svg")}) {
-        if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
-            look.iconPath = QFileInfo(candidate).canonicalFilePath();
-            break;
-        }
-    }
+    // Installed under a prefix the desktop's theme does not search, or run
+    // from the build: a picture at panel size (Generic Monitor shows an image
+    // file at its natural size), grey so that it reads on light and dark panels.
+    look.iconPath = genmonIconFile();
     return look;
 }
 

@@ -95,6 +95,9 @@ private:
 // The Generic Monitor's icon and click for this installation: the icon by
 // name when the desktop's icon theme has it, else a file next to this build.
 GenmonLook genmonLook();
+// The snout as a panel-sized picture in the runtime folder, for bars that
+// show image files as they are; empty when it cannot be written.
+QString genmonIconFile();
 
 // `vesko status …` with the desktop's keyring, settings and service; a
 // QCoreApplication must exist. Returns the exit code.

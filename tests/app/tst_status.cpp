@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QTest>
 
 using namespace vesko;
@@ -396,6 +397,19 @@ private slots:
         QCOMPARE(formatted(line, StatusFormat::genmon, GenmonLook{iconName, iconPath, command}), expected);
         // The same line crosses the instance socket unchanged.
         QCOMPARE(statusLineFromFields(statusFields(line)), std::optional(line));
+    }
+
+    // Generic Monitor shows an image file at its own size: the fallback is a
+    // panel-sized picture of the snout, not the 120 px icon.
+    void genmonIconFitsAPanel()
+    {
+        const QString path = genmonIconFile();
+        QVERIFY(!path.isEmpty());
+        const QImage image(path);
+        QVERIFY(!image.isNull());
+        QVERIFY2(image.height() <= 24 && image.width() <= 32, qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        QVERIFY(image.pixelColor(image.width() / 2, image.height() / 2).alpha() > 0);
+        QCOMPARE(genmonIconFile(), path); // made once
     }
 
     void options_data()

@@ -64,7 +64,22 @@ TrayPanel::TrayPanel(PanelController &controller, QObject *parent) : QObject(par
     connect(&m_grabRetry, &QTimer::timeout, this, &TrayPanel::grabInput);
 }
 
-TrayPanel::~TrayPanel() = default;
+TrayPanel::~TrayPanel()
+{
+    dropView();
+}
+
+void TrayPanel::dropView()
+{
+    if (!m_view)
+        return;
+    // The view sends events while it is torn down; they must not reach the
+    // filter, which would look into a half-destroyed window.
+    if (QQuickWindow *menu = footerMenu())
+        menu->removeEventFilter(this);
+    m_view->removeEventFilter(this);
+    m_view.reset();
+}
 
 QPoint TrayPanel::placement(const QRect &available, const QSize &size, QPoint at)
 {
@@ -127,6 +142,7 @@ void TrayPanel::ensureView()
     const bool translucent = compositing();
     if (m_view && m_translucent == translucent)
         return;
+    dropView();
     m_view = std::make_unique<QQuickView>();
     m_translucent = translucent;
     // On X11 an override-redirect popup: the window manager neither moves nor

@@ -55,6 +55,7 @@ protected:
 
 private:
     void focusMoved(QWindow *focused);
+    void dropView();
     void ensureView();
     void fit();
     void grabInput();

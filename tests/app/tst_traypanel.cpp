@@ -87,6 +87,29 @@ private slots:
             QVERIFY(available.contains(QRect(placed, size)));
     }
 
+    void anchor_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QPoint>("last");
+        QTest::addColumn<bool>("cursorKnown");
+        QTest::addColumn<QPoint>("expected");
+        const QPoint item(1250, 16), earlier(1180, 14), cursor(700, 400);
+        QTest::newRow("the host's point") << item << earlier << true << item;
+        QTest::newRow("from the menu: where the host last clicked") << QPoint() << earlier << true << earlier;
+        QTest::newRow("never clicked: the pointer") << QPoint() << QPoint() << true << cursor;
+        QTest::newRow("pointer unknown: the bar's right end") << QPoint() << QPoint() << false << QPoint(1365, 0);
+        QTest::newRow("pointer unknown, clicked before") << QPoint() << earlier << false << earlier;
+    }
+    void anchor()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QPoint, last);
+        QFETCH(bool, cursorKnown);
+        QFETCH(QPoint, expected);
+        const std::optional<QPoint> pointer = cursorKnown ? std::optional(QPoint(700, 400)) : std::nullopt;
+        QCOMPARE(TrayPanel::anchor(at, last, pointer, QRect(0, 0, 1366, 768)), expected);
+    }
+
     // A dashboard taller than the screen scrolls inside a window that fits,
     // and a panel that grows while open stays hung from its bar edge.
     void fitsItsScreen_data()

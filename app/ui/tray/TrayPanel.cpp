@@ -54,6 +54,20 @@ bool isXcb()
     return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
+// On a real X server an override-redirect popup with grabs, as menus are.
+// Through XWayland grabs reach no Wayland surface (the shell's bar, other
+// apps): there the panel is a managed window that goes when it loses focus.
+bool grabsInput()
+{
+    return isXcb() && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Through XWayland the pointer is known only over our own windows.
+bool cursorKnown()
+{
+    return !isXcb() || grabsInput();
+}
+
 } // namespace
 
 TrayPanel::TrayPanel(PanelController &controller, QObject *parent) : QObject(parent), m_controller(controller)
@@ -89,6 +103,17 @@ QPoint TrayPanel::placement(const QRect &available, const QSize &size, QPoint at
     y = std::max(available.top(), std::min(y, end - size.height()));
     const int x = within(at.x() - size.width() / 2, size.width(), available.left(), available.left() + available.width());
     return {x, y};
+}
+
+QPoint TrayPanel::anchor(QPoint at, QPoint lastActivation, std::optional<QPoint> cursor, const QRect &screen)
+{
+    if (!at.isNull())
+        return at;
+    if (!lastActivation.isNull())
+        return lastActivation;
+    if (cursor)
+        return *cursor;
+    return {screen.right(), screen.top()};
 }
 
 int TrayPanel::maximumHeight(const QRect &available)
@@ -147,7 +172,7 @@ void TrayPanel::ensureView()
     m_translucent = translucent;
     // On X11 an override-redirect popup: the window manager neither moves nor
     // cuts it, and the input grab below sees every click outside it.
-    if (isXcb())
+    if (grabsInput())
         m_view->setFlags(Qt::Popup | Qt::FramelessWindowHint);
     else
         m_view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -208,7 +233,9 @@ void TrayPanel::toggle(QPoint at)
     ensureView();
     // The cursor only says which screen and which bar edge: it is over the
     // tray menu's entry, not over the item.
-    m_anchor = !at.isNull() ? at : !m_lastActivation.isNull() ? m_lastActivation : QCursor::pos();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    m_anchor = anchor(at, m_lastActivation, cursorKnown() ? std::optional(QCursor::pos()) : std::nullopt,
+                      primary ? primary->geometry() : QRect());
     // A bar that appears, hides or moves while the panel is up moves it too.
     if (QScreen *screen = screenFor(m_anchor))
         connect(screen, &QScreen::availableGeometryChanged, this, &TrayPanel::fit, Qt::UniqueConnection);
@@ -225,7 +252,7 @@ void TrayPanel::toggle(QPoint at)
 
 void TrayPanel::grabInput()
 {
-    if (!isVisible() || !isXcb())
+    if (!isVisible() || !grabsInput())
         return;
     QWindow *menu = footerMenu();
     QWindow *target = menu && menu->isVisible() ? menu : m_view.get();

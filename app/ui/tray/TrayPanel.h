@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QQuickView;
 class QQuickWindow;
@@ -43,6 +44,12 @@ public:
     // upper half, over the bottom edge otherwise; centred on `at` across, and
     // always inside `available`.
     static QPoint placement(const QRect &available, const QSize &size, QPoint at);
+    // Where the panel drops from: the item's own point when the host gave one,
+    // else the last one it gave, else the pointer. `cursor` is empty where
+    // the pointer cannot be known (an X client under a Wayland compositor sees
+    // it only over its own windows): then the right end of the top bar, where
+    // GNOME keeps its status items.
+    static QPoint anchor(QPoint at, QPoint lastActivation, std::optional<QPoint> cursor, const QRect &screen);
     // The tallest the panel may be in `available`: a gap at either end.
     static int maximumHeight(const QRect &available);
 

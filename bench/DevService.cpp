@@ -17,6 +17,8 @@ DevService::Answer DevService::call(const QByteArray &verb, const QString &pathA
     request.setRawHeader("Connection", "close");
     if (!token.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    if (pathAndQuery.startsWith(QStringLiteral("_control")))
+        request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
     if (!body.isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
     QNetworkReply *reply = network.sendCustomRequest(request, verb, body);

@@ -12,9 +12,21 @@ using namespace Qt::StringLiterals;
 
 namespace vesko::devservice {
 
-ControlRoutes::ControlRoutes(ServiceState &state, std::function<quint64()> connections)
-    : m_state(state), m_connections(std::move(connections))
+ControlRoutes::ControlRoutes(ServiceState &state, std::function<quint64()> connections, QByteArray secret)
+    : m_state(state), m_connections(std::move(connections)), m_secret(std::move(secret))
 {
+}
+
+bool ControlRoutes::isAuthorized(const IncomingRequest &request) const
+{
+    const QByteArray sent = request.header(secretHeader.toByteArray());
+    if (m_secret.isEmpty() || sent.size() != m_secret.size())
+        return false;
+    // Every byte compared, so the time taken tells nothing of how much matched.
+    char difference = 0;
+    for (qsizetype i = 0; i < sent.size(); ++i)
+        difference |= char(sent[i] ^ m_secret[i]);
+    return difference == 0;
 }
 
 bool ControlRoutes::isControlPath(const QString &path)
@@ -24,6 +36,13 @@ bool ControlRoutes::isControlPath(const QString &path)
 
 HttpReply ControlRoutes::handle(const IncomingRequest &request)
 {
+    // Other local users and web pages reach this port too; only whoever
+    // started the service knows the secret.
+    if (m_secret.isEmpty())
+        return HttpReply::error(403, u"forbidden"_s, u"start the service with VESKO_DEVSERVICE_SECRET set to use /_control"_s);
+    if (!isAuthorized(request))
+        return HttpReply::error(403, u"forbidden"_s, u"wrong or missing "_s + QString::fromLatin1(secretHeader));
+
     const QString &path = request.path;
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";

@@ -10,11 +10,11 @@ using namespace Qt::StringLiterals;
 
 namespace vesko::devservice {
 
-DevServer::DevServer(quint64 seed, const QString &currency, QObject *parent)
+DevServer::DevServer(quint64 seed, const QString &currency, const QByteArray &controlSecret, QObject *parent)
     : QAbstractHttpServer(parent),
       m_state(seed, currency),
       m_api(m_state),
-      m_control(m_state, [this] { return m_tcp ? m_tcp->acceptedConnections() : 0; })
+      m_control(m_state, [this] { return m_tcp ? m_tcp->acceptedConnections() : 0; }, controlSecret)
 {
 }
 
@@ -36,6 +36,7 @@ quint16 DevServer::start(quint16 port, QString *error)
     origin.setPort(tcp->serverPort());
     origin.setPath(u"/"_s);
     m_pages = std::make_unique<WebPages>(m_state, origin);
+    m_origin = origin.adjusted(QUrl::RemovePath).toEncoded();
     return tcp->serverPort();
 }
 
@@ -60,6 +61,12 @@ HttpReply DevServer::answer(const IncomingRequest &request, FaultPlan *faults)
     // should the address ever change.
     if (!request.peer.isLoopback())
         return HttpReply::error(403, u"forbidden"_s);
+    // The user's browser is a loopback peer as well, on behalf of any page it
+    // shows: what another site's page sends is refused, preflights included.
+    // Only our own connect page's form comes with an Origin that is ours.
+    const QByteArray origin = request.header("Origin"_ba);
+    if (!origin.isEmpty() && origin != m_origin)
+        return HttpReply::error(403, u"forbidden"_s, u"foreign origin"_s);
     if (ControlRoutes::isControlPath(request.path))
         return m_control.handle(request);
 

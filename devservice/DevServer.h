@@ -21,7 +21,8 @@ class DevServer : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    DevServer(quint64 seed, const QString &currency, QObject *parent = nullptr);
+    // `controlSecret` opens /_control (see ControlRoutes); empty keeps it shut.
+    DevServer(quint64 seed, const QString &currency, const QByteArray &controlSecret = {}, QObject *parent = nullptr);
     ~DevServer() override;
 
     // Listens on 127.0.0.1; port 0 picks a free one. Returns the port, or 0.
@@ -39,6 +40,7 @@ private:
     ApiRoutes m_api;
     ControlRoutes m_control;
     std::unique_ptr<WebPages> m_pages; // needs the port
+    QByteArray m_origin; // as browsers write it in an Origin header
 };
 
 } // namespace vesko::devservice

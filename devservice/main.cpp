@@ -1,6 +1,7 @@
 // vesko-devservice: a local stand-in for the Vesko service, on 127.0.0.1 only.
 // It speaks the app's JSON API with made-up demo figures, serves the connect
-// page of the browser sign-in, and lets tests inject faults through /_control.
+// page of the browser sign-in, and lets tests inject faults through /_control
+// (with the secret from $VESKO_DEVSERVICE_SECRET; without one, /_control is shut).
 
 #include "DemoBusiness.h"
 #include "DevServer.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
+using vesko::devservice::ControlRoutes;
 using vesko::devservice::DemoBusiness;
 using vesko::devservice::DevServer;
 
@@ -54,7 +56,12 @@ int main(int argc, char *argv[])
     if (!ok)
         fail(u"--seed expects a whole number"_s);
 
-    DevServer server(seed, currency);
+    // From the environment, which other users cannot read (unlike the command line).
+    const QByteArray secret = qgetenv("VESKO_DEVSERVICE_SECRET");
+    if (!secret.isEmpty() && secret.size() < ControlRoutes::minimumSecretSize)
+        fail(u"VESKO_DEVSERVICE_SECRET needs at least %1 characters"_s.arg(ControlRoutes::minimumSecretSize));
+
+    DevServer server(seed, currency, secret);
     QString error;
     const quint16 listening = server.start(quint16(port), &error);
     if (listening == 0)

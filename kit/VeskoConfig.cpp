@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vesko {
 
 namespace {
@@ -50,10 +54,26 @@ VeskoConfig VeskoConfig::fromInfo(const QJsonObject &info)
 
 QJsonObject VeskoConfig::readInfoFile(const QString &path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > maxInfoFileBytes)
+    if (path.isEmpty())
         return {};
-    return QJsonDocument::fromJson(file.read(maxInfoFileBytes)).object();
+    // Opening a FIFO for reading blocks until someone writes to it, and the
+    // path may come from the environment: open without waiting, then take
+    // regular files only (no FIFOs, devices or directories).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile file;
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxInfoFileBytes
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    // The cap holds even for a file that grows while it is read.
+    const QByteArray content = file.read(maxInfoFileBytes + 1);
+    if (content.size() > maxInfoFileBytes)
+        return {};
+    return QJsonDocument::fromJson(content).object();
 }
 
 QString VeskoConfig::infoFilePath()

@@ -23,8 +23,9 @@ public:
     // a URL; the built-in default otherwise. The value is used as it is.
     static VeskoConfig fromInfo(const QJsonObject &info);
 
-    // The info file's object; empty when the file is missing, unreadable,
-    // not JSON or not an object (so both defaults apply).
+    // The info file's object; empty when the file is missing, unreadable, not
+    // a regular file, not JSON or not an object (so both defaults apply).
+    // Never waits: a FIFO at `path` is refused, not opened for reading.
     static QJsonObject readInfoFile(const QString &path);
 
     // $VESKO_INFO_FILE when set; else vesko-info.json beside the executable;

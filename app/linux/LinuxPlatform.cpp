@@ -5,10 +5,10 @@
 
 namespace vesko {
 
-LinuxPlatform::LinuxPlatform(const QString &command, const QString &version)
+LinuxPlatform::LinuxPlatform(const QString &program, const QString &version)
     // ~/.config/vesko/vesko.conf
     : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko")),
-      m_autostart(QStringLiteral("app.vesko.Vesko"), command),
+      m_autostart(QStringLiteral("app.vesko.Vesko"), program),
       m_version(version)
 {
 }

@@ -23,8 +23,9 @@ class AppcastUpdater;
 class LinuxPlatform
 {
 public:
-    // `command` is how the desktop starts Vesko (for the autostart entry).
-    LinuxPlatform(const QString &command, const QString &version);
+    // `program` is the path of Vesko's executable, as it is: the autostart
+    // entry quotes it.
+    LinuxPlatform(const QString &program, const QString &version);
     ~LinuxPlatform();
 
     AppModel::Environment environment(const VeskoConfig &config);

@@ -51,8 +51,9 @@ bool isPrivate(const struct stat &info)
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// Where the socket and its lock live; empty when no trustworthy place exists.
-QString runtimeDirectory()
+// Where the socket and its lock live; empty, with the reason in `why`, when
+// no trustworthy place exists.
+QString runtimeDirectory(const QString &name, const char **why)
 {
     struct stat info = {};
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
@@ -60,26 +61,35 @@ QString runtimeDirectory()
     if (xdg.startsWith('/')) {
         if (::stat(xdg.constData(), &info) == 0 && isPrivate(info))
             return QFile::decodeName(xdg);
-        qCWarning(lcInstance) << "XDG_RUNTIME_DIR is not a private directory of this user; not listening";
+        *why = "XDG_RUNTIME_DIR is not a private directory of this user";
         return {};
     }
     // /tmp is shared: a name someone else created first, or a link they
     // planted there, is refused rather than followed.
-    const QByteArray fallback = "/tmp/vesko-" + QByteArray::number(::geteuid());
+    const QByteArray fallback = "/tmp/" + QFile::encodeName(name) + '-' + QByteArray::number(::geteuid());
     if ((::mkdir(fallback.constData(), 0700) == 0 || errno == EEXIST) && ::lstat(fallback.constData(), &info) == 0
         && isPrivate(info))
         return QFile::decodeName(fallback);
-    qCWarning(lcInstance) << "no private runtime directory under /tmp; not listening";
+    *why = "XDG_RUNTIME_DIR is unset and the folder in /tmp is not private to this user";
     return {};
+}
+
+QString directoryFor(const QString &name, const char **why)
+{
+    if (!isPlainName(name)) {
+        *why = "the instance name is not a plain file name";
+        return {};
+    }
+    return runtimeDirectory(name, why);
 }
 
 QString directoryFor(const QString &name)
 {
-    if (!isPlainName(name)) {
-        qCWarning(lcInstance) << "instance name is not a plain file name";
-        return {};
-    }
-    return runtimeDirectory();
+    const char *why = nullptr;
+    const QString directory = directoryFor(name, &why);
+    if (directory.isEmpty())
+        qCDebug(lcInstance) << "no instance socket:" << why;
+    return directory;
 }
 
 QString socketIn(const QString &directory, const QString &name)
@@ -184,13 +194,25 @@ bool SingleInstance::isListening() const
     return m_server != nullptr;
 }
 
+bool SingleInstance::runAlone(const char *why)
+{
+    qCWarning(lcInstance).noquote() << why << QLatin1StringView("- running without single instance: a later start"
+                                                                " (a sign-in callback too) will not find this one");
+    m_alone = true;
+    return true;
+}
+
 bool SingleInstance::listen()
 {
-    if (m_server)
+    if (m_server || m_alone)
         return true;
-    const QString directory = directoryFor(m_name);
+    const char *why = nullptr;
+    const QString directory = directoryFor(m_name, &why);
+    // Nowhere safe to meet: no other instance can be found either, and
+    // refusing to start would hand whoever spoiled the place a way to keep
+    // Vesko from running at all.
     if (directory.isEmpty())
-        return false;
+        return runAlone(why);
 
     // QLocalServer would silently replace a live primary's socket, so the
     // lock decides who is primary. A crashed primary's lock names a dead
@@ -203,10 +225,8 @@ bool SingleInstance::listen()
     // written it: only a running holder means that another primary runs.
     const QDeadlineTimer patience(1s);
     while (!lock->tryLock(0)) {
-        if (lock->error() != QLockFile::LockFailedError) {
-            qCWarning(lcInstance) << "cannot create the instance lock:" << lock->error();
-            return false;
-        }
+        if (lock->error() != QLockFile::LockFailedError)
+            return runAlone("cannot create the instance lock");
         if (lockHolderRuns(lockPath) || patience.hasExpired())
             return false;
         QThread::msleep(5);
@@ -217,7 +237,7 @@ bool SingleInstance::listen()
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(socketIn(directory, m_name))) {
         qCWarning(lcInstance) << "cannot listen:" << server->errorString();
-        return false;
+        return runAlone("the instance socket cannot be made");
     }
     server->setParent(this);
     m_server = server.release();

@@ -24,7 +24,7 @@ class InstanceMessage;
 // second launch asks it to reopen (no arguments).
 //
 // The primary holds a lock file next to its socket, both in $XDG_RUNTIME_DIR
-// (else a private /tmp/vesko-<uid>), so a second process never takes the
+// (else a private /tmp/<name>-<uid>), so a second process never takes the
 // socket over; a crashed primary's lock is recognised as stale and replaced.
 // Only processes of the same user are heard; messages are InstanceMessages.
 //
@@ -42,8 +42,10 @@ public:
     explicit SingleInstance(QString name = QStringLiteral("vesko"), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Becomes the primary instance. False when another one runs, or when
-    // the runtime directory is not private to this user.
+    // Becomes the primary instance; false only when another one runs. Where
+    // no private runtime directory (or no socket in it) can be had, nobody
+    // else can be found either: it says so in the log and runs alone, true
+    // with isListening() false.
     bool listen();
     bool isListening() const;
 
@@ -81,6 +83,7 @@ private:
     void dropListener(QLocalSocket *socket);
     void sendStatus(QLocalSocket *socket, const QByteArray &frame);
     QByteArray statusFrame() const;
+    bool runAlone(const char *why);
 
     QString m_name;
     std::function<QStringList()> m_statusSource;
@@ -89,6 +92,7 @@ private:
     std::chrono::milliseconds m_deadline = defaultTimeout;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    bool m_alone = false;
 };
 
 // The asking side of a status query, for `vesko status`: answered() with the

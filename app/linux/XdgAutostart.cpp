@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -132,6 +133,25 @@ QByteArray escaped(const QString &value)
     return out;
 }
 
+// One argument of an Exec line: as it is when nothing in it is reserved,
+// else double-quoted with ", `, $ and \ escaped; "%" is doubled either way
+// (a lone one would start a field code).
+QString execArgument(const QString &argument)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    const bool quote = argument.isEmpty()
+        || std::any_of(argument.begin(), argument.end(), [](QChar c) { return reserved.contains(c); });
+    QString out;
+    for (const QChar c : argument) {
+        if (c == u'%')
+            out += u'%';
+        else if (quote && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
+            out += u'\\';
+        out += c;
+    }
+    return quote ? u'"' + out + u'"' : out;
+}
+
 // Missing directories are made private (0700), as XDG base directories are.
 bool makeDirectory(const QString &path)
 {
@@ -164,8 +184,8 @@ void replaceFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-XdgAutostart::XdgAutostart(QString id, QString exec, QString name)
-    : m_id(std::move(id)), m_exec(std::move(exec)), m_name(std::move(name))
+XdgAutostart::XdgAutostart(QString id, const QString &program, QString name)
+    : m_id(std::move(id)), m_exec(execArgument(program)), m_name(std::move(name))
 {
 }
 

@@ -12,10 +12,10 @@ namespace vesko {
 class XdgAutostart : public LoginItem
 {
 public:
-    // `exec` is the command line as the Exec key means it (its own quoting
-    // already applied); the general escaping of desktop entry values is added
-    // here. `name` is what session settings list the entry as.
-    XdgAutostart(QString id, QString exec, QString name = QStringLiteral("Vesko"));
+    // `program` is the executable's path as it is (spaces, quotes and all);
+    // the Exec line's quoting and the escaping of desktop entry values are
+    // added here. `name` is what session settings list the entry as.
+    XdgAutostart(QString id, const QString &program, QString name = QStringLiteral("Vesko"));
 
     // On exactly when our file is there and its [Desktop Entry] group sets
     // neither Hidden=true nor X-GNOME-Autostart-enabled=false.
@@ -30,7 +30,7 @@ public:
 
 private:
     QString m_id;
-    QString m_exec;
+    QString m_exec; // quoted for the Exec line
     QString m_name;
 };
 

@@ -1,23 +1,28 @@
 // Start at login through an XDG autostart entry, in a scratch home; and the
 // URL opener's scheme filter, seen through QDesktopServices' handlers.
+// GLib first: its headers use "signals" as a name, which Qt's would redefine.
+#include <gio/gdesktopappinfo.h>
+
 #include "DesktopUrlOpener.h"
 #include "XdgAutostart.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using vesko::XdgAutostart;
 
 static const QString id = QStringLiteral("app.vesko.Vesko");
-// A command that tries to break out of its line; escaped, it stays in it.
+// A program path that tries to break out of its line; quoted and escaped, it stays in it.
 static const QString exec = QStringLiteral(" vesko\\\nHidden=true");
-static const QByteArray fresh = "[Desktop Entry]\nType=Application\nName=Vesko\n" R"(Exec=\svesko\\\nHidden=true)" "\n";
+static const QByteArray fresh = "[Desktop Entry]\nType=Application\nName=Vesko\n" R"(Exec=" vesko\\\\\nHidden=true")" "\n";
 
 // Puts `content` at `path`, in folders made as needed: nothing when it is null,
 // a folder for "<dir>", a FIFO (a read would block) for "<fifo>", and for
@@ -108,6 +113,61 @@ private slots:
         XdgAutostart(id, exec).setEnabled(true);
         QCOMPARE(contentOf(m_home->filePath(QStringLiteral(".config/autostart/app.vesko.Vesko.desktop"))), fresh);
         QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral(".config/autostart"))).permissions().toInt() & 0x7077, 0x7000);
+    }
+
+    // Wherever Vesko is installed, the entry is valid and starts exactly that
+    // program, as GLib (GNOME's session) reads and launches it.
+    void startsTheProgramWhereverItIs_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("plain") << QStringLiteral("bin");
+        QTest::newRow("a space") << QStringLiteral("My Apps");
+        QTest::newRow("quotes") << QStringLiteral("it's \"here\"");
+        QTest::newRow("a backslash") << QStringLiteral("back\\slash\\");
+        QTest::newRow("shell words") << QStringLiteral("$HOME `id` $(id) ~ *;|&<>#?");
+        QTest::newRow("a newline") << QStringLiteral("two\nlines");
+        QTest::newRow("non-ASCII") << QStringLiteral("Gr\u00fc\u00dfe =");
+        QTest::newRow("percent signs") << QStringLiteral("100% %f %u %%");
+    }
+    void startsTheProgramWhereverItIs()
+    {
+        QFETCH(QString, folder);
+        const QString program = m_home->filePath(folder + QStringLiteral("/vesko"));
+        const QString marker = m_home->filePath(QStringLiteral("started"));
+        QVERIFY(place(program, "#!/bin/sh\nprintf '%s\\n%s' \"$#\" \"$0\" > \"$VESKO_TEST_MARKER\"\n"));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        XdgAutostart(id, program).setEnabled(true);
+
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start(QStringLiteral("desktop-file-validate"), {m_entry});
+        QVERIFY(validate.waitForFinished());
+        QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), qPrintable(contentOf(m_entry)));
+
+        // GLib 2.74 looks for the program before it undoes "%%", and refuses the
+        // entry: split its Exec as a launch would (value escapes, "%%", quoting).
+        if (program.contains(u'%')) {
+            g_autoptr(GKeyFile) file = g_key_file_new();
+            QVERIFY(g_key_file_load_from_file(file, QFile::encodeName(m_entry).constData(), G_KEY_FILE_NONE, nullptr));
+            g_autofree gchar *exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
+            g_auto(GStrv) argv = nullptr;
+            QVERIFY(exec && g_shell_parse_argv(QByteArray(exec).replace("%%", "%").constData(), nullptr, &argv, nullptr));
+            QCOMPARE(g_strv_length(argv), 1u);
+            QCOMPARE(QFile::decodeName(argv[0]), program);
+            return;
+        }
+        GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(QFile::encodeName(m_entry).constData());
+        QVERIFY(info);
+        qputenv("VESKO_TEST_MARKER", QFile::encodeName(marker));
+        GPid pid = 0;
+        const bool launched = g_desktop_app_info_launch_uris_as_manager(
+            info, nullptr, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
+            [](GDesktopAppInfo *, GPid started, gpointer into) { *static_cast<GPid *>(into) = started; }, &pid, nullptr);
+        g_object_unref(info);
+        QVERIFY(launched && pid > 0);
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QCOMPARE(contentOf(marker), "0\n" + QFile::encodeName(program)); // no arguments, the program itself
     }
 
     void opensOnlyWebPages_data()

@@ -86,7 +86,9 @@ class SignInTest : public QObject
     int exchanges()
     {
         QNetworkAccessManager network;
-        QNetworkReply *log = network.get(QNetworkRequest(m_service->url(QStringLiteral("_control/log"))));
+        QNetworkRequest request(m_service->url(QStringLiteral("_control/log")));
+        request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
+        QNetworkReply *log = network.get(request);
         QSignalSpy done(log, &QNetworkReply::finished);
         done.wait(5000);
         log->deleteLater();
@@ -151,6 +153,7 @@ private slots:
         QNetworkAccessManager network;
         QNetworkRequest control(m_service->url(QStringLiteral("_control")));
         control.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        control.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
         QNetworkReply *set = network.post(control, R"({"summary":{"unauthorized_next":1}})");
         QSignalSpy done(set, &QNetworkReply::finished);
         QVERIFY(done.wait(5000));

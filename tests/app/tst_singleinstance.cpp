@@ -3,10 +3,13 @@
 // status queries of `vesko status`.
 #include "SingleInstance.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -317,23 +320,54 @@ private slots:
         QVERIFY2(clock.elapsed() >= 250 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
     }
 
-    void refusesAnUntrustedDirectory_data()
+    // A runtime directory that others could tamper with is not used; Vesko
+    // runs without single instance then (and says so) instead of not at all.
+    void runsAloneWithoutAPrivateDirectory_data()
     {
+        QTest::addColumn<QByteArray>("place"); // "runtime": $XDG_RUNTIME_DIR, else the folder in /tmp
+        QTest::addColumn<QByteArray>("kind"); // "dir", "link" (to a private folder of ours) or "file"
         QTest::addColumn<uint>("mode");
         QTest::addColumn<uint>("owner");
-        QTest::newRow("group-writable") << 0770u << ::geteuid();
-        QTest::newRow("someone else's") << 0700u << 65534u;
+        QTest::newRow("runtime group-writable") << QByteArray("runtime") << QByteArray("dir") << 0770u << ::geteuid();
+        QTest::newRow("runtime someone else's") << QByteArray("runtime") << QByteArray("dir") << 0700u << 65534u;
+        QTest::newRow("/tmp world-writable") << QByteArray("tmp") << QByteArray("dir") << 0777u << ::geteuid();
+        QTest::newRow("/tmp someone else's") << QByteArray("tmp") << QByteArray("dir") << 0700u << 65534u;
+        QTest::newRow("/tmp a link") << QByteArray("tmp") << QByteArray("link") << 0700u << ::geteuid();
+        QTest::newRow("/tmp a file") << QByteArray("tmp") << QByteArray("file") << 0600u << ::geteuid();
     }
-    void refusesAnUntrustedDirectory()
+    void runsAloneWithoutAPrivateDirectory()
     {
+        QFETCH(QByteArray, place);
+        QFETCH(QByteArray, kind);
         QFETCH(uint, mode);
         QFETCH(uint, owner);
         if (owner != ::geteuid() && ::geteuid() != 0)
             QSKIP("giving a directory away needs root");
-        const QByteArray directory = QFile::encodeName(m_runtime->path());
-        QVERIFY(::chmod(directory.constData(), mode) == 0 && ::chown(directory.constData(), owner, gid_t(-1)) == 0);
-        QVERIFY(!SingleInstance().listen());
-        QVERIFY(SingleInstance::socketPath(ourName).isEmpty()); // which forward() would use
+        const QString name = u"tst-singleinstance-%1"_s.arg(QCoreApplication::applicationPid());
+        QByteArray path = QFile::encodeName(m_runtime->path());
+        if (place == "tmp") {
+            qunsetenv("XDG_RUNTIME_DIR");
+            path = QFile::encodeName(u"/tmp/%1-%2"_s.arg(name).arg(::geteuid()));
+            if (kind == "dir")
+                QVERIFY(::mkdir(path.constData(), 0700) == 0);
+            else if (kind == "link")
+                QVERIFY(::symlink(QFile::encodeName(m_runtime->path()).constData(), path.constData()) == 0);
+            else
+                QVERIFY(QFile(QFile::decodeName(path)).open(QIODevice::WriteOnly));
+        }
+        const auto cleanup = qScopeGuard([&] {
+            if (place == "tmp" && ::unlink(path.constData()) != 0)
+                ::rmdir(path.constData());
+        });
+        if (kind != "link")
+            QVERIFY(::chmod(path.constData(), mode) == 0 && ::chown(path.constData(), owner, gid_t(-1)) == 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"running without single instance"_s));
+        SingleInstance alone(name);
+        QVERIFY(alone.listen());
+        QVERIFY(!alone.isListening());
+        QVERIFY(SingleInstance::socketPath(name).isEmpty()); // which forward() would use
+        QVERIFY(!SingleInstance::forward(name, {callbackUrl}));
+        QVERIFY(QDir(m_runtime->path()).isEmpty()); // nothing made through the link
     }
 
     // A relative $XDG_RUNTIME_DIR is ignored: a private folder in /tmp serves instead.
@@ -341,9 +375,14 @@ private slots:
     {
         qputenv("XDG_RUNTIME_DIR", "run/user");
         const QString name = u"tst-singleinstance-%1"_s.arg(QCoreApplication::applicationPid());
-        SingleInstance primary(name);
-        QVERIFY(primary.listen());
-        QCOMPARE(QFileInfo(SingleInstance::socketPath(name)).path(), u"/tmp/vesko-%1"_s.arg(::geteuid()));
+        const QString folder = u"/tmp/%1-%2"_s.arg(name).arg(::geteuid());
+        {
+            SingleInstance primary(name);
+            QVERIFY(primary.listen());
+            QVERIFY(primary.isListening());
+            QCOMPARE(QFileInfo(SingleInstance::socketPath(name)).path(), folder);
+        }
+        QVERIFY(QDir().rmdir(folder)); // empty once the primary is gone
     }
 
 private:

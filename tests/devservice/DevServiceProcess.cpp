@@ -1,10 +1,26 @@
 #include "DevServiceProcess.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
-DevServiceProcess::DevServiceProcess(const QStringList &arguments)
+QByteArray DevServiceProcess::controlSecret()
+{
+    static const QByteArray secret = [] {
+        QByteArray bytes(24, Qt::Uninitialized);
+        QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+        return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    }();
+    return secret;
+}
+
+DevServiceProcess::DevServiceProcess(const QStringList &arguments, const QByteArray &secret)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("VESKO_DEVSERVICE_SECRET"));
+    if (!secret.isEmpty())
+        environment.insert(QStringLiteral("VESKO_DEVSERVICE_SECRET"), QString::fromLatin1(secret));
+    m_process.setProcessEnvironment(environment);
     m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }

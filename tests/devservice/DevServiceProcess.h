@@ -5,10 +5,16 @@
 #include <QUrl>
 
 // A running vesko-devservice on a free port, stopped when this goes away.
+// Its /_control answers whoever sends controlSecret() in controlHeader.
 class DevServiceProcess
 {
 public:
-    explicit DevServiceProcess(const QStringList &arguments = {});
+    static constexpr const char *controlHeader = "Vesko-Control-Secret";
+    // Made up once per test process; every service it starts takes it.
+    static QByteArray controlSecret();
+
+    // An empty `secret` starts it with none (/_control shut).
+    explicit DevServiceProcess(const QStringList &arguments = {}, const QByteArray &secret = controlSecret());
     ~DevServiceProcess()
     {
         m_process.kill();

@@ -4,6 +4,7 @@
 
 #include "DataEnvelope.h"
 
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -37,13 +38,22 @@ std::optional<T> decoded(const QByteArray &body) try {
 }
 
 // A request as a client writes it. The service reads a body by what it
-// expects there, so no Content-Type is sent.
+// expects there, so no Content-Type is sent. Control calls carry the
+// secret, and `extra` header lines (each ending in CRLF) go in as they are.
 inline QByteArray request(const QByteArray &method, const QString &path, const QByteArray &body = {},
-                          const QByteArray &authorization = {}, bool close = true)
+                          const QByteArray &authorization = {}, bool close = true, const QByteArray &extra = {})
 {
-    const QByteArray credentials = authorization.isEmpty() ? QByteArray() : "Authorization: " + authorization + "\r\n";
+    QByteArray credentials = authorization.isEmpty() ? QByteArray() : "Authorization: " + authorization + "\r\n";
+    if (path.startsWith(QLatin1StringView("_control")))
+        credentials += DevServiceProcess::controlHeader + (": " + DevServiceProcess::controlSecret()) + "\r\n";
     return method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size())
-           + "\r\n" + credentials + (close ? "Connection: close\r\n\r\n" : "\r\n") + body;
+           + "\r\n" + credentials + extra + (close ? "Connection: close\r\n\r\n" : "\r\n") + body;
+}
+
+// What the service's request log shows in place of a token, code or verifier.
+inline QString loggedAs(const QByteArray &secret)
+{
+    return QStringLiteral("sha256:") + QString::fromLatin1(QCryptographicHash::hash(secret, QCryptographicHash::Sha256).first(8).toHex());
 }
 
 // What came back on one connection. Read from a plain socket because Qt

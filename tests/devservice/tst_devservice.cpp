@@ -5,6 +5,8 @@
 #include "Summary.h"
 #include "VeskoEvent.h"
 
+#include <QJsonArray>
+
 #include <numeric>
 
 using namespace vesko;
@@ -109,6 +111,93 @@ private slots:
         for (const QJsonValue &event : call("GET", eventsPath, {}, auth).json()["data"].toArray())
             QCOMPARE(event["currency"].toString(), currency);
         QCOMPARE(call("GET", mePath, {}, auth).json()["data"]["currency"].toString(), currency);
+    }
+
+    // Any web page in the user's browser, and any local user, can reach the
+    // port: a foreign Origin is turned away everywhere, and /_control wants
+    // the secret the service was started with. A refused call changes nothing.
+    void guards_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("headers"); // "<secret>", "<bearer>" and "<own>" (our origin) filled in
+        QTest::addColumn<int>("status");
+        const QByteArray secret = "Vesko-Control-Secret: <secret>\r\n";
+        const QByteArray foreign = "Origin: http://evil.example\r\n";
+        QTest::newRow("control, no secret") << QByteArray("POST") << "_control" << QByteArray() << 403;
+        QTest::newRow("control, an empty secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: \r\n") << 403;
+        QTest::newRow("control, a wrong secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <wrong>\r\n") << 403;
+        QTest::newRow("control, part of the secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <part>\r\n") << 403;
+        QTest::newRow("control, the secret") << QByteArray("POST") << "_control" << secret << 200;
+        QTest::newRow("control, the secret in a bearer") << QByteArray("POST") << "_control" << QByteArray("Authorization: Bearer <secret>\r\n") << 403;
+        QTest::newRow("control, the secret, from another site") << QByteArray("POST") << "_control" << secret + foreign << 403;
+        QTest::newRow("control, the secret, from our page") << QByteArray("POST") << "_control" << secret + "Origin: <own>\r\n" << 200;
+        QTest::newRow("API from another site") << QByteArray("GET") << mePath << "<bearer>" + foreign << 403;
+        QTest::newRow("API from a sandboxed page") << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: null\r\n") << 403;
+        QTest::newRow("preflight from another site") << QByteArray("OPTIONS") << mePath << foreign + "Access-Control-Request-Method: GET\r\n" << 403;
+        QTest::newRow("API from our page") << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: <own>\r\n") << 200;
+        QTest::newRow("API, no origin") << QByteArray("GET") << mePath << QByteArray("<bearer>") << 200;
+    }
+    void guards()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, headers);
+        QFETCH(int, status);
+        const QByteArray secret = DevServiceProcess::controlSecret();
+        headers.replace("<bearer>", "Authorization: " + bearer() + "\r\n")
+            .replace("<own>", "http://127.0.0.1:" + QByteArray::number(m_service->port()))
+            .replace("<secret>", secret)
+            .replace("<wrong>", secret.chopped(1) + (secret.endsWith('A') ? "B" : "A"))
+            .replace("<part>", secret.chopped(1));
+        const QByteArray body = path == u"_control" ? jsonText("{'version':'9.9.9'}") : QByteArray();
+        const Wire answer = send(method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: "
+                                 + QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body);
+        QCOMPARE(answer.status(), status);
+        if (path == u"_control")
+            QCOMPARE(call("GET", "_control").json()["version"].toString() == u"9.9.9", status == 200);
+    }
+
+    // Without a secret to start with (as scripts/run starts it), /_control is
+    // shut to everyone; a guessable one is not taken.
+    void startsWithASecret_data()
+    {
+        QTest::addColumn<QByteArray>("secret");
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<int>("control");
+        QTest::newRow("none") << QByteArray() << true << 403;
+        QTest::newRow("too short") << QByteArray("123456789012345") << false << 0;
+        QTest::newRow("long enough") << DevServiceProcess::controlSecret() << true << 200;
+    }
+    void startsWithASecret()
+    {
+        QFETCH(QByteArray, secret);
+        QFETCH(bool, starts);
+        QFETCH(int, control);
+        m_service = std::make_unique<DevServiceProcess>(QStringList(), secret);
+        QCOMPARE(m_service->failure().isEmpty(), starts);
+        if (starts)
+            QCOMPARE(call("GET", "_control").status(), control); // sent with this process's secret
+    }
+
+    // The request log tells which token, code and verifier came, never what they were.
+    void logKeepsCredentialsOut()
+    {
+        const PKCE pkce;
+        const QString code = approve(pkce.challenge());
+        const QJsonObject fields{{"code", code}, {"code_verifier", pkce.verifier()}};
+        const QString token = call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString();
+        QVERIFY(!token.isEmpty());
+        QCOMPARE(call("GET", mePath, {}, "Bearer " + token.toLatin1()).status(), 200);
+        const QByteArray text = call("GET", "_control/log").body;
+        const QJsonArray log = QJsonDocument::fromJson(text).array();
+        QCOMPARE(log.size(), 3);
+        for (const QString &secret : {code, pkce.verifier(), token})
+            QVERIFY2(!text.contains(secret.toLatin1()), qPrintable(secret));
+        const QJsonObject exchange = QJsonDocument::fromJson(log[1]["body"].toString().toUtf8()).object();
+        QCOMPARE(exchange["code"].toString(), loggedAs(code.toLatin1()));
+        QCOMPARE(exchange["code_verifier"].toString(), loggedAs(pkce.verifier().toLatin1()));
+        QCOMPARE(log[2]["headers"]["Authorization"].toString(), "Bearer " + loggedAs(token.toLatin1()));
     }
 };
 

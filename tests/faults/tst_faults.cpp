@@ -194,7 +194,7 @@ private slots:
                 QVERIFY(!entry["path"].toString().contains(token));
                 QVERIFY(!entry["query"].toString().contains(token));
                 QVERIFY(!entry["body"].toString().contains(token));
-                QCOMPARE(entry["headers"]["Authorization"].toString(), "Bearer " + token);
+                QCOMPARE(entry["headers"]["Authorization"].toString(), "Bearer " + loggedAs(token.toLatin1()));
             }
         }
         // ...and in no log line of any category at any level.

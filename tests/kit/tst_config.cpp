@@ -2,10 +2,17 @@
 // (No raw string literals here: moc reads a "//" inside one as a comment.)
 #include "VeskoConfig.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QUrlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using vesko::VeskoConfig;
 
@@ -57,6 +64,9 @@ private slots:
         const QByteArray padding(1 << 20, 'x');
         QTest::newRow("huge") << "{\"VeskoAPIURL\":\"https://api.example.com\",\"pad\":\"" + padding + "\"}" << true << "";
         QTest::newRow("unreadable") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\"}") << false << "";
+        // Not regular files; the FIFO would block a reader that waits for a writer.
+        QTest::newRow("a FIFO") << QByteArray("<fifo>") << true << "";
+        QTest::newRow("a folder") << QByteArray("<dir>") << true << "";
     }
     void infoFile()
     {
@@ -65,12 +75,24 @@ private slots:
         QFETCH(QString, api);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("vesko-info.json"));
-        if (readable) {
+        const QByteArray encoded = QFile::encodeName(path);
+        if (content == "<fifo>") {
+            QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+        } else if (content == "<dir>") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (readable) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
         }
-        const VeskoConfig config = VeskoConfig::fromInfo(VeskoConfig::readInfoFile(path));
+        // Read on a thread of its own, so that a reader stuck on the FIFO fails
+        // this row instead of hanging the whole test.
+        auto reading = std::async(std::launch::async, [path] { return VeskoConfig::readInfoFile(path); });
+        const bool returned = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!returned)
+            ::close(::open(encoded.constData(), O_WRONLY | O_NONBLOCK)); // a writer lets it go
+        QVERIFY2(returned, "blocked reading the info file");
+        const VeskoConfig config = VeskoConfig::fromInfo(reading.get());
         QCOMPARE(config.apiURL().toString(), api.isEmpty() ? VeskoConfig::defaultAPIURL().toString() : api);
         QCOMPARE(config.webURL(), VeskoConfig::defaultWebURL());
     }

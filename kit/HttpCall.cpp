@@ -57,6 +57,7 @@ HttpCall *HttpCall::start(HttpSession &session, const QNetworkRequest &request, 
         : verb == "POST"                 ? network.post(r, body)
         : verb == "DELETE"               ? network.deleteResource(r)
                                          : network.sendCustomRequest(r, verb, body);
+    reply->setReadBufferSize(session.limits().readAheadBytes);
     call->watch(reply);
     qCDebug(lcHttp) << verb.constData() << request.url().path() << "sent";
     return call;
@@ -141,7 +142,9 @@ HttpOutcome HttpCall::classify() const
     if (code == 401)
         return {APIError::unauthorized(), {}};
     if (code >= 200 && code <= 299) {
-        if (isCutShort())
+        // A body Qt could not decode (a corrupt or runaway compressed one)
+        // arrives with a 2xx and a content error: what came is not the answer.
+        if (error != QNetworkReply::NoError || isCutShort())
             return {APIError::offline(), {}};
         return {std::nullopt, m_body};
     }

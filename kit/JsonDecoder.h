@@ -4,11 +4,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonValue>
 #include <QList>
 #include <QString>
 
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -18,11 +19,13 @@
 // read as RFC 3339 internet date-times without fractions (InternetDateTime.h).
 // There is nothing to build at run time, so nothing to share or lock.
 //
-// Numbers: an int64 field takes a JSON number that is a whole number within
-// range (1999 and 1999.0 do, 1999.5 and 2^63 do not). Qt's parser reads a
-// literal written with a fraction or exponent as a double, so such a literal
-// beyond 2^53 reaches us already rounded; the service writes amounts as plain
-// integers, which are read exactly over the whole int64 range.
+// The text is parsed strictly to RFC 8259 by nlohmann's parser (no "2.", no
+// invalid escapes, no raw control characters, UTF-8 only); the document must
+// be an object or an array, nested at most 1024 deep.
+//
+// Numbers: an int64 field takes a JSON number whose literal is a whole number
+// within range (1999, 1999.0 and 1e3 do; 1999.5, 2^63 and -2^63-1 do not),
+// decided on the literal's digits, so exactly over the whole int64 range.
 namespace vesko::json {
 
 // A place in the document, linked to its parent. The text ("data[2].kind")
@@ -57,9 +60,9 @@ struct Decode
 class Value
 {
 public:
-    Value(const QJsonValue &json, const Path &path) : m_json(json), m_path(path) {}
+    Value(const nlohmann::json &json, const Path &path) : m_json(json), m_path(path) {}
 
-    const QJsonValue &json() const { return m_json; }
+    const nlohmann::json &json() const { return m_json; }
     const Path &path() const { return m_path; }
 
     template <typename T>
@@ -67,8 +70,12 @@ public:
 
     [[noreturn]] void fail(DecodingError::Reason reason, const QString &detail) const;
 
+    // The number of elements of an array; anything else fails.
+    qsizetype arraySize() const;
+    const nlohmann::json &element(qsizetype index) const;
+
 private:
-    const QJsonValue &m_json;
+    const nlohmann::json &m_json;
     const Path &m_path;
 };
 
@@ -84,10 +91,10 @@ public:
     T required(QStringView key) const
     {
         const Path path = m_path.key(key);
-        const QJsonValue *member = find(key);
+        const nlohmann::json *member = find(key);
         if (!member)
             throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(), QStringLiteral("required key is missing"));
-        if (member->isNull())
+        if (isNull(*member))
             throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(), QStringLiteral("required value is null"));
         return Decode<T>::from(Value(*member, path));
     }
@@ -96,21 +103,22 @@ public:
     template <typename T>
     std::optional<T> optional(QStringView key) const
     {
-        const QJsonValue *member = find(key);
-        if (!member || member->isNull())
+        const nlohmann::json *member = find(key);
+        if (!member || isNull(*member))
             return std::nullopt;
         const Path path = m_path.key(key);
         return Decode<T>::from(Value(*member, path));
     }
 
 private:
-    const QJsonValue *find(QStringView key) const;
+    const nlohmann::json *find(QStringView key) const;
+    static bool isNull(const nlohmann::json &value);
 
     Path m_path;
     // Sorted by converted key; when two wire keys convert to the same name
-    // the first in Qt's (code-point) key order wins, so a key already written
-    // in camel case wins over its snake-case twin.
-    std::vector<std::pair<QString, QJsonValue>> m_members;
+    // the first in code-point order wins, so a key already written in camel
+    // case wins over its snake-case twin. A wire key written twice: the last stands.
+    std::vector<std::pair<QString, const nlohmann::json *>> m_members;
 };
 
 template <>
@@ -148,29 +156,27 @@ struct Decode<QList<T>>
 {
     static QList<T> from(const Value &value)
     {
-        if (!value.json().isArray())
-            value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an array"));
-        const QJsonArray array = value.json().toArray();
+        const qsizetype size = value.arraySize();
         QList<T> result;
-        result.reserve(array.size());
-        for (qsizetype i = 0; i < array.size(); ++i) {
+        result.reserve(size);
+        for (qsizetype i = 0; i < size; ++i) {
             const Path path = value.path().index(i);
-            const QJsonValue element = array.at(i);
-            result.append(Decode<T>::from(Value(element, path)));
+            result.append(Decode<T>::from(Value(value.element(i), path)));
         }
         return result;
     }
 };
 
-// Parses a whole response body and reads it as T. Throws DecodingError.
-QJsonValue parseDocument(const QByteArray &body);
+// Parses a whole response body. Throws DecodingError.
+std::shared_ptr<const nlohmann::json> parseDocument(const QByteArray &body);
 
+// Parses a whole response body and reads it as T. Throws DecodingError.
 template <typename T>
 T decode(const QByteArray &body)
 {
-    const QJsonValue document = parseDocument(body);
+    const std::shared_ptr<const nlohmann::json> document = parseDocument(body);
     const Path root;
-    return Decode<T>::from(Value(document, root));
+    return Decode<T>::from(Value(*document, root));
 }
 
 } // namespace vesko::json

@@ -11,7 +11,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 struct ReceivedRequest
 {
@@ -161,4 +163,30 @@ private:
     QList<ReceivedRequest> m_requests;
     QMap<QTcpSocket *, QByteArray> m_buffers;
     int m_connections = 0;
+};
+
+// Answers each connection with a 200 whose chunked body never ends, from a
+// thread of its own with blocking writes: it sends only as fast as the client
+// takes the bytes and holds no more than one chunk itself, so whatever piles
+// up in memory piles up in the client.
+class EndlessServer
+{
+public:
+    EndlessServer();
+    ~EndlessServer();
+    EndlessServer(const EndlessServer &) = delete;
+    EndlessServer &operator=(const EndlessServer &) = delete;
+
+    QByteArray origin() const { return "http://127.0.0.1:" + QByteArray::number(m_port); }
+    qint64 bytesSent() const { return m_sent; }
+
+private:
+    void run();
+    void serve(int connection);
+
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_sent{0};
+    std::thread m_thread;
 };

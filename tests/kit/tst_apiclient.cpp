@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 using namespace vesko;
 using namespace std::chrono_literals;
@@ -46,6 +47,47 @@ Outcome<T> await(Start start)
     if (calls != 1)
         qFatal("outcome delivered %d times", calls);
     return std::move(*result);
+}
+
+// A gzip member around `data`: zlib's deflate stream out of qCompress, between
+// gzip's own header and trailer (CRC-32 and length), the checksum spoilt on request.
+QByteArray gzip(const QByteArray &data, bool rightChecksum = true)
+{
+    const QByteArray deflated = qCompress(data, 9).mid(4 + 2).chopped(4);
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc = ~crc ^ (rightChecksum ? 0u : 1u);
+    QByteArray out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10);
+    out += deflated;
+    for (const quint32 word : {crc, quint32(data.size())}) {
+        for (int i = 0; i < 4; ++i)
+            out += char((word >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+// The process's peak resident size since the last reset, in bytes.
+qint64 peakResident()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+void resetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
 }
 
 
@@ -234,6 +276,53 @@ private slots:
         clock.start();
         QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), "offline");
         QVERIFY2(clock.elapsed() < 5000, "the limits did not end the call");
+    }
+
+    void compressedBodies_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("outcome");
+        const QByteArray me = fixtures::envelope(fixtures::me());
+        QTest::newRow("whole") << gzip(me) << "ok";
+        QTest::newRow("bad checksum") << gzip(me, false) << "offline";
+        // Valid JSON all the way through, at a ratio no real answer has.
+        const QByteArray padded = me.chopped(1) + ",\"pad\":\"" + QByteArray(32 << 20, ' ') + "\"}";
+        QTest::newRow("bomb") << gzip(padded) << "offline";
+    }
+    void compressedBodies()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, outcome);
+        // A cap above the bomb, so that only the decompressor can stop it.
+        HttpSession session(HttpSession::Limits{.maxBodyBytes = 64 << 20});
+        const APIClient c(configFor(m_server.origin()), token, session);
+        m_server.setScript([body](const ReceivedRequest &) {
+            return ScriptedReply{200, body, {{"Content-Type", "application/json"}, {"Content-Encoding", "gzip"}}};
+        });
+        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), outcome);
+    }
+
+    void endlessBodyStaysBounded()
+    {
+        // The real cap: the main thread has 4 MiB to take before it gives up.
+        HttpSession session(HttpSession::Limits{.idleTimeout = 10s, .deadline = 30s});
+        EndlessServer server;
+        const APIClient c(configFor(server.origin()), token, session);
+        resetPeakResident();
+        const qint64 before = peakResident();
+        std::optional<Outcome<Me>> result;
+        c.me(this, [&](Outcome<Me> o) { result.emplace(std::move(o)); });
+        QVERIFY(QTest::qWaitFor([&] { return server.bytesSent() > 0; }, 10000));
+        // A main thread busy elsewhere (a slow frame, a swapped-in page) must
+        // not let Qt's network thread buffer the body on its behalf.
+        QThread::msleep(1000);
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 30000);
+        QCOMPARE(describe(*result), "offline");
+        const qint64 grown = peakResident() - before;
+        constexpr qint64 bound = 64 * 1024 * 1024; // unbounded, it runs to gigabytes
+        qInfo("sent %lld bytes, peak resident grew by %lld bytes", server.bytesSent(), grown);
+        QVERIFY2(server.bytesSent() < bound, qPrintable(QString::number(server.bytesSent())));
+        QVERIFY2(before > 0 && grown < bound, qPrintable(QString::number(grown)));
     }
 
     void refused()

@@ -122,7 +122,21 @@ private slots:
         QTest::newRow("int64 max") << QByteArray("9223372036854775807") << true << std::numeric_limits<qint64>::max();
         QTest::newRow("int64 min") << QByteArray("-9223372036854775808") << true << std::numeric_limits<qint64>::min();
         QTest::newRow("beyond 2^53, exact") << QByteArray("9007199254740993") << true << qint64(9007199254740993);
+        QTest::newRow("int64 max with .0") << QByteArray("9223372036854775807.0") << true << std::numeric_limits<qint64>::max();
+        QTest::newRow("int64 min with .0") << QByteArray("-9223372036854775808.0") << true << std::numeric_limits<qint64>::min();
+        QTest::newRow("int64 max by exponent") << QByteArray("92233720368547758.07e2") << true << std::numeric_limits<qint64>::max();
+        QTest::newRow("beyond 2^53 with .0, exact") << QByteArray("9007199254740993.0") << true << qint64(9007199254740993);
+        QTest::newRow("negative exponent, whole") << QByteArray("1500e-2") << true << qint64(15);
+        QTest::newRow("minus zero") << QByteArray("-0") << true << qint64(0);
+        QTest::newRow("zero, huge exponent") << QByteArray("0e99999999999999999999") << true << qint64(0);
         QTest::newRow("fraction") << QByteArray("1999.5") << false << qint64(0);
+        QTest::newRow("fraction beyond 2^52") << QByteArray("4503599627370496.5") << false << qint64(0);
+        QTest::newRow("fraction by exponent") << QByteArray("15e-1") << false << qint64(0);
+        QTest::newRow("tiny") << QByteArray("1e-99999999999999999999") << false << qint64(0);
+        QTest::newRow("-2^63 - 1") << QByteArray("-9223372036854775809") << false << qint64(0);
+        QTest::newRow("-2^63 - 0.5") << QByteArray("-9223372036854775808.5") << false << qint64(0);
+        QTest::newRow("2^64") << QByteArray("18446744073709551616") << false << qint64(0);
+        QTest::newRow("1e19") << QByteArray("1e19") << false << qint64(0);
         QTest::newRow("small fraction") << QByteArray("0.5") << false << qint64(0);
         QTest::newRow("2^63") << QByteArray("9223372036854775808") << false << qint64(0);
         QTest::newRow("huge exponent") << QByteArray("1e30") << false << qint64(0);
@@ -144,6 +158,43 @@ private slots:
             QCOMPARE(error->reason(), Reason::typeMismatch);
             QCOMPARE(error->path(), "data.mrr");
         }
+    }
+
+    // Text that RFC 8259 does not admit, in the places a lenient parser lets it by.
+    void strictSyntax_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::newRow("2.") << QByteArray(R"("mrr":2.)");
+        QTest::newRow(".5e1") << QByteArray(R"("mrr":.5e1)");
+        QTest::newRow("1.e3") << QByteArray(R"("mrr":1.e3)");
+        QTest::newRow("leading zero") << QByteArray(R"("mrr":01)");
+        QTest::newRow("plus sign") << QByteArray(R"("mrr":+1)");
+        QTest::newRow("bare exponent") << QByteArray(R"("mrr":1e)");
+        QTest::newRow("overflows a double") << QByteArray(R"("mrr":1e400)");
+        QTest::newRow("NaN") << QByteArray(R"("mrr":NaN)");
+        QTest::newRow("invalid escape") << QByteArray(R"("channel":"w\xeb")");
+        QTest::newRow("short unicode escape") << QByteArray(R"("channel":"\u00e")");
+        QTest::newRow("lone high surrogate") << QByteArray(R"("channel":"\ud800")");
+        QTest::newRow("lone low surrogate") << QByteArray(R"("channel":"\udc00x")");
+        QTest::newRow("raw control character") << QByteArray("\"channel\":\"w\x01" "eb\"");
+        QTest::newRow("raw tab") << QByteArray("\"channel\":\"w\teb\"");
+        QTest::newRow("raw newline in a key") << QByteArray("\"chan\nnel\":\"web\"");
+        QTest::newRow("single quotes") << QByteArray("'channel':'web'");
+        QTest::newRow("trailing comma") << QByteArray(R"("channel":"web",)");
+        QTest::newRow("comment") << QByteArray(R"(/* c */ "channel":"web")");
+        QTest::newRow("NUL, then garbage") << QByteArray("\"channel\":\"web\"}}\0{{", 19);
+    }
+    void strictSyntax()
+    {
+        QFETCH(QByteArray, member);
+        const QByteArray body = R"({"data":{"channel":"web","mrr":1,)" + member + "}}";
+        const std::optional<DecodingError> error = errorOf<ChannelAmount>(body);
+        QVERIFY2(error, "accepted");
+        QCOMPARE(error->reason(), Reason::malformedJson);
+        QCOMPARE(error->path(), QString());
+        // Says where, and never repeats the body.
+        QVERIFY2(error->message().contains(u"byte"), qPrintable(error->message()));
+        QVERIFY2(!error->message().contains(QString::fromLatin1(member.right(3))), qPrintable(error->message()));
     }
 
     void badDocuments_data()
@@ -211,6 +262,14 @@ private slots:
         const Summary summary = decodeData<Summary>(fixtures::envelope(s));
         QCOMPARE(summary.mrr(), 1234567);
 
+        // So are numbers no field could take, and 1024 levels of nesting (not 1025).
+        QByteArray body = fixtures::envelope(fixtures::summary());
+        body.insert(1, R"("big":-99999999999999999999999999e-3,"deep":)" + QByteArray(1023, '[') + QByteArray(1023, ']') + ',');
+        QCOMPARE(decodeData<Summary>(body).mrr(), 1234567);
+        body.replace(QByteArray(1023, '['), QByteArray(1024, '[')).replace(QByteArray(1023, ']'), QByteArray(1024, ']'));
+        QVERIFY(errorOf<Summary>(body));
+        QCOMPARE(errorOf<Summary>(body)->reason(), Reason::malformedJson);
+
         // A huge string where a string belongs is kept as it is.
         s["currency"] = QString(1024 * 1024, u'Z');
         QCOMPARE(decodeData<Summary>(fixtures::envelope(s)).currency().size(), 1024 * 1024);
@@ -218,15 +277,17 @@ private slots:
 
     void keysThatConvertToTheSameName()
     {
-        // A camel-case key wins over its snake-case twin, whatever their order on the wire.
+        // A camel-case key wins over its snake-case twin, whatever their order
+        // on the wire; of one key written twice, the last stands.
+        struct Flag
+        {
+            bool hasSources;
+            static Flag decode(const json::Value &value) { return {json::Object(value).required<bool>(u"hasSources")}; }
+        };
         for (const QByteArray &body : {QByteArray(R"({"data":{"has_sources":false,"hasSources":true}})"),
-                                       QByteArray(R"({"data":{"hasSources":true,"has_sources":false}})")}) {
-            const json::Path root;
-            const QJsonValue document = json::parseDocument(body);
-            const json::Object envelope(json::Value(document, root));
-            const json::Object data(json::Value(document.toObject().value("data"), root.key(u"data")));
-            QCOMPARE(data.required<bool>(u"hasSources"), true);
-        }
+                                       QByteArray(R"({"data":{"hasSources":true,"has_sources":false}})"),
+                                       QByteArray(R"({"data":{"hasSources":false,"has_sources":false,"hasSources":true}})")})
+            QVERIFY2(decodeData<Flag>(body).hasSources, body.constData());
     }
 };
 

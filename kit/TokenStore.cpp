@@ -7,7 +7,12 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace vesko::TokenStore {
 
@@ -49,9 +54,9 @@ using Owned = std::unique_ptr<T, Release>;
 // inside Flatpak or Snap, or when SECRET_BACKEND says so, and the token lives
 // in the user's keyring or nowhere. Fresh each time, so a keyring daemon that
 // restarted since the last call is no trouble.
-Owned<SecretService> connect(SecretServiceFlags flags)
+Owned<SecretService> connect(SecretServiceFlags flags, GCancellable *cancel)
 {
-    return Owned<SecretService>(secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, flags, nullptr, nullptr));
+    return Owned<SecretService>(secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, flags, cancel, nullptr));
 }
 
 Owned<GHashTable> attributes()
@@ -61,10 +66,10 @@ Owned<GHashTable> attributes()
 
 // Every item filed under our address, locked ones included. Nothing is ever
 // unlocked: that takes a prompt, and a prompt nobody answers blocks for ever.
-Owned<GList> items(SecretService *service, SecretSearchFlags flags)
+Owned<GList> items(SecretService *service, SecretSearchFlags flags, GCancellable *cancel)
 {
     const auto all = SecretSearchFlags(SECRET_SEARCH_ALL | flags);
-    return Owned<GList>(secret_service_search_sync(service, schema(), attributes().get(), all, nullptr, nullptr));
+    return Owned<GList>(secret_service_search_sync(service, schema(), attributes().get(), all, cancel, nullptr));
 }
 
 // Fit for an Authorization header as it is: CR or LF would split the header,
@@ -92,25 +97,93 @@ std::optional<QString> decode(SecretValue *value)
 
 // Deletes what can go without unlocking. A locked item stays where it is:
 // a Secret Service may answer its deletion with an unlock prompt.
-void clear(SecretService *service)
+void clear(SecretService *service, GCancellable *cancel)
 {
-    const auto found = items(service, SECRET_SEARCH_NONE);
+    const auto found = items(service, SECRET_SEARCH_NONE, cancel);
     for (GList *node = found.get(); node; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
         if (!secret_item_get_locked(item))
-            secret_item_delete_sync(item, nullptr, nullptr);
+            secret_item_delete_sync(item, cancel, nullptr);
     }
 }
 
-} // namespace
-
-std::optional<QString> load()
+// One keyring call, waited for until it ends or the deadline passes.
+struct Job
 {
-    const auto service = connect(SECRET_SERVICE_OPEN_SESSION);
+    std::function<void(GCancellable *)> work;
+    const Owned<GCancellable> cancel{g_cancellable_new()};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+// Runs the calls in the order they came, on a thread of its own: a call given
+// up on may still be stuck in D-Bus, and only its own thread waits for it.
+class Worker
+{
+public:
+    Worker() { std::thread([this] { run(); }).detach(); }
+
+    void submit(std::shared_ptr<Job> job)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+        m_waiting.notify_one();
+    }
+
+private:
+    [[noreturn]] void run()
+    {
+        // libsecret and GDBus attach their sources to the thread's default
+        // context: one of our own, not the one Qt's event loop runs.
+        GMainContext *context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_waiting.wait(lock, [this] { return !m_jobs.empty(); });
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            // Given up on before it started: a late removal could take a newer token.
+            if (!g_cancellable_is_cancelled(job->cancel.get()))
+                job->work(job->cancel.get());
+            while (g_main_context_iteration(context, FALSE)) {
+            }
+            const std::lock_guard lock(job->mutex);
+            job->done = true;
+            job->ended.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_waiting;
+    std::deque<std::shared_ptr<Job>> m_jobs;
+};
+
+// False when the deadline passed first; the call is then cancelled.
+bool runWithDeadline(std::function<void(GCancellable *)> work)
+{
+    // Never destroyed: its thread may still be inside D-Bus when the process exits.
+    static Worker *const worker = new Worker;
+    auto job = std::make_shared<Job>();
+    job->work = std::move(work);
+    worker->submit(job);
+    std::unique_lock lock(job->mutex);
+    if (job->ended.wait_for(lock, deadline(), [&] { return job->done; }))
+        return true;
+    g_cancellable_cancel(job->cancel.get());
+    return false;
+}
+
+std::optional<QString> loadNow(GCancellable *cancel)
+{
+    const auto service = connect(SECRET_SERVICE_OPEN_SESSION, cancel);
     if (!service)
         return std::nullopt;
     std::optional<QString> token;
-    const auto found = items(service.get(), SECRET_SEARCH_LOAD_SECRETS);
+    const auto found = items(service.get(), SECRET_SEARCH_LOAD_SECRETS, cancel);
     for (GList *node = found.get(); node; node = node->next) {
         // Only unlocked items come with their secret.
         const Owned<SecretValue> value(secret_item_get_secret(static_cast<SecretItem *>(node->data)));
@@ -125,31 +198,74 @@ std::optional<QString> load()
     return token;
 }
 
-void save(const QString &token)
+void saveNow(const QString &token, GCancellable *cancel)
 {
-    const auto service = connect(SECRET_SERVICE_OPEN_SESSION);
+    const auto service = connect(SECRET_SERVICE_OPEN_SESSION, cancel);
     if (!service)
         return;
-    clear(service.get());
+    clear(service.get(), cancel);
     if (!usable(token))
         return;
     // Only a default collection that is there and unlocked: creating one, or
     // an item in a locked one, may take a prompt, and this call would wait for
     // its answer.
     const Owned<SecretCollection> collection(
-        secret_collection_for_alias_sync(service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr));
+        secret_collection_for_alias_sync(service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, cancel, nullptr));
     if (!collection || secret_collection_get_locked(collection.get()))
         return;
     const QByteArray bytes = token.toUtf8();
     const Owned<SecretValue> value(secret_value_new(bytes.constData(), bytes.size(), "text/plain"));
     const Owned<SecretItem> item(secret_item_create_sync(collection.get(), schema(), attributes().get(), itemLabel,
-                                                         value.get(), SECRET_ITEM_CREATE_NONE, nullptr, nullptr));
+                                                         value.get(), SECRET_ITEM_CREATE_NONE, cancel, nullptr));
+}
+
+void removeIfStillNow(const QString &token, GCancellable *cancel)
+{
+    const auto service = connect(SECRET_SERVICE_OPEN_SESSION, cancel);
+    if (!service)
+        return;
+    const auto found = items(service.get(), SECRET_SEARCH_LOAD_SECRETS, cancel);
+    for (GList *node = found.get(); node; node = node->next) {
+        auto *item = static_cast<SecretItem *>(node->data);
+        const Owned<SecretValue> value(secret_item_get_secret(item));
+        if (value && decode(value.get()) == token)
+            secret_item_delete_sync(item, cancel, nullptr);
+    }
+}
+
+} // namespace
+
+std::chrono::milliseconds deadline()
+{
+    return std::chrono::seconds(3);
+}
+
+std::optional<QString> load()
+{
+    std::optional<QString> token;
+    // Written before the job counts as done, read only after.
+    auto found = std::make_shared<std::optional<QString>>();
+    if (runWithDeadline([found](GCancellable *cancel) { *found = loadNow(cancel); }))
+        token = *found;
+    return token;
+}
+
+void save(const QString &token)
+{
+    runWithDeadline([token](GCancellable *cancel) { saveNow(token, cancel); });
 }
 
 void remove()
 {
-    if (const auto service = connect(SECRET_SERVICE_NONE))
-        clear(service.get());
+    runWithDeadline([](GCancellable *cancel) {
+        if (const auto service = connect(SECRET_SERVICE_NONE, cancel))
+            clear(service.get(), cancel);
+    });
+}
+
+void removeIfStill(const QString &token)
+{
+    runWithDeadline([token](GCancellable *cancel) { removeIfStillNow(token, cancel); });
 }
 
 } // namespace vesko::TokenStore

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 // The API token of the signed-in user, kept in the Secret Service (gnome-keyring,
@@ -9,7 +10,11 @@
 // else: there is no file fallback. Every failure — no session bus, no Secret
 // Service, a locked keyring, unusable content — looks like an absent token.
 // Nothing throws, nothing is reported, nothing ever waits for an unlock prompt.
-// Synchronous; safe to call from any thread.
+// Synchronous, but each call gives up after a few seconds: a frozen keyring
+// daemon or a bus that never answers must not hold its caller (the tray's
+// event loop) for D-Bus's 25 s, or for ever. Calls run one after another on a
+// thread of their own, so one given up on never overtakes a later one. Safe
+// to call from any thread.
 namespace vesko::TokenStore {
 
 // The stored token, or nothing. Content that is not UTF-8, is empty or holds a
@@ -24,5 +29,12 @@ void save(const QString &token);
 
 // Removes every stored token that can be removed without unlocking anything.
 void remove();
+
+// Removes the stored token only while it is still this one: a token refused
+// by the service may since have been replaced by another process's sign-in.
+void removeIfStill(const QString &token);
+
+// How long a call waits for the keyring before it gives up.
+std::chrono::milliseconds deadline();
 
 } // namespace vesko::TokenStore

@@ -56,6 +56,8 @@ struct Shot
     std::optional<QString> token = QStringLiteral("tok");
     QMap<QByteArray, ScriptedReply> replies;
     bool signIn = false;
+    bool expires = false; // the sign-in then runs out
+    QString late;         // a callback after that
     bool hideAmounts = false;
 };
 
@@ -69,6 +71,10 @@ QImage render(const Shot &shot, bool dark)
     model.setHideAmounts(shot.hideAmounts);
     if (shot.signIn)
         model.signIn();
+    if (shot.expires)
+        FakeBrowserSession::all.last()->end(std::nullopt, true);
+    if (!shot.late.isEmpty())
+        model.handleCallback(QUrl(shot.late));
     // A stalled answer never settles: give it a moment and move on.
     waitUntil([&] { return model.findChildren<Refresh *>().isEmpty(); }, 500);
 
@@ -151,6 +157,9 @@ int main(int argc, char **argv)
     const QList<Shot> shots{
         {.name = "signed-out", .token = std::nullopt},
         {.name = "signing-in", .token = std::nullopt, .signIn = true},
+        {.name = "sign-in-expired", .token = std::nullopt, .signIn = true, .expires = true},
+        {.name = "sign-in-approved-late", .token = std::nullopt, .signIn = true, .expires = true,
+         .late = QStringLiteral("vesko://callback?code=late")},
         {.name = "loading", .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
         {.name = "failed", .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
         {.name = "ready"},

@@ -47,6 +47,11 @@ QString shellQuoted(const QString &word)
 
 } // namespace
 
+QString statusUsageText()
+{
+    return QStringLiteral("usage: vesko status [--format plain|json|genmon] [--watch] [--running]");
+}
+
 std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &arguments)
 {
     StatusOptions options;
@@ -56,6 +61,8 @@ std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &argum
             options.watch = true;
         } else if (argument == u"--running") {
             options.runningOnly = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            options.help = true;
         } else if (argument == u"--format" || argument.startsWith(u"--format=")) {
             const QString value = argument == u"--format" ? arguments.value(++i) : argument.mid(9);
             if (value == u"plain")
@@ -158,6 +165,19 @@ void StatusCommand::leaveInstance(bool answeredBefore)
 void StatusCommand::attach()
 {
     m_model = m_makeModel();
+    m_held = m_model->token();
+    // A token refused under a watch: the tray may have signed in anew since
+    // this one was read, so look at once instead of a minute later.
+    connect(m_model.get(), &AppModel::tokenChanged, this, [this] {
+        const std::optional<QString> lost = std::exchange(m_held, m_model->token());
+        if (!m_options.watch || m_held || !lost || lost == m_refused)
+            return;
+        m_refused = lost;
+        QTimer::singleShot(0, this, [this] {
+            if (!m_done)
+                attach();
+        });
+    });
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
                         &AppModel::spokenLabelChanged, &AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged})
         connect(m_model.get(), signal, &m_settle, qOverload<>(&QTimer::start));
@@ -258,12 +278,14 @@ int runStatus(const QStringList &arguments)
 {
     const auto parsed = parseStatusOptions(arguments);
     if (const QString *error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr,
-                     "vesko status: %s\nusage: vesko status [--format plain|json|genmon] [--watch] [--running]\n",
-                     qPrintable(*error));
+        std::fprintf(stderr, "vesko status: %s\n%s\n", qPrintable(*error), qPrintable(statusUsageText()));
         return statusUsage;
     }
     const StatusOptions options = std::get<StatusOptions>(parsed);
+    if (options.help) {
+        std::printf("%s\n", qPrintable(statusUsageText()));
+        return statusOk;
+    }
     // The application's own settings and keyring entry: the same account.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
     KeyringSecretStore secrets;

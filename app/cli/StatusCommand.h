@@ -32,9 +32,13 @@ struct StatusOptions
     StatusFormat format = StatusFormat::plain;
     bool watch = false;
     bool runningOnly = false; // ask the running Vesko or nobody
+    bool help = false;        // print the usage and nothing else
 
     bool operator==(const StatusOptions &) const = default;
 };
+
+// How `vesko status` is called.
+QString statusUsageText();
 
 // The options after "status", or what is wrong with them.
 std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &arguments);
@@ -86,6 +90,8 @@ private:
     QPointer<InstanceStatusQuery> m_query;
     std::unique_ptr<AppModel> m_model;
     std::optional<QString> m_printed;
+    // The token the model holds, and the last one the service refused.
+    std::optional<QString> m_held, m_refused;
     QTimer m_signInPoll;
     // The model publishes a refresh field by field: print once it has settled.
     QTimer m_settle;

@@ -107,7 +107,13 @@ void AppModel::fail(const Refresh::Failure &failure)
 {
     const APIError *error = std::get_if<APIError>(&failure);
     if (error && error->kind() == APIError::Case::unauthorized) {
-        clearSession();
+        // Only the refused token leaves the keyring: another process (the
+        // tray, or `vesko status`) may have stored a new one since this one
+        // was read.
+        stopLoop();
+        if (m_token)
+            m_secrets.removeIfStill(*m_token);
+        forgetSession();
         return;
     }
     // With figures on screen, a failed refresh changes nothing: they stay,
@@ -159,6 +165,12 @@ void AppModel::clearSession()
 {
     stopLoop();
     m_secrets.remove();
+    forgetSession();
+}
+
+void AppModel::forgetSession()
+{
+    stopLoop();
     setToken(std::nullopt);
     updatingLabel([&] {
         if (m_summary) {
@@ -197,6 +209,9 @@ void AppModel::setToken(std::optional<QString> token)
 
 void AppModel::signIn()
 {
+    // Supersedes any attempt still under way, an exchange in flight included.
+    ++m_signInAttempt;
+    setSignInNotice(SignInNotice::none);
     const PKCE pkce;
     QString name = m_hostName.userVisibleName();
     if (name.isEmpty())
@@ -231,13 +246,30 @@ void AppModel::setAuthSession(std::unique_ptr<BrowserSession> session)
 
 void AppModel::cancelSignIn()
 {
-    if (m_authSession)
-        m_authSession->cancel();
+    if (!m_authSession)
+        return;
+    // The session ends right here; any other end without a callback is an expiry.
+    m_cancellingSignIn = true;
+    m_authSession->cancel();
+    m_cancellingSignIn = false;
 }
 
 bool AppModel::handleCallback(const QUrl &callback)
 {
-    return m_authSession && m_authSession->receive(callback);
+    if (m_authSession)
+        return m_authSession->receive(callback);
+    // Never exchanged (the verifier is gone with the attempt), but not dropped unseen either.
+    if (m_signInNotice == SignInNotice::expired && callback.scheme() == u"vesko" && callbackCode(callback))
+        setSignInNotice(SignInNotice::lateApproval);
+    return false;
+}
+
+void AppModel::setSignInNotice(SignInNotice notice)
+{
+    if (m_signInNotice == notice)
+        return;
+    m_signInNotice = notice;
+    emit signInNoticeChanged();
 }
 
 void AppModel::finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed,
@@ -249,15 +281,23 @@ void AppModel::finishSignIn(BrowserSession *session, const std::optional<QUrl> &
     setAuthSession(nullptr);
 
     if (!code) {
-        // A browser given up on says nothing; a callback without a code does.
+        // A browser given up on says nothing; a callback without a code does,
+        // and so does a sign-in that nobody answered in time.
+        if (failed && !callback && !m_cancellingSignIn)
+            setSignInNotice(SignInNotice::expired);
         setPhase(failed ? Phase::signedOut() : Phase::failed(Phase::signInFailedMessage()));
         return;
     }
     const quint64 attempt = ++m_signInAttempt;
     APIClient(m_config, std::nullopt, m_http).exchange(*code, verifier, this, [this, attempt](Outcome<QString> outcome) {
-        if (attempt != m_signInAttempt)
-            return;
         const QString *token = std::get_if<QString>(&outcome);
+        if (attempt != m_signInAttempt) {
+            // Abandoned (a newer sign-in, or a sign-out): its token is never
+            // stored, and must not stay live at the service either.
+            if (token)
+                APIClient(m_config, *token, m_http).signOut(nullptr, [](std::optional<APIError>) {});
+            return;
+        }
         if (!token) {
             setPhase(Phase::failed(Phase::signInFailedMessage()));
             return;

@@ -3,6 +3,7 @@
 #include "MenuBarStyle.h"
 #include "Phase.h"
 #include "Refresh.h"
+#include "SignInNotice.h"
 
 #include "HttpSession.h"
 #include "Me.h"
@@ -87,6 +88,7 @@ public:
     bool isSignedIn() const { return m_token.has_value(); }
     bool isLooping() const { return m_loopRunning; }
     bool isSignInPending() const { return m_authSession != nullptr; }
+    SignInNotice signInNotice() const { return m_signInNotice; }
     const VeskoConfig &config() const { return m_config; }
     Updater *updater() const { return m_updater; }
 
@@ -119,7 +121,8 @@ public:
     Q_INVOKABLE void signIn();
     Q_INVOKABLE void cancelSignIn();
     Q_INVOKABLE void signOut();
-    // A vesko: URL from the browser. Ignored unless a sign-in of ours waits for one.
+    // A vesko: URL from the browser. Taken only while a sign-in of ours waits
+    // for one; an approval after that sign-in expired only tells the user so.
     bool handleCallback(const QUrl &callback);
 
     Q_INVOKABLE void openDashboard();
@@ -138,6 +141,7 @@ signals:
     void tokenChanged();
     void loopChanged();
     void authSessionChanged();
+    void signInNoticeChanged();
     void menuBarStyleChanged();
     void menuBarTextChanged();
     void showsSnoutChanged();
@@ -149,6 +153,9 @@ signals:
 private:
     void setPhase(const Phase &phase);
     void setToken(std::optional<QString> token);
+    // Everything clearSession() does but the keyring.
+    void forgetSession();
+    void setSignInNotice(SignInNotice notice);
     void publish(Refresh::Data data);
     void fail(const Refresh::Failure &failure);
     void stopLoop();
@@ -183,6 +190,8 @@ private:
     QPointer<Refresh> m_loopRefresh;
     std::unique_ptr<BrowserSession> m_authSession;
     quint64 m_signInAttempt = 0;
+    bool m_cancellingSignIn = false;
+    SignInNotice m_signInNotice = SignInNotice::none;
     MenuBarStyle m_menuBarStyle = MenuBarStyle::both;
     bool m_hideAmounts = false;
 };

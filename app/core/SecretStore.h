@@ -15,6 +15,13 @@ public:
     virtual std::optional<QString> load() = 0;
     virtual void save(const QString &token) = 0;
     virtual void remove() = 0;
+    // Removes the stored token only while it is still `token`: another
+    // process may have stored a newer one since this one was read.
+    virtual void removeIfStill(const QString &token)
+    {
+        if (load() == token)
+            remove();
+    }
 };
 
 } // namespace vesko

@@ -19,4 +19,9 @@ void KeyringSecretStore::remove()
     TokenStore::remove();
 }
 
+void KeyringSecretStore::removeIfStill(const QString &token)
+{
+    TokenStore::removeIfStill(token);
+}
+
 } // namespace vesko

@@ -12,6 +12,7 @@ public:
     std::optional<QString> load() override;
     void save(const QString &token) override;
     void remove() override;
+    void removeIfStill(const QString &token) override;
 };
 
 } // namespace vesko

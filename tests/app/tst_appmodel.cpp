@@ -6,6 +6,7 @@
 #include "Fixtures.h"
 #include "PKCE.h"
 #include "ScriptedService.h"
+#include "presenters/PanelState.h"
 
 #include <QJsonDocument>
 #include <QSettings>
@@ -31,6 +32,7 @@ ScriptedReply dropped() { return ScriptedReply{.mode = ScriptedReply::Mode::raw}
 
 Q_DECLARE_METATYPE(ScriptedReply)
 Q_DECLARE_METATYPE(Replies)
+Q_DECLARE_METATYPE(vesko::SignInNotice)
 
 class AppModelTest : public QObject
 {
@@ -384,6 +386,66 @@ private slots:
         const ReceivedRequest &revoke = m_service->server.requests().last();
         QCOMPARE(revoke.method, QByteArray("DELETE"));
         QCOMPARE(revoke.headers.value("authorization"), "Bearer " + storedToken.toUtf8());
+    }
+
+    // An exchange overtaken by a new sign-in or a sign-out never signs in;
+    // the token it still gets is revoked, not left live at the service.
+    void abandonedExchangeIsRevoked_data()
+    {
+        QTest::addColumn<bool>("signOut");
+        QTest::newRow("signed in again") << false;
+        QTest::newRow("signed out") << true;
+    }
+    void abandonedExchangeIsRevoked()
+    {
+        QFETCH(bool, signOut);
+        m_service->token = R"({"data":{"token":"tok_abandoned"}})";
+        AppModel &model = make(std::nullopt);
+        model.signIn();
+        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=first")));
+        signOut ? model.signOut() : model.signIn();
+        const auto &requests = m_service->server.requests();
+        QTRY_COMPARE(std::count_if(requests.begin(), requests.end(), [](const ReceivedRequest &r) {
+                         return r.method == "DELETE" && r.headers.value("authorization") == "Bearer tok_abandoned";
+                     }), 1);
+        QVERIFY(!model.token());
+        QCOMPARE(m_secrets.saves, 0);
+        QCOMPARE(model.phase(), signOut ? Phase::signedOut() : Phase::signingIn());
+    }
+
+    // A sign-in nobody answered in time, and an approval after that, are told
+    // in the sign-in block (a late code is never exchanged); a cancel is not.
+    void expiryIsTold_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<SignInNotice>("notice");
+        QTest::newRow("cancelled") << QStringList{"cancel"} << SignInNotice::none;
+        QTest::newRow("expired") << QStringList{"expire"} << SignInNotice::expired;
+        QTest::newRow("approved late") << QStringList{"expire", "vesko://callback?code=late"} << SignInNotice::lateApproval;
+        QTest::newRow("denied late") << QStringList{"expire", "vesko://callback?error=denied"} << SignInNotice::expired;
+        QTest::newRow("approved after a cancel") << QStringList{"cancel", "vesko://callback?code=late"} << SignInNotice::none;
+    }
+    void expiryIsTold()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(SignInNotice, notice);
+        AppModel &model = make(std::nullopt);
+        model.signIn();
+        for (const QString &step : steps) {
+            if (step == u"cancel")
+                model.cancelSignIn();
+            else if (step == u"expire")
+                browser()->end(std::nullopt, true);
+            else
+                QVERIFY(!model.handleCallback(QUrl(step)));
+        }
+        QCOMPARE(model.signInNotice(), notice);
+        const QString plain = panelState(Phase::signedOut(), {}, {}, false).signIn.sentence;
+        QCOMPARE(panelState(model.phase(), {}, {}, false, notice).signIn.sentence != plain, notice != SignInNotice::none);
+        model.signIn();
+        QCOMPARE(model.signInNotice(), SignInNotice::none);
+        QTest::qWait(50);
+        QCOMPARE(m_service->count("/v1/app-auth/token"), 0);
     }
 
     void menuBar_data()

@@ -7,6 +7,7 @@
 #include "AppModel.h"
 #include "DataEnvelope.h"
 #include "Fakes.h"
+#include "KeyringSecretStore.h"
 #include "Money.h"
 #include "SingleInstance.h"
 #include "StatusCommand.h"
@@ -40,6 +41,7 @@ QJsonObject post(const QUrl &url, const QJsonObject &body = {})
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
     QNetworkReply *reply = network.post(request, QJsonDocument(body).toJson());
     QSignalSpy done(reply, &QNetworkReply::finished);
     done.wait(5000);
@@ -50,7 +52,9 @@ QJsonObject post(const QUrl &url, const QJsonObject &body = {})
 QJsonObject get(const QUrl &url)
 {
     QNetworkAccessManager network;
-    QNetworkReply *reply = network.get(QNetworkRequest(url));
+    QNetworkRequest request(url);
+    request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
+    QNetworkReply *reply = network.get(request);
     QSignalSpy done(reply, &QNetworkReply::finished);
     done.wait(5000);
     reply->deleteLater();
@@ -425,6 +429,8 @@ private slots:
         QTest::newRow("unknown format") << QStringList{"--format", "xml"} << false << false << false;
         QTest::newRow("format without value") << QStringList{"--format"} << false << false << false;
         QTest::newRow("stray argument") << QStringList{"now"} << false << false << false;
+        QTest::newRow("help") << QStringList{"--help"} << true << false << false;
+        QTest::newRow("help, short") << QStringList{"--watch", "-h"} << true << false << true;
     }
     void options()
     {
@@ -443,6 +449,56 @@ private slots:
             QCOMPARE(std::get<StatusOptions>(parsed).watch, watch);
         else
             QCOMPARE(status(arguments, m_info).exitCode, int(statusUsage));
+        if (valid && std::get<StatusOptions>(parsed).help) {
+            const Run run = status(arguments, m_info);
+            QCOMPARE(run.exitCode, int(statusOk));
+            QVERIFY(run.out.startsWith(u"usage: vesko status") && run.err.isEmpty());
+        }
+    }
+
+    // The tray signed out and in again while a watch held the old token: its
+    // next refresh is refused, and it must neither wipe the tray's new token
+    // nor wait a minute to take it up.
+    void watchFollowsANewSignIn()
+    {
+        const QString old = issueToken();
+        TokenStore::save(old);
+        KeyringSecretStore secrets;
+        QSettings settings(m_dir.filePath(QStringLiteral("watch.conf")), QSettings::IniFormat);
+        HttpSession http;
+        FakeLoginItem login;
+        FakeUrlOpener urls;
+        FakeHostName host;
+        const QUrl service = m_service->url(QString());
+        QPointer<FakeSleepTimer> loop;
+        const auto makeModel = [&] {
+            auto timer = std::make_unique<FakeSleepTimer>();
+            loop = timer.get();
+            return std::make_unique<AppModel>(AppModel::Environment{
+                .config = VeskoConfig(service, service), .secrets = secrets, .http = http, .settings = settings,
+                .loginItem = login, .urls = urls, .hostName = host, .browserSessions = nullptr,
+                .loopTimer = std::move(timer)});
+        };
+        QStringList classes;
+        StatusCommand watch(makeModel, StatusOptions{.format = StatusFormat::json, .watch = true},
+                            [&](const QString &line) { classes << jsonLine(line.toUtf8()).value("class").toString(); },
+                            [](const QString &) {});
+        watch.setSignInPoll(60000); // a minute: only a look at once passes
+        QTRY_COMPARE_WITH_TIMEOUT(classes.value(classes.size() - 1), QStringLiteral("ready"), 10000);
+
+        QNetworkAccessManager network;
+        QNetworkRequest revoke(m_service->url(QStringLiteral("v1/app-auth/token")));
+        revoke.setRawHeader("Authorization", "Bearer " + old.toUtf8());
+        QNetworkReply *revoked = network.deleteResource(revoke);
+        QVERIFY(QSignalSpy(revoked, &QNetworkReply::finished).wait(5000));
+        revoked->deleteLater();
+        const QString fresh = issueToken();
+        TokenStore::save(fresh);
+
+        const qsizetype before = classes.size();
+        loop->fire();
+        QTRY_VERIFY_WITH_TIMEOUT(classes.size() > before + 1 && classes.last() == u"ready", 10000);
+        QCOMPARE(TokenStore::load(), fresh);
     }
 
     void cleanupTestCase() { TokenStore::remove(); }

@@ -8,6 +8,11 @@
 #define SECRET_API_SUBJECT_TO_CHANGE
 #include <libsecret/secret.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstring>
+
 #include "AppModel.h"
 #include "Fakes.h"
 #include "KeyringSecretStore.h"
@@ -56,9 +61,8 @@ bool setLocked(bool locked)
     return reply != nullptr;
 }
 
-// Takes the bus name of gnome-keyring's unlock dialog and never answers, as a
-// desktop where nobody attends to the prompt: anything that asks for one hangs.
-void ignorePrompts()
+// Takes a bus name and never answers calls to it: anything that asks hangs.
+void ownSilently(const char *name)
 {
     g_autofree gchar *address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     const auto flags = GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
@@ -73,8 +77,33 @@ void ignorePrompts()
         return nullptr;
     };
     g_dbus_connection_add_filter(prompter, dropCalls, nullptr, nullptr);
-    g_bus_own_name_on_connection(prompter, "org.gnome.keyring.SystemPrompter", G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE,
-                                 nullptr, nullptr, nullptr, nullptr);
+    // Asked and answered before this returns: nobody asks too early and finds nobody there.
+    g_autoptr(GVariant) owned = g_dbus_connection_call_sync(
+        prompter, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+        g_variant_new("(su)", name, 4u /* do not queue */), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+}
+
+// Gnome-keyring's unlock dialog, as on a desktop where nobody attends to the prompt.
+void ignorePrompts()
+{
+    ownSilently("org.gnome.keyring.SystemPrompter");
+}
+
+// A bus address whose socket takes connections and never says a word: the
+// kernel queues them, nobody accepts.
+QByteArray silentBus(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/silent-bus"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return {};
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0); // open as long as the process
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || listen(listener, 16) != 0)
+        return {};
+    return "unix:path=" + path;
 }
 
 // Every regular file under the session's home and XDG directories that holds `needle`.
@@ -180,6 +209,43 @@ private slots:
             QVERIFY(setLocked(false));
             QCOMPARE(TokenStore::load(), earlier);
         }
+    }
+
+    // Last: it leaves the keyring unreachable. A frozen keyring daemon (its
+    // name owned, no answers) or a bus that never answers costs each call its
+    // deadline at most, never D-Bus's 25 s or for ever, and the model comes up.
+    void keyringThatNeverAnswers_data()
+    {
+        QTest::addColumn<QString>("call");
+        for (const char *call : {"launch", "save", "remove", "removeIfStill"})
+            QTest::newRow(call) << QString::fromLatin1(call);
+    }
+    void keyringThatNeverAnswers()
+    {
+        QFETCH(QString, call);
+        static QTemporaryDir folder;
+        static const bool silenced = [] {
+            if (mode == u"no_service")
+                ownSilently("org.freedesktop.secrets");
+            else if (mode == u"no_bus")
+                qputenv("DBUS_SESSION_BUS_ADDRESS", silentBus(folder.path()));
+            return mode != u"locked";
+        }();
+        if (!silenced)
+            QSKIP("the locked keyring answers");
+        QVERIFY(qgetenv("DBUS_SESSION_BUS_ADDRESS").startsWith("unix:"));
+        const qint64 bound = TokenStore::deadline().count() + 1500;
+        QElapsedTimer timer;
+        timer.start();
+        if (call == u"launch")
+            QCOMPARE(launch()->phase(), Phase::signedOut());
+        else if (call == u"save")
+            m_secrets.save(QStringLiteral("tok-nowhere"));
+        else if (call == u"remove")
+            m_secrets.remove();
+        else
+            m_secrets.removeIfStill(QStringLiteral("tok-nowhere"));
+        QCOMPARE_LT(timer.elapsed(), bound);
     }
 };
 

@@ -133,6 +133,25 @@ private slots:
         QCOMPARE(stored(), QList<QByteArray>{});
     }
 
+    // A 401 for an old token must not take a newer one that another process stored.
+    void removeIfStill_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("secrets");
+        QTest::addColumn<QList<QByteArray>>("left");
+        QTest::newRow("still the refused one") << QList<QByteArray>{"refused"} << QList<QByteArray>{};
+        QTest::newRow("replaced since") << QList<QByteArray>{"newer"} << QList<QByteArray>{"newer"};
+        QTest::newRow("strays") << QList<QByteArray>{"refused", "newer"} << QList<QByteArray>{"newer"};
+        QTest::newRow("nothing stored") << QList<QByteArray>{} << QList<QByteArray>{};
+    }
+    void removeIfStill()
+    {
+        QFETCH(QList<QByteArray>, secrets);
+        for (const QByteArray &secret : secrets)
+            QVERIFY(add(secret));
+        TokenStore::removeIfStill(QStringLiteral("refused"));
+        QTEST(stored(), "left");
+    }
+
     void whatLoads_data()
     {
         QTest::addColumn<QList<QByteArray>>("secrets");

@@ -36,10 +36,24 @@ MessageText messageFor(const Phase &phase, bool signedIn)
     return text;
 }
 
+QString signInSentence(SignInNotice notice)
+{
+    switch (notice) {
+    case SignInNotice::expired:
+        return QStringLiteral("Your sign-in expired before the browser came back. Sign in again to continue.");
+    case SignInNotice::lateApproval:
+        return QStringLiteral("That approval came after the sign-in had expired. Sign in again and approve once more.");
+    case SignInNotice::none:
+        break;
+    }
+    return QStringLiteral("Sign in with your Vesko account. You approve it in your browser; "
+                          "no password goes into this app.");
+}
+
 } // namespace
 
 PanelState panelState(const Phase &phase, const std::optional<Summary> &summary, const std::optional<Me> &me,
-                      bool signedIn)
+                      bool signedIn, SignInNotice notice)
 {
     const bool waiting = phase.kind() == Phase::Case::signingIn;
     return {
@@ -49,8 +63,7 @@ PanelState panelState(const Phase &phase, const std::optional<Summary> &summary,
         .countEnding = me ? me->countEndingSubscriptions() : true,
         .signIn = {
             .title = QStringLiteral("Your MRR in the menu bar"),
-            .sentence = QStringLiteral("Sign in with your Vesko account. You approve it in your browser; "
-                                       "no password goes into this app."),
+            .sentence = signInSentence(waiting ? SignInNotice::none : notice),
             .buttonTitle = waiting ? QStringLiteral("Waiting for your browser\u2026") : QStringLiteral("Sign in"),
             .buttonEnabled = !waiting,
         },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Phase.h"
+#include "SignInNotice.h"
 
 #include "Me.h"
 #include "Summary.h"
@@ -70,7 +71,8 @@ public:
     MessageText message;        // meaningful for Block::message
 };
 
+// `notice`: what became of the last sign-in, said in the sign-in block in place of its invitation.
 PanelState panelState(const Phase &phase, const std::optional<Summary> &summary, const std::optional<Me> &me,
-                      bool signedIn);
+                      bool signedIn, SignInNotice notice = SignInNotice::none);
 
 } // namespace vesko

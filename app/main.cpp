@@ -4,6 +4,7 @@
 #include "AppDelegate.h"
 #include "AppModel.h"
 #include "Appearance.h"
+#include "DesktopUrlOpener.h"
 #include "FreedesktopNotifier.h"
 #include "LinuxPlatform.h"
 #include "NoPushTransport.h"
@@ -17,6 +18,8 @@
 #include "SystemLog.h"
 #include "TrayIcon.h"
 #include "TrayPanel.h"
+#include "UpdateNotices.h"
+#include "Updater.h"
 #include "Windows.h"
 
 #include <QApplication>
@@ -25,6 +28,7 @@
 #include <QQuickView>
 #include <QUrl>
 
+#include <array>
 #include <cstdio>
 
 using namespace vesko;
@@ -106,15 +110,33 @@ int main(int argc, char **argv)
     Appearance appearance;
     Palette palette;
     palette.follow(appearance);
+    // Update news gets a notifier of its own: a click on it opens the download
+    // page, not the dashboard.
+    FreedesktopNotifier updateNotifier;
+    DesktopUrlOpener downloadPages;
+    std::unique_ptr<UpdateNotices> updates;
+    if (Updater *updater = model.updater())
+        updates = std::make_unique<UpdateNotices>(*updater, updateNotifier, downloadPages,
+                                                  QStringLiteral(VESKO_VERSION));
+
+    // The drop-down and the panel window each have their own controller, so
+    // showing one never cancels the other's refresh.
     PanelController panel(model, palette);
-    panel.setSaleWatcher(&sales);
-    Windows windows(panel, platform.settings());
+    Windows windows(model, palette, platform.settings());
+    const std::array<PanelController *, 2> controllers{&panel, &windows.controller()};
+    for (PanelController *controller : controllers) {
+        controller->setSaleWatcher(&sales);
+        controller->setUpdateNotices(updates.get());
+    }
     TrayPanel trayPanel(panel);
     TrayIcon tray(model, appearance, QDBusConnection::sessionBus());
     QObject::connect(&tray, &TrayIcon::activated, &trayPanel, &TrayPanel::toggle);
     QObject::connect(&tray, &TrayIcon::openPanelRequested, &trayPanel, [&] { trayPanel.toggle(QPoint()); });
     QObject::connect(&tray, &TrayIcon::quitRequested, &app, &QApplication::quit);
-    const auto followTray = [&] { panel.setTrayShowsText(tray.labelShown()); };
+    const auto followTray = [&] {
+        for (PanelController *controller : controllers)
+            controller->setTrayShowsText(tray.labelShown());
+    };
     QObject::connect(&tray, &TrayIcon::labelShownChanged, &panel, followTray);
     followTray();
 

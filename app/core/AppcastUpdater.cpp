@@ -102,21 +102,27 @@ void AppcastUpdater::finish(const std::optional<AppcastRelease> &release)
     const bool newer = release && release->version > m_current;
     if (user) {
         if (newer)
-            announce(*release, true);
+            report(*release, true);
         else if (release)
             emit upToDate();
         else
             emit checkFailed();
     } else if (newer && Version::parse(m_settings.value(announcedKey).toString()) != release->version) {
-        announce(*release, false);
+        report(*release, false);
     }
 }
 
-void AppcastUpdater::announce(const AppcastRelease &release, bool userInitiated)
+void AppcastUpdater::report(const AppcastRelease &release, bool userInitiated)
 {
-    // The user has now heard of this version: automatic checks keep quiet about it.
-    m_settings.setValue(announcedKey, release.version.text());
+    // Not yet announced: whoever shows it says so with markAnnounced().
+    m_reported = release.version;
     emit updateAvailable(release.displayVersion, release.downloadPage, userInitiated);
+}
+
+void AppcastUpdater::markAnnounced()
+{
+    if (m_reported)
+        m_settings.setValue(announcedKey, m_reported->text());
 }
 
 } // namespace vesko

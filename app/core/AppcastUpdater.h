@@ -25,7 +25,9 @@ class HttpSession;
 // the settings, so the schedule survives restarts), but never sooner than
 // `startDelay` after construction; a failed one is tried again after
 // `retryDelay`. They stay silent unless they find an update the user has not
-// been told about yet. One single-shot timer waits for the next due time.
+// been told about yet: until markAnnounced() says the news reached the user,
+// each automatic check reports it again. One single-shot timer waits for the
+// next due time.
 //
 // checkForUpdates() checks at once and answers with exactly one signal. While
 // a check runs, another call joins it instead of sending a second request.
@@ -50,6 +52,7 @@ public:
                    Schedule schedule, QObject *parent = nullptr);
 
     void checkForUpdates() override;
+    void markAnnounced() override;
 
     // The wall-clock time the timer waits for.
     QDateTime nextAutomaticCheck() const { return m_due; }
@@ -59,7 +62,7 @@ private:
     void onTimer();
     void startCheck();
     void finish(const std::optional<AppcastRelease> &release);
-    void announce(const AppcastRelease &release, bool userInitiated);
+    void report(const AppcastRelease &release, bool userInitiated);
 
     QUrl m_feedUrl;
     Version m_current;
@@ -69,6 +72,7 @@ private:
     QTimer m_timer;
     QDateTime m_due;
     ApiCall m_call;
+    std::optional<Version> m_reported;
     bool m_checking = false;
     // Who waits for the running check: both may.
     bool m_automaticWaiting = false;

@@ -12,6 +12,9 @@ namespace vesko {
 namespace {
 
 const QString enabledKey = QStringLiteral("VeskoNotifySales");
+// Well above what the feed lists at once, so only ids long gone are dropped.
+constexpr qsizetype maxSeen = 1024;
+constexpr qint64 maxAgeSeconds = 24 * 60 * 60;
 
 } // namespace
 
@@ -21,7 +24,10 @@ SaleWatcher::SaleWatcher(AppModel &model, Notifier &notifier, QSettings &setting
 {
     connect(&m_model, &AppModel::refreshed, this, &SaleWatcher::refreshed);
     // Another account, or none: its first load is a baseline again.
-    connect(&m_model, &AppModel::tokenChanged, this, [this] { m_seen.reset(); });
+    connect(&m_model, &AppModel::tokenChanged, this, [this] {
+        m_seen.reset();
+        m_seenOrder.clear();
+    });
 }
 
 bool SaleWatcher::isEnabled() const
@@ -41,24 +47,26 @@ void SaleWatcher::setEnabled(bool enabled)
 void SaleWatcher::refreshed()
 {
     const QList<VeskoEvent> &events = m_model.events();
-    QSet<QString> ids;
-    for (const VeskoEvent &event : events)
-        ids.insert(event.id());
-    const std::optional<QSet<QString>> seen = std::exchange(m_seen, ids);
-    const QDateTime since = std::exchange(m_lastRefresh, m_model.refreshedAt());
-    if (!seen || !isEnabled() || (m_pushActive && m_pushActive()))
-        return;
-
+    const bool baseline = !m_seen;
+    QSet<QString> &seen = baseline ? m_seen.emplace() : *m_seen;
+    // Not "since the last refresh": the feed gets events after the service's
+    // own sync, and our clock may run ahead of the server's.
+    const QDateTime oldest = m_model.refreshedAt().addSecs(-maxAgeSeconds);
     const bool cancellations = m_model.me() && m_model.me()->notifyCancellations();
     QList<VeskoEvent> fresh;
     for (const VeskoEvent &event : events) {
-        if (seen->contains(event.id()) || event.occurredAt() < since)
+        if (seen.contains(event.id()))
+            continue;
+        seen.insert(event.id());
+        m_seenOrder.append(event.id());
+        if (baseline || event.occurredAt() < oldest)
             continue;
         if (event.kind() == VeskoEvent::Kind::cancelled && !cancellations)
             continue;
         fresh.append(event);
     }
-    if (fresh.isEmpty())
+    forgetOldest(events);
+    if (fresh.isEmpty() || !isEnabled() || (m_pushActive && m_pushActive()))
         return;
     const Money::Mask mask(m_model.hideAmounts());
     Notification notification = saleNotification(fresh);
@@ -66,6 +74,24 @@ void SaleWatcher::refreshed()
     if (sound != u"none")
         notification.sound = sound;
     m_notifier.show(notification);
+}
+
+void SaleWatcher::forgetOldest(const QList<VeskoEvent> &feed)
+{
+    qsizetype excess = m_seenOrder.size() - maxSeen;
+    if (excess <= 0)
+        return;
+    // What the feed still lists stays, or it would come back as new.
+    QSet<QString> listed;
+    for (const VeskoEvent &event : feed)
+        listed.insert(event.id());
+    m_seenOrder.removeIf([&](const QString &id) {
+        if (excess <= 0 || listed.contains(id))
+            return false;
+        --excess;
+        m_seen->remove(id);
+        return true;
+    });
 }
 
 } // namespace vesko

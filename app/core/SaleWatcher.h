@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -13,13 +14,14 @@ class QSettings;
 namespace vesko {
 
 class AppModel;
+class VeskoEvent;
 class Notifier;
 
-// Sale notifications without a push service: each refresh's events are
-// compared with the last refresh's, and what is new since then (by id, and
-// not older than that refresh) is notified. The first load after start or
-// sign-in only sets the baseline. Cancellations only when the account asks
-// for them; the account's sound, "none" or empty meaning silence.
+// Sale notifications without a push service: every event whose id no
+// refresh has shown before is notified, however late it reached the feed,
+// unless it is more than a day old. The first load after start or sign-in
+// only sets the baseline. Cancellations only when the account asks for them;
+// the account's sound, "none" or empty meaning silence.
 class SaleWatcher : public QObject
 {
     Q_OBJECT
@@ -39,13 +41,17 @@ signals:
 
 private:
     void refreshed();
+    void forgetOldest(const QList<VeskoEvent> &feed);
 
     AppModel &m_model;
     Notifier &m_notifier;
     QSettings &m_settings;
     std::function<bool()> m_pushActive;
-    std::optional<QSet<QString>> m_seen; // none until the baseline load
-    QDateTime m_lastRefresh;
+    // Ids already seen, and the same ids oldest first; none until the
+    // baseline load. Bounded: the feed's own ids are always kept, older ones
+    // only up to a cap.
+    std::optional<QSet<QString>> m_seen;
+    QList<QString> m_seenOrder;
 };
 
 } // namespace vesko

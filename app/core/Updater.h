@@ -15,6 +15,9 @@ class Updater : public QObject
 public:
     using QObject::QObject;
     virtual void checkForUpdates() = 0;
+    // The last update reported has reached the user: automatic checks keep
+    // quiet about that version from now on. Until then they report it again.
+    virtual void markAnnounced() {}
 
 signals:
     // Answers to a check. The automatic checks only ever report an update.

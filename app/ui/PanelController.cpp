@@ -6,6 +6,7 @@
 #include "Fonts.h"
 #include "Palette.h"
 #include "Snout.h"
+#include "UpdateNotices.h"
 #include "Updater.h"
 #include "presenters/ChannelRows.h"
 #include "presenters/EventRows.h"
@@ -65,12 +66,18 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
 {
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::eventsChanged,
                         &AppModel::meChanged, &AppModel::refreshedAtChanged, &AppModel::tokenChanged,
-                        &AppModel::authSessionChanged})
+                        &AppModel::authSessionChanged, &AppModel::signInNoticeChanged})
         connect(&model, signal, this, &PanelController::recompute);
     connect(&model, &AppModel::menuBarStyleChanged, this, &PanelController::changed);
     connect(&model, &AppModel::hideAmountsChanged, this, &PanelController::recompute);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
+}
+
+PanelController::~PanelController()
+{
+    if (m_visible && m_updates)
+        m_updates->viewHidden();
 }
 
 void PanelController::setSaleWatcher(SaleWatcher *watcher)
@@ -91,6 +98,38 @@ void PanelController::setNotifySales(bool enabled)
         m_sales->setEnabled(enabled);
 }
 
+void PanelController::setUpdateNotices(UpdateNotices *notices)
+{
+    if (m_updates) {
+        if (m_visible)
+            m_updates->viewHidden();
+        disconnect(m_updates, nullptr, this, nullptr);
+    }
+    m_updates = notices;
+    if (m_updates) {
+        connect(m_updates, &UpdateNotices::changed, this, &PanelController::changed);
+        if (m_visible)
+            m_updates->viewShown();
+    }
+    emit changed();
+}
+
+QString PanelController::updateNote() const
+{
+    return m_updates ? m_updates->text().note : QString();
+}
+
+QString PanelController::updateActionTitle() const
+{
+    return m_updates ? m_updates->text().actionTitle : QString();
+}
+
+void PanelController::updateAction()
+{
+    if (m_updates)
+        m_updates->openDownload();
+}
+
 void PanelController::expose(QQmlContext &context)
 {
     const FontFamilies &fonts = registerFonts();
@@ -108,7 +147,8 @@ void PanelController::recompute()
     // Every amount the presenters write below comes out masked while hidden.
     const Money::Mask mask(m_model.hideAmounts());
     const QDateTime now = m_now();
-    const PanelState state = panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn());
+    const PanelState state = panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn(),
+                                         m_model.signInNotice());
     m_block = blockName(state.block);
     m_signInTitle = state.signIn.title;
     m_signInSentence = state.signIn.sentence;
@@ -169,7 +209,10 @@ double PanelController::barFillWidth(double available, double fraction) const
 
 void PanelController::shown()
 {
-    hidden();
+    if (m_showing)
+        m_showing->cancel();
+    if (!std::exchange(m_visible, true) && m_updates)
+        m_updates->viewShown();
     m_showing = m_model.refresh();
     // Ages are as of this showing even when nothing else changed.
     recompute();
@@ -177,6 +220,8 @@ void PanelController::shown()
 
 void PanelController::hidden()
 {
+    if (std::exchange(m_visible, false) && m_updates)
+        m_updates->viewHidden();
     if (m_showing)
         m_showing->cancel();
     m_showing = nullptr;
@@ -250,7 +295,9 @@ void PanelController::openSettings()
 
 void PanelController::checkForUpdates()
 {
-    if (Updater *updater = m_model.updater())
+    if (m_updates)
+        m_updates->check();
+    else if (Updater *updater = m_model.updater())
         updater->checkForUpdates();
 }
 

@@ -17,10 +17,12 @@ namespace vesko {
 
 class Refresh;
 class SaleWatcher;
+class UpdateNotices;
 
 // What the panel's QML reads: every text comes from the presenters, every
 // colour is resolved here, so the views only lay things out. Recomputed as a
-// whole whenever the model or the appearance changes.
+// whole whenever the model or the appearance changes. One per view: each
+// showing refreshes, and hiding cancels only the refresh its own showing began.
 class PanelController : public QObject
 {
     Q_OBJECT
@@ -55,6 +57,9 @@ class PanelController : public QObject
     Q_PROPERTY(QString refreshNote READ refreshNote NOTIFY changed)
     Q_PROPERTY(QString moreLabel READ moreLabel NOTIFY changed)
     Q_PROPERTY(QString openDashboardTitle READ openDashboardTitle NOTIFY changed)
+    // A line above the footer about Vesko's own updates; empty for none.
+    Q_PROPERTY(QString updateNote READ updateNote NOTIFY changed)
+    Q_PROPERTY(QString updateActionTitle READ updateActionTitle NOTIFY changed)
     // The More menu: titles keyed by item, the menu-bar choices as
     // {title, style} in menu order, the current style as its enum value.
     Q_PROPERTY(QVariantMap menuTitles READ menuTitles CONSTANT)
@@ -72,6 +77,7 @@ public:
     PanelController(AppModel &model, Palette &palette,
                     std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); },
                     QObject *parent = nullptr);
+    ~PanelController() override;
 
     // Sets the context properties the panel's QML expects (`panel`, `colors`,
     // `sansFamily`, `displayFamily`) and the snout image provider.
@@ -102,6 +108,8 @@ public:
     QString refreshNote() const { return m_refreshNote; }
     QString moreLabel() const { return m_moreLabel; }
     QString openDashboardTitle() const { return m_openDashboardTitle; }
+    QString updateNote() const;
+    QString updateActionTitle() const;
     Palette *colors() const { return &m_palette; }
     QVariantMap menuTitles() const;
     QVariantList menuBarChoices() const;
@@ -120,6 +128,9 @@ public:
     bool notifySales() const;
     void setNotifySales(bool enabled);
 
+    // Where the update check's outcome goes; without, the check is silent.
+    void setUpdateNotices(UpdateNotices *notices);
+
     // Width of a channel's bar fill in a track `available` wide.
     Q_INVOKABLE double barFillWidth(double available, double fraction) const;
 
@@ -134,6 +145,7 @@ public:
     Q_INVOKABLE void setOpenAtLogin(bool enabled) { m_model.setOpenAtLogin(enabled); }
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void checkForUpdates();
+    Q_INVOKABLE void updateAction();
     Q_INVOKABLE void signOut();
 
 signals:
@@ -147,6 +159,8 @@ private:
     std::function<QDateTime()> m_now;
     QPointer<Refresh> m_showing;
     SaleWatcher *m_sales = nullptr;
+    QPointer<UpdateNotices> m_updates;
+    bool m_visible = false;
     bool m_messageRetries = true;
 
     QString m_block;

@@ -69,8 +69,8 @@ void centre(QQuickView &view)
 
 } // namespace
 
-Windows::Windows(PanelController &panel, QSettings &settings, QObject *parent)
-    : QObject(parent), m_controller(panel), m_settings(settings)
+Windows::Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent)
+    : QObject(parent), m_controller(std::make_unique<PanelController>(model, palette)), m_settings(settings)
 {
 }
 
@@ -79,7 +79,7 @@ Windows::~Windows() = default;
 std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QString &qml)
 {
     auto view = std::make_unique<QQuickView>();
-    m_controller.expose(*view->rootContext());
+    m_controller->expose(*view->rootContext());
     view->rootContext()->setContextProperty(QStringLiteral("windows"), this);
     view->setTitle(title);
     view->setResizeMode(QQuickView::SizeViewToRootObject);
@@ -117,11 +117,11 @@ void Windows::openPanel()
     if (!m_panel) {
         m_panel = makeView(QStringLiteral("Vesko"), QStringLiteral("PanelView.qml"));
         centre(*m_panel);
-        connect(m_panel.get(), &QWindow::visibleChanged, &m_controller, [this](bool visible) {
+        connect(m_panel.get(), &QWindow::visibleChanged, m_controller.get(), [this](bool visible) {
             if (visible)
-                m_controller.shown();
+                m_controller->shown();
             else
-                m_controller.hidden();
+                m_controller->hidden();
         });
     }
     m_panel->show();

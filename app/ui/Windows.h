@@ -11,17 +11,21 @@ class QSettings;
 
 namespace vesko {
 
+class AppModel;
+class Palette;
 class PanelController;
 
 // The welcome window, shown once per user, and the panel in an ordinary
 // window for desktops without a tray. Both are made on first use and only
-// hidden afterwards, so a window keeps its place between showings.
+// hidden afterwards, so a window keeps its place between showings. The panel
+// window has a controller of its own: its showing and hiding never touch the
+// drop-down's.
 class Windows : public QObject, public Scene
 {
     Q_OBJECT
 
 public:
-    Windows(PanelController &panel, QSettings &settings, QObject *parent = nullptr);
+    Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent = nullptr);
     ~Windows() override;
 
     // True when it came up: the first launch for this user.
@@ -30,6 +34,7 @@ public:
 
     QQuickView *welcomeWindow() const { return m_welcome.get(); }
     QQuickView *panelWindow() const { return m_panel.get(); }
+    PanelController &controller() const { return *m_controller; }
 
     // The welcome window's two buttons.
     Q_INVOKABLE void dismissWelcome();
@@ -41,7 +46,7 @@ protected:
 private:
     std::unique_ptr<QQuickView> makeView(const QString &title, const QString &qml);
 
-    PanelController &m_controller;
+    std::unique_ptr<PanelController> m_controller;
     QSettings &m_settings;
     std::unique_ptr<QQuickView> m_welcome;
     std::unique_ptr<QQuickView> m_panel;

@@ -8,12 +8,16 @@
 #include "PanelController.h"
 #include "ModelRig.h"
 #include "ScriptedService.h"
+#include "UpdateNotices.h"
+#include "Updater.h"
+#include "Windows.h"
 
 #include <QQmlContext>
 #include <QRegularExpression>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,6 +87,13 @@ struct Stage : ModelRig
                 seen << item->property("text").toString();
         return seen;
     }
+};
+
+struct FakeUpdater : Updater
+{
+    int checks = 0;
+    void checkForUpdates() override { ++checks; }
+    void found() { emit updateAvailable(QStringLiteral("1.3"), QUrl(QStringLiteral("https://x.test/get")), true); }
 };
 
 } // namespace
@@ -249,6 +260,52 @@ private slots:
         stage.panel->hidden();
         QTRY_COMPARE(stage.refreshes(), 0);
         QCOMPARE(stage.model->phase(), Phase::ready());
+    }
+
+    // The panel window and the drop-down each refresh on showing; the one
+    // coming and going leaves the other's refresh running.
+    void eachViewHasItsOwnShowing()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        Windows windows(*stage.model, stage.palette, stage.settings);
+        QSignalSpy published(stage.model.get(), &AppModel::refreshed);
+        stage.panel->shown(); // the drop-down
+        windows.openPanel();
+        QCOMPARE(stage.refreshes(), 2);
+        windows.panelWindow()->hide();
+        stage.settle();
+        QCOMPARE(published.count(), 1);
+    }
+
+    // "Check for updates…" answers in a line above the footer, with a way to
+    // the download page when there is something to get.
+    void updateLine()
+    {
+        Stage stage(QStringLiteral("tok"), {});
+        stage.settle();
+        FakeUpdater updater;
+        FakeNotifier notifier;
+        UpdateNotices notices(updater, notifier, stage.urls, QStringLiteral("1.2"));
+        stage.panel->setUpdateNotices(&notices);
+        QVERIFY(stage.show());
+        stage.panel->shown();
+        QVERIFY(!stage.item("updateLine")->isVisible());
+        stage.panel->checkForUpdates();
+        QCOMPARE(updater.checks, 1);
+        QTRY_VERIFY(stage.texts(stage.item("updateLine")).contains(QStringLiteral("Checking for updates\u2026")));
+        updater.found();
+        QTRY_COMPARE(stage.texts(stage.item("updateLine")),
+                     (QStringList{"Vesko 1.3 is available.", "Download"}));
+        QVERIFY(notifier.shown.isEmpty()); // the user is looking at it
+        // The line sits above the footer, inside the panel.
+        QQuickItem *line = stage.item("updateLine");
+        QQuickItem *footer = stage.item("footer");
+        QTRY_VERIFY(line->mapToScene(QPointF(0, line->height())).y() <= footer->mapToScene(QPointF()).y());
+        QVERIFY(footer->mapToScene(QPointF(0, footer->height())).y() <= stage.view.rootObject()->height());
+        QQuickItem *download = stage.item("updateAction");
+        QTest::mouseClick(&stage.view, Qt::LeftButton, {}, download->mapToScene(QPointF(4, 4)).toPoint());
+        QCOMPARE(stage.urls.opened, QList<QUrl>{QUrl(QStringLiteral("https://x.test/get"))});
     }
 
     // The More menu lists its items in order and its choices reach the model.

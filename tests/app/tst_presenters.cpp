@@ -5,7 +5,9 @@
 #include "presenters/FooterText.h"
 #include "presenters/HeroText.h"
 #include "presenters/PanelState.h"
+#include "presenters/SaleText.h"
 #include "presenters/TrayMenuText.h"
+#include "presenters/UpdateText.h"
 
 #include "Money.h"
 
@@ -421,6 +423,69 @@ private slots:
         QCOMPARE(made.notice, text.notice);
         QCOMPARE(made.signInTitle, text.signInTitle);
         QCOMPARE(made.signInEnabled, text.signInEnabled);
+    }
+
+    // Titles stay within what banners show (GNOME cuts near 40 characters);
+    // the sums open the body instead.
+    void saleBurst_data()
+    {
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("back");
+        QTest::addColumn<int>("cancelled");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("new ones") << 3 << 0 << 0 << u"3 new subscriptions"_s << u"+$29.97"_s;
+        QTest::newRow("one of each") << 1 << 1 << 1 << u"1 new, 1 reactivated, 1 cancelled"_s << u"+$19.98"_s;
+        QTest::newRow("a big burst") << 999 << 999 << 999 << u"999 new, 999 reactivated, 999 cancelled"_s
+                                     << u"+$19,960.02"_s;
+        QTest::newRow("only cancellations") << 0 << 0 << 2 << u"2 subscriptions cancelled"_s
+                                            << u"Subscription cancelled \u00B7 $9.99 / month \u00B7 Web \u00B7 Lumen"_s;
+        QTest::newRow("back again") << 0 << 2 << 0 << u"2 subscriptions reactivated"_s << u"+$19.98"_s;
+    }
+    void saleBurst()
+    {
+        QFETCH(int, added);
+        QFETCH(int, back);
+        QFETCH(int, cancelled);
+        QFETCH(QString, title);
+        QFETCH(QString, firstLine);
+        QList<VeskoEvent> events;
+        const auto add = [&](int n, VeskoEvent::Kind kind) {
+            for (int i = 0; i < n; ++i)
+                events << makeEvent({.kind = kind, .amount = 999, .interval = u"month"_s,
+                                     .id = u"evt_%1"_s.arg(events.size())});
+        };
+        add(added, VeskoEvent::Kind::new_);
+        add(back, VeskoEvent::Kind::reactivated);
+        add(cancelled, VeskoEvent::Kind::cancelled);
+        const Notification notification = saleNotification(events);
+        QCOMPARE(notification.title, title);
+        QVERIFY2(notification.title.size() <= 40, qPrintable(notification.title));
+        QCOMPARE(notification.body.section(u'\n', 0, 0), firstLine);
+        QCOMPARE(notification.body.count(u'\n'), events.size() - (firstLine.startsWith(u'+') ? 0 : 1));
+    }
+
+    // A version named by the feed never pushes the rest out of a title.
+    void updateTitles_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("plain") << u"1.3"_s << u"Vesko 1.3 is available."_s << u"Vesko 1.3 is available"_s;
+        QTest::newRow("long") << u"1.3.0-beta.12+build.2026.12.07"_s << u"Vesko 1.3.0-beta.12+b\u2026 is available."_s
+                              << u"Vesko 1.3.0-beta.12+b\u2026 is available"_s;
+        QTest::newRow("blank") << u" \n"_s << u"Vesko is available."_s << u"Vesko is available"_s;
+    }
+    void updateTitles()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, note);
+        QFETCH(QString, title);
+        const UpdateText text = updateText(UpdateStatus::available, version);
+        QCOMPARE(text.note, note);
+        QCOMPARE(text.notification.title, title);
+        QVERIFY(text.notification.title.size() <= 40);
+        QCOMPARE(text.actionTitle, u"Download"_s);
     }
 
     void amountOnlyNote()

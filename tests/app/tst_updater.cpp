@@ -1,6 +1,8 @@
 #include "AppcastUpdater.h"
+#include "Fakes.h"
 #include "HttpSession.h"
 #include "TestHttpServer.h"
+#include "UpdateNotices.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -37,18 +39,39 @@ struct World
     QUrl url{QString::fromLatin1(server.origin() + "/appcast.xml")};
     QDateTime now = base;
     QStringList said;
+    bool shows = true; // whoever hears of an update tells the user
 
     // Checks every hour; a failed automatic check is tried again after 10 minutes.
     std::unique_ptr<AppcastUpdater> updater(std::chrono::milliseconds startDelay, const QString &current = QStringLiteral("1.0"))
     {
         auto u = std::make_unique<AppcastUpdater>(url, current, settings, session,
                                                   AppcastUpdater::Schedule{1h, startDelay, 10min, [this] { return now; }});
-        QObject::connect(u.get(), &Updater::updateAvailable, [this](const QString &v, const QUrl &page, bool user) {
+        QObject::connect(u.get(), &Updater::updateAvailable, [this, u = u.get()](const QString &v, const QUrl &page, bool user) {
             said << QStringLiteral("%1 %2 %3").arg(v, page.toString(), QLatin1String(user ? "user" : "auto"));
+            if (shows)
+                u->markAnnounced();
         });
         QObject::connect(u.get(), &Updater::upToDate, [this] { said << QStringLiteral("upToDate"); });
         QObject::connect(u.get(), &Updater::checkFailed, [this] { said << QStringLiteral("failed"); });
         return u;
+    }
+};
+
+// Answers when told to; counts what it was asked.
+struct FakeUpdater : Updater
+{
+    int checks = 0;
+    int marked = 0;
+    void checkForUpdates() override { ++checks; }
+    void markAnnounced() override { ++marked; }
+    void answer(const QString &outcome, bool user)
+    {
+        if (outcome == u"available")
+            emit updateAvailable(QStringLiteral("1.3"), QUrl(QStringLiteral("https://x.test/get")), user);
+        else if (outcome == u"upToDate")
+            emit upToDate();
+        else
+            emit checkFailed();
     }
 };
 
@@ -132,11 +155,24 @@ private slots:
 
     // Restarts, each due at once: the last check is in the future (a clock was
     // wrong), failed (tried again in 10 minutes, not remembered) or stale.
+    // Each version is news once, across restarts, once it reached the user;
+    // until then every check reports it again.
+    void automaticChecks_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("shown") << true << QStringList({"2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
+        QTest::newRow("nobody showed it")
+            << false << QStringList({"2.0 https://x.test/ auto", "2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
+    }
     void automaticChecks()
     {
+        QFETCH(bool, shown);
+        QFETCH(QStringList, said);
         struct Restart { int minutesLater; const char *latest; int nextInMinutes; }; // latest null: a broken feed
         const Restart restarts[]{{0, nullptr, 10}, {30, "2.0", 60}, {120, "2.0", 60}, {120, "2.1", 60}};
         World w;
+        w.shows = shown;
         w.settings.setValue("updates/lastCheck", base.addDays(1).toString(Qt::ISODateWithMs));
         for (const Restart &restart : restarts) {
             w.now = w.now.addSecs(restart.minutesLater * 60);
@@ -145,10 +181,77 @@ private slots:
             QCOMPARE(updater->nextAutomaticCheck(), w.now);
             QTRY_COMPARE(updater->nextAutomaticCheck(), w.now.addSecs(restart.nextInMinutes * 60));
         }
-        // Each version is news once, across restarts; nothing else is said.
-        QCOMPARE(w.said, QStringList({"2.0 https://x.test/ auto", "2.1 https://x.test/ auto"}));
+        QCOMPARE(w.said, said);
         w.now = w.now.addSecs(1800);
         QCOMPARE(w.updater(0ms)->nextAutomaticCheck(), w.now.addSecs(1800)); // fresh: not yet
+    }
+
+    // Who hears of a check's outcome, and when the updater learns that a
+    // found version reached the user.
+    void notices_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<bool>("user");
+        QTest::addColumn<bool>("panelShows");
+        QTest::addColumn<bool>("server"); // a notification server runs
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QStringList>("notified");
+        QTest::addColumn<int>("announcedThen");  // before any panel shows again
+        QTest::addColumn<int>("announcedLater"); // after one did
+
+        const QString found = QStringLiteral("Vesko 1.3 is available.");
+        const QStringList foundTitle{QStringLiteral("Vesko 1.3 is available")};
+        QTest::newRow("automatic find") << "available" << false << false << true << found << foundTitle << 1 << 1;
+        QTest::newRow("automatic find, panel open") << "available" << false << true << true << found << foundTitle << 1 << 1;
+        QTest::newRow("automatic find, no server") << "available" << false << false << false << found << QStringList() << 0 << 1;
+        QTest::newRow("user's find in the panel") << "available" << true << true << true << found << QStringList() << 1 << 1;
+        QTest::newRow("user's find, panel gone") << "available" << true << false << true << found << foundTitle << 1 << 1;
+        QTest::newRow("up to date in the panel")
+            << "upToDate" << true << true << true << "Vesko 1.2 is the newest version." << QStringList() << 0 << 0;
+        QTest::newRow("up to date, panel gone") << "upToDate" << true << false << true << "Vesko 1.2 is the newest version."
+                                                << QStringList{"Vesko is up to date"} << 0 << 0;
+        QTest::newRow("failed in the panel") << "failed" << true << true << true
+                                             << "Couldn\u2019t check for updates. Try again later." << QStringList() << 0 << 0;
+    }
+    void notices()
+    {
+        QFETCH(QString, outcome);
+        QFETCH(bool, user);
+        QFETCH(bool, panelShows);
+        QFETCH(bool, server);
+        QFETCH(QString, note);
+        QFETCH(QStringList, notified);
+        QFETCH(int, announcedThen);
+        QFETCH(int, announcedLater);
+        FakeUpdater updater;
+        FakeNotifier notifier;
+        notifier.available = server;
+        FakeUrlOpener urls;
+        UpdateNotices notices(updater, notifier, urls, QStringLiteral("1.2"));
+        notices.viewShown();
+        if (user) {
+            notices.check();
+            QCOMPARE(updater.checks, 1);
+            QCOMPARE(notices.text().note, QStringLiteral("Checking for updates\u2026"));
+        }
+        if (!panelShows)
+            notices.viewHidden();
+        updater.answer(outcome, user);
+        QCOMPARE(notices.text().note, note);
+        QStringList titles;
+        for (const Notification &notification : notifier.shown)
+            titles << notification.title;
+        QCOMPARE(titles, notified);
+        QCOMPARE(updater.marked, announcedThen);
+        notices.viewHidden();
+        notices.viewShown();
+        QCOMPARE(updater.marked, announcedLater);
+        // Only a found version outlives the showing it was said in.
+        QCOMPARE(notices.text().note.isEmpty(), outcome != u"available");
+        // Its notification and its Download button open its page.
+        notifier.click();
+        notices.openDownload();
+        QCOMPARE(urls.opened.size(), outcome == u"available" ? 2 : 0);
     }
 
     void clockTurnedBack()

@@ -2,7 +2,6 @@
 #include "AppModel.h"
 #include "Fakes.h"
 #include "Palette.h"
-#include "PanelController.h"
 #include "Windows.h"
 
 #include <QQuickItem>
@@ -26,19 +25,19 @@ class WindowsTest : public QObject
                     .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
                     .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
                     .loopTimer = std::make_unique<FakeSleepTimer>()}};
-    Palette palette; PanelController panel{model, palette};
+    Palette palette;
 
 private slots:
     void welcomeOnceThenPanel()
     {
-        Windows windows(panel, settings);
+        Windows windows(model, palette, settings);
         windows.showWelcomeIfNeeded();
         QQuickView *welcome = windows.welcomeWindow();
         QVERIFY(welcome && welcome->status() == QQuickView::Ready);
         QVERIFY(QTest::qWaitForWindowExposed(welcome));
         QCOMPARE(welcome->title(), QStringLiteral("Welcome to Vesko"));
         QCOMPARE(settings.value(QStringLiteral("VeskoWelcomed")).toBool(), true);
-        Windows again(panel, settings);
+        Windows again(model, palette, settings);
         again.showWelcomeIfNeeded();
         QVERIFY(!again.welcomeWindow());
         QVERIFY(QTest::qWaitForWindowActive(welcome));

@@ -73,21 +73,34 @@ Notification saleNotification(const QList<VeskoEvent> &events)
                 sum = *event.amount() < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
         }
     }
-    QStringList counts;
-    if (added)
-        counts << counted(added, QStringLiteral("new subscription"), QStringLiteral("new subscriptions"));
-    if (back)
-        counts << counted(back, QStringLiteral("reactivated"), QStringLiteral("reactivated"));
-    if (cancelled)
-        counts << counted(cancelled, QStringLiteral("cancellation"), QStringLiteral("cancellations"));
+    // Notification servers cut titles at about 40 characters (GNOME's banner
+    // sooner): the title only counts, and the sums open the body, which every
+    // server shows at least the first line of.
+    const int kinds = (added > 0) + (back > 0) + (cancelled > 0);
+    QString title;
+    if (kinds > 1) {
+        QStringList counts;
+        if (added)
+            counts << QString::number(added) + QStringLiteral(" new");
+        if (back)
+            counts << QString::number(back) + QStringLiteral(" reactivated");
+        if (cancelled)
+            counts << QString::number(cancelled) + QStringLiteral(" cancelled");
+        title = counts.join(QStringLiteral(", "));
+    } else if (added) {
+        title = counted(added, QStringLiteral("new subscription"), QStringLiteral("new subscriptions"));
+    } else if (back) {
+        title = counted(back, QStringLiteral("subscription reactivated"), QStringLiteral("subscriptions reactivated"));
+    } else {
+        title = counted(cancelled, QStringLiteral("subscription cancelled"), QStringLiteral("subscriptions cancelled"));
+    }
+
+    QStringList lines;
     QStringList sums;
     for (auto it = gained.cbegin(); it != gained.cend(); ++it)
         sums << (it.value() < 0 ? QString() : QStringLiteral("+")) + Money::price(it.value(), it.key());
-    QString title = counts.join(QStringLiteral(", "));
     if (!sums.isEmpty())
-        title += dot + sums.join(QStringLiteral(", "));
-
-    QStringList lines;
+        lines << sums.join(QStringLiteral(", "));
     for (const VeskoEvent &event : events)
         lines << kindTitle(event.kind()) + dot + line(event);
     return {title, lines.join(u'\n'), {}};

@@ -10,9 +10,10 @@ namespace vesko {
 
 // The notification for events that arrived since the last refresh, in the
 // panel's words: one event gets its kind, price and interval, channel and
-// project; several become one line that counts them and sums what they
-// bring in, per currency ("3 new subscriptions · +$42.97"). The sound is left
-// to the caller. `events` must not be empty.
+// project; several get a short title that counts them ("3 new subscriptions",
+// "2 new, 1 cancelled") and a body that opens with what they bring in, per
+// currency ("+$42.97"), then one line each. The sound is left to the caller.
+// `events` must not be empty.
 Notification saleNotification(const QList<VeskoEvent> &events);
 
 } // namespace vesko

@@ -100,7 +100,7 @@ Item {
         x: frame.border.width
         y: root.height - frame.border.width - height
         width: root.width - 2 * x
-        height: visible ? footer.implicitHeight + 12 + 17 : 0
+        height: visible ? footerColumn.implicitHeight + 12 + 17 : 0
 
         // Content passes under the footer only while the column scrolls.
         Rectangle {
@@ -109,12 +109,57 @@ Item {
             height: 1
             color: colors.hairline
         }
-        Footer {
-            id: footer
-            objectName: "footer"
+        Column {
+            id: footerColumn
             x: 13
             y: 12
             width: root.width - 28
+            spacing: 10
+
+            // How Vesko's own update check came out.
+            Item {
+                objectName: "updateLine"
+                visible: panel.updateNote !== ""
+                width: parent.width
+                height: Math.max(updateNote.implicitHeight, updateAction.implicitHeight)
+
+                PlainText {
+                    id: updateNote
+                    objectName: "updateNote"
+                    anchors.left: parent.left
+                    anchors.right: updateAction.visible ? updateAction.left : parent.right
+                    anchors.rightMargin: 8
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: panel.updateNote
+                    color: colors.mutedText
+                    font.pixelSize: 12
+                    elide: Text.ElideRight
+                }
+                PlainText {
+                    id: updateAction
+                    objectName: "updateAction"
+                    visible: text !== ""
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: panel.updateActionTitle
+                    // Brand blue is too dim on the dark panel: ink, underlined.
+                    font.pixelSize: 12
+                    font.underline: true
+                    Accessible.role: Accessible.Link
+                    Accessible.name: text
+                    Accessible.onPressAction: panel.updateAction()
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: panel.updateAction()
+                    }
+                }
+            }
+            Footer {
+                id: footer
+                objectName: "footer"
+                width: parent.width
+            }
         }
     }
 }

@@ -1,8 +1,11 @@
 // The real `vesko` on a throwaway desktop (scripts/with-test-session): signed
 // in against the demo service, offscreen, its tray item taken by a fake
 // watcher in this process. Measures start to tray item registered, idle
-// memory, wake-ups between polls and memory after the panel was shown, each
-// against a bare Qt program started the same way in the same run.
+// memory, wake-ups with the polls, the panel's first frame and the memory
+// after it was hidden, and `vesko status --watch`, each against a floor
+// started the same way in the same run: the job floor (the same polls and a
+// tray item, nothing else), the headless floor (the same polls, no GUI) and
+// bare Qt programs.
 #include "DevService.h"
 #include "FakeWatcher.h"
 #include "Probe.h"
@@ -24,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -36,7 +40,14 @@ namespace {
 
 constexpr int startRuns = 7;
 constexpr auto settleTime = 5s;
-constexpr auto wakeWindow = 60s;
+// Two polls of each: one poll's switches vary too much from one to the next.
+constexpr auto wakeWindow = 120s;
+// How long the panel stays hidden before the memory is read again.
+constexpr auto hiddenWait = 60s;
+// The software renderer's log line for each frame it finished: the panel's
+// only sign of a frame seen from outside.
+constexpr auto frameLog = "qt.scenegraph.time.renderloop.debug=true";
+constexpr QByteArrayView frameLine = "Frame rendered";
 constexpr auto sampleEvery = 1s;
 constexpr int quitEntry = 3; // the tray menu's "Quit Vesko"
 
@@ -71,6 +82,25 @@ void printPrivate(qint64 pid, qint64 barePid)
     }
 }
 
+// Where `more` holds 64 KiB or more resident memory than `less`, mapping by
+// mapping: the whole list goes to the log, the largest few into the text.
+QString extras(const char *what, const QMap<QString, qint64> &more, const QMap<QString, qint64> &less)
+{
+    QList<std::pair<qint64, QString>> differences;
+    for (auto it = more.begin(); it != more.end(); ++it) {
+        if (const qint64 extra = it.value() - less.value(it.key()); extra >= 64)
+            differences.append({extra, it.key()});
+    }
+    std::sort(differences.begin(), differences.end(), std::greater<>());
+    QStringList largest;
+    for (const auto &[kib, name] : differences) {
+        std::fprintf(stderr, "vesko-bench-desktop: %s: %s %+.1f MiB\n", what, qPrintable(name), kib / 1024.0);
+        if (largest.size() < 5)
+            largest << QStringLiteral("%1 %2").arg(name.section(QStringLiteral(".so"), 0, 0), number(kib / 1024.0, 1));
+    }
+    return largest.join(QStringLiteral(", "));
+}
+
 class DesktopBench
 {
 public:
@@ -85,29 +115,55 @@ private:
     std::unique_ptr<QProcess> launch(const QString &program, const QStringList &arguments = {});
     // Started and its tray item registered; the time from start to registration in ms.
     std::optional<double> launchVesko(std::unique_ptr<QProcess> &vesko);
+    std::optional<double> launchRegistered(QProcess &process);
+    std::unique_ptr<QProcess> floor(const char *binary, const DevService &service, const QString &token);
     std::optional<double> bareStart();
+    // The bench clock when `line` was seen on the process's output, if within `timeout`.
+    std::optional<qint64> lineSeenAt(QProcess &process, const QByteArray &line, std::chrono::milliseconds timeout);
+    // Clicks the tray item; the time until the next frame vesko logged, in ms.
+    std::optional<double> clickToFrame();
+    void followFrames(QProcess &vesko);
     bool quitVesko(QProcess &vesko);
     bool waitForLine(QProcess &process, const QByteArray &line, std::chrono::milliseconds timeout);
     // Read once the resident set has stopped moving (or after `longest`).
     std::optional<qint64> settledResident(qint64 pid, std::chrono::milliseconds least, std::chrono::milliseconds longest);
     QJsonArray requestLog() const;
-    void reportWakeups(const QList<WakeSample> &vesko, const QList<WakeSample> &bare);
+    struct Watched
+    {
+        QList<WakeSample> vesko, job, headless, bare;
+    };
+    void reportWakeups(const Watched &window);
     void reportPanel(QProcess &vesko, qint64 idleKiB);
 
     QElapsedTimer m_clock;
     DevService m_service;
+    // The floors poll services of their own, so each one's requests are its own.
+    DevService m_jobService;
+    DevService m_headlessService;
+    QString m_jobToken;
+    QString m_headlessToken;
+    QList<qint64> m_frames; // when vesko logged a frame, on the bench clock
+    QByteArray m_veskoErrors;
     std::unique_ptr<FakeWatcher> m_watcher; // only ever on the throwaway session's bus
     QTemporaryDir m_dir;
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     QString m_registeredSender;
+    QString m_lastSender; // of the item launchRegistered saw
+    QMap<QString, qint64> m_idleMappings; // vesko's, before the panel was first shown
 };
 
 QString DesktopBench::prepare()
 {
     if (qEnvironmentVariableIsEmpty("VESKO_TEST_KEYRING_PASSWORD"))
         return QStringLiteral("needs the throwaway session of scripts/with-test-session");
-    if (!m_service.failure().isEmpty())
-        return m_service.failure();
+    for (const DevService *service : {&m_service, &m_jobService, &m_headlessService}) {
+        if (!service->failure().isEmpty())
+            return service->failure();
+    }
+    m_jobToken = m_jobService.grantToken();
+    m_headlessToken = m_headlessService.grantToken();
+    if (m_jobToken.isEmpty() || m_headlessToken.isEmpty())
+        return QStringLiteral("the floors' services gave no token");
     m_watcher = std::make_unique<FakeWatcher>(m_clock);
     if (!m_watcher->ready)
         return QStringLiteral("the fake watcher could not take its bus name");
@@ -158,17 +214,86 @@ bool DesktopBench::waitForLine(QProcess &process, const QByteArray &line, std::c
         && seen.split('\n').contains(line);
 }
 
+std::optional<double> DesktopBench::launchRegistered(QProcess &process)
+{
+    const qsizetype before = m_watcher->registrations.size();
+    const qint64 startNs = m_clock.nsecsElapsed();
+    process.start();
+    // Other programs may register meanwhile: only this one's item counts.
+    const auto registration = [&]() -> const FakeWatcher::Registration * {
+        for (qsizetype i = before; i < m_watcher->registrations.size(); ++i) {
+            if (m_watcher->registrations[i].pid == process.processId())
+                return &m_watcher->registrations[i];
+        }
+        return nullptr;
+    };
+    if (!waitUntil([&] { return registration() || process.state() == QProcess::NotRunning; }, 20s) || !registration())
+        return std::nullopt;
+    m_lastSender = registration()->sender;
+    return (registration()->atNs - startNs) / 1e6;
+}
+
 std::optional<double> DesktopBench::launchVesko(std::unique_ptr<QProcess> &vesko)
 {
     vesko = launch(QStringLiteral(VESKO_BINARY));
-    const qsizetype before = m_watcher->registrations.size();
+    const std::optional<double> ms = launchRegistered(*vesko);
+    if (ms)
+        m_registeredSender = m_lastSender;
+    return ms;
+}
+
+std::unique_ptr<QProcess> DesktopBench::floor(const char *binary, const DevService &service, const QString &token)
+{
+    std::unique_ptr<QProcess> process = launch(QString::fromLocal8Bit(binary), {service.base().toString()});
+    QProcessEnvironment environment = m_environment;
+    environment.insert(QStringLiteral("VESKO_BENCH_TOKEN"), token);
+    process->setProcessEnvironment(environment);
+    return process;
+}
+
+std::optional<qint64> DesktopBench::lineSeenAt(QProcess &process, const QByteArray &line, std::chrono::milliseconds timeout)
+{
+    QByteArray seen;
+    std::optional<qint64> at;
+    waitUntil(
+        [&] {
+            seen += process.readAllStandardOutput();
+            if (seen.split('\n').contains(line))
+                at = m_clock.nsecsElapsed();
+            return at || process.state() == QProcess::NotRunning;
+        },
+        timeout);
+    return at;
+}
+
+// Vesko's own messages go on to the log; its frame lines are noted.
+void DesktopBench::followFrames(QProcess &vesko)
+{
+    vesko.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&vesko, &QProcess::readyReadStandardError, &vesko, [this, &vesko] {
+        m_veskoErrors += vesko.readAllStandardError();
+        for (qsizetype end = m_veskoErrors.indexOf('\n'); end >= 0; end = m_veskoErrors.indexOf('\n')) {
+            const QByteArray line = m_veskoErrors.left(end + 1);
+            m_veskoErrors.remove(0, end + 1);
+            if (line.contains(frameLine))
+                m_frames << m_clock.nsecsElapsed();
+            else
+                std::fwrite(line.constData(), 1, line.size(), stderr);
+        }
+    });
+}
+
+std::optional<double> DesktopBench::clickToFrame()
+{
+    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
+                                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    click << 0 << 0;
+    const qsizetype before = m_frames.size();
     const qint64 startNs = m_clock.nsecsElapsed();
-    vesko->start();
-    if (!waitUntil([&] { return m_watcher->registrations.size() > before || vesko->state() == QProcess::NotRunning; }, 20s)
-        || m_watcher->registrations.size() == before)
+    m_watcher->bus.asyncCall(click);
+    if (!waitUntil([&] { return m_frames.size() > before; }, 20s))
         return std::nullopt;
-    m_registeredSender = m_watcher->registrations.last().sender;
-    return (m_watcher->registrations.last().atNs - startNs) / 1e6;
+    return (m_frames[before] - startNs) / 1e6;
 }
 
 std::optional<double> DesktopBench::bareStart()
@@ -206,26 +331,38 @@ bool DesktopBench::quitVesko(QProcess &vesko)
 
 void DesktopBench::measureStart()
 {
-    const QString figure = QStringLiteral("start to tray item registered, signed in (median of %1) / bare QGuiApplication start").arg(startRuns);
+    const QString figure = QStringLiteral("start to tray item registered, signed in (median of %1) / job floor").arg(startRuns);
+    const QString bareFigure = QStringLiteral("  same / bare QGuiApplication start to its first event loop turn");
     // The first of each warms the caches; it is not counted.
     QList<double> vesko;
+    QList<double> job;
     QList<double> bare;
     bool clean = true;
     for (int run = 0; run <= startRuns; ++run) {
         const std::optional<double> bareMs = bareStart();
+        const std::unique_ptr<QProcess> jobFloor = floor(FLOOR_JOB_BINARY, m_jobService, m_jobToken);
+        const std::optional<double> jobMs = launchRegistered(*jobFloor);
+        jobFloor->kill();
+        jobFloor->waitForFinished();
         std::unique_ptr<QProcess> process;
         const std::optional<double> veskoMs = launchVesko(process);
         clean = quitVesko(*process) && clean;
-        if (!bareMs || !veskoMs) {
-            print(failed(figure, !veskoMs ? QStringLiteral("vesko registered no tray item") : QStringLiteral("the bare program did not start")));
+        if (!bareMs || !veskoMs || !jobMs) {
+            const QString why = !veskoMs ? QStringLiteral("vesko registered no tray item")
+                                : !jobMs ? QStringLiteral("the job floor registered no tray item")
+                                         : QStringLiteral("the bare program did not start");
+            print(failed(figure, why));
+            print(failed(bareFigure, why));
             return;
         }
         if (run > 0) {
             vesko << *veskoMs;
+            job << *jobMs;
             bare << *bareMs;
         }
     }
-    print(compared(figure, median(vesko), median(bare), QStringLiteral("ms"), 1, 2.0));
+    print(compared(figure, median(vesko), median(job), QStringLiteral("ms"), 1, 1.5));
+    print(compared(bareFigure, median(vesko), median(bare), QStringLiteral("ms"), 1, 2.0));
     if (!clean)
         std::fprintf(stderr, "vesko-bench-desktop: vesko did not quit cleanly from its tray menu\n");
 }
@@ -248,58 +385,88 @@ std::optional<qint64> DesktopBench::settledResident(qint64 pid, std::chrono::mil
     return std::nullopt;
 }
 
-constexpr auto idleFigure = "idle RSS, signed in, panel never opened / bare QGuiApplication";
-constexpr auto wakeFigure = "wake-ups per minute between polls (voluntary switches, all threads) / 1 poll";
-constexpr auto panelFigure = "RSS after the panel was shown once / bare QQuickView, one rectangle";
+constexpr auto idleFigure = "idle RSS, signed in, panel never opened, after the 2 min wake-up window / job floor";
+constexpr auto wakeFigure = "wake-ups per minute, polls included (voluntary switches, all threads) / job floor";
+constexpr auto statusFigure = "`vesko status --watch` RSS, beside the running vesko / headless floor";
+constexpr auto clickFigure = "click to the panel's first frame / bare QQuickView built on demand, first frame";
+constexpr auto panelFigure = "RSS with the panel shown / bare QQuickView, one rectangle";
+constexpr auto hiddenFigure = "RSS a minute after the panel was hidden, above idle RSS";
 
 // Every figure that needed the running vesko, when it never got that far.
 void failedIdle(const QString &why)
 {
-    for (const char *figure : {idleFigure, wakeFigure, panelFigure})
+    for (const char *figure : {idleFigure, wakeFigure, statusFigure, clickFigure, panelFigure, hiddenFigure})
         print(failed(QString::fromLatin1(figure), why));
+}
+
+std::optional<qint64> requestsSoFar(const DevService &service)
+{
+    const std::optional<DevService::Stats> stats = service.stats();
+    return stats ? std::optional(stats->requests) : std::nullopt;
+}
+
+void stop(QProcess &process)
+{
+    process.kill();
+    process.waitForFinished();
 }
 
 void DesktopBench::measureIdle()
 {
-    const std::optional<DevService::Stats> before = m_service.stats();
-    std::unique_ptr<QProcess> vesko;
+    const std::optional<qint64> before = requestsSoFar(m_service);
+    // All started together, so that their polls fall at the same times.
     const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_GUI_BINARY));
+    const std::unique_ptr<QProcess> job = floor(FLOOR_JOB_BINARY, m_jobService, m_jobToken);
+    const std::unique_ptr<QProcess> headless = floor(FLOOR_HEADLESS_BINARY, m_headlessService, m_headlessToken);
+    std::unique_ptr<QProcess> vesko = launch(QStringLiteral(VESKO_BINARY));
+    followFrames(*vesko);
+    QProcessEnvironment environment = m_environment;
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QString::fromLatin1(frameLog));
+    vesko->setProcessEnvironment(environment);
     bare->start();
-    if (!before || !launchVesko(vesko) || !waitForLine(*bare, "ready", 20s)) {
-        failedIdle(QStringLiteral("vesko or the bare program did not come up"));
+    job->start();
+    headless->start();
+    const bool veskoUp = launchRegistered(*vesko).has_value();
+    if (veskoUp)
+        m_registeredSender = m_lastSender;
+    const auto cleanUp = [&] {
+        for (QProcess *process : {bare.get(), job.get(), headless.get()})
+            stop(*process);
+    };
+    if (!before || !veskoUp || !waitForLine(*bare, "ready", 20s) || !lineSeenAt(*job, "polled", 20s)
+        || !lineSeenAt(*headless, "polled", 20s)) {
+        failedIdle(QStringLiteral("vesko or a floor did not come up"));
+        cleanUp();
+        if (veskoUp)
+            quitVesko(*vesko);
         return;
     }
     // Polling for real: its first refresh reached the service.
     const bool polled = waitUntil(
         [&] {
-            const std::optional<DevService::Stats> now = m_service.stats();
-            return now && now->requests >= before->requests + 3;
+            const std::optional<qint64> now = requestsSoFar(m_service);
+            return now && *now >= *before + 3;
         },
         20s);
     if (!polled)
         std::fprintf(stderr, "vesko-bench-desktop: vesko's first refresh never reached the service\n");
+    // Started once vesko has its figures, so that it can ask vesko for them.
+    const std::unique_ptr<QProcess> status = launch(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch")});
+    status->setStandardOutputFile(QProcess::nullDevice());
+    status->start();
     pause(settleTime);
 
     const qint64 veskoPid = vesko->processId();
-    const qint64 barePid = bare->processId();
-    const std::optional<qint64> veskoKiB = residentKiB(veskoPid);
-    const std::optional<qint64> bareKiB = residentKiB(barePid);
-    if (!veskoKiB || !bareKiB) {
-        failedIdle(QStringLiteral("a process ended early"));
-        return;
-    }
-    print(compared(QString::fromLatin1(idleFigure), mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
-    printPrivate(veskoPid, barePid);
-
     const qsizetype logged = requestLog().size();
-    QList<WakeSample> veskoSamples;
-    QList<WakeSample> bareSamples;
-    QElapsedTimer window;
-    window.start();
-    while (window.elapsed() <= std::chrono::milliseconds(wakeWindow).count()) {
-        const std::optional<DevService::Stats> stats = m_service.stats();
-        veskoSamples.append({window.elapsed(), threadCounts(veskoPid), stats ? stats->requests : 0});
-        bareSamples.append({window.elapsed(), threadCounts(barePid), 0});
+    Watched window;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() <= std::chrono::milliseconds(wakeWindow).count()) {
+        const qint64 at = clock.elapsed();
+        window.vesko.append({at, threadCounts(veskoPid), requestsSoFar(m_service).value_or(0)});
+        window.job.append({at, threadCounts(job->processId()), requestsSoFar(m_jobService).value_or(0)});
+        window.headless.append({at, threadCounts(headless->processId()), requestsSoFar(m_headlessService).value_or(0)});
+        window.bare.append({at, threadCounts(bare->processId()), 0});
         pause(sampleEvery);
     }
     // What vesko asked of the service while it was watched, for the log.
@@ -309,10 +476,47 @@ void DesktopBench::measureIdle()
         std::fprintf(stderr, "vesko-bench-desktop: in the window: %s %s at %s\n", qPrintable(entry.value(u"method").toString()),
                      qPrintable(entry.value(u"path").toString()), qPrintable(entry.value(u"time").toString()));
     }
-    reportWakeups(veskoSamples, bareSamples);
-    bare->kill();
-    bare->waitForFinished();
 
+    const std::optional<qint64> veskoKiB = residentKiB(veskoPid);
+    const std::optional<qint64> jobKiB = residentKiB(job->processId());
+    const std::optional<qint64> bareKiB = residentKiB(bare->processId());
+    if (!veskoKiB || !jobKiB || !bareKiB) {
+        failedIdle(QStringLiteral("a process ended early"));
+        cleanUp();
+        stop(*status);
+        quitVesko(*vesko);
+        return;
+    }
+    print(compared(QString::fromLatin1(idleFigure), mib(*veskoKiB), mib(*jobKiB), QStringLiteral("MiB"), 1, 1.2));
+    const auto pss = [](qint64 pid) { return mib(proportionalKiB(pid).value_or(0)); };
+    print(compared(QStringLiteral("  PSS (shared pages split among their users) / job floor"), pss(veskoPid), pss(job->processId()),
+                   QStringLiteral("MiB"), 1, std::nullopt));
+    const auto dirty = [](qint64 pid) { return mib(privateDirtyKiB(pid).value_or(0)); };
+    print(compared(QStringLiteral("  private dirty (heap, stacks, relocated data) / job floor"), dirty(veskoPid),
+                   dirty(job->processId()), QStringLiteral("MiB"), 1, 1.5));
+    print(compared(QStringLiteral("  idle RSS / bare QGuiApplication"), mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
+    print(compared(QStringLiteral("  private dirty / bare QGuiApplication"), dirty(veskoPid), dirty(bare->processId()),
+                   QStringLiteral("MiB"), 1, std::nullopt));
+    print(Row{.figure = QStringLiteral("  largest RSS over the job floor, by mapping (MiB; all in the log)"),
+              .measured = extras("idle RSS over the job floor", residentByMapping(veskoPid), residentByMapping(job->processId()))});
+    reportWakeups(window);
+
+    const QString statusFigureText = QString::fromLatin1(statusFigure);
+    const std::optional<qint64> statusKiB = residentKiB(status->processId());
+    const std::optional<qint64> headlessKiB = residentKiB(headless->processId());
+    if (statusKiB && headlessKiB) {
+        print(compared(statusFigureText, mib(*statusKiB), mib(*headlessKiB), QStringLiteral("MiB"), 1, 1.3));
+        print(compared(QStringLiteral("  private dirty / headless floor"), dirty(status->processId()), dirty(headless->processId()),
+                       QStringLiteral("MiB"), 1, std::nullopt));
+    } else {
+        print(failed(statusFigureText, status->state() == QProcess::NotRunning
+                                           ? QStringLiteral("`vesko status --watch` ended, exit code %1").arg(status->exitCode())
+                                           : QStringLiteral("the headless floor ended")));
+    }
+    cleanUp();
+    stop(*status);
+
+    m_idleMappings = residentByMapping(veskoPid);
     reportPanel(*vesko, *veskoKiB);
     if (!quitVesko(*vesko))
         std::fprintf(stderr, "vesko-bench-desktop: vesko did not quit cleanly from its tray menu\n");
@@ -323,66 +527,105 @@ QJsonArray DesktopBench::requestLog() const
     return QJsonDocument::fromJson(m_service.call("GET", QStringLiteral("_control/log")).body).array();
 }
 
-void DesktopBench::reportWakeups(const QList<WakeSample> &vesko, const QList<WakeSample> &bare)
+double perMinute(qint64 switches, qint64 ms)
+{
+    return ms > 0 ? switches * 60000.0 / ms : 0;
+}
+
+void DesktopBench::reportWakeups(const Watched &window)
 {
     const QString figure = QString::fromLatin1(wakeFigure);
-    const WakeSplit split = splitWakeups(vesko);
+    const QList<WakeSample> &vesko = window.vesko;
     for (qsizetype i = 1; i < vesko.size(); ++i) {
         if (vesko[i].serviceRequests > vesko[i - 1].serviceRequests)
             std::fprintf(stderr, "vesko-bench-desktop: %lld request(s) in the window at %.1f s\n",
                          static_cast<long long>(vesko[i].serviceRequests - vesko[i - 1].serviceRequests), vesko[i].atMs / 1000.0);
     }
-    if (vesko.size() < 2 || vesko.last().threads.isEmpty()) {
-        print(failed(figure, QStringLiteral("vesko ended during the window")));
+    if (vesko.size() < 2 || vesko.last().threads.isEmpty() || window.job.last().threads.isEmpty()) {
+        print(failed(figure, QStringLiteral("vesko or the job floor ended during the window")));
         return;
     }
-    print(compared(figure, split.idlePerMinute(), 1, QStringLiteral("/min"), 1, 3.0));
-    const double windowMs = split.idleMs + split.pollMs;
-    print(Row{.figure = QStringLiteral("  context switches around service calls in the %1 s window").arg(qRound(windowMs / 1000)),
-              .measured = QStringLiteral("%1 in %2 burst(s)").arg(split.pollSwitches).arg(split.polls)});
-    print(Row{.figure = QStringLiteral("  wake-ups per minute, whole window, service calls included"),
-              .measured = number((split.idleSwitches + split.pollSwitches) * 60000.0 / windowMs, 1) + QStringLiteral(" /min")});
+    const WakeSplit split = splitWakeups(vesko);
+    const WakeSplit job = splitWakeups(window.job);
+    const WakeSplit headless = splitWakeups(window.headless);
+    const WakeSplit bare = splitWakeups(window.bare);
+    const auto whole = [](const WakeSplit &s) { return perMinute(s.idleSwitches + s.pollSwitches, s.idleMs + s.pollMs); };
+    print(compared(figure, whole(split), whole(job), QStringLiteral("/min"), 1, 1.2));
+    print(Row{.figure = QStringLiteral("  polls in the %1 s window: vesko / job floor / headless floor").arg(qRound((split.idleMs + split.pollMs) / 1000.0)),
+              .measured = QStringLiteral("%1 / %2 / %3").arg(split.polls).arg(job.polls).arg(headless.polls)});
+    print(compared(QStringLiteral("  wake-ups per minute between polls / 1 poll"), split.idlePerMinute(), 1, QStringLiteral("/min"), 1, 3.0));
+    print(Row{.figure = QStringLiteral("  context switches around service calls: vesko / job floor"),
+              .measured = QStringLiteral("%1 / %2").arg(split.pollSwitches).arg(job.pollSwitches)});
     for (auto it = split.idleByThread.begin(); it != split.idleByThread.end(); ++it) {
-        print(Row{.figure = QStringLiteral("  thread '%1': between calls / around calls").arg(it.key()),
-                  .measured = QStringLiteral("%1 /min / %2").arg(number(split.idleMs > 0 ? it.value() * 60000.0 / split.idleMs : 0, 1))
+        print(Row{.figure = QStringLiteral("  vesko thread '%1': between calls / around calls").arg(it.key()),
+                  .measured = QStringLiteral("%1 /min / %2").arg(number(perMinute(it.value(), split.idleMs), 1))
                                   .arg(split.pollByThread.value(it.key()))});
     }
     if (split.threadsLost)
         std::fprintf(stderr, "vesko-bench-desktop: a thread of vesko ended inside the window; its last switches are not counted\n");
-    const WakeSplit bareSplit = splitWakeups(bare);
-    print(Row{.figure = QStringLiteral("  bare QGuiApplication idling, same window"),
-              .measured = number(bareSplit.idlePerMinute(), 1) + QStringLiteral(" /min")});
+    print(Row{.figure = QStringLiteral("  job floor between polls; headless floor and bare QGuiApplication, whole window"),
+              .measured = QStringLiteral("%1 /min; %2 /min; %3 /min")
+                              .arg(number(job.idlePerMinute(), 1), number(whole(headless), 1), number(whole(bare), 1))});
 }
 
 void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
 {
-    const QString figure = QString::fromLatin1(panelFigure);
-    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_QUICK_BINARY));
+    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_QUICK_BINARY), {QStringLiteral("--on-demand")});
     bare->start();
-    // A plain second start: the running vesko opens its panel.
-    const std::unique_ptr<QProcess> second = launch(QStringLiteral(VESKO_BINARY));
-    second->start();
-    const bool handedOver = waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20s)
-                            && second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0;
-    if (!handedOver || !waitForLine(*bare, "rendered", 20s)) {
-        print(failed(figure, handedOver ? QStringLiteral("the bare view never rendered") : QStringLiteral("the second start failed")));
-        bare->kill();
-        bare->waitForFinished();
+    if (!waitForLine(*bare, "ready", 20s)) {
+        for (const char *figure : {clickFigure, panelFigure, hiddenFigure})
+            print(failed(QString::fromLatin1(figure), QStringLiteral("the bare view did not start")));
+        stop(*bare);
         return;
     }
-    // The panel gives no sign of its first frame: wait until its memory stops moving.
+    const qint64 bareClickNs = m_clock.nsecsElapsed();
+    bare->write("show\n");
+    const std::optional<qint64> bareFrameNs = lineSeenAt(*bare, "rendered", 20s);
+    const std::optional<double> clickMs = clickToFrame();
+    if (clickMs && bareFrameNs) {
+        print(compared(QString::fromLatin1(clickFigure), *clickMs, (*bareFrameNs - bareClickNs) / 1e6, QStringLiteral("ms"), 1, 1.5));
+    } else {
+        print(failed(QString::fromLatin1(clickFigure), clickMs ? QStringLiteral("the bare view never rendered")
+                                                               : QStringLiteral("vesko logged no frame after the click")));
+    }
+
+    // Read once the memory has stopped moving: the panel may still be filling in.
     const std::optional<qint64> veskoKiB = settledResident(vesko.processId(), 3s, 15s);
     const std::optional<qint64> bareKiB = settledResident(bare->processId(), 3s, 15s);
     if (veskoKiB && bareKiB) {
-        print(compared(figure, mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
+        print(compared(QString::fromLatin1(panelFigure), mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
         printPrivate(vesko.processId(), bare->processId());
         print(Row{.figure = QStringLiteral("  RSS added to vesko by showing the panel"),
                   .measured = number(mib(*veskoKiB - idleKiB), 1) + QStringLiteral(" MiB")});
     } else {
-        print(failed(figure, QStringLiteral("a process ended early")));
+        print(failed(QString::fromLatin1(panelFigure), QStringLiteral("a process ended early")));
     }
-    bare->kill();
-    bare->waitForFinished();
+    stop(*bare);
+
+    // A second click on the item hides the panel again.
+    const qsizetype framesShown = m_frames.size();
+    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
+                                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    click << 0 << 0;
+    m_watcher->bus.asyncCall(click);
+    pause(hiddenWait);
+    const std::optional<qint64> hiddenKiB = residentKiB(vesko.processId());
+    if (hiddenKiB) {
+        print(bounded(QString::fromLatin1(hiddenFigure), mib(*hiddenKiB - idleKiB), QStringLiteral("MiB"), 1, 2.0,
+                      QStringLiteral("idle ") + number(mib(idleKiB), 1) + QStringLiteral(" MiB")));
+        print(Row{.figure = QStringLiteral("  largest RSS kept over idle, by mapping (MiB; all in the log)"),
+                  .measured = extras("RSS after the panel was hidden, over idle", residentByMapping(vesko.processId()), m_idleMappings)});
+    } else {
+        print(failed(QString::fromLatin1(hiddenFigure), QStringLiteral("vesko ended")));
+        return;
+    }
+    if (m_frames.size() > framesShown + 5)
+        std::fprintf(stderr, "vesko-bench-desktop: vesko drew %lld frames after the click that hides the panel\n",
+                     static_cast<long long>(m_frames.size() - framesShown));
+    // Opening it again after the wait, when whatever was released must come back.
+    const std::optional<double> againMs = clickToFrame();
+    print(Row{.figure = QStringLiteral("  click to first frame, opened again after that wait"),
+              .measured = againMs ? number(*againMs, 1) + QStringLiteral(" ms") : QStringLiteral("no frame")});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@ public:
     {
         QString sender; // the item's unique bus name, for calls back to it
         qint64 atNs = 0;
+        uint pid = 0; // whose item it is, when several programs are up at once
     };
 
     explicit FakeWatcher(const QElapsedTimer &clock)
@@ -40,7 +42,8 @@ public:
 public slots:
     void RegisterStatusNotifierItem(const QString &)
     {
-        registrations.append({message().service(), m_clock.nsecsElapsed()});
+        const qint64 atNs = m_clock.nsecsElapsed();
+        registrations.append({message().service(), atNs, bus.interface()->servicePid(message().service()).value()});
     }
 
 private:

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <limits>
 
 namespace vesko::bench {
 
@@ -52,6 +53,36 @@ std::optional<qint64> privateDirtyKiB(qint64 pid)
     return statusField(readAll(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)), "Private_Dirty");
 }
 
+std::optional<qint64> proportionalKiB(qint64 pid)
+{
+    return statusField(readAll(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)), "Pss");
+}
+
+QMap<QString, qint64> residentByMapping(const QByteArray &smaps)
+{
+    QMap<QString, qint64> resident;
+    QString current;
+    for (const QByteArray &line : smaps.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        // A mapping's first line starts with its address range in lower-case
+        // hex; its fields that follow start with a capital.
+        if ((line[0] >= '0' && line[0] <= '9') || (line[0] >= 'a' && line[0] <= 'f')) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            const QString path = parts.size() > 5 ? QString::fromUtf8(parts.mid(5).join(' ')) : QString();
+            current = path.isEmpty() ? QStringLiteral("[anon]") : path.section(u'/', -1);
+        } else if (line.startsWith("Rss:") && !current.isEmpty()) {
+            resident[current] += statusField(line, "Rss").value_or(0);
+        }
+    }
+    return resident;
+}
+
+QMap<QString, qint64> residentByMapping(qint64 pid)
+{
+    return residentByMapping(readAll(QStringLiteral("/proc/%1/smaps").arg(pid)));
+}
+
 std::optional<qint64> ownResidentKiB()
 {
     return statusField(readAll(QStringLiteral("/proc/self/status")), "VmRSS");
@@ -94,6 +125,18 @@ double median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+QList<double> fastestInterleaved(int rounds, const QList<std::function<double()>> &measurements)
+{
+    QList<double> fastest(measurements.size(), std::numeric_limits<double>::infinity());
+    for (int round = 0; round < rounds; ++round) {
+        for (qsizetype k = 0; k < measurements.size(); ++k) {
+            const qsizetype i = round % 2 ? measurements.size() - 1 - k : k;
+            fastest[i] = std::min(fastest[i], measurements[i]());
+        }
+    }
+    return fastest;
 }
 
 WakeSplit splitWakeups(const QList<WakeSample> &samples, int tail)

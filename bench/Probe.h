@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // What the benchmarks read of a running process, from /proc, and the little
@@ -19,6 +20,13 @@ std::optional<qint64> residentKiB(qint64 pid);
 std::optional<qint64> ownResidentKiB();
 // The pages only this process has written to (heap, stacks, relocated data), in KiB.
 std::optional<qint64> privateDirtyKiB(qint64 pid);
+// The resident set with each shared page split among the processes mapping it, in KiB.
+std::optional<qint64> proportionalKiB(qint64 pid);
+// A /proc smaps text's resident KiB per mapped file (by file name: every
+// mapping of a library is summed), "[heap]" and the like by their names, and
+// nameless mappings as "[anon]".
+QMap<QString, qint64> residentByMapping(const QByteArray &smaps);
+QMap<QString, qint64> residentByMapping(qint64 pid);
 // Entries of /proc/self/fd (the one used to list them included), and how
 // many of them are sockets.
 struct Descriptors
@@ -38,6 +46,12 @@ using ThreadCounts = QMap<qint64, ThreadCount>;
 ThreadCounts threadCounts(qint64 pid);
 
 double median(QList<double> values);
+
+// Takes `rounds` readings of each measurement, interleaved, the order
+// reversed every other round so that a drift in the machine's load weighs on
+// all of them alike, and gives each one's fastest reading: other work on the
+// machine only ever adds time.
+QList<double> fastestInterleaved(int rounds, const QList<std::function<double()>> &measurements);
 
 // One reading of the wake-up window: the threads' counters and how many API
 // requests the service has seen so far.

@@ -6,6 +6,10 @@
 #include "Table.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -62,6 +66,26 @@ private slots:
         QCOMPARE(vesko::bench::statusField(status, name).value_or(-1), expected);
     }
 
+    void residentByMapping()
+    {
+        const QByteArray smaps = "55d0a000-55d0b000 r--p 00000000 08:01 42    /usr/bin/vesko\n"
+                                 "Size:                  4 kB\nRss:                   4 kB\nPss:                   2 kB\n"
+                                 "7f10-7f20 r-xp 00000000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
+                                 "Rss:                 900 kB\nShared_Rss:   1 kB\n"
+                                 "7f20-7f30 rw-p 00100000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
+                                 "Rss:                  24 kB\n"
+                                 "7f30-7f40 rw-p 00000000 00:00 0 \nRss:                 300 kB\n"
+                                 "7f40-7f50 rw-p 00000000 00:00 0 \nRss:                  12 kB\n"
+                                 "55d0c000-55d1c000 rw-p 00000000 00:00 0      [heap]\nRss:  64 kB\nVmFlags: rd wr mr\n"
+                                 "7f50-7f60 r--s 00000000 00:05 9  /memfd:wayland-shm (deleted)\nRss:  8 kB\n";
+        const QMap<QString, qint64> expected{{QStringLiteral("vesko"), 4},
+                                             {QStringLiteral("libQt6Core.so.6.4.2"), 924},
+                                             {QStringLiteral("[anon]"), 312},
+                                             {QStringLiteral("[heap]"), 64},
+                                             {QStringLiteral("memfd:wayland-shm (deleted)"), 8}};
+        QCOMPARE(vesko::bench::residentByMapping(smaps), expected);
+    }
+
     void median_data()
     {
         QTest::addColumn<QList<double>>("values");
@@ -77,6 +101,36 @@ private slots:
         QFETCH(QList<double>, values);
         QFETCH(double, expected);
         QCOMPARE(vesko::bench::median(values), expected);
+    }
+
+    // Two measurements costing 1.0 and 1.2 on a machine whose load changes
+    // from one reading to the next: their ratio must come out as 1.2 however
+    // the load falls on the readings.
+    void fastestInterleaved_data()
+    {
+        QTest::addColumn<QList<double>>("load"); // per reading, in the order taken
+        QTest::newRow("quiet") << QList<double>(12, 1.0);
+        QTest::newRow("busy for the first half") << QList<double>{3, 3, 3, 3, 3, 3, 1, 1, 1, 1, 1, 1};
+        QTest::newRow("busy for the second half") << QList<double>{1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3};
+        QTest::newRow("every other reading slowed") << QList<double>{3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1};
+        QTest::newRow("a stall in the middle") << QList<double>{1.5, 1.5, 1.5, 8, 8, 8, 8, 8, 1, 1, 1, 1};
+        QTest::newRow("slowly rising") << QList<double>{1, 1.01, 1.02, 1.03, 1.04, 1.05, 1.06, 1.07, 1.08, 1.09, 1.1, 1.11};
+    }
+    void fastestInterleaved()
+    {
+        QFETCH(QList<double>, load);
+        qsizetype reading = 0;
+        QList<int> taken{0, 0};
+        const auto machine = [&](int which, double cost) {
+            return [&, which, cost] {
+                ++taken[which];
+                return cost * load.value(reading++, 100.0);
+            };
+        };
+        const QList<double> fastest = vesko::bench::fastestInterleaved(6, {machine(0, 1.0), machine(1, 1.2)});
+        QCOMPARE(taken, (QList<int>{6, 6}));
+        QCOMPARE(fastest.size(), 2);
+        QVERIFY2(qAbs(fastest[1] / fastest[0] - 1.2) < 0.02, qPrintable(QString::number(fastest[1] / fastest[0])));
     }
 
     void splitWakeups_data()
@@ -266,6 +320,55 @@ private slots:
         QVERIFY(before && after);
         QCOMPARE(after->connections - before->connections - 1, qint64(calls));
         QCOMPARE(after->requests - before->requests, requests);
+    }
+
+    // The floors are only fair if they do vesko's job: the same three
+    // requests, signed in, on connections they keep, and the answer read.
+    void floorsPollLikeVesko_data()
+    {
+        QTest::addColumn<QString>("binary");
+        QTest::newRow("job floor") << QStringLiteral(FLOOR_JOB_BINARY);
+        QTest::newRow("headless floor") << QStringLiteral(FLOOR_HEADLESS_BINARY);
+    }
+    void floorsPollLikeVesko()
+    {
+        QFETCH(QString, binary);
+        const DevService service;
+        QVERIFY2(service.failure().isEmpty(), qPrintable(service.failure()));
+        const QString token = service.grantToken();
+        QVERIFY(!token.isEmpty());
+        const std::optional<DevService::Stats> before = service.stats();
+        QVERIFY(before);
+
+        QProcess floor;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VESKO_BENCH_TOKEN"), token);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        floor.setProcessEnvironment(environment);
+        floor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        floor.start(binary, {service.base().toString()});
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += floor.readAllStandardOutput()).contains("polled\n"), 20000);
+        const std::optional<DevService::Stats> after = service.stats();
+        floor.kill();
+        floor.waitForFinished();
+
+        // The summary's MRR: it was signed in and read the answer.
+        const QByteArray mrr = output.split('\n').value(0);
+        QVERIFY2(mrr.startsWith("mrr ") && mrr.mid(4).toLongLong() > 0, mrr.constData());
+        QVERIFY(after);
+        QCOMPARE(after->requests - before->requests, 3);
+        // At most one connection per request, the stats call's own aside.
+        QVERIFY(after->connections - before->connections - 1 <= 3);
+        QStringList asked;
+        for (const QJsonValue &entry : QJsonDocument::fromJson(service.call("GET", QStringLiteral("_control/log")).body).array()) {
+            const QJsonObject object = entry.toObject();
+            if (object.value(u"path").toString().startsWith(u"/v1/"))
+                asked << object.value(u"path").toString() + u'?' + object.value(u"query").toString();
+        }
+        asked.sort();
+        QCOMPARE(asked, (QStringList{QStringLiteral("/v1/events?limit=5"), QStringLiteral("/v1/me?"),
+                                     QStringLiteral("/v1/summary?project=all")}));
     }
 };
 

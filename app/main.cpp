@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 
 using namespace vesko;
 
@@ -99,8 +100,17 @@ int main(int argc, char **argv)
     LinuxPlatform platform(QApplication::applicationFilePath(), QStringLiteral(VESKO_VERSION));
     FreedesktopNotifier notifier;
     NoPushTransport push;
-    AppDelegate delegate(platform.environment(VeskoConfig::fromInstalledInfo()), notifier, push, writeSystemLog);
+    AppModel::Environment environment = platform.environment(VeskoConfig::fromInstalledInfo());
+    // The keyring may take a while: the tray item goes up meanwhile.
+    environment.tokenInBackground = true;
+    AppDelegate delegate(std::move(environment), notifier, push, writeSystemLog);
     AppModel &model = delegate.model();
+    // Whatever asks whether we are signed in waits until that is known.
+    const auto onceTokenKnown = [&model](std::function<void()> then) {
+        if (!model.isTokenPending())
+            return then();
+        QObject::connect(&model, &AppModel::tokenSettled, &model, std::move(then), Qt::SingleShotConnection);
+    };
     // `vesko status` and panel widgets read the figure from here, not the service.
     serveStatus(instance, model);
 
@@ -159,12 +169,13 @@ int main(int argc, char **argv)
         if (reopened && !handled)
             delegate.reopen();
     };
-    QObject::connect(&instance, &SingleInstance::received, &model,
-                     [&](const QStringList &received) { handle(received, true); });
+    QObject::connect(&instance, &SingleInstance::received, &model, [&](const QStringList &received) {
+        onceTokenKnown([&handle, received] { handle(received, true); });
+    });
 
     const bool inTray = tray.show();
     delegate.finishLaunching(windows);
-    handle(arguments, false);
+    onceTokenKnown([&handle, &arguments] { handle(arguments, false); });
     // Nowhere to click: the panel in a window is the way in.
     if (!inTray && !(windows.welcomeWindow() && windows.welcomeWindow()->isVisible()))
         windows.openPanel();

@@ -4,7 +4,9 @@
 #include "TokenStore.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <algorithm>
 #include <condition_variable>
@@ -111,9 +113,10 @@ void clear(SecretService *service, GCancellable *cancel)
 struct Job
 {
     std::function<void(GCancellable *)> work;
+    std::function<void()> ended; // on the worker, once it is done
     const Owned<GCancellable> cancel{g_cancellable_new()};
     std::mutex mutex;
-    std::condition_variable ended;
+    std::condition_variable finished;
     bool done = false;
 };
 
@@ -151,9 +154,13 @@ private:
                 job->work(job->cancel.get());
             while (g_main_context_iteration(context, FALSE)) {
             }
-            const std::lock_guard lock(job->mutex);
-            job->done = true;
-            job->ended.notify_all();
+            {
+                const std::lock_guard lock(job->mutex);
+                job->done = true;
+                job->finished.notify_all();
+            }
+            if (job->ended)
+                job->ended();
         }
     }
 
@@ -162,16 +169,21 @@ private:
     std::deque<std::shared_ptr<Job>> m_jobs;
 };
 
-// False when the deadline passed first; the call is then cancelled.
-bool runWithDeadline(std::function<void(GCancellable *)> work)
+Worker &worker()
 {
     // Never destroyed: its thread may still be inside D-Bus when the process exits.
     static Worker *const worker = new Worker;
+    return *worker;
+}
+
+// False when the deadline passed first; the call is then cancelled.
+bool runWithDeadline(std::function<void(GCancellable *)> work)
+{
     auto job = std::make_shared<Job>();
     job->work = std::move(work);
-    worker->submit(job);
+    worker().submit(job);
     std::unique_lock lock(job->mutex);
-    if (job->ended.wait_for(lock, deadline(), [&] { return job->done; }))
+    if (job->finished.wait_for(lock, deadline(), [&] { return job->done; }))
         return true;
     g_cancellable_cancel(job->cancel.get());
     return false;
@@ -233,6 +245,46 @@ void removeIfStillNow(const QString &token, GCancellable *cancel)
     }
 }
 
+// Carries a background load's answer to its caller's thread, once: the
+// token, or nothing at the deadline. Goes with the caller's context object,
+// and an answer still on its way goes with it.
+class Answer : public QObject
+{
+public:
+    // Shared with the worker, which only posts while the answer still exists.
+    struct Link
+    {
+        std::mutex mutex;
+        Answer *answer = nullptr;
+    };
+
+    Answer(QObject *context, std::function<void(std::optional<QString>)> done)
+        : QObject(context), m_done(std::move(done)), m_link(std::make_shared<Link>())
+    {
+        m_link->answer = this;
+    }
+    ~Answer() override
+    {
+        const std::lock_guard lock(m_link->mutex);
+        m_link->answer = nullptr;
+    }
+
+    const std::shared_ptr<Link> &link() const { return m_link; }
+
+    void give(std::optional<QString> token)
+    {
+        if (!m_done)
+            return;
+        const auto done = std::exchange(m_done, nullptr);
+        deleteLater();
+        done(std::move(token));
+    }
+
+private:
+    std::function<void(std::optional<QString>)> m_done;
+    std::shared_ptr<Link> m_link;
+};
+
 } // namespace
 
 std::chrono::milliseconds deadline()
@@ -248,6 +300,24 @@ std::optional<QString> load()
     if (runWithDeadline([found](GCancellable *cancel) { *found = loadNow(cancel); }))
         token = *found;
     return token;
+}
+
+void loadLater(QObject *context, std::function<void(std::optional<QString>)> done)
+{
+    auto *answer = new Answer(context, std::move(done));
+    auto found = std::make_shared<std::optional<QString>>();
+    auto job = std::make_shared<Job>();
+    job->work = [found](GCancellable *cancel) { *found = loadNow(cancel); };
+    job->ended = [link = answer->link(), found] {
+        const std::lock_guard lock(link->mutex);
+        if (Answer *const answer = link->answer)
+            QMetaObject::invokeMethod(answer, [answer, found] { answer->give(*found); }, Qt::QueuedConnection);
+    };
+    QTimer::singleShot(deadline(), answer, [answer, job] {
+        g_cancellable_cancel(job->cancel.get());
+        answer->give(std::nullopt);
+    });
+    worker().submit(job);
 }
 
 void save(const QString &token)

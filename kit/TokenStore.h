@@ -3,16 +3,19 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 // The API token of the signed-in user, kept in the Secret Service (gnome-keyring,
 // KWallet's bridge, KeePassXC) as one item per (service, account) and nowhere
 // else: there is no file fallback. Every failure — no session bus, no Secret
 // Service, a locked keyring, unusable content — looks like an absent token.
 // Nothing throws, nothing is reported, nothing ever waits for an unlock prompt.
-// Synchronous, but each call gives up after a few seconds: a frozen keyring
-// daemon or a bus that never answers must not hold its caller (the tray's
-// event loop) for D-Bus's 25 s, or for ever. Calls run one after another on a
+// Synchronous but for loadLater(), and each call gives up after a few
+// seconds: a frozen keyring daemon or a bus that never answers must not hold
+// its caller (the tray's event loop) for D-Bus's 25 s, or for ever. Calls run one after another on a
 // thread of their own, so one given up on never overtakes a later one. Safe
 // to call from any thread.
 namespace vesko::TokenStore {
@@ -21,6 +24,11 @@ namespace vesko::TokenStore {
 // control character (it could not go into an HTTP header as it is) is nothing,
 // and so is a token that only sits in a locked collection.
 std::optional<QString> load();
+
+// What load() would return, handed to `done` on `context`'s thread from its
+// event loop, without waiting for it; nothing once the deadline passes. If
+// `context` goes first, `done` is never called.
+void loadLater(QObject *context, std::function<void(std::optional<QString>)> done);
 
 // Removes every stored token, then stores this one in the default collection
 // if that is there and unlocked. If storing fails, nothing is stored; a token

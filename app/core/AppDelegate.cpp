@@ -39,8 +39,14 @@ void AppDelegate::finishLaunching(Scene &scene)
         if (self)
             self->enablePushLater();
     };
-    if (m_model->token())
+    if (m_model->isTokenPending()) {
+        connect(m_model.get(), &AppModel::tokenSettled, this, [this] {
+            if (m_model->token())
+                enablePushLater();
+        }, Qt::SingleShotConnection);
+    } else if (m_model->token()) {
         enablePushLater();
+    }
     scene.showWelcomeIfNeeded();
 }
 

@@ -15,6 +15,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 namespace vesko {
 
 namespace {
@@ -40,14 +42,20 @@ AppModel::AppModel(Environment environment, QObject *parent)
       m_interval(environment.interval),
       m_platform(std::move(environment.platform))
 {
-    m_token = m_secrets.load();
     m_menuBarStyle = menuBarStyleFromRaw(m_settings.value(styleKey).toString()).value_or(MenuBarStyle::both);
     // Only a stored "true" hides: anything else must not leave amounts hidden by accident.
     m_hideAmounts = m_settings.value(hideAmountsKey).toString() == u"true";
     connect(m_loopTimer.get(), &SleepTimer::timeout, this, &AppModel::loopTurn);
-    if (m_token) {
+    if (environment.tokenInBackground) {
+        m_tokenPending = true;
         m_phase = Phase::loading();
-        startLoop();
+        m_secrets.loadLater(this, [this](std::optional<QString> token) { takeStoredToken(std::move(token)); });
+    } else {
+        m_token = m_secrets.load();
+        if (m_token) {
+            m_phase = Phase::loading();
+            startLoop();
+        }
     }
     // A wake refreshes once; the loop keeps its own schedule.
     if (environment.wake)
@@ -199,10 +207,29 @@ void AppModel::setPhase(const Phase &phase)
 
 void AppModel::setToken(std::optional<QString> token)
 {
-    if (m_token == token)
+    const bool settles = std::exchange(m_tokenPending, false);
+    if (m_token != token) {
+        m_token = std::move(token);
+        emit tokenChanged();
+    }
+    if (settles)
+        emit tokenSettled();
+}
+
+void AppModel::takeStoredToken(std::optional<QString> token)
+{
+    // A sign-in or sign-out since start knows better than the keyring did.
+    if (!m_tokenPending)
         return;
-    m_token = std::move(token);
-    emit tokenChanged();
+    if (token) {
+        setToken(std::move(token));
+        startLoop();
+        return;
+    }
+    // A sign-in already under way keeps its phase.
+    if (!m_authSession)
+        setPhase(Phase::signedOut());
+    setToken(std::nullopt);
 }
 
 // Sign-in and sign-out -----------------------------------------------------

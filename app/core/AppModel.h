@@ -74,6 +74,9 @@ public:
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
         std::chrono::milliseconds interval = std::chrono::seconds(60);
         QString platform = QStringLiteral("linux");
+        // Reads the stored token without waiting for it (the tray: its item
+        // goes up first); phase() is loading until it is known.
+        bool tokenInBackground = false;
     };
 
     explicit AppModel(Environment environment, QObject *parent = nullptr);
@@ -86,6 +89,8 @@ public:
     QDateTime refreshedAt() const { return m_refreshedAt.value_or(QDateTime()); }
     const std::optional<QString> &token() const { return m_token; }
     bool isSignedIn() const { return m_token.has_value(); }
+    // The stored token is still being read: not yet signed in or out.
+    bool isTokenPending() const { return m_tokenPending; }
     bool isLooping() const { return m_loopRunning; }
     bool isSignInPending() const { return m_authSession != nullptr; }
     SignInNotice signInNotice() const { return m_signInNotice; }
@@ -139,6 +144,8 @@ signals:
     void meChanged();
     void refreshedAtChanged();
     void tokenChanged();
+    // The stored token is known, or a sign-in or sign-out came first.
+    void tokenSettled();
     void loopChanged();
     void authSessionChanged();
     void signInNoticeChanged();
@@ -153,6 +160,7 @@ signals:
 private:
     void setPhase(const Phase &phase);
     void setToken(std::optional<QString> token);
+    void takeStoredToken(std::optional<QString> token);
     // Everything clearSession() does but the keyring.
     void forgetSession();
     void setSignInNotice(SignInNotice notice);
@@ -186,6 +194,7 @@ private:
     std::optional<Me> m_me;
     std::optional<QDateTime> m_refreshedAt;
     std::optional<QString> m_token;
+    bool m_tokenPending = false;
     bool m_loopRunning = false;
     QPointer<Refresh> m_loopRefresh;
     std::unique_ptr<BrowserSession> m_authSession;

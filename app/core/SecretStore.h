@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace vesko {
 
@@ -13,6 +16,14 @@ class SecretStore
 public:
     virtual ~SecretStore() = default;
     virtual std::optional<QString> load() = 0;
+    // The token handed to `done` on `context`'s thread, for a caller that
+    // must not wait; never called once `context` is gone. A store that
+    // answers at once answers before this returns.
+    virtual void loadLater(QObject *context, std::function<void(std::optional<QString>)> done)
+    {
+        (void)context;
+        done(load());
+    }
     virtual void save(const QString &token) = 0;
     virtual void remove() = 0;
     // Removes the stored token only while it is still `token`: another

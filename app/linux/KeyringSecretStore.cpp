@@ -9,6 +9,11 @@ std::optional<QString> KeyringSecretStore::load()
     return TokenStore::load();
 }
 
+void KeyringSecretStore::loadLater(QObject *context, std::function<void(std::optional<QString>)> done)
+{
+    TokenStore::loadLater(context, std::move(done));
+}
+
 void KeyringSecretStore::save(const QString &token)
 {
     TokenStore::save(token);

@@ -10,6 +10,8 @@ class KeyringSecretStore : public SecretStore
 {
 public:
     std::optional<QString> load() override;
+    // In the background: the keyring may take its time, up to the deadline.
+    void loadLater(QObject *context, std::function<void(std::optional<QString>)> done) override;
     void save(const QString &token) override;
     void remove() override;
     void removeIfStill(const QString &token) override;

@@ -6,8 +6,9 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
+#include <QScopeGuard>
 #include <QLoggingCategory>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -16,6 +17,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,14 +115,67 @@ std::optional<uid_t> peerUid(qintptr descriptor)
     return credentials.uid;
 }
 
-// Whether the process a lock file names still runs; false as well when the
-// file is missing or not yet written.
+// The whole file, for fcntl's locks.
+struct flock wholeFile(short type)
+{
+    struct flock region = {};
+    region.l_type = type;
+    region.l_whence = SEEK_SET;
+    return region;
+}
+
+// Whether a primary holds the lock. An open-file-description lock is seen
+// from this same process too, and it conflicts with the record lock that
+// QLockFile (which earlier versions held) takes; flock() catches a
+// QLockFile held by this process, whose record lock our open() and close()
+// would have dropped.
 bool lockHolderRuns(const QString &lockPath)
 {
-    qint64 pid = 0;
-    QString host, application;
-    return QLockFile(lockPath).getLockInfo(&pid, &host, &application)
-        && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct flock region = wholeFile(F_WRLCK);
+    bool held = ::fcntl(fd, F_OFD_GETLK, &region) == 0 && region.l_type != F_UNLCK;
+    if (!held && ::flock(fd, LOCK_SH | LOCK_NB) != 0)
+        held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+// The instance lock, taken: its descriptor, or -1 with `heldElsewhere` set
+// when a primary holds it. The kernel lets go of it when we die, so a
+// crashed primary leaves nothing stale behind. Never flushed: the runtime
+// directory lives in memory and goes with the session.
+int takeLock(const QString &lockPath, bool *heldElsewhere)
+{
+    *heldElsewhere = false;
+    const QByteArray path = QFile::encodeName(lockPath);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            return -1;
+        struct flock region = wholeFile(F_WRLCK);
+        if (::fcntl(fd, F_OFD_SETLK, &region) != 0) {
+            *heldElsewhere = errno == EAGAIN || errno == EACCES;
+            ::close(fd);
+            return -1;
+        }
+        // A primary that quit removes its file before letting go: a lock on
+        // a removed file is no lock, and the next open makes a new one.
+        struct stat opened = {}, named = {};
+        if (::fstat(fd, &opened) != 0 || ::stat(path.constData(), &named) != 0 || opened.st_ino != named.st_ino
+            || opened.st_dev != named.st_dev) {
+            ::close(fd);
+            continue;
+        }
+        // QLockFile's layout: earlier versions' forward() reads the pid.
+        const QByteArray info =
+            QByteArray::number(::getpid()) + "\nvesko\n" + QSysInfo::machineHostName().toUtf8() + '\n';
+        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, info.constData(), size_t(info.size()), 0) != info.size())
+            qCDebug(lcInstance) << "instance lock taken, but the pid is not written";
+        return fd;
+    }
+    return -1;
 }
 
 int remainingMs(const QDeadlineTimer &deadline)
@@ -180,7 +236,11 @@ SingleInstance::~SingleInstance()
     m_listeners.clear();
     delete m_server;
     m_server = nullptr;
-    m_lock.reset();
+    if (m_lock >= 0) {
+        // Removed while still held, so nobody takes a lock on a file that is gone.
+        ::unlink(QFile::encodeName(m_lockPath).constData());
+        ::close(m_lock);
+    }
 }
 
 QString SingleInstance::socketPath(const QString &name)
@@ -215,22 +275,13 @@ bool SingleInstance::listen()
         return runAlone(why);
 
     // QLocalServer would silently replace a live primary's socket, so the
-    // lock decides who is primary. A crashed primary's lock names a dead
-    // process and is replaced; the advisory lock a live holder keeps on the
-    // file makes that safe even when its pid was reused.
+    // lock decides who is primary.
+    bool heldElsewhere = false;
     const QString lockPath = lockIn(directory, m_name);
-    auto lock = std::make_unique<QLockFile>(lockPath);
-    // The lock is also out of reach for a moment while another process
-    // replaces a crashed primary's, or has created its own and not yet
-    // written it: only a running holder means that another primary runs.
-    const QDeadlineTimer patience(1s);
-    while (!lock->tryLock(0)) {
-        if (lock->error() != QLockFile::LockFailedError)
-            return runAlone("cannot create the instance lock");
-        if (lockHolderRuns(lockPath) || patience.hasExpired())
-            return false;
-        QThread::msleep(5);
-    }
+    const int lock = takeLock(lockPath, &heldElsewhere);
+    if (lock < 0)
+        return heldElsewhere ? false : runAlone("cannot create the instance lock");
+    auto release = qScopeGuard([lock] { ::close(lock); });
     // Holding the lock, we may replace a crashed primary's socket file,
     // which is what listen() does with one.
     auto server = std::make_unique<QLocalServer>();
@@ -241,7 +292,9 @@ bool SingleInstance::listen()
     }
     server->setParent(this);
     m_server = server.release();
-    m_lock = std::move(lock);
+    release.dismiss();
+    m_lock = lock;
+    m_lockPath = lockPath;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     return true;
 }

@@ -11,7 +11,6 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QLockFile;
 
 namespace vesko {
 
@@ -25,7 +24,7 @@ class InstanceMessage;
 //
 // The primary holds a lock file next to its socket, both in $XDG_RUNTIME_DIR
 // (else a private /tmp/<name>-<uid>), so a second process never takes the
-// socket over; a crashed primary's lock is recognised as stale and replaced.
+// socket over; the kernel drops a crashed primary's lock with it.
 // Only processes of the same user are heard; messages are InstanceMessages.
 //
 // `vesko status` asks the primary for its status line instead of calling the
@@ -90,7 +89,8 @@ private:
     QList<QLocalSocket *> m_listeners;
     QHash<QLocalSocket *, QByteArray> m_sent; // what each listener heard last
     std::chrono::milliseconds m_deadline = defaultTimeout;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lock = -1; // the lock file, locked while we are the primary
+    QString m_lockPath;
     QLocalServer *m_server = nullptr;
     bool m_alone = false;
 };

@@ -14,7 +14,9 @@
 
 #include <QList>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 struct FakeSecretStore : vesko::SecretStore
 {
@@ -24,6 +26,22 @@ struct FakeSecretStore : vesko::SecretStore
     std::optional<QString> load() override { return stored; }
     void save(const QString &token) override { ++saves, stored = token; }
     void remove() override { ++removals, stored.reset(); }
+};
+
+// A keyring whose background load is read at once but handed over only at
+// answer(), whatever happened to the store meanwhile.
+struct SlowSecretStore : FakeSecretStore
+{
+    QList<std::function<void()>> waiting;
+    void loadLater(QObject *, std::function<void(std::optional<QString>)> done) override
+    {
+        waiting.append([done = std::move(done), token = stored] { done(token); });
+    }
+    void answer()
+    {
+        for (const auto &give : std::exchange(waiting, {}))
+            give();
+    }
 };
 
 struct FakeLoginItem : vesko::LoginItem

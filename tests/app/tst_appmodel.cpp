@@ -43,6 +43,7 @@ class AppModelTest : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QSettings> m_settings;
     FakeSecretStore m_secrets;
+    SlowSecretStore m_slowSecrets;
     FakeLoginItem m_login;
     FakeUrlOpener m_urls;
     FakeHostName m_host;
@@ -51,16 +52,18 @@ class AppModelTest : public QObject
     QDateTime m_clock;
     std::unique_ptr<AppModel> m_model;
 
-    AppModel &make(std::optional<QString> token = storedToken)
+    // In the background: m_slowSecrets holds the token until its answer().
+    AppModel &make(std::optional<QString> token = storedToken, bool inBackground = false)
     {
-        m_secrets.stored = std::move(token);
+        m_secrets.stored = m_slowSecrets.stored = std::move(token);
         auto timer = std::make_unique<FakeSleepTimer>();
         m_timer = timer.get();
         m_model = std::make_unique<AppModel>(AppModel::Environment{
             .config = VeskoConfig(QUrl(QString::fromLatin1(m_service->server.origin())), QUrl(QStringLiteral("https://web.example/base"))),
-            .secrets = m_secrets, .http = *m_http, .settings = *m_settings, .loginItem = m_login, .urls = m_urls,
-            .hostName = m_host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::move(timer), .wake = &m_wake, .now = [this] { return m_clock; }});
+            .secrets = inBackground ? static_cast<SecretStore &>(m_slowSecrets) : m_secrets, .http = *m_http,
+            .settings = *m_settings, .loginItem = m_login, .urls = m_urls, .hostName = m_host,
+            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); }, .loopTimer = std::move(timer),
+            .wake = &m_wake, .now = [this] { return m_clock; }, .tokenInBackground = inBackground});
         return *m_model;
     }
     // Waits until every request sent so far was answered and the model settled.
@@ -81,6 +84,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
         m_secrets = {};
+        m_slowSecrets = {};
         m_login = {};
         m_urls.opened.clear();
         m_clock = t0;
@@ -115,6 +119,46 @@ private slots:
         targets.sort();
         QCOMPARE(targets, (QStringList{"/v1/events?project=all&limit=5", "/v1/me", "/v1/summary?project=all"}));
         QVERIFY(m_timer->armed); // the next turn waits one interval after this one
+    }
+
+    // Read in the background, the token leaves the model loading until the
+    // keyring answers; a sign-out or sign-in begun meanwhile is not undone by
+    // what the keyring read before it.
+    void tokenReadInBackground_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("meanwhile"); // "", "signOut" or "signIn"
+        QTest::addColumn<QString>("phase"); // once the keyring answered: "loading", "signedOut", "signingIn"
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("token") << true << "" << "loading" << true;
+        QTest::newRow("none") << false << "" << "signedOut" << false;
+        QTest::newRow("signed out meanwhile") << true << "signOut" << "signedOut" << false;
+        QTest::newRow("signing in meanwhile, none") << false << "signIn" << "signingIn" << false;
+    }
+    void tokenReadInBackground()
+    {
+        QFETCH(bool, stored);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, phase);
+        QFETCH(bool, signedIn);
+        const QHash<QString, Phase> phases{
+            {"loading", Phase::loading()}, {"signedOut", Phase::signedOut()}, {"signingIn", Phase::signingIn()}};
+        AppModel &model = make(stored ? std::optional(storedToken) : std::nullopt, true);
+        QCOMPARE(model.phase(), Phase::loading());
+        QVERIFY(model.isTokenPending() && !model.isSignedIn() && !model.isLooping());
+        QSignalSpy settled(&model, &AppModel::tokenSettled);
+        if (meanwhile == u"signOut")
+            model.signOut();
+        else if (meanwhile == u"signIn")
+            model.signIn();
+        m_slowSecrets.answer();
+        QVERIFY(!model.isTokenPending());
+        QCOMPARE(settled.size(), 1);
+        QCOMPARE(model.phase(), phases.value(phase));
+        QCOMPARE(model.isSignedIn(), signedIn);
+        QCOMPARE(model.isLooping(), signedIn);
+        settle();
+        QCOMPARE(model.phase(), signedIn ? Phase::ready() : phases.value(phase));
     }
 
     // Which failure counts, and what the user then sees.

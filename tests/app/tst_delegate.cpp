@@ -24,6 +24,7 @@ struct Rig
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
     FakeSecretStore secrets;
+    SlowSecretStore slowSecrets;
     FakeLoginItem login;
     FakeUrlOpener urls;
     FakeHostName host;
@@ -33,15 +34,18 @@ struct Rig
     QStringList log;
     std::unique_ptr<AppDelegate> delegate;
 
-    AppDelegate &launch(std::optional<QString> token)
+    // In the background: the keyring answers at slowSecrets.answer().
+    AppDelegate &launch(std::optional<QString> token, bool inBackground = false)
     {
-        secrets.stored = std::move(token);
+        secrets.stored = slowSecrets.stored = std::move(token);
+        SecretStore &store = inBackground ? slowSecrets : secrets;
         delegate = std::make_unique<AppDelegate>(
             AppModel::Environment{.config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/base"))),
-                                  .secrets = secrets, .http = http, .settings = settings, .loginItem = login,
+                                  .secrets = store, .http = http, .settings = settings, .loginItem = login,
                                   .urls = urls, .hostName = host,
                                   .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-                                  .loopTimer = std::make_unique<FakeSleepTimer>()},
+                                  .loopTimer = std::make_unique<FakeSleepTimer>(),
+                                  .tokenInBackground = inBackground},
             notifier, push, [this](const QString &line) { log << line; });
         delegate->finishLaunching(scene);
         return *delegate;
@@ -79,20 +83,29 @@ private slots:
         QTest::addColumn<QString>("token"); // empty: signed out
         QTest::addColumn<bool>("available");
         QTest::addColumn<int>("registrations");
-        QTest::newRow("signed out") << QString() << true << 0;
-        QTest::newRow("signed in") << stored << true << 1;
-        QTest::newRow("signed in, no notification server") << stored << false << 0;
+        QTest::addColumn<bool>("inBackground"); // the token arrives after the launch
+        QTest::newRow("signed out") << QString() << true << 0 << false;
+        QTest::newRow("signed in") << stored << true << 1 << false;
+        QTest::newRow("signed in, no notification server") << stored << false << 0 << false;
+        QTest::newRow("signed out, read later") << QString() << true << 0 << true;
+        QTest::newRow("signed in, read later") << stored << true << 1 << true;
     }
     void launch()
     {
         QFETCH(QString, token);
         QFETCH(bool, available);
         QFETCH(int, registrations);
+        QFETCH(bool, inBackground);
         Rig &rig = *m_rig;
         rig.notifier.available = available;
-        rig.launch(token.isEmpty() ? std::nullopt : std::optional(token));
+        rig.launch(token.isEmpty() ? std::nullopt : std::optional(token), inBackground);
         QCOMPARE(rig.push.requests, 0); // never from inside the launch
         QCOMPARE(rig.scene.welcomes, 1);
+        if (inBackground) {
+            QTest::qWait(50);
+            QCOMPARE(rig.push.requests, 0); // nothing to register with yet
+            rig.slowSecrets.answer();
+        }
         QTest::qWait(100);
         QCOMPARE(rig.push.requests, registrations);
         QTRY_COMPARE_WITH_TIMEOUT(rig.devices().size(), registrations, 2000);

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -318,6 +320,39 @@ private slots:
         clock.start();
         QVERIFY(!SingleInstance::forward(ourName, {callbackUrl}, 300ms));
         QVERIFY2(clock.elapsed() >= 250 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Taking the lock, and taking over a crashed primary's, flushes nothing
+    // to disk: the runtime directory lives in memory anyway.
+    void noFlushAtStart()
+    {
+        const QString strace = QStandardPaths::findExecutable(u"strace"_s);
+        if (strace.isEmpty())
+            QSKIP("needs strace");
+        for (const char *start : {"fresh", "after a crash"}) {
+            const QString log = m_runtime->filePath(u"strace.log"_s);
+            QProcess tracer;
+            tracer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            tracer.start(strace, {u"-f"_s, u"-qq"_s, u"-e"_s, u"trace=fsync,fdatasync,sync_file_range,syncfs"_s,
+                                  u"-o"_s, log, QStringLiteral(SINGLEINSTANCE_PEER), ourName});
+            const QByteArray role = nextLine(tracer);
+            // The primary itself, killed as a crash would: its lock stays behind.
+            QFile children(u"/proc/%1/task/%1/children"_s.arg(tracer.processId()));
+            const pid_t peer = children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toInt() : 0;
+            if (peer > 0)
+                ::kill(peer, SIGKILL);
+            else
+                tracer.kill();
+            tracer.waitForFinished();
+            if (role.isEmpty())
+                QSKIP("strace cannot trace here");
+            QCOMPARE(role, "primary");
+            QVERIFY(peer > 0);
+            QFile traced(log);
+            QVERIFY(traced.open(QIODevice::ReadOnly));
+            const QByteArray calls = traced.readAll();
+            QVERIFY2(!calls.contains("sync"), start);
+        }
     }
 
     // A runtime directory that others could tamper with is not used; Vesko

@@ -12,12 +12,16 @@
 #include "StatusNotifierTypes.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "Snout.h"
 #include "TrayIcon.h"
 #include "TrayPanel.h"
 #include "presenters/TrayText.h"
 
 #include <QDBusConnection>
 #include <QDBusMetaType>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,6 +31,7 @@
 #include <QTest>
 
 #include <sys/prctl.h>
+#include <sys/stat.h>
 
 using namespace vesko;
 
@@ -486,6 +491,45 @@ private slots:
         QTest::newRow("code") << QStringLiteral("CHF\u00a0987") << QStringLiteral("CHF\u00a0000");
         QTest::newRow("empty") << QString() << QString();
     }
+    // The symbolic icon's file is written when it is missing or old, never
+    // rewritten as it is: every rewrite costs a start a flush to disk.
+    void iconFileWrittenOnlyWhenChanged_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("before"); // none: no file yet
+        QTest::addColumn<bool>("replaced");
+
+        QTest::newRow("missing") << std::optional<QByteArray>() << true;
+        QTest::newRow("current") << std::optional(snoutSvg()) << false;
+        QTest::newRow("older, same size") << std::optional(snoutSvg().replace("svg", "SVG")) << true;
+    }
+    void iconFileWrittenOnlyWhenChanged()
+    {
+        QFETCH(std::optional<QByteArray>, before);
+        QFETCH(bool, replaced);
+
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vesko/icons");
+        const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
+        QFile::remove(path);
+        struct stat old = {};
+        if (before) {
+            QVERIFY(QDir().mkpath(folder));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(*before) == before->size());
+            file.close();
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &old), 0);
+        }
+        Stage stage;
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), snoutSvg());
+        struct stat now = {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &now), 0);
+        QCOMPARE(now.st_ino != old.st_ino || now.st_mtim.tv_nsec != old.st_mtim.tv_nsec
+                     || now.st_mtim.tv_sec != old.st_mtim.tv_sec,
+                 replaced);
+    }
+
     void guides()
     {
         QFETCH(QString, text);

@@ -139,14 +139,14 @@ class KeychainFaultsTest : public QObject, private ServiceFixture
     FakeUrlOpener m_urls;
     FakeHostName m_host;
 
-    std::unique_ptr<AppModel> launch()
+    std::unique_ptr<AppModel> launch(bool tokenInBackground = false)
     {
         const QUrl base = m_service->url(QString());
         return std::make_unique<AppModel>(AppModel::Environment{
             .config = VeskoConfig(base, base), .secrets = m_secrets, .http = m_http, .settings = m_settings,
             .loginItem = m_login, .urls = m_urls, .hostName = m_host,
             .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>()});
+            .loopTimer = std::make_unique<FakeSleepTimer>(), .tokenInBackground = tokenInBackground});
     }
 
 private slots:
@@ -217,7 +217,7 @@ private slots:
     void keyringThatNeverAnswers_data()
     {
         QTest::addColumn<QString>("call");
-        for (const char *call : {"launch", "save", "remove", "removeIfStill"})
+        for (const char *call : {"launch", "launch in background", "save", "remove", "removeIfStill"})
             QTest::newRow(call) << QString::fromLatin1(call);
     }
     void keyringThatNeverAnswers()
@@ -237,8 +237,14 @@ private slots:
         const qint64 bound = TokenStore::deadline().count() + 1500;
         QElapsedTimer timer;
         timer.start();
-        if (call == u"launch")
+        if (call == u"launch") {
             QCOMPARE(launch()->phase(), Phase::signedOut());
+        } else if (call == u"launch in background") {
+            const std::unique_ptr<AppModel> model = launch(true);
+            QVERIFY(model->isTokenPending());
+            QTRY_VERIFY_WITH_TIMEOUT(!model->isTokenPending(), int(bound));
+            QCOMPARE(model->phase(), Phase::signedOut());
+        }
         else if (call == u"save")
             m_secrets.save(QStringLiteral("tok-nowhere"));
         else if (call == u"remove")

@@ -7,9 +7,11 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 
 #include <atomic>
+#include <memory>
 
 namespace TokenStore = vesko::TokenStore;
 
@@ -171,6 +173,41 @@ private slots:
         for (const QByteArray &secret : secrets)
             QVERIFY(add(secret));
         QTEST(loaded(), "expected");
+    }
+
+    // Without waiting: the answer comes once, from the caller's event loop on
+    // its thread, and never to a caller that is gone.
+    void loadLater_data()
+    {
+        QTest::addColumn<QByteArray>("secret"); // empty: nothing stored
+        QTest::addColumn<bool>("callerStays");
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("stored") << QByteArray("tok-later") << true << QStringList{"tok-later"};
+        QTest::newRow("nothing") << QByteArray() << true << QStringList{"<nothing>"};
+        QTest::newRow("unusable") << QByteArray("bad\n") << true << QStringList{"<nothing>"};
+        QTest::newRow("caller gone") << QByteArray("tok-later") << false << QStringList();
+    }
+    void loadLater()
+    {
+        QFETCH(QByteArray, secret);
+        QFETCH(bool, callerStays);
+        if (!secret.isEmpty())
+            QVERIFY(add(secret));
+        auto caller = std::make_unique<QObject>();
+        QStringList answers;
+        bool elsewhere = false;
+        TokenStore::loadLater(caller.get(), [&](std::optional<QString> token) {
+            answers << token.value_or(QStringLiteral("<nothing>"));
+            elsewhere |= QThread::currentThread() != caller->thread();
+        });
+        QVERIFY(answers.isEmpty());
+        if (!callerStays)
+            caller.reset();
+        // Calls run in turn: once this one is back, the answer above is on its way.
+        loaded();
+        QCoreApplication::processEvents();
+        QTEST(answers, "answers");
+        QVERIFY(!elsewhere);
     }
 
     // Last: it leaves the keyring locked. Nothing may ask for an unlock (a prompt that

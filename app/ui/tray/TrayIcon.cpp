@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QSaveFile>
@@ -56,8 +57,13 @@ QString writeSymbolicIcon()
     const QString folder = runtime + QStringLiteral("/vesko/icons");
     if (!QDir().mkpath(folder))
         return {};
-    QSaveFile file(folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(snoutSvg()) != snoutSvg().size() || !file.commit())
+    const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
+    const QByteArray svg = snoutSvg();
+    // Usually there from the last run: a rewrite would only cost a flush.
+    if (QFile current(path); current.open(QIODevice::ReadOnly) && current.size() == svg.size() && current.readAll() == svg)
+        return folder;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() || !file.commit())
         return {};
     return folder;
 }

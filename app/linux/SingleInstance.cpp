@@ -168,6 +168,13 @@ int takeLock(const QString &lockPath, bool *heldElsewhere)
             ::close(fd);
             continue;
         }
+        // Earlier versions lock with QLockFile, which takes flock(): one of
+        // them running is a primary too, and while we hold it too they see us.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            *heldElsewhere = errno == EWOULDBLOCK;
+            ::close(fd);
+            return -1;
+        }
         // QLockFile's layout: earlier versions' forward() reads the pid.
         const QByteArray info =
             QByteArray::number(::getpid()) + "\nvesko\n" + QSysInfo::machineHostName().toUtf8() + '\n';

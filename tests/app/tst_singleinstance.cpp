@@ -322,6 +322,23 @@ private slots:
         QVERIFY2(clock.elapsed() >= 250 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
     }
 
+    // An earlier version's primary holds a QLockFile: neither side may
+    // become a second primary.
+    void respectsAnEarlierVersionsLock()
+    {
+        {
+            QLockFile earlier(m_runtime->filePath(u"vesko.lock"_s));
+            QVERIFY(earlier.tryLock(0));
+            SingleInstance instance(ourName);
+            QVERIFY(!instance.listen());
+        }
+        SingleInstance instance(ourName);
+        QVERIFY(instance.listen());
+        QVERIFY(instance.isListening());
+        QLockFile earlier(m_runtime->filePath(u"vesko.lock"_s));
+        QVERIFY(!earlier.tryLock(0));
+    }
+
     // Taking the lock, and taking over a crashed primary's, flushes nothing
     // to disk: the runtime directory lives in memory anyway.
     void noFlushAtStart()

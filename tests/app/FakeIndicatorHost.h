@@ -33,6 +33,16 @@ public:
     QDBusConnection bus;
     QStringList registered;
 
+    // The host letting go of an item, as when it failed to set it up.
+    void drop(const QString &service)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"),
+                                                         QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                                         QStringLiteral("StatusNotifierItemUnregistered"));
+        signal << service;
+        bus.send(signal);
+    }
+
 public slots:
     void RegisterStatusNotifierItem(const QString &service) { registered << service; }
 };

@@ -438,6 +438,25 @@ private slots:
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
     }
 
+    // A host that drops the live item (GNOME's extension, in a race at its
+    // start) gets it again; another item's going is none of ours.
+    void registersAgainWhenDropped()
+    {
+        Stage stage;
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        QVERIFY(tray.show());
+        QTRY_COMPARE(watcher.registered.size(), 1);
+        watcher.drop(QStringLiteral("org.kde.StatusNotifierItem-1-1"));
+        QTest::qWait(1500);
+        QCOMPARE(watcher.registered.size(), 1);
+        QCOMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        watcher.drop(tray.item().serviceName());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::none);
+        QTRY_COMPARE(watcher.registered.size(), 2);
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+    }
+
     // A click shows the panel at the click and refreshes; the next click hides it.
     void panelToggles()
     {

@@ -93,11 +93,19 @@ private:
     StatusNotifierItem *m_item;
 };
 
+namespace {
+constexpr int reregisterDelayMs = 1000;
+constexpr int maximumReregistrations = 5;
+} // namespace
+
 StatusNotifierItem::StatusNotifierItem(const QString &id, QDBusConnection bus, QObject *parent)
     : QObject(parent), m_id(id), m_bus(std::move(bus))
 {
     registerStatusNotifierTypes();
     new StatusNotifierItemAdaptor(this);
+    m_reregister.setSingleShot(true);
+    m_reregister.setInterval(reregisterDelayMs);
+    connect(&m_reregister, &QTimer::timeout, this, &StatusNotifierItem::registerWithWatcher);
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -127,11 +135,29 @@ bool StatusNotifierItem::start()
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 setRegistered(false);
+                m_reregistrations = 0;
                 if (!newOwner.isEmpty())
                     registerWithWatcher();
             });
+    // A host may drop a live item: GNOME's extension does when an item
+    // registers while it is still setting itself up. We are still here, so
+    // we register again, a few times at most for a host that keeps refusing.
+    [[maybe_unused]] const bool watching =
+        m_bus.connect(QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
+                      QString::fromLatin1(watcherService), QStringLiteral("StatusNotifierItemUnregistered"), this,
+                      SLOT(watcherDropped(QString)));
+    Q_ASSERT(watching);
     registerWithWatcher();
     return true;
+}
+
+void StatusNotifierItem::watcherDropped(const QString &service)
+{
+    if (service != m_serviceName || !m_started)
+        return;
+    setRegistered(false);
+    if (m_reregistrations++ < maximumReregistrations)
+        m_reregister.start();
 }
 
 bool StatusNotifierItem::watcherPresent() const

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QTimer>
 #include <QPoint>
 #include <QString>
 
@@ -73,6 +74,9 @@ signals:
     void newToolTip();
     void newLabel(const QString &label, const QString &guide);
 
+private slots:
+    void watcherDropped(const QString &service);
+
 private:
     friend class StatusNotifierItemAdaptor;
     void registerWithWatcher();
@@ -88,6 +92,8 @@ private:
     bool m_registered = false;
     bool m_started = false;
     QDBusServiceWatcher *m_watcher = nullptr;
+    QTimer m_reregister;
+    int m_reregistrations = 0;
 };
 
 } // namespace vesko

@@ -29,8 +29,10 @@ VeskoEvent::Kind VeskoEvent::Kind::decode(const json::Value &value)
     if (const std::optional<Kind> kind = fromRawValue(raw))
         return *kind;
     // Name the offending string, but never paste a huge one into an error.
+    // Cut between characters, not inside a surrogate pair.
     constexpr qsizetype shown = 40;
-    const QString quoted = raw.size() > shown ? raw.first(shown) + QStringLiteral("…") : raw;
+    const qsizetype cut = raw.size() > shown && raw.at(shown - 1).isHighSurrogate() ? shown - 1 : shown;
+    const QString quoted = raw.size() > shown ? raw.first(cut) + QStringLiteral("…") : raw;
     value.fail(DecodingError::Reason::dataCorrupted, QStringLiteral("unknown event kind \"") + quoted + u'"');
 }
 

@@ -226,6 +226,14 @@ private slots:
         QVERIFY(error);
         QVERIFY(error->message().contains("kkkk"));
         QVERIFY(error->message().size() < 200);
+        // Cut where a character outside the BMP straddles the limit: no half of it stays.
+        const QString grin = QStringLiteral("\U0001F600");
+        for (const QString &odd : {QString(u'k') + grin.repeated(50), grin.repeated(50)}) {
+            const std::optional<DecodingError> cut =
+                errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "kind", odd)));
+            QVERIFY(cut);
+            QVERIFY2(cut->message().isValidUtf16(), qPrintable(cut->message()));
+        }
     }
 
     void kinds()

@@ -6,10 +6,10 @@
 #include "Appearance.h"
 #include "DesktopUrlOpener.h"
 #include "FreedesktopNotifier.h"
+#include "LazyPanelViews.h"
 #include "LinuxPlatform.h"
 #include "NoPushTransport.h"
 #include "Palette.h"
-#include "PanelController.h"
 #include "SaleWatcher.h"
 #include "SessionPlatform.h"
 #include "SingleInstance.h"
@@ -17,18 +17,14 @@
 #include "StatusCommand.h"
 #include "SystemLog.h"
 #include "TrayIcon.h"
-#include "TrayPanel.h"
 #include "UpdateNotices.h"
 #include "Updater.h"
-#include "Windows.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QIcon>
-#include <QQuickView>
 #include <QUrl>
 
-#include <array>
 #include <cstdio>
 #include <functional>
 
@@ -129,25 +125,19 @@ int main(int argc, char **argv)
         updates = std::make_unique<UpdateNotices>(*updater, updateNotifier, downloadPages,
                                                   QStringLiteral(VESKO_VERSION));
 
-    // The drop-down and the panel window each have their own controller, so
-    // showing one never cancels the other's refresh.
-    PanelController panel(model, palette);
-    Windows windows(model, palette, platform.settings());
-    const std::array<PanelController *, 2> controllers{&panel, &windows.controller()};
-    for (PanelController *controller : controllers) {
-        controller->setSaleWatcher(&sales);
-        controller->setUpdateNotices(updates.get());
-    }
-    TrayPanel trayPanel(panel);
+    // Qt Quick and the views come in on first show and go again after.
+    LazyPanelViews views({.model = model,
+                          .palette = palette,
+                          .settings = platform.settings(),
+                          .sales = &sales,
+                          .updates = updates.get()},
+                         LazyPanelViews::partPath(QApplication::applicationDirPath()));
     TrayIcon tray(model, appearance, QDBusConnection::sessionBus());
-    QObject::connect(&tray, &TrayIcon::activated, &trayPanel, &TrayPanel::toggle);
-    QObject::connect(&tray, &TrayIcon::openPanelRequested, &trayPanel, [&] { trayPanel.toggle(QPoint()); });
+    QObject::connect(&tray, &TrayIcon::activated, &views, &LazyPanelViews::toggleDropDown);
+    QObject::connect(&tray, &TrayIcon::openPanelRequested, &views, [&] { views.toggleDropDown(QPoint()); });
     QObject::connect(&tray, &TrayIcon::quitRequested, &app, &QApplication::quit);
-    const auto followTray = [&] {
-        for (PanelController *controller : controllers)
-            controller->setTrayShowsText(tray.labelShown());
-    };
-    QObject::connect(&tray, &TrayIcon::labelShownChanged, &panel, followTray);
+    const auto followTray = [&] { views.setTrayShowsText(tray.labelShown()); };
+    QObject::connect(&tray, &TrayIcon::labelShownChanged, &views, followTray);
     followTray();
 
     // A vesko: URL is the browser coming back from sign-in; --sign-in starts
@@ -174,10 +164,10 @@ int main(int argc, char **argv)
     });
 
     const bool inTray = tray.show();
-    delegate.finishLaunching(windows);
+    delegate.finishLaunching(views);
     onceTokenKnown([&handle, &arguments] { handle(arguments, false); });
     // Nowhere to click: the panel in a window is the way in.
-    if (!inTray && !(windows.welcomeWindow() && windows.welcomeWindow()->isVisible()))
-        windows.openPanel();
+    if (!inTray && !views.welcomeShowing())
+        views.openPanel();
     return app.exec();
 }

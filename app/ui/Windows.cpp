@@ -1,6 +1,7 @@
 #include "Windows.h"
 
 #include "PanelController.h"
+#include "PanelViews.h"
 
 #include <QEvent>
 #include <QQmlContext>
@@ -14,7 +15,6 @@ namespace vesko {
 
 namespace {
 
-const QString welcomedKey = QStringLiteral("VeskoWelcomed");
 // Room kept free around a window on its screen.
 constexpr int screenMargin = 8;
 // What a title bar and borders usually take, until the window manager says.
@@ -98,13 +98,14 @@ std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QStrin
 
 bool Windows::showWelcomeIfNeeded()
 {
-    if (m_settings.value(welcomedKey, false).toBool())
+    if (wasWelcomed(m_settings))
         return false;
     // Recorded first: a crash while it shows must not bring it back every start.
-    m_settings.setValue(welcomedKey, true);
+    m_settings.setValue(welcomedKey(), true);
     if (!m_welcome) {
         m_welcome = makeView(QStringLiteral("Welcome to Vesko"), QStringLiteral("WelcomeView.qml"));
         centre(*m_welcome);
+        connect(m_welcome.get(), &QWindow::visibleChanged, this, &Windows::showingChanged);
     }
     m_welcome->show();
     m_welcome->raise();
@@ -116,17 +117,28 @@ void Windows::openPanel()
 {
     if (!m_panel) {
         m_panel = makeView(QStringLiteral("Vesko"), QStringLiteral("PanelView.qml"));
-        centre(*m_panel);
+        if (m_panelAt)
+            m_panel->setFramePosition(*m_panelAt);
+        else
+            centre(*m_panel);
         connect(m_panel.get(), &QWindow::visibleChanged, m_controller.get(), [this](bool visible) {
             if (visible)
                 m_controller->shown();
             else
                 m_controller->hidden();
+            emit showingChanged();
         });
     }
     m_panel->show();
     m_panel->raise();
     m_panel->requestActivate();
+}
+
+std::optional<QPoint> Windows::panelPosition() const
+{
+    if (m_panel)
+        return m_panel->framePosition();
+    return m_panelAt;
 }
 
 void Windows::dismissWelcome()

@@ -3,8 +3,10 @@
 #include "Scene.h"
 
 #include <QObject>
+#include <QPoint>
 
 #include <memory>
+#include <optional>
 
 class QQuickView;
 class QSettings;
@@ -35,10 +37,16 @@ public:
     QQuickView *welcomeWindow() const { return m_welcome.get(); }
     QQuickView *panelWindow() const { return m_panel.get(); }
     PanelController &controller() const { return *m_controller; }
+    // Where the panel window is, or goes when it is made; centred otherwise.
+    std::optional<QPoint> panelPosition() const;
+    void setPanelPosition(QPoint at) { m_panelAt = at; }
 
     // The welcome window's two buttons.
     Q_INVOKABLE void dismissWelcome();
     Q_INVOKABLE void openHere();
+
+signals:
+    void showingChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -50,6 +58,7 @@ private:
     QSettings &m_settings;
     std::unique_ptr<QQuickView> m_welcome;
     std::unique_ptr<QQuickView> m_panel;
+    std::optional<QPoint> m_panelAt;
 };
 
 } // namespace vesko

@@ -199,6 +199,7 @@ void TrayPanel::ensureView()
             m_controller.shown();
         else
             m_controller.hidden();
+        emit showingChanged();
     });
 }
 

@@ -38,6 +38,9 @@ public:
     void hide();
     bool isVisible() const;
     QQuickView *window() const { return m_view.get(); }
+    // The last point the tray host gave, kept when the views are made again.
+    QPoint lastActivation() const { return m_lastActivation; }
+    void setLastActivation(QPoint at) { m_lastActivation = at; }
 
     // Where a panel of `size` dropping from a bar item at `at` goes: flush
     // under the top edge of `available` (less a small gap) when `at` is in its
@@ -56,6 +59,9 @@ public:
     // True when a compositing manager runs on the display, so a window may
     // leave its corners see-through.
     static bool compositing();
+
+signals:
+    void showingChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

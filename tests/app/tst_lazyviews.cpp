@@ -1,0 +1,153 @@
+// The views as a part loaded on first show and let go after: Qt Quick is
+// mapped only from the first show, the views go some time after the last
+// one was hidden, and what they remember comes back with them.
+#include "AppModel.h"
+#include "Fakes.h"
+#include "LazyPanelViews.h"
+#include "Palette.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+using namespace vesko;
+
+namespace {
+
+bool mapped(const char *library)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
+QWindow *shownWindow(const QString &title)
+{
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (window->isVisible() && window->title() == title)
+            return window;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class LazyViewsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    FakeSecretStore secrets; // empty: signed out, so nothing reaches the network
+    FakeLoginItem login; FakeUrlOpener urls; FakeHostName host; HttpSession http;
+    AppModel model{{.config = VeskoConfig(QUrl(QStringLiteral("http://127.0.0.1:9/")), QUrl(QStringLiteral("https://web.example/"))),
+                    .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
+                    .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                    .loopTimer = std::make_unique<FakeSleepTimer>()}};
+    Palette palette;
+    PanelViewsSetup setup{.model = model, .palette = palette, .settings = settings};
+
+    // Lets go of the views `lazy` holds, as it does after a while unseen.
+    static void release(LazyPanelViews &lazy)
+    {
+        QSignalSpy released(&lazy, &LazyPanelViews::released);
+        lazy.setReleaseDelay(20);
+        QVERIFY(released.wait(2000));
+        QVERIFY(!lazy.views());
+        // The windows are deleted, not hidden.
+        QTRY_VERIFY(QGuiApplication::topLevelWindows().isEmpty());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        settings.setValue(QStringLiteral("VeskoWelcomed"), true);
+    }
+
+    // Goes first: once loaded, the part stays in the process.
+    void quickOnlyFromTheFirstShow()
+    {
+        LazyPanelViews lazy(setup, QStringLiteral(VESKO_VIEWS_PART));
+        QVERIFY(!lazy.showWelcomeIfNeeded()); // welcomed before: nothing to load for it
+        QVERIFY(!lazy.views());
+        QVERIFY(!mapped("libQt6Quick.so"));
+        QVERIFY(!mapped("libQt6Qml.so"));
+
+        lazy.toggleDropDown(QPoint(300, 10));
+        QVERIFY(lazy.views());
+        QVERIFY(mapped("libQt6Quick.so"));
+        QWindow *dropDown = shownWindow(QStringLiteral("Vesko"));
+        QVERIFY(dropDown);
+        QVERIFY(QTest::qWaitForWindowExposed(dropDown));
+
+        // Not while it shows, however short the delay.
+        lazy.setReleaseDelay(10);
+        QTest::qWait(100);
+        QVERIFY(lazy.views());
+
+        lazy.toggleDropDown(QPoint(300, 10));
+        QVERIFY(!shownWindow(QStringLiteral("Vesko")));
+        release(lazy);
+        QVERIFY(mapped("libQt6Quick.so")); // kept: Qt Quick is not made to be unloaded
+
+        // And back on the next click.
+        lazy.toggleDropDown(QPoint(300, 10));
+        QVERIFY(shownWindow(QStringLiteral("Vesko")));
+        lazy.toggleDropDown(QPoint(300, 10));
+    }
+
+    void rememberedAcrossARelease()
+    {
+        LazyPanelViews lazy(setup, QStringLiteral(VESKO_VIEWS_PART));
+        lazy.openPanel();
+        QWindow *window = shownWindow(QStringLiteral("Vesko"));
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QPoint placed = window->framePosition() + QPoint(37, 23);
+        window->setFramePosition(placed);
+        window->hide();
+
+        // The drop-down's last point from the host: a null point later drops it there again.
+        lazy.toggleDropDown(QPoint(200, 700));
+        QWindow *dropDown = shownWindow(QStringLiteral("Vesko"));
+        QVERIFY(dropDown);
+        const QRect droppedAt = dropDown->geometry();
+        lazy.toggleDropDown(QPoint());
+        release(lazy);
+
+        lazy.openPanel();
+        window = shownWindow(QStringLiteral("Vesko"));
+        QVERIFY(window);
+        QCOMPARE(window->framePosition(), placed);
+        window->hide();
+        lazy.toggleDropDown(QPoint());
+        dropDown = shownWindow(QStringLiteral("Vesko"));
+        QVERIFY(dropDown);
+        QCOMPARE(dropDown->geometry(), droppedAt);
+        lazy.toggleDropDown(QPoint());
+    }
+
+    void aMissingPartSaysSoOnce()
+    {
+        int warnings = 0;
+        static int *counter = nullptr;
+        counter = &warnings;
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtWarningMsg && text.contains(u"Cannot load the panel"))
+                ++*counter;
+        });
+        LazyPanelViews lazy(setup, dir.filePath(QStringLiteral("no-such-part.so")));
+        lazy.toggleDropDown(QPoint(300, 10));
+        lazy.openPanel();
+        qInstallMessageHandler(previous);
+        QVERIFY(!lazy.views());
+        QVERIFY(!lazy.welcomeShowing());
+        QCOMPARE(warnings, 1);
+    }
+};
+
+QTEST_MAIN(LazyViewsTest)
+#include "tst_lazyviews.moc"

@@ -7,6 +7,9 @@
 #include "DesktopUrlOpener.h"
 #include "FreedesktopNotifier.h"
 #include "LazyPanelViews.h"
+#include "OldTray.h"
+#include "Parts.h"
+#include "ProcessMemoryTrim.h"
 #include "LinuxPlatform.h"
 #include "NoPushTransport.h"
 #include "Palette.h"
@@ -17,12 +20,14 @@
 #include "StatusCommand.h"
 #include "SystemLog.h"
 #include "TrayIcon.h"
+#include "TrayWatcherProbe.h"
 #include "UpdateNotices.h"
 #include "Updater.h"
 
-#include <QApplication>
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QLibrary>
 #include <QUrl>
 
 #include <cstdio>
@@ -74,18 +79,33 @@ int main(int argc, char **argv)
     const QByteArray displayPlatform = preferredPlatform(QProcessEnvironment::systemEnvironment());
     if (!displayPlatform.isEmpty())
         qputenv("QT_QPA_PLATFORM", displayPlatform);
-    // A QApplication, not a QGuiApplication: the old system tray, for desktops
-    // without a StatusNotifierWatcher, is drawn with widgets.
-    QApplication app(argc, argv);
+    // The old system tray, for desktops without a StatusNotifierWatcher, is
+    // drawn with widgets, which need a QApplication: only there is the part
+    // with widgets loaded, and it makes the application object.
+    QLibrary widgetsPart(partPath(QStringLiteral("vesko-oldtray.so")));
+    widgetsPart.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    MakeWidgetsApplication makeWidgetsApplication = nullptr;
+    MakeOldTray makeOldTray = nullptr;
+    const bool oldTrayMayBeNeeded = !statusNotifierWatcherRuns();
+    if (oldTrayMayBeNeeded) {
+        makeWidgetsApplication = reinterpret_cast<MakeWidgetsApplication>(widgetsPart.resolve(makeWidgetsApplicationSymbol));
+        makeOldTray = reinterpret_cast<MakeOldTray>(widgetsPart.resolve(makeOldTraySymbol));
+    }
+    const std::unique_ptr<QGuiApplication> app(makeWidgetsApplication && makeOldTray
+                                                   ? makeWidgetsApplication(argc, argv)
+                                                   : new QGuiApplication(argc, argv));
     if (!displayPlatform.isEmpty())
         qunsetenv("QT_QPA_PLATFORM"); // not for the browser and whatever else we start
-    QApplication::setApplicationName(QStringLiteral("vesko"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
-    QApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
+    if (oldTrayMayBeNeeded && !makeOldTray)
+        qWarning("Cannot load the old system tray from %s: %s", qPrintable(widgetsPart.fileName()),
+                 qPrintable(widgetsPart.errorString()));
+    QGuiApplication::setApplicationName(QStringLiteral("vesko"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
     // Taskbars that read the window's own icon show the snout, not a generic one.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesko.Vesko"), snoutIcon(QColor(Qt::black))));
-    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesko.Vesko"), snoutIcon(QColor(Qt::black))));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
     if (!instance.listen()) {
@@ -93,7 +113,7 @@ int main(int argc, char **argv)
         return SingleInstance::forward(QStringLiteral("vesko"), arguments) ? 0 : 1;
     }
 
-    LinuxPlatform platform(QApplication::applicationFilePath(), QStringLiteral(VESKO_VERSION));
+    LinuxPlatform platform(QGuiApplication::applicationFilePath(), QStringLiteral(VESKO_VERSION));
     FreedesktopNotifier notifier;
     NoPushTransport push;
     AppModel::Environment environment = platform.environment(VeskoConfig::fromInstalledInfo());
@@ -126,16 +146,22 @@ int main(int argc, char **argv)
                                                   QStringLiteral(VESKO_VERSION));
 
     // Qt Quick and the views come in on first show and go again after.
+    ProcessMemoryTrim trim;
     LazyPanelViews views({.model = model,
                           .palette = palette,
                           .settings = platform.settings(),
                           .sales = &sales,
                           .updates = updates.get()},
-                         LazyPanelViews::partPath(QApplication::applicationDirPath()));
-    TrayIcon tray(model, appearance, QDBusConnection::sessionBus());
+                         partPath(QStringLiteral("vesko-views.so")), &trim);
+    TrayIcon::MakeOldTray oldTray;
+    if (makeOldTray)
+        oldTray = [makeOldTray](const OldTrayTitles &titles) { return std::unique_ptr<OldTray>(makeOldTray(titles)); };
+    TrayIcon tray(model, appearance, QDBusConnection::sessionBus(), std::move(oldTray));
     QObject::connect(&tray, &TrayIcon::activated, &views, &LazyPanelViews::toggleDropDown);
     QObject::connect(&tray, &TrayIcon::openPanelRequested, &views, [&] { views.toggleDropDown(QPoint()); });
-    QObject::connect(&tray, &TrayIcon::quitRequested, &app, &QApplication::quit);
+    // exit, not quit: a QGuiApplication's quit first asks every window to
+    // close, and ours only hide, which would cancel it.
+    QObject::connect(&tray, &TrayIcon::quitRequested, app.get(), [] { QCoreApplication::exit(0); });
     const auto followTray = [&] { views.setTrayShowsText(tray.labelShown()); };
     QObject::connect(&tray, &TrayIcon::labelShownChanged, &views, followTray);
     followTray();
@@ -169,5 +195,5 @@ int main(int argc, char **argv)
     // Nowhere to click: the panel in a window is the way in.
     if (!inTray && !views.welcomeShowing())
         views.openPanel();
-    return app.exec();
+    return QGuiApplication::exec();
 }

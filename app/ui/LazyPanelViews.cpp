@@ -1,10 +1,6 @@
 #include "LazyPanelViews.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLoggingCategory>
-
-#include <malloc.h>
 
 namespace vesko {
 
@@ -13,12 +9,11 @@ namespace {
 Q_LOGGING_CATEGORY(viewsLog, "vesko.views")
 
 constexpr int releaseAfterMs = 30'000;
-const QString partName = QStringLiteral("vesko-views.so");
 
 } // namespace
 
-LazyPanelViews::LazyPanelViews(const PanelViewsSetup &setup, QString part, QObject *parent)
-    : QObject(parent), m_setup(setup), m_part(std::move(part))
+LazyPanelViews::LazyPanelViews(const PanelViewsSetup &setup, QString part, MemoryTrim *trim, QObject *parent)
+    : QObject(parent), m_setup(setup), m_part(std::move(part)), m_trim(trim)
 {
     // Every symbol is bound when the part loads: a part that does not fit
     // this build fails there, with a message, not in the middle of a click.
@@ -34,15 +29,6 @@ LazyPanelViews::~LazyPanelViews()
     m_views.reset();
 }
 
-QString LazyPanelViews::partPath(const QString &applicationDir)
-{
-    const QDir dir(applicationDir);
-    const QString beside = dir.filePath(partName);
-    if (QFileInfo::exists(beside))
-        return beside;
-    return QDir::cleanPath(dir.filePath(QStringLiteral(VESKO_PART_DIR_FROM_BIN) + u'/' + partName));
-}
-
 PanelViews *LazyPanelViews::ensureViews()
 {
     if (m_views)
@@ -50,6 +36,8 @@ PanelViews *LazyPanelViews::ensureViews()
     if (m_failed)
         return nullptr;
     if (!m_make) {
+        if (m_trim)
+            m_trim->beforeFirstLoad();
         m_make = reinterpret_cast<MakePanelViews>(m_part.resolve(makePanelViewsSymbol));
         if (!m_make) {
             // Said once: every later click would only repeat it.
@@ -78,8 +66,8 @@ void LazyPanelViews::release()
         return;
     m_memory = m_views->memory();
     m_views.reset();
-    // The engine's heap goes back to the system, not only to malloc's free lists.
-    malloc_trim(0);
+    if (m_trim)
+        m_trim->afterRelease();
     emit released();
 }
 

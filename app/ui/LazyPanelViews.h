@@ -1,6 +1,8 @@
 #pragma once
 
+#include "MemoryTrim.h"
 #include "PanelViews.h"
+#include "Parts.h"
 
 #include <QLibrary>
 #include <QTimer>
@@ -18,13 +20,10 @@ class LazyPanelViews : public QObject, public Scene
     Q_OBJECT
 
 public:
-    // `part` is the file of the loadable part (see partPath).
-    LazyPanelViews(const PanelViewsSetup &setup, QString part, QObject *parent = nullptr);
+    // `part` is the file of the loadable part; `trim`, when given, gives
+    // back what the views used once they are let go.
+    LazyPanelViews(const PanelViewsSetup &setup, QString part, MemoryTrim *trim = nullptr, QObject *parent = nullptr);
     ~LazyPanelViews() override;
-
-    // Where the part is for an executable in `applicationDir`: beside it in
-    // the build tree, else where the install put it.
-    static QString partPath(const QString &applicationDir);
 
     bool showWelcomeIfNeeded() override;
     void openPanel() override;
@@ -47,6 +46,7 @@ private:
 
     PanelViewsSetup m_setup;
     QLibrary m_part;
+    MemoryTrim *m_trim = nullptr;
     MakePanelViews m_make = nullptr;
     bool m_failed = false;
     PanelViewsMemory m_memory;

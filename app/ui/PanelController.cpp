@@ -14,6 +14,7 @@
 #include "presenters/HeroText.h"
 #include "presenters/PanelState.h"
 
+#include <QCoreApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickImageProvider>
@@ -138,8 +139,12 @@ void PanelController::expose(QQmlContext &context)
     context.setContextProperty(QStringLiteral("sansFamily"), fonts.sans);
     context.setContextProperty(QStringLiteral("displayFamily"), fonts.display);
     QQmlEngine *engine = context.engine();
-    if (engine && !engine->imageProvider(QStringLiteral("snout")))
+    if (engine && !engine->imageProvider(QStringLiteral("snout"))) {
         engine->addImageProvider(QStringLiteral("snout"), new SnoutImageProvider);
+        // The menu's "Quit": an exit, as from the tray menu. A quit would first
+        // ask every window to close, and ours refuse (they only hide).
+        connect(engine, &QQmlEngine::quit, engine, [] { QCoreApplication::exit(0); });
+    }
 }
 
 void PanelController::recompute()

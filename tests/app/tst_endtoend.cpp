@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -106,6 +107,10 @@ private slots:
         Host host{.service = m_watcher->registered.first()};
         QCOMPARE(host.properties().value("Title").toString(), QStringLiteral("Vesko"));
         QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QString());
+        // A watcher ran at start: the widgets for the old tray never load.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_vesko.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libQt6Widgets.so"));
 
         QCOMPARE(launchVesko({QStringLiteral("--sign-in")}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(TokenStore::load().has_value(), 15000);

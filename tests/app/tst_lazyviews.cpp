@@ -4,10 +4,12 @@
 #include "AppModel.h"
 #include "Fakes.h"
 #include "LazyPanelViews.h"
+#include "OldTray.h"
 #include "Palette.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QLibrary>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -128,6 +130,16 @@ private slots:
         QVERIFY(dropDown);
         QCOMPARE(dropDown->geometry(), droppedAt);
         lazy.toggleDropDown(QPoint());
+    }
+
+    // The widgets part is only ever opened by the application at start;
+    // here it is only checked to load with every symbol bound.
+    void oldTrayPartLoads()
+    {
+        QLibrary part(QStringLiteral(VESKO_OLDTRAY_PART));
+        part.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        QVERIFY2(part.resolve(makeWidgetsApplicationSymbol), qPrintable(part.errorString()));
+        QVERIFY(part.resolve(makeOldTraySymbol));
     }
 
     void aMissingPartSaysSoOnce()

@@ -5,6 +5,7 @@
 #include "Appearance.h"
 #include "DBusMenuTypes.h"
 #include "Fakes.h"
+#include "TrayWatcherProbe.h"
 #include "FakeIndicatorHost.h"
 #include "Fixtures.h"
 #include "ModelRig.h"
@@ -25,6 +26,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QPointer>
 #include <QQuickView>
 #include <QRegularExpression>
 #include <QScreen>
@@ -436,6 +438,67 @@ private slots:
         FakeWatcher second(QStringLiteral("second"));
         QTRY_COMPARE(second.registered, QStringList{tray.item().serviceName()});
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+    }
+
+    // Asked before the application object exists, through GIO: the same
+    // answer as the bus gives Qt.
+    void probeSeesTheWatcher()
+    {
+        QVERIFY(!statusNotifierWatcherRuns());
+        {
+            FakeWatcher watcher(QStringLiteral("probe"));
+            QVERIFY(statusNotifierWatcherRuns());
+        }
+        QTRY_VERIFY(!statusNotifierWatcherRuns());
+    }
+
+    // Without a watcher the old tray stands in, with the figure in its
+    // tooltip and the same menu; a watcher that comes takes over from it.
+    void oldTrayUntilAWatcherComes()
+    {
+        Stage stage;
+        QVERIFY(stage.load());
+        struct Fake : OldTray
+        {
+            bool shown = false;
+            QString toolTip;
+            bool amountsHidden = false;
+            void show() override { shown = true; }
+            void hide() override { shown = false; }
+            bool isVisible() const override { return shown; }
+            void setIcon(const QIcon &) override {}
+            void setToolTip(const QString &text) override { toolTip = text; }
+            void setAmountsHidden(bool hidden) override { amountsHidden = hidden; }
+        };
+        QPointer<Fake> fake;
+        OldTrayTitles titles;
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus(),
+                      [&](const OldTrayTitles &given) {
+                          titles = given;
+                          auto made = std::make_unique<Fake>();
+                          fake = made.get();
+                          return made;
+                      });
+        QVERIFY(tray.show());
+        QVERIFY(fake && fake->shown);
+        QCOMPARE(tray.host(), TrayIcon::Host::systemTray);
+        QCOMPARE(titles.open, QStringLiteral("Open Vesko"));
+        QCOMPARE(titles.quit, QStringLiteral("Quit Vesko"));
+        QCOMPARE(fake->toolTip, stage.model->spokenLabel());
+
+        QSignalSpy clicked(&tray, &TrayIcon::activated);
+        emit fake->clicked(QPoint(40, 12));
+        QCOMPARE(clicked.value(0).value(0).toPoint(), QPoint(40, 12));
+        emit fake->hideAmountsToggled();
+        QVERIFY(stage.model->hideAmounts());
+        QVERIFY(fake->amountsHidden);
+        const QString masked = stage.model->spokenLabel();
+        QVERIFY(!masked.contains(u"12"));
+        QCOMPARE(fake->toolTip, masked);
+
+        FakeWatcher watcher(QStringLiteral("watcher"));
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        QVERIFY(!fake->shown);
     }
 
     // A host that drops the live item (GNOME's extension, in a race at its

@@ -10,6 +10,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QEventLoop>
+#include <QQmlEngine>
 
 using namespace vesko;
 
@@ -57,6 +60,20 @@ private slots:
         windows.openPanel();
         QCOMPARE(windows.panelWindow(), window);
         QVERIFY(window->isVisible());
+    }
+
+    // "Quit" in the footer menu ends the event loop although the windows,
+    // which only hide when closed, would refuse a QGuiApplication's quit.
+    void quitFromTheMenuEndsTheLoop()
+    {
+        Windows windows(model, palette, settings);
+        windows.openPanel();
+        QQuickView *window = windows.panelWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QEventLoop loop;
+        QTimer::singleShot(0, window, [window] { emit window->engine()->quit(); });
+        QTimer::singleShot(5000, &loop, [&loop] { loop.exit(7); });
+        QCOMPARE(loop.exec(), 0);
     }
 };
 

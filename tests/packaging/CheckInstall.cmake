@@ -116,6 +116,7 @@ function(check_install name prefix destdir)
   # Exactly these files: no test binary, tool or demo service comes along.
   set(expected
     bin/vesko
+    lib/vesko/vesko-oldtray.so
     lib/vesko/vesko-views.so
     share/applications/app.vesko.Vesko.desktop
     share/icons/hicolor/scalable/apps/app.vesko.Vesko.svg

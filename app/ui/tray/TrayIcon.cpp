@@ -8,15 +8,12 @@
 #include "presenters/TrayMenuText.h"
 #include "presenters/TrayText.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 
 namespace vesko {
 
@@ -70,8 +67,10 @@ QString writeSymbolicIcon()
 
 } // namespace
 
-TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent)
-    : QObject(parent), m_model(model), m_appearance(appearance), m_item(QStringLiteral("vesko"), bus), m_menu()
+TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, MakeOldTray makeOldTray,
+                   QObject *parent)
+    : QObject(parent), m_model(model), m_appearance(appearance), m_item(QStringLiteral("vesko"), bus), m_menu(),
+      m_makeOldTray(std::move(makeOldTray))
 {
     updateMenu();
     m_exported = m_menu.exportOn(bus, QString::fromLatin1(StatusNotifierItem::menuPath));
@@ -184,24 +183,18 @@ void TrayIcon::update()
 
 void TrayIcon::fallBackIfNeeded()
 {
-    // The old tray draws through widgets: only a QApplication can have it.
-    if (m_item.isRegistered() || m_item.watcherPresent() || !qobject_cast<QApplication *>(QCoreApplication::instance())
-        || !QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_item.isRegistered() || m_item.watcherPresent() || !m_makeOldTray)
         return;
     if (!m_legacy) {
-        m_legacyMenu = std::make_unique<QMenu>();
-        m_legacyMenu->addAction(openTitle, this, &TrayIcon::openPanelRequested);
-        m_legacyHide = m_legacyMenu->addAction(hideTitle, this, [this] { menuTriggered(hideAmountsEntry); });
-        m_legacyHide->setCheckable(true);
-        m_legacyHide->setChecked(m_model.hideAmounts());
-        m_legacyMenu->addSeparator();
-        m_legacyMenu->addAction(quitTitle, this, &TrayIcon::quitRequested);
-        m_legacy = std::make_unique<QSystemTrayIcon>();
-        m_legacy->setContextMenu(m_legacyMenu.get());
-        connect(m_legacy.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
-                emit activated(QCursor::pos());
-        });
+        // Null while the desktop has no system tray either; asked again on the next change.
+        m_legacy = m_makeOldTray({.open = openTitle, .hideAmounts = hideTitle, .quit = quitTitle});
+        if (!m_legacy)
+            return;
+        m_legacy->setAmountsHidden(m_model.hideAmounts());
+        connect(m_legacy.get(), &OldTray::clicked, this, &TrayIcon::activated);
+        connect(m_legacy.get(), &OldTray::openRequested, this, &TrayIcon::openPanelRequested);
+        connect(m_legacy.get(), &OldTray::hideAmountsToggled, this, [this] { menuTriggered(hideAmountsEntry); });
+        connect(m_legacy.get(), &OldTray::quitRequested, this, &TrayIcon::quitRequested);
         update();
     }
     m_legacy->show();
@@ -230,8 +223,8 @@ void TrayIcon::updateMenu()
             << MenuEntry{.id = hideAmountsEntry, .label = hideTitle, .checked = m_model.hideAmounts()}
             << MenuEntry{.id = separatorEntry, .separator = true} << MenuEntry{.id = quitEntry, .label = quitTitle};
     m_menu.setEntries(entries);
-    if (m_legacyHide)
-        m_legacyHide->setChecked(m_model.hideAmounts());
+    if (m_legacy)
+        m_legacy->setAmountsHidden(m_model.hideAmounts());
 }
 
 void TrayIcon::menuTriggered(int id)

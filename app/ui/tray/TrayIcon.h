@@ -1,17 +1,15 @@
 #pragma once
 
 #include "DBusMenu.h"
+#include "OldTray.h"
 #include "StatusNotifierItem.h"
 
 #include <QDBusConnection>
 #include <QObject>
 #include <QPoint>
 
+#include <functional>
 #include <memory>
-
-class QSystemTrayIcon;
-class QAction;
-class QMenu;
 
 namespace vesko {
 
@@ -21,8 +19,8 @@ struct TrayText;
 
 // Vesko in the top bar: the snout and the MRR, kept in step with the model.
 // A StatusNotifierItem when the desktop has a watcher (it can show text);
-// otherwise the old system tray through QSystemTrayIcon, which cannot, so the
-// figure goes into its tooltip there. That fallback needs a QApplication.
+// otherwise the old system tray, which cannot, so the figure goes into its
+// tooltip there. That fallback is made by `makeOldTray`, when there is one.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -41,7 +39,10 @@ public:
         firstChannelEntry = 100,
     };
 
-    TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, QObject *parent = nullptr);
+    using MakeOldTray = std::function<std::unique_ptr<OldTray>(const OldTrayTitles &titles)>;
+
+    TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, MakeOldTray makeOldTray = {},
+             QObject *parent = nullptr);
     ~TrayIcon() override;
 
     // Puts the item up; false when no host can draw it now (a watcher that
@@ -88,9 +89,8 @@ private:
     QString m_iconThemePath;
     bool m_exported = false;
     bool m_labelShown = false;
-    std::unique_ptr<QMenu> m_legacyMenu;
-    QAction *m_legacyHide = nullptr;
-    std::unique_ptr<QSystemTrayIcon> m_legacy;
+    MakeOldTray m_makeOldTray;
+    std::unique_ptr<OldTray> m_legacy;
 };
 
 } // namespace vesko

@@ -18,6 +18,7 @@
 #include "SingleInstance.h"
 #include "Snout.h"
 #include "StatusCommand.h"
+#include "StatusHandOver.h"
 #include "SystemLog.h"
 #include "TrayIcon.h"
 #include "TrayWatcherProbe.h"
@@ -31,6 +32,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 using namespace vesko;
@@ -56,6 +58,10 @@ bool wantsHelp(const QStringList &arguments)
 
 int main(int argc, char **argv)
 {
+    // For status bars and scripts: a program of its own, without the GUI
+    // libraries, the display or the tray; never handed to the running Vesko.
+    if (argc > 1 && std::strcmp(argv[1], "status") == 0)
+        return handOverToStatus(argv);
     const QStringList arguments = argumentsOf(argc, argv);
     if (wantsHelp(arguments)) {
         std::printf("usage: vesko [--sign-in | vesko:URL]\n"
@@ -65,12 +71,6 @@ int main(int argc, char **argv)
                     "  browser, a vesko: URL is the browser's answer, nothing opens the panel.\n"
                     "  status prints the figure for status bars (exit 3: signed out, 4: offline).\n");
         return 0;
-    }
-    // For status bars and scripts: no display, no tray, never handed over.
-    if (arguments.value(0) == u"status") {
-        QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("vesko"));
-        return runStatus(arguments.mid(1));
     }
     // Before anything graphical: a hand-over must be quick and needs no display.
     if (SingleInstance::forward(QStringLiteral("vesko"), arguments))

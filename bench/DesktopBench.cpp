@@ -451,6 +451,8 @@ void DesktopBench::measureIdle()
     if (!polled)
         std::fprintf(stderr, "vesko-bench-desktop: vesko's first refresh never reached the service\n");
     // Started once vesko has its figures, so that it can ask vesko for them.
+    // `vesko status` execs vesko-status in the same process: the pid below is
+    // the status program's, and so is the figure.
     const std::unique_ptr<QProcess> status = launch(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch")});
     status->setStandardOutputFile(QProcess::nullDevice());
     status->start();

@@ -6,15 +6,14 @@
 #include "LogindWakeMonitor.h"
 #include "Money.h"
 #include "SingleInstance.h"
-#include "Snout.h"
 #include "SystemHostName.h"
 #include "UrlOpener.h"
 #include "XdgAutostart.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
@@ -243,19 +242,19 @@ QString genmonIconFile()
     // Written once per session: a bar asks every few seconds.
     if (QFileInfo(path).isFile())
         return path;
-    const QImage image = tinted(snoutImage(QSize(22, 22 * snoutSize.height() / snoutSize.width())), QColor(0x88, 0x88, 0x88));
+    // Drawn at build time: this program links no GUI library to draw with.
+    QFile picture(QStringLiteral(":/vesko/vesko-snout-genmon.png"));
     QSaveFile file(path);
-    if (image.isNull() || !QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly)
-        || !image.save(&file, "PNG") || !file.commit())
+    if (!picture.open(QIODevice::ReadOnly) || !QDir().mkpath(QFileInfo(path).absolutePath())
+        || !file.open(QIODevice::WriteOnly) || file.write(picture.readAll()) != picture.size() || !file.commit())
         return {};
     return path;
 }
 
-GenmonLook genmonLook()
+GenmonLook genmonLook(const QString &application)
 {
     GenmonLook look;
-    const QString binary = QCoreApplication::applicationFilePath();
-    look.command = shellQuoted(binary);
+    look.command = shellQuoted(application);
     // By name where the desktop's icon theme finds it: GTK then draws the
     // symbolic snout in the panel's own text colour.
     for (const QString &name : {QStringLiteral("vesko-snout-symbolic"), QStringLiteral("app.vesko.Vesko-symbolic")}) {
@@ -274,7 +273,7 @@ GenmonLook genmonLook()
     return look;
 }
 
-int runStatus(const QStringList &arguments)
+int runStatus(const QStringList &arguments, const QString &application)
 {
     const auto parsed = parseStatusOptions(arguments);
     if (const QString *error = std::get_if<QString>(&parsed)) {
@@ -290,7 +289,7 @@ int runStatus(const QStringList &arguments)
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
     KeyringSecretStore secrets;
     HttpSession http;
-    XdgAutostart autostart(QStringLiteral("app.vesko.Vesko"), QCoreApplication::applicationFilePath());
+    XdgAutostart autostart(QStringLiteral("app.vesko.Vesko"), application);
     NoUrlOpener urls;
     SystemHostName hostName;
     LogindWakeMonitor wake;
@@ -311,7 +310,7 @@ int runStatus(const QStringList &arguments)
     // The running Vesko knows the figure already: asking it costs the service nothing.
     command.setInstance(instanceName);
     if (options.format == StatusFormat::genmon)
-        command.setGenmonLook(genmonLook());
+        command.setGenmonLook(genmonLook(application));
     QObject::connect(&command, &StatusCommand::finished, QCoreApplication::instance(), &QCoreApplication::exit);
     return QCoreApplication::exec();
 }

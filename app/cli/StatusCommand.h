@@ -98,15 +98,17 @@ private:
     bool m_done = false;
 };
 
-// The Generic Monitor's icon and click for this installation: the icon by
+// The Generic Monitor's icon, and a click that runs `application`: the icon by
 // name when the desktop's icon theme has it, else a file next to this build.
-GenmonLook genmonLook();
+GenmonLook genmonLook(const QString &application);
 // The snout as a panel-sized picture in the runtime folder, for bars that
 // show image files as they are; empty when it cannot be written.
 QString genmonIconFile();
 
-// `vesko status …` with the desktop's keyring, settings and service; a
-// QCoreApplication must exist. Returns the exit code.
-int runStatus(const QStringList &arguments);
+// `vesko status …` (the options after "status") with the desktop's keyring,
+// settings and service; `application` is the `vesko` binary, which a click
+// starts and the login item names. A QCoreApplication must exist. Returns
+// the exit code.
+int runStatus(const QStringList &arguments, const QString &application);
 
 } // namespace vesko

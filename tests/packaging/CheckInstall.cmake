@@ -118,6 +118,7 @@ function(check_install name prefix destdir)
     bin/vesko
     lib/vesko/vesko-oldtray.so
     lib/vesko/vesko-views.so
+    libexec/vesko/vesko-status
     share/applications/app.vesko.Vesko.desktop
     share/icons/hicolor/scalable/apps/app.vesko.Vesko.svg
     share/icons/hicolor/symbolic/apps/app.vesko.Vesko-symbolic.svg
@@ -137,6 +138,36 @@ function(check_install name prefix destdir)
   if(NOT output_status EQUAL 0)
     fail("${name}: bin/vesko is not executable")
   endif()
+
+  # The installed `vesko status` is the installed status program's: its exit
+  # code (3, signed out: no keyring on a bus that is not there), and a click
+  # that starts the installed vesko, quoted as GLib reads a command line. Run
+  # in folders of its own, so no running Vesko answers and nothing of the
+  # user's is read or written.
+  set(alone "${SCRATCH_DIR}/${name}-alone")
+  file(MAKE_DIRECTORY "${alone}/runtime" "${alone}/data" "${alone}/config")
+  file(CHMOD "${alone}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(status_env ${CMAKE_COMMAND} -E env --unset=VESKO_INFO_FILE "XDG_RUNTIME_DIR=${alone}/runtime"
+    "XDG_DATA_HOME=${alone}/data" "XDG_CONFIG_HOME=${alone}/config" "XDG_DATA_DIRS=${root}/share"
+    "DBUS_SESSION_BUS_ADDRESS=unix:path=${alone}/no-bus")
+  run(status ${status_env} "${root}/bin/vesko" status --format genmon)
+  set(click "${root}/bin/vesko")
+  if(NOT click MATCHES "^[A-Za-z0-9/._+-]+$")
+    string(REPLACE "'" "'\\''" click "${click}")
+    set(click "'${click}'")
+  endif()
+  string(FIND "${status}" "click>${click}</" at)
+  if(NOT status_status EQUAL 3 OR at EQUAL -1)
+    fail("${name}: vesko status --format genmon exited ${status_status}, wanted 3 and a click on ${click}:\n${status}")
+  endif()
+  # Without the status program: says so, and fails as the command fails.
+  file(RENAME "${root}/libexec/vesko/vesko-status" "${alone}/vesko-status")
+  run(status ${status_env} "${root}/bin/vesko" status)
+  file(RENAME "${alone}/vesko-status" "${root}/libexec/vesko/vesko-status")
+  if(NOT status_status EQUAL 1 OR NOT status MATCHES "status program is missing")
+    fail("${name}: vesko status without its program exited ${status_status}:\n${status}")
+  endif()
+  file(REMOVE_RECURSE "${alone}")
 
   # The desktop entry starts the installed binary, with the URL, from any PATH.
   set(entry "${root}/share/applications/app.vesko.Vesko.desktop")

@@ -1,0 +1,34 @@
+// vesko-status: `vesko status …`, which `vesko` hands over to with its argv.
+// Qt Core, Network and D-Bus only: a status bar starts it every few seconds,
+// so it loads no GUI library and starts in a fraction of vesko's memory.
+#include "StatusCommand.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The `vesko` this program came with: beside it in the build tree, or where
+// the install puts it relative to this program.
+QString applicationBinary()
+{
+    const QDir folder(QCoreApplication::applicationDirPath());
+    const QString beside = folder.filePath(QStringLiteral("vesko"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(folder.filePath(QStringLiteral(VESKO_APP_FROM_STATUS)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vesko"));
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    // As `vesko` hands it over: "status" first.
+    if (arguments.value(0) == u"status")
+        arguments.removeFirst();
+    return vesko::runStatus(arguments, applicationBinary());
+}

@@ -7,6 +7,7 @@
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "PanelQml.h"
 #include "ModelRig.h"
 #include "TrayIcon.h"
 #include "presenters/TrayText.h"
@@ -84,7 +85,7 @@ QImage render(const Shot &shot, bool dark)
     QQuickView view;
     panel.expose(*view.rootContext());
     view.setResizeMode(QQuickView::SizeViewToRootObject);
-    view.setSource(QUrl(QStringLiteral("qrc:/vesko/qml/PanelView.qml")));
+    view.setSource(panelQml(QStringLiteral("PanelView.qml")));
     if (view.status() != QQuickView::Ready)
         return {};
     view.show();

@@ -1,6 +1,7 @@
 #include "Windows.h"
 
 #include "PanelController.h"
+#include "PanelQml.h"
 #include "PanelViews.h"
 
 #include <QEvent>
@@ -83,7 +84,7 @@ std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QStrin
     view->rootContext()->setContextProperty(QStringLiteral("windows"), this);
     view->setTitle(title);
     view->setResizeMode(QQuickView::SizeViewToRootObject);
-    view->setSource(QUrl(QStringLiteral("qrc:/vesko/qml/") + qml));
+    view->setSource(panelQml(qml));
     if (QQuickItem *root = view->rootObject()) {
         QQuickView *shown = view.get();
         const auto fit = [shown] { fitToScreen(*shown); };

@@ -6,6 +6,7 @@
 #include "Fixtures.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "PanelQml.h"
 #include "ModelRig.h"
 #include "ScriptedService.h"
 #include "UpdateNotices.h"
@@ -53,7 +54,7 @@ struct Stage : ModelRig
     void settle() { QTRY_COMPARE_WITH_TIMEOUT(refreshes(), 0, 5000); }
     bool show()
     {
-        view.setSource(QUrl(QStringLiteral("qrc:/vesko/qml/PanelView.qml")));
+        view.setSource(panelQml(QStringLiteral("PanelView.qml")));
         view.show();
         return view.status() == QQuickView::Ready && QTest::qWaitForWindowExposed(&view);
     }

@@ -1,6 +1,7 @@
 #include "TrayPanel.h"
 
 #include "PanelController.h"
+#include "PanelQml.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -185,7 +186,7 @@ void TrayPanel::ensureView()
     }
     m_controller.expose(*m_view->rootContext());
     m_view->setResizeMode(QQuickView::SizeViewToRootObject);
-    m_view->setSource(QUrl(QStringLiteral("qrc:/vesko/qml/PanelView.qml")));
+    m_view->setSource(panelQml(QStringLiteral("PanelView.qml")));
     if (QQuickItem *root = m_view->rootObject()) {
         root->setProperty("rounded", translucent);
         connect(root, &QQuickItem::heightChanged, this, &TrayPanel::fit);

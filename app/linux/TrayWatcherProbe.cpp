@@ -1,31 +1,26 @@
 #include "TrayWatcherProbe.h"
 
-#include <gio/gio.h>
+#include <dbus/dbus.h>
 
 namespace vesko {
 
 bool statusNotifierWatcherRuns()
 {
-    GError *error = nullptr;
-    // The shared connection is kept, not unreferenced: the keyring's client
-    // takes the same one moments later.
-    GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    // libdbus, which Qt D-Bus loads anyway: a private connection asked one
+    // question in blocking calls, with no thread of its own, and closed
+    // again. This sits between start and the tray item going up.
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection *bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     if (!bus) {
-        g_clear_error(&error);
+        dbus_error_free(&error);
         return false;
     }
-    constexpr int timeoutMs = 2000;
-    GVariant *reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-        g_variant_new("(s)", "org.kde.StatusNotifierWatcher"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-        timeoutMs, nullptr, &error);
-    if (!reply) {
-        g_clear_error(&error);
-        return false;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
+    dbus_connection_set_exit_on_disconnect(bus, false);
+    const bool owned = dbus_bus_name_has_owner(bus, "org.kde.StatusNotifierWatcher", &error);
+    dbus_error_free(&error);
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
     return owned;
 }
 

@@ -440,7 +440,7 @@ private slots:
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
     }
 
-    // Asked before the application object exists, through GIO: the same
+    // Asked before the application object exists, through libdbus: the same
     // answer as the bus gives Qt.
     void probeSeesTheWatcher()
     {

@@ -1,18 +1,15 @@
 // The views as a part loaded on first show and let go after: Qt Quick is
 // mapped only from the first show, the views go some time after the last
 // one was hidden, and what they remember comes back with them.
-#include "AppModel.h"
-#include "Fakes.h"
 #include "LazyPanelViews.h"
 #include "OldTray.h"
 #include "Palette.h"
+#include "SignedOutRig.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QLibrary>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -37,18 +34,10 @@ QWindow *shownWindow(const QString &title)
 
 } // namespace
 
-class LazyViewsTest : public QObject
+class LazyViewsTest : public QObject, SignedOutRig
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
-    FakeSecretStore secrets; // empty: signed out, so nothing reaches the network
-    FakeLoginItem login; FakeUrlOpener urls; FakeHostName host; HttpSession http;
-    AppModel model{{.config = VeskoConfig(QUrl(QStringLiteral("http://127.0.0.1:9/")), QUrl(QStringLiteral("https://web.example/"))),
-                    .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
-                    .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-                    .loopTimer = std::make_unique<FakeSleepTimer>()}};
     Palette palette;
     PanelViewsSetup setup{.model = model, .palette = palette, .settings = settings};
 

@@ -1,33 +1,22 @@
 // The welcome window once per user, and the panel window made once and reused.
-#include "AppModel.h"
-#include "Fakes.h"
 #include "Palette.h"
+#include "SignedOutRig.h"
 #include "Windows.h"
 
+#include <QEventLoop>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QEventLoop>
-#include <QQmlEngine>
 
 using namespace vesko;
 
-class WindowsTest : public QObject
+class WindowsTest : public QObject, SignedOutRig
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
-    FakeSecretStore secrets; // empty: signed out, so nothing reaches the network
-    FakeLoginItem login; FakeUrlOpener urls; FakeHostName host; HttpSession http;
-    AppModel model{{.config = VeskoConfig(QUrl(QStringLiteral("http://127.0.0.1:9/")), QUrl(QStringLiteral("https://web.example/"))),
-                    .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
-                    .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-                    .loopTimer = std::make_unique<FakeSleepTimer>()}};
     Palette palette;
 
 private slots:

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -13,6 +15,18 @@
 namespace vesko::json {
 
 namespace {
+
+// A string's UTF-8, already checked by the parser, as text. QString::fromUtf8
+// drops a leading U+FEFF as a byte order mark; inside a JSON string it is a
+// character like any other, and a key that starts with one is another key.
+QString textOf(const std::string &utf8)
+{
+    const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
 
 // Containers nest no deeper than this; deeper is not an answer of the service.
 constexpr qsizetype maxDepth = 1024;
@@ -208,7 +222,7 @@ Object::Object(const Value &value) : m_path(value.path())
     // The members come in byte order of their UTF-8 keys, which is code-point order.
     m_members.reserve(value.json().size());
     for (auto it = value.json().begin(); it != value.json().end(); ++it)
-        m_members.emplace_back(convertFromSnakeCase(QString::fromStdString(it.key())), &*it);
+        m_members.emplace_back(convertFromSnakeCase(textOf(it.key())), &*it);
     std::stable_sort(m_members.begin(), m_members.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     m_members.erase(std::unique(m_members.begin(), m_members.end(),
@@ -234,7 +248,7 @@ QString Decode<QString>::from(const Value &value)
 {
     if (!value.json().is_string())
         value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a string"));
-    return QString::fromStdString(value.json().get_ref<const std::string &>());
+    return textOf(value.json().get_ref<const std::string &>());
 }
 
 qint64 Decode<qint64>::from(const Value &value)

@@ -5,6 +5,7 @@
 #include "Fixtures.h"
 #include "InternetDateTime.h"
 #include "KeyConversion.h"
+#include "Me.h"
 #include "Summary.h"
 
 #include <QTest>
@@ -158,6 +159,38 @@ private slots:
             QCOMPARE(error->reason(), Reason::typeMismatch);
             QCOMPARE(error->path(), "data.mrr");
         }
+    }
+
+    // U+FEFF inside a string is a character, wherever it stands: Qt's UTF-8
+    // conversion would drop a leading one as a byte order mark.
+    void byteOrderMarkIsText_data()
+    {
+        const QByteArray bom = "\xEF\xBB\xBF";
+        const QString mark(QChar(0xFEFF));
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("leading") << bom + "Ada" << mark + QStringLiteral("Ada");
+        QTest::newRow("two leading") << bom + bom << mark + mark;
+        QTest::newRow("trailing") << "Ada" + bom << QStringLiteral("Ada") + mark;
+        QTest::newRow("escaped") << QByteArray("\\ufeffAda") << mark + QStringLiteral("Ada");
+    }
+    void byteOrderMarkIsText()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, expected);
+        const QByteArray body = "{\"data\":{\"id\":\"u1\",\"name\":\"" + name
+                                + "\",\"currency\":\"USD\",\"sound\":\"default\",\"notify_cancellations\":true,"
+                                  "\"count_ending_subscriptions\":false}}";
+        QCOMPARE(decodeData<Me>(body).name(), expected);
+    }
+    // A key that starts with U+FEFF is another key, not the one after it.
+    void byteOrderMarkInAKey()
+    {
+        const QByteArray body = "{\"data\":{\"id\":\"u1\",\"\xEF\xBB\xBFname\":\"Ada\",\"currency\":\"USD\","
+                                "\"sound\":\"default\",\"notify_cancellations\":true,\"count_ending_subscriptions\":false}}";
+        const std::optional<DecodingError> error = errorOf<Me>(body);
+        QVERIFY2(error, "the marked key was taken for \"name\"");
+        QCOMPARE(error->reason(), Reason::keyNotFound);
     }
 
     // Text that RFC 8259 does not admit, in the places a lenient parser lets it by.

@@ -7,12 +7,12 @@
 #include "DesktopUrlOpener.h"
 #include "FreedesktopNotifier.h"
 #include "LazyPanelViews.h"
-#include "OldTray.h"
-#include "Parts.h"
-#include "ProcessMemoryTrim.h"
 #include "LinuxPlatform.h"
 #include "NoPushTransport.h"
+#include "OldTray.h"
 #include "Palette.h"
+#include "Parts.h"
+#include "ProcessMemoryTrim.h"
 #include "SaleWatcher.h"
 #include "SessionPlatform.h"
 #include "SingleInstance.h"
@@ -88,12 +88,12 @@ int main(int argc, char **argv)
     MakeOldTray makeOldTray = nullptr;
     const bool oldTrayMayBeNeeded = !statusNotifierWatcherRuns();
     if (oldTrayMayBeNeeded) {
-        makeWidgetsApplication = reinterpret_cast<MakeWidgetsApplication>(widgetsPart.resolve(makeWidgetsApplicationSymbol));
+        makeWidgetsApplication =
+            reinterpret_cast<MakeWidgetsApplication>(widgetsPart.resolve(makeWidgetsApplicationSymbol));
         makeOldTray = reinterpret_cast<MakeOldTray>(widgetsPart.resolve(makeOldTraySymbol));
     }
-    const std::unique_ptr<QGuiApplication> app(makeWidgetsApplication && makeOldTray
-                                                   ? makeWidgetsApplication(argc, argv)
-                                                   : new QGuiApplication(argc, argv));
+    const std::unique_ptr<QGuiApplication> app(
+        makeWidgetsApplication && makeOldTray ? makeWidgetsApplication(argc, argv) : new QGuiApplication(argc, argv));
     if (!displayPlatform.isEmpty())
         qunsetenv("QT_QPA_PLATFORM"); // not for the browser and whatever else we start
     if (oldTrayMayBeNeeded && !makeOldTray)
@@ -142,8 +142,8 @@ int main(int argc, char **argv)
     DesktopUrlOpener downloadPages;
     std::unique_ptr<UpdateNotices> updates;
     if (Updater *updater = model.updater())
-        updates = std::make_unique<UpdateNotices>(*updater, updateNotifier, downloadPages,
-                                                  QStringLiteral(VESKO_VERSION));
+        updates =
+            std::make_unique<UpdateNotices>(*updater, updateNotifier, downloadPages, QStringLiteral(VESKO_VERSION));
 
     // Qt Quick and the views come in on first show and go again after.
     ProcessMemoryTrim trim;

@@ -112,9 +112,18 @@ QList<std::pair<qint64, QString>> amounts()
 }
 
 // Something of each decoded value for the sink, so the decoding must happen.
-qint64 weight(const Summary &summary) { return summary.mrr(); }
-qint64 weight(const QList<VeskoEvent> &events) { return events.size(); }
-qint64 weight(const Me &me) { return me.id().size(); }
+qint64 weight(const Summary &summary)
+{
+    return summary.mrr();
+}
+qint64 weight(const QList<VeskoEvent> &events)
+{
+    return events.size();
+}
+qint64 weight(const Me &me)
+{
+    return me.id().size();
+}
 
 // The floor for money text: ICU with one formatter per currency, built once
 // and reused (ICU compiles a formatter after a few uses), whole units with
@@ -175,7 +184,8 @@ int main(int argc, char **argv)
         if (decodeData<QList<VeskoEvent>>(events).size() != 5 || sampleEvents.isEmpty())
             throw std::runtime_error("unexpected event count");
     } catch (...) {
-        std::fprintf(stderr, "vesko-bench-decode: the service's answers do not decode: %s\n", qPrintable(service.failure()));
+        std::fprintf(stderr, "vesko-bench-decode: the service's answers do not decode: %s\n",
+                     qPrintable(service.failure()));
         print(failed(QStringLiteral("decode figures"), QStringLiteral("no typical payloads")));
         return 1;
     }
@@ -203,8 +213,8 @@ int main(int argc, char **argv)
     }
     const QList<double> fastest = fastestInterleaved(rounds, measurements);
     for (qsizetype i = 0; i < counts.size(); ++i) {
-        print(compared(QStringLiteral("decode %1 events: per event / bare JSON parse").arg(counts[i]), fastest[2 * i] / 1000,
-                       fastest[2 * i + 1] / 1000, QStringLiteral("us"), 3, std::nullopt));
+        print(compared(QStringLiteral("decode %1 events: per event / bare JSON parse").arg(counts[i]),
+                       fastest[2 * i] / 1000, fastest[2 * i + 1] / 1000, QStringLiteral("us"), 3, std::nullopt));
     }
     // Linear growth: the time per event at 10x and 100x the size, against 1,000.
     for (qsizetype i = 1; i < counts.size(); ++i) {
@@ -221,7 +231,8 @@ int main(int argc, char **argv)
     for (const auto &[amount, currency] : list)
         differing += kept.whole(amount, currency) != Money::whole(amount, currency);
     if (differing)
-        std::fprintf(stderr, "vesko-bench-decode: the kept ICU formatters differ from Money::whole for %d amounts\n", differing);
+        std::fprintf(stderr, "vesko-bench-decode: the kept ICU formatters differ from Money::whole for %d amounts\n",
+                     differing);
     const double floor = nsPerRun([&] {
                              for (const auto &[amount, currency] : list)
                                  sink = sink + kept.whole(amount, currency).size();

@@ -77,8 +77,8 @@ void printPrivate(qint64 pid, qint64 barePid)
     const std::optional<qint64> own = privateDirtyKiB(pid);
     const std::optional<qint64> bare = privateDirtyKiB(barePid);
     if (own && bare) {
-        print(compared(QStringLiteral("  of which private dirty (heap, stacks, relocated data) / same of bare"), mib(*own),
-                       mib(*bare), QStringLiteral("MiB"), 1, std::nullopt));
+        print(compared(QStringLiteral("  of which private dirty (heap, stacks, relocated data) / same of bare"),
+                       mib(*own), mib(*bare), QStringLiteral("MiB"), 1, std::nullopt));
     }
 }
 
@@ -126,7 +126,8 @@ private:
     bool quitVesko(QProcess &vesko);
     bool waitForLine(QProcess &process, const QByteArray &line, std::chrono::milliseconds timeout);
     // Read once the resident set has stopped moving (or after `longest`).
-    std::optional<qint64> settledResident(qint64 pid, std::chrono::milliseconds least, std::chrono::milliseconds longest);
+    std::optional<qint64> settledResident(qint64 pid, std::chrono::milliseconds least,
+                                          std::chrono::milliseconds longest);
     QJsonArray requestLog() const;
     struct Watched
     {
@@ -148,7 +149,7 @@ private:
     QTemporaryDir m_dir;
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     QString m_registeredSender;
-    QString m_lastSender; // of the item launchRegistered saw
+    QString m_lastSender;                 // of the item launchRegistered saw
     QMap<QString, qint64> m_idleMappings; // vesko's, before the panel was first shown
 };
 
@@ -181,7 +182,10 @@ QString DesktopBench::prepare()
     QFile file(info);
     const QString base = m_service.base().toString();
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(QJsonObject{{QStringLiteral("VeskoAPIURL"), base}, {QStringLiteral("VeskoWebURL"), base}}).toJson()) <= 0)
+        || file.write(
+               QJsonDocument(QJsonObject{{QStringLiteral("VeskoAPIURL"), base}, {QStringLiteral("VeskoWebURL"), base}})
+                   .toJson())
+               <= 0)
         return QStringLiteral("cannot write the info file");
     file.close();
     m_environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
@@ -206,12 +210,12 @@ bool DesktopBench::waitForLine(QProcess &process, const QByteArray &line, std::c
 {
     QByteArray seen;
     return waitUntil(
-        [&] {
-            seen += process.readAllStandardOutput();
-            return seen.split('\n').contains(line) || process.state() == QProcess::NotRunning;
-        },
-        timeout)
-        && seen.split('\n').contains(line);
+               [&] {
+                   seen += process.readAllStandardOutput();
+                   return seen.split('\n').contains(line) || process.state() == QProcess::NotRunning;
+               },
+               timeout)
+           && seen.split('\n').contains(line);
 }
 
 std::optional<double> DesktopBench::launchRegistered(QProcess &process)
@@ -251,7 +255,8 @@ std::unique_ptr<QProcess> DesktopBench::floor(const char *binary, const DevServi
     return process;
 }
 
-std::optional<qint64> DesktopBench::lineSeenAt(QProcess &process, const QByteArray &line, std::chrono::milliseconds timeout)
+std::optional<qint64> DesktopBench::lineSeenAt(QProcess &process, const QByteArray &line,
+                                               std::chrono::milliseconds timeout)
 {
     QByteArray seen;
     std::optional<qint64> at;
@@ -285,8 +290,9 @@ void DesktopBench::followFrames(QProcess &vesko)
 
 std::optional<double> DesktopBench::clickToFrame()
 {
-    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
-                                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    QDBusMessage click =
+        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
+                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
     click << 0 << 0;
     const qsizetype before = m_frames.size();
     const qint64 startNs = m_clock.nsecsElapsed();
@@ -318,8 +324,9 @@ std::optional<double> DesktopBench::bareStart()
 
 bool DesktopBench::quitVesko(QProcess &vesko)
 {
-    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/MenuBar"),
-                                                        QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
+    QDBusMessage click =
+        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/MenuBar"),
+                                       QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
     click << quitEntry << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
     m_watcher->bus.asyncCall(click);
     if (waitUntil([&] { return vesko.state() == QProcess::NotRunning; }, 10s))
@@ -331,7 +338,8 @@ bool DesktopBench::quitVesko(QProcess &vesko)
 
 void DesktopBench::measureStart()
 {
-    const QString figure = QStringLiteral("start to tray item registered, signed in (median of %1) / job floor").arg(startRuns);
+    const QString figure =
+        QStringLiteral("start to tray item registered, signed in (median of %1) / job floor").arg(startRuns);
     const QString bareFigure = QStringLiteral("  same / bare QGuiApplication start to its first event loop turn");
     // The first of each warms the caches; it is not counted.
     QList<double> vesko;
@@ -367,7 +375,8 @@ void DesktopBench::measureStart()
         std::fprintf(stderr, "vesko-bench-desktop: vesko did not quit cleanly from its tray menu\n");
 }
 
-std::optional<qint64> DesktopBench::settledResident(qint64 pid, std::chrono::milliseconds least, std::chrono::milliseconds longest)
+std::optional<qint64> DesktopBench::settledResident(qint64 pid, std::chrono::milliseconds least,
+                                                    std::chrono::milliseconds longest)
 {
     constexpr qint64 stillKiB = 64;
     QElapsedTimer waited;
@@ -378,7 +387,8 @@ std::optional<qint64> DesktopBench::settledResident(qint64 pid, std::chrono::mil
         const std::optional<qint64> now = residentKiB(pid);
         if (!now)
             return std::nullopt;
-        if ((waited.elapsed() >= least.count() && qAbs(*now - *previous) < stillKiB) || waited.elapsed() >= longest.count())
+        if ((waited.elapsed() >= least.count() && qAbs(*now - *previous) < stillKiB)
+            || waited.elapsed() >= longest.count())
             return now;
         previous = now;
     }
@@ -453,7 +463,8 @@ void DesktopBench::measureIdle()
     // Started once vesko has its figures, so that it can ask vesko for them.
     // `vesko status` execs vesko-status in the same process: the pid below is
     // the status program's, and so is the figure.
-    const std::unique_ptr<QProcess> status = launch(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch")});
+    const std::unique_ptr<QProcess> status =
+        launch(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch")});
     status->setStandardOutputFile(QProcess::nullDevice());
     status->start();
     pause(settleTime);
@@ -475,8 +486,9 @@ void DesktopBench::measureIdle()
     const QJsonArray log = requestLog();
     for (qsizetype i = logged; i < log.size(); ++i) {
         const QJsonObject entry = log.at(i).toObject();
-        std::fprintf(stderr, "vesko-bench-desktop: in the window: %s %s at %s\n", qPrintable(entry.value(u"method").toString()),
-                     qPrintable(entry.value(u"path").toString()), qPrintable(entry.value(u"time").toString()));
+        std::fprintf(stderr, "vesko-bench-desktop: in the window: %s %s at %s\n",
+                     qPrintable(entry.value(u"method").toString()), qPrintable(entry.value(u"path").toString()),
+                     qPrintable(entry.value(u"time").toString()));
     }
 
     const std::optional<qint64> veskoKiB = residentKiB(veskoPid);
@@ -491,16 +503,18 @@ void DesktopBench::measureIdle()
     }
     print(compared(QString::fromLatin1(idleFigure), mib(*veskoKiB), mib(*jobKiB), QStringLiteral("MiB"), 1, 1.2));
     const auto pss = [](qint64 pid) { return mib(proportionalKiB(pid).value_or(0)); };
-    print(compared(QStringLiteral("  PSS (shared pages split among their users) / job floor"), pss(veskoPid), pss(job->processId()),
-                   QStringLiteral("MiB"), 1, std::nullopt));
+    print(compared(QStringLiteral("  PSS (shared pages split among their users) / job floor"), pss(veskoPid),
+                   pss(job->processId()), QStringLiteral("MiB"), 1, std::nullopt));
     const auto dirty = [](qint64 pid) { return mib(privateDirtyKiB(pid).value_or(0)); };
     print(compared(QStringLiteral("  private dirty (heap, stacks, relocated data) / job floor"), dirty(veskoPid),
                    dirty(job->processId()), QStringLiteral("MiB"), 1, 1.5));
-    print(compared(QStringLiteral("  idle RSS / bare QGuiApplication"), mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
+    print(compared(QStringLiteral("  idle RSS / bare QGuiApplication"), mib(*veskoKiB), mib(*bareKiB),
+                   QStringLiteral("MiB"), 1, 1.3));
     print(compared(QStringLiteral("  private dirty / bare QGuiApplication"), dirty(veskoPid), dirty(bare->processId()),
                    QStringLiteral("MiB"), 1, std::nullopt));
     print(Row{.figure = QStringLiteral("  largest RSS over the job floor, by mapping (MiB; all in the log)"),
-              .measured = extras("idle RSS over the job floor", residentByMapping(veskoPid), residentByMapping(job->processId()))});
+              .measured = extras("idle RSS over the job floor", residentByMapping(veskoPid),
+                                 residentByMapping(job->processId()))});
     reportWakeups(window);
 
     const QString statusFigureText = QString::fromLatin1(statusFigure);
@@ -508,12 +522,13 @@ void DesktopBench::measureIdle()
     const std::optional<qint64> headlessKiB = residentKiB(headless->processId());
     if (statusKiB && headlessKiB) {
         print(compared(statusFigureText, mib(*statusKiB), mib(*headlessKiB), QStringLiteral("MiB"), 1, 1.3));
-        print(compared(QStringLiteral("  private dirty / headless floor"), dirty(status->processId()), dirty(headless->processId()),
-                       QStringLiteral("MiB"), 1, std::nullopt));
+        print(compared(QStringLiteral("  private dirty / headless floor"), dirty(status->processId()),
+                       dirty(headless->processId()), QStringLiteral("MiB"), 1, std::nullopt));
     } else {
-        print(failed(statusFigureText, status->state() == QProcess::NotRunning
-                                           ? QStringLiteral("`vesko status --watch` ended, exit code %1").arg(status->exitCode())
-                                           : QStringLiteral("the headless floor ended")));
+        print(failed(statusFigureText,
+                     status->state() == QProcess::NotRunning
+                         ? QStringLiteral("`vesko status --watch` ended, exit code %1").arg(status->exitCode())
+                         : QStringLiteral("the headless floor ended")));
     }
     cleanUp();
     stop(*status);
@@ -541,7 +556,8 @@ void DesktopBench::reportWakeups(const Watched &window)
     for (qsizetype i = 1; i < vesko.size(); ++i) {
         if (vesko[i].serviceRequests > vesko[i - 1].serviceRequests)
             std::fprintf(stderr, "vesko-bench-desktop: %lld request(s) in the window at %.1f s\n",
-                         static_cast<long long>(vesko[i].serviceRequests - vesko[i - 1].serviceRequests), vesko[i].atMs / 1000.0);
+                         static_cast<long long>(vesko[i].serviceRequests - vesko[i - 1].serviceRequests),
+                         vesko[i].atMs / 1000.0);
     }
     if (vesko.size() < 2 || vesko.last().threads.isEmpty() || window.job.last().threads.isEmpty()) {
         print(failed(figure, QStringLiteral("vesko or the job floor ended during the window")));
@@ -551,23 +567,31 @@ void DesktopBench::reportWakeups(const Watched &window)
     const WakeSplit job = splitWakeups(window.job);
     const WakeSplit headless = splitWakeups(window.headless);
     const WakeSplit bare = splitWakeups(window.bare);
-    const auto whole = [](const WakeSplit &s) { return perMinute(s.idleSwitches + s.pollSwitches, s.idleMs + s.pollMs); };
+    const auto whole = [](const WakeSplit &s) {
+        return perMinute(s.idleSwitches + s.pollSwitches, s.idleMs + s.pollMs);
+    };
     print(compared(figure, whole(split), whole(job), QStringLiteral("/min"), 1, 1.2));
-    print(Row{.figure = QStringLiteral("  polls in the %1 s window: vesko / job floor / headless floor").arg(qRound((split.idleMs + split.pollMs) / 1000.0)),
+    print(Row{.figure = QStringLiteral("  polls in the %1 s window: vesko / job floor / headless floor")
+                            .arg(qRound((split.idleMs + split.pollMs) / 1000.0)),
               .measured = QStringLiteral("%1 / %2 / %3").arg(split.polls).arg(job.polls).arg(headless.polls)});
-    print(compared(QStringLiteral("  wake-ups per minute between polls / 1 poll"), split.idlePerMinute(), 1, QStringLiteral("/min"), 1, 3.0));
+    print(compared(QStringLiteral("  wake-ups per minute between polls / 1 poll"), split.idlePerMinute(), 1,
+                   QStringLiteral("/min"), 1, 3.0));
     print(Row{.figure = QStringLiteral("  context switches around service calls: vesko / job floor"),
               .measured = QStringLiteral("%1 / %2").arg(split.pollSwitches).arg(job.pollSwitches)});
     for (auto it = split.idleByThread.begin(); it != split.idleByThread.end(); ++it) {
         print(Row{.figure = QStringLiteral("  vesko thread '%1': between calls / around calls").arg(it.key()),
-                  .measured = QStringLiteral("%1 /min / %2").arg(number(perMinute(it.value(), split.idleMs), 1))
+                  .measured = QStringLiteral("%1 /min / %2")
+                                  .arg(number(perMinute(it.value(), split.idleMs), 1))
                                   .arg(split.pollByThread.value(it.key()))});
     }
     if (split.threadsLost)
-        std::fprintf(stderr, "vesko-bench-desktop: a thread of vesko ended inside the window; its last switches are not counted\n");
-    print(Row{.figure = QStringLiteral("  job floor between polls; headless floor and bare QGuiApplication, whole window"),
-              .measured = QStringLiteral("%1 /min; %2 /min; %3 /min")
-                              .arg(number(job.idlePerMinute(), 1), number(whole(headless), 1), number(whole(bare), 1))});
+        std::fprintf(
+            stderr,
+            "vesko-bench-desktop: a thread of vesko ended inside the window; its last switches are not counted\n");
+    print(Row{
+        .figure = QStringLiteral("  job floor between polls; headless floor and bare QGuiApplication, whole window"),
+        .measured = QStringLiteral("%1 /min; %2 /min; %3 /min")
+                        .arg(number(job.idlePerMinute(), 1), number(whole(headless), 1), number(whole(bare), 1))});
 }
 
 void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
@@ -585,10 +609,12 @@ void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
     const std::optional<qint64> bareFrameNs = lineSeenAt(*bare, "rendered", 20s);
     const std::optional<double> clickMs = clickToFrame();
     if (clickMs && bareFrameNs) {
-        print(compared(QString::fromLatin1(clickFigure), *clickMs, (*bareFrameNs - bareClickNs) / 1e6, QStringLiteral("ms"), 1, 1.5));
+        print(compared(QString::fromLatin1(clickFigure), *clickMs, (*bareFrameNs - bareClickNs) / 1e6,
+                       QStringLiteral("ms"), 1, 1.5));
     } else {
-        print(failed(QString::fromLatin1(clickFigure), clickMs ? QStringLiteral("the bare view never rendered")
-                                                               : QStringLiteral("vesko logged no frame after the click")));
+        print(failed(QString::fromLatin1(clickFigure), clickMs
+                                                           ? QStringLiteral("the bare view never rendered")
+                                                           : QStringLiteral("vesko logged no frame after the click")));
     }
 
     // Read once the memory has stopped moving: the panel may still be filling in.
@@ -606,8 +632,9 @@ void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
 
     // A second click on the item hides the panel again.
     const qsizetype framesShown = m_frames.size();
-    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
-                                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    QDBusMessage click =
+        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
+                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
     click << 0 << 0;
     m_watcher->bus.asyncCall(click);
     pause(hiddenWait);
@@ -616,7 +643,8 @@ void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
         print(bounded(QString::fromLatin1(hiddenFigure), mib(*hiddenKiB - idleKiB), QStringLiteral("MiB"), 1, 2.0,
                       QStringLiteral("idle ") + number(mib(idleKiB), 1) + QStringLiteral(" MiB")));
         print(Row{.figure = QStringLiteral("  largest RSS kept over idle, by mapping (MiB; all in the log)"),
-                  .measured = extras("RSS after the panel was hidden, over idle", residentByMapping(vesko.processId()), m_idleMappings)});
+                  .measured = extras("RSS after the panel was hidden, over idle", residentByMapping(vesko.processId()),
+                                     m_idleMappings)});
     } else {
         print(failed(QString::fromLatin1(hiddenFigure), QStringLiteral("vesko ended")));
         return;

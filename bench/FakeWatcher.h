@@ -23,7 +23,8 @@ public:
     };
 
     explicit FakeWatcher(const QElapsedTimer &clock)
-        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("bench-watcher"))), m_clock(clock)
+        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("bench-watcher"))),
+          m_clock(clock)
     {
         ready = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots)
                 && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));

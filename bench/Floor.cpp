@@ -29,7 +29,8 @@
 bool FloorItem::registerOn(QDBusConnection bus)
 {
     if (!bus.registerObject(QStringLiteral("/StatusNotifierItem"), this,
-                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals | QDBusConnection::ExportAllProperties))
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
+                                | QDBusConnection::ExportAllProperties))
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
@@ -54,7 +55,9 @@ constexpr int intervalMs = 60'000;
 class Poller : public QObject
 {
 public:
-    Poller(QUrl base, QByteArray token) : m_base(std::move(base)), m_token("Bearer " + token)
+    Poller(QUrl base, QByteArray token)
+        : m_base(std::move(base)),
+          m_token("Bearer " + token)
     {
         m_next.setSingleShot(true);
         connect(&m_next, &QTimer::timeout, this, &Poller::poll);

@@ -113,7 +113,8 @@ ThreadCounts threadCounts(qint64 pid)
             statusField(readAll(tasks + u'/' + entry + QStringLiteral("/status")), "voluntary_ctxt_switches");
         if (!voluntary)
             continue; // ended while being read
-        counts.insert(tid, {QString::fromUtf8(readAll(tasks + u'/' + entry + QStringLiteral("/comm")).trimmed()), *voluntary});
+        counts.insert(
+            tid, {QString::fromUtf8(readAll(tasks + u'/' + entry + QStringLiteral("/comm")).trimmed()), *voluntary});
     }
     return counts;
 }

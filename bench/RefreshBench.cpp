@@ -42,7 +42,9 @@ constexpr int manyRefreshes = 10'000;
 class MemorySecrets : public SecretStore
 {
 public:
-    explicit MemorySecrets(QString token) : m_token(std::move(token)) {}
+    explicit MemorySecrets(QString token)
+        : m_token(std::move(token))
+    {}
     std::optional<QString> load() override { return m_token; }
     void save(const QString &token) override { m_token = token; }
     void remove() override { m_token.reset(); }
@@ -77,7 +79,8 @@ class SignedInModel
 {
 public:
     SignedInModel(const DevService &service, const QString &token, std::chrono::milliseconds interval)
-        : m_settings(m_dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat), m_secrets(token)
+        : m_settings(m_dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat),
+          m_secrets(token)
     {
         const QDateTime start = QDateTime::currentDateTimeUtc();
         model = std::make_unique<AppModel>(AppModel::Environment{
@@ -158,8 +161,9 @@ std::optional<double> timedCall(const APIClient &client)
 void measureRefreshes(const DevService &service, const QString &token)
 {
     const QString reuseFigure = QStringLiteral("TCP connections over %1 refreshes").arg(reuseRefreshes);
-    const QString delayFigure =
-        QStringLiteral("refresh wall time, each call delayed D=%1 ms (median of %2) / D").arg(delayMs).arg(delayedRefreshes);
+    const QString delayFigure = QStringLiteral("refresh wall time, each call delayed D=%1 ms (median of %2) / D")
+                                    .arg(delayMs)
+                                    .arg(delayedRefreshes);
     const std::optional<DevService::Stats> before = service.stats();
     SignedInModel signedIn(service, token, 1h); // the loop's own next turn never comes
     AppModel &model = *signedIn.model;
@@ -185,7 +189,9 @@ void measureRefreshes(const DevService &service, const QString &token)
     }
 
     const QJsonObject delayed{{QStringLiteral("delay_ms"), delayMs}};
-    if (!service.control({{QStringLiteral("summary"), delayed}, {QStringLiteral("events"), delayed}, {QStringLiteral("me"), delayed}})) {
+    if (!service.control({{QStringLiteral("summary"), delayed},
+                          {QStringLiteral("events"), delayed},
+                          {QStringLiteral("me"), delayed}})) {
         print(failed(delayFigure, QStringLiteral("the service refused the delay")));
         return;
     }
@@ -202,7 +208,9 @@ void measureRefreshes(const DevService &service, const QString &token)
     }
     service.resetControl();
     if (times.size() != delayedRefreshes) {
-        print(failed(delayFigure, QStringLiteral("%1 of %2 refreshes failed").arg(delayedRefreshes - times.size()).arg(delayedRefreshes)));
+        print(failed(
+            delayFigure,
+            QStringLiteral("%1 of %2 refreshes failed").arg(delayedRefreshes - times.size()).arg(delayedRefreshes)));
         return;
     }
     print(compared(delayFigure, median(times), delayMs, QStringLiteral("ms"), 1, 1.15));
@@ -238,8 +246,10 @@ Row flat(const QString &figure, int late, int early, const QString &goal, bool m
 
 void measureManyRefreshes(const DevService &service, const QString &token)
 {
-    const QString rssFigure = QStringLiteral("RSS growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
-    const QString fdFigure = QStringLiteral("open descriptors, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
+    const QString rssFigure =
+        QStringLiteral("RSS growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
+    const QString fdFigure =
+        QStringLiteral("open descriptors, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
     const std::optional<DevService::Stats> before = service.stats();
     // No pause between turns: the loop starts the next refresh as soon as one ends.
     SignedInModel signedIn(service, token, 0ms);
@@ -271,12 +281,15 @@ void measureManyRefreshes(const DevService &service, const QString &token)
     }
     const std::optional<DevService::Stats> after = service.stats();
     const double growthMiB = (late.residentKiB - early.residentKiB) / 1024.0;
-    print(bounded(rssFigure, growthMiB, QStringLiteral("MiB"), 2, 2.0,
-                  QStringLiteral("RSS after %1: %2 MiB").arg(earlyRefreshes).arg(number(early.residentKiB / 1024.0, 1))));
-    print(Row{.figure = QStringLiteral("heap in use growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes),
-              .measured = number((late.heapBytes - early.heapBytes) / 1024.0, 1) + QStringLiteral(" KiB"),
-              .floor = QStringLiteral("heap after %1: %2 KiB").arg(earlyRefreshes).arg(number(early.heapBytes / 1024.0, 0))});
-    print(flat(fdFigure, late.fds.total, early.fds.total, QStringLiteral("flat (+0)"), late.fds.total == early.fds.total));
+    print(
+        bounded(rssFigure, growthMiB, QStringLiteral("MiB"), 2, 2.0,
+                QStringLiteral("RSS after %1: %2 MiB").arg(earlyRefreshes).arg(number(early.residentKiB / 1024.0, 1))));
+    print(Row{
+        .figure = QStringLiteral("heap in use growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes),
+        .measured = number((late.heapBytes - early.heapBytes) / 1024.0, 1) + QStringLiteral(" KiB"),
+        .floor = QStringLiteral("heap after %1: %2 KiB").arg(earlyRefreshes).arg(number(early.heapBytes / 1024.0, 0))});
+    print(flat(fdFigure, late.fds.total, early.fds.total, QStringLiteral("flat (+0)"),
+               late.fds.total == early.fds.total));
     // Qt keeps up to six connections per host and opens one more when all are
     // busy: sockets may move within that; anything else must not move at all.
     print(flat(QStringLiteral("  of which not sockets"), late.fds.total - late.fds.sockets,
@@ -301,8 +314,9 @@ int main(int argc, char **argv)
     const DevService service;
     const QString token = service.failure().isEmpty() ? service.grantToken() : QString();
     if (token.isEmpty()) {
-        std::fprintf(stderr, "vesko-bench-refresh: %s\n",
-                     qPrintable(service.failure().isEmpty() ? QStringLiteral("no token from the service") : service.failure()));
+        std::fprintf(
+            stderr, "vesko-bench-refresh: %s\n",
+            qPrintable(service.failure().isEmpty() ? QStringLiteral("no token from the service") : service.failure()));
         print(failed(QStringLiteral("refresh figures"), QStringLiteral("the demo service is not usable")));
         return 1;
     }

@@ -28,7 +28,7 @@ QString number(double value, int decimals)
 void print(const Row &row)
 {
     const QString line = QStringList{QStringLiteral("row"), clean(row.figure), clean(row.measured), clean(row.floor),
-                                     clean(row.ratio), clean(row.goal), clean(row.verdict)}
+                                     clean(row.ratio),      clean(row.goal),   clean(row.verdict)}
                              .join(u'\t');
     std::printf("%s\n", line.toUtf8().constData());
     std::fflush(stdout);
@@ -38,7 +38,8 @@ Row compared(const QString &figure, double measured, double floor, const QString
              std::optional<double> goal)
 {
     const QString suffix = unit.isEmpty() ? QString() : u' ' + unit;
-    Row row{.figure = figure, .measured = number(measured, decimals) + suffix, .floor = number(floor, decimals) + suffix};
+    Row row{
+        .figure = figure, .measured = number(measured, decimals) + suffix, .floor = number(floor, decimals) + suffix};
     if (floor <= 0)
         return row; // nothing to divide by; the row shows both values as they are
     const double ratio = measured / floor;
@@ -50,7 +51,8 @@ Row compared(const QString &figure, double measured, double floor, const QString
     return row;
 }
 
-Row bounded(const QString &figure, double measured, const QString &unit, int decimals, double goal, const QString &floor)
+Row bounded(const QString &figure, double measured, const QString &unit, int decimals, double goal,
+            const QString &floor)
 {
     const QString suffix = unit.isEmpty() ? QString() : u' ' + unit;
     return Row{.figure = figure,
@@ -62,7 +64,8 @@ Row bounded(const QString &figure, double measured, const QString &unit, int dec
 
 Row failed(const QString &figure, const QString &why)
 {
-    return Row{.figure = figure, .measured = QStringLiteral("not measured: ") + why, .verdict = QStringLiteral("MISSED")};
+    return Row{
+        .figure = figure, .measured = QStringLiteral("not measured: ") + why, .verdict = QStringLiteral("MISSED")};
 }
 
 } // namespace vesko::bench

@@ -68,16 +68,17 @@ private slots:
 
     void residentByMapping()
     {
-        const QByteArray smaps = "55d0a000-55d0b000 r--p 00000000 08:01 42    /usr/bin/vesko\n"
-                                 "Size:                  4 kB\nRss:                   4 kB\nPss:                   2 kB\n"
-                                 "7f10-7f20 r-xp 00000000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
-                                 "Rss:                 900 kB\nShared_Rss:   1 kB\n"
-                                 "7f20-7f30 rw-p 00100000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
-                                 "Rss:                  24 kB\n"
-                                 "7f30-7f40 rw-p 00000000 00:00 0 \nRss:                 300 kB\n"
-                                 "7f40-7f50 rw-p 00000000 00:00 0 \nRss:                  12 kB\n"
-                                 "55d0c000-55d1c000 rw-p 00000000 00:00 0      [heap]\nRss:  64 kB\nVmFlags: rd wr mr\n"
-                                 "7f50-7f60 r--s 00000000 00:05 9  /memfd:wayland-shm (deleted)\nRss:  8 kB\n";
+        const QByteArray smaps =
+            "55d0a000-55d0b000 r--p 00000000 08:01 42    /usr/bin/vesko\n"
+            "Size:                  4 kB\nRss:                   4 kB\nPss:                   2 kB\n"
+            "7f10-7f20 r-xp 00000000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
+            "Rss:                 900 kB\nShared_Rss:   1 kB\n"
+            "7f20-7f30 rw-p 00100000 08:01 7  /usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2\n"
+            "Rss:                  24 kB\n"
+            "7f30-7f40 rw-p 00000000 00:00 0 \nRss:                 300 kB\n"
+            "7f40-7f50 rw-p 00000000 00:00 0 \nRss:                  12 kB\n"
+            "55d0c000-55d1c000 rw-p 00000000 00:00 0      [heap]\nRss:  64 kB\nVmFlags: rd wr mr\n"
+            "7f50-7f60 r--s 00000000 00:05 9  /memfd:wayland-shm (deleted)\nRss:  8 kB\n";
         const QMap<QString, qint64> expected{{QStringLiteral("vesko"), 4},
                                              {QStringLiteral("libQt6Core.so.6.4.2"), 924},
                                              {QStringLiteral("[anon]"), 312},
@@ -114,7 +115,8 @@ private slots:
         QTest::newRow("busy for the second half") << QList<double>{1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3};
         QTest::newRow("every other reading slowed") << QList<double>{3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1};
         QTest::newRow("a stall in the middle") << QList<double>{1.5, 1.5, 1.5, 8, 8, 8, 8, 8, 1, 1, 1, 1};
-        QTest::newRow("slowly rising") << QList<double>{1, 1.01, 1.02, 1.03, 1.04, 1.05, 1.06, 1.07, 1.08, 1.09, 1.1, 1.11};
+        QTest::newRow("slowly rising") << QList<double>{1,    1.01, 1.02, 1.03, 1.04, 1.05,
+                                                        1.06, 1.07, 1.08, 1.09, 1.1,  1.11};
     }
     void fastestInterleaved()
     {
@@ -143,16 +145,19 @@ private slots:
         QTest::addColumn<bool>("lost");
 
         QTest::newRow("no poll: all idle")
-            << QList<WakeSample>{sample(0, 5, {{"main", 10}}), sample(1000, 5, {{"main", 11}}), sample(2000, 5, {{"main", 13}})}
+            << QList<WakeSample>{sample(0, 5, {{"main", 10}}), sample(1000, 5, {{"main", 11}}),
+                                 sample(2000, 5, {{"main", 13}})}
             << qint64(3) << qint64(0) << qint64(2000) << 0 << false;
         // Requests arrive in the second gap: it and the one after are the poll's.
         QTest::newRow("poll with its tail")
-            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 0, {{"main", 1}}), sample(2000, 3, {{"main", 31}}),
-                                 sample(3000, 3, {{"main", 36}}), sample(4000, 3, {{"main", 37}})}
+            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 0, {{"main", 1}}),
+                                 sample(2000, 3, {{"main", 31}}), sample(3000, 3, {{"main", 36}}),
+                                 sample(4000, 3, {{"main", 37}})}
             << qint64(2) << qint64(35) << qint64(2000) << 1 << false;
         QTest::newRow("requests over two gaps are one poll")
-            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 2, {{"main", 10}}), sample(2000, 3, {{"main", 20}}),
-                                 sample(3000, 3, {{"main", 21}}), sample(4000, 3, {{"main", 22}})}
+            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 2, {{"main", 10}}),
+                                 sample(2000, 3, {{"main", 20}}), sample(3000, 3, {{"main", 21}}),
+                                 sample(4000, 3, {{"main", 22}})}
             << qint64(1) << qint64(21) << qint64(1000) << 1 << false;
         QTest::newRow("two polls") << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 3, {{"main", 5}}),
                                                         sample(2000, 3, {{"main", 6}}), sample(3000, 3, {{"main", 7}}),
@@ -164,8 +169,8 @@ private slots:
         QTest::newRow("a thread that ends is flagged")
             << QList<WakeSample>{sample(0, 0, {{"main", 4}, {"worker", 6}}), sample(1000, 0, {{"main", 5}})}
             << qint64(1) << qint64(0) << qint64(1000) << 0 << true;
-        QTest::newRow("one sample: no gap") << QList<WakeSample>{sample(0, 0, {{"main", 4}})} << qint64(0) << qint64(0)
-                                            << qint64(0) << 0 << false;
+        QTest::newRow("one sample: no gap")
+            << QList<WakeSample>{sample(0, 0, {{"main", 4}})} << qint64(0) << qint64(0) << qint64(0) << 0 << false;
     }
     void splitWakeups()
     {
@@ -301,7 +306,8 @@ private slots:
         QTest::newRow("nothing in between") << QByteArray() << QString() << 0 << qint64(0);
         QTest::newRow("API calls") << QByteArray("GET") << QStringLiteral("v1/me") << 3 << qint64(3);
         QTest::newRow("control calls") << QByteArray("GET") << QStringLiteral("_control") << 2 << qint64(0);
-        QTest::newRow("token granted") << QByteArray("POST") << QStringLiteral("_control/issue-token") << 1 << qint64(0);
+        QTest::newRow("token granted") << QByteArray("POST") << QStringLiteral("_control/issue-token") << 1
+                                       << qint64(0);
     }
     void serviceCallsCountOnce()
     {
@@ -361,7 +367,8 @@ private slots:
         // At most one connection per request, the stats call's own aside.
         QVERIFY(after->connections - before->connections - 1 <= 3);
         QStringList asked;
-        for (const QJsonValue &entry : QJsonDocument::fromJson(service.call("GET", QStringLiteral("_control/log")).body).array()) {
+        for (const QJsonValue &entry :
+             QJsonDocument::fromJson(service.call("GET", QStringLiteral("_control/log")).body).array()) {
             const QJsonObject object = entry.toObject();
             if (object.value(u"path").toString().startsWith(u"/v1/"))
                 asked << object.value(u"path").toString() + u'?' + object.value(u"query").toString();

@@ -40,9 +40,9 @@ std::optional<QString> stringMember(const QJsonObject &object, const QString &ke
 
 } // namespace
 
-ApiRoutes::ApiRoutes(ServiceState &state) : m_state(state)
-{
-}
+ApiRoutes::ApiRoutes(ServiceState &state)
+    : m_state(state)
+{}
 
 QString ApiRoutes::endpointFor(const QString &path)
 {

@@ -35,9 +35,8 @@ bool isAsciiAlphanumeric(char16_t c)
 bool isWellFormedVerifier(const QString &verifier)
 {
     return verifier.size() >= 43 && verifier.size() <= 128
-           && std::all_of(verifier.begin(), verifier.end(), [](QChar c) {
-                  return isAsciiAlphanumeric(c.unicode()) || QStringView(u"-._~").contains(c);
-              });
+           && std::all_of(verifier.begin(), verifier.end(),
+                          [](QChar c) { return isAsciiAlphanumeric(c.unicode()) || QStringView(u"-._~").contains(c); });
 }
 
 // Takes the same time wherever the first difference is.
@@ -53,9 +52,9 @@ bool sameSecret(const QString &a, const QString &b)
 
 } // namespace
 
-AuthorizationServer::AuthorizationServer(const ServiceClock &clock) : m_clock(clock)
-{
-}
+AuthorizationServer::AuthorizationServer(const ServiceClock &clock)
+    : m_clock(clock)
+{}
 
 bool AuthorizationServer::isChallenge(const QString &text)
 {

@@ -13,9 +13,10 @@ using namespace Qt::StringLiterals;
 namespace vesko::devservice {
 
 ControlRoutes::ControlRoutes(ServiceState &state, std::function<quint64()> connections, QByteArray secret)
-    : m_state(state), m_connections(std::move(connections)), m_secret(std::move(secret))
-{
-}
+    : m_state(state),
+      m_connections(std::move(connections)),
+      m_secret(std::move(secret))
+{}
 
 bool ControlRoutes::isAuthorized(const IncomingRequest &request) const
 {
@@ -39,7 +40,8 @@ HttpReply ControlRoutes::handle(const IncomingRequest &request)
     // Other local users and web pages reach this port too; only whoever
     // started the service knows the secret.
     if (m_secret.isEmpty())
-        return HttpReply::error(403, u"forbidden"_s, u"start the service with VESKO_DEVSERVICE_SECRET set to use /_control"_s);
+        return HttpReply::error(403, u"forbidden"_s,
+                                u"start the service with VESKO_DEVSERVICE_SECRET set to use /_control"_s);
     if (!isAuthorized(request))
         return HttpReply::error(403, u"forbidden"_s, u"wrong or missing "_s + QString::fromLatin1(secretHeader));
 
@@ -60,8 +62,8 @@ HttpReply ControlRoutes::handle(const IncomingRequest &request)
         return HttpReply::noContent();
     }
     if (path == u"_control/stats" && get) {
-        return HttpReply::json(QJsonObject{{u"connections"_s, qint64(m_connections())},
-                                           {u"requests"_s, qint64(m_state.requests)}});
+        return HttpReply::json(
+            QJsonObject{{u"connections"_s, qint64(m_connections())}, {u"requests"_s, qint64(m_state.requests)}});
     }
     if (path == u"_control/issue-token" && post)
         return HttpReply::data(QJsonObject{{u"token"_s, m_state.auth.issueToken()}});

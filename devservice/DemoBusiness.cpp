@@ -42,16 +42,25 @@ struct Plan
 };
 
 constexpr std::array plans{
-    Plan{"Pro"_L1, 999, "month"_L1},   Plan{"Pro"_L1, 9900, "year"_L1},   Plan{"Team"_L1, 2999, "month"_L1},
+    Plan{"Pro"_L1, 999, "month"_L1},   Plan{"Pro"_L1, 9900, "year"_L1}, Plan{"Team"_L1, 2999, "month"_L1},
     Plan{"Basic"_L1, 499, "month"_L1}, Plan{"Pro"_L1, 299, "week"_L1},
 };
 
-constexpr std::array customers{"Ada L."_L1,       "Grace H."_L1,   "Linus T."_L1, "Margaret H."_L1,
-                               "Edsger D."_L1,    "Barbara L."_L1, "Ken T."_L1,   "Frances A."_L1,
-                               "jo@example.com"_L1, "Radia P."_L1};
+constexpr std::array customers{"Ada L."_L1,     "Grace H."_L1, "Linus T."_L1,   "Margaret H."_L1,    "Edsger D."_L1,
+                               "Barbara L."_L1, "Ken T."_L1,   "Frances A."_L1, "jo@example.com"_L1, "Radia P."_L1};
 
 // Tags keep the pseudo-random streams of different figures apart.
-enum Tag : quint64 { scaleTag = 1, waveTag, jitterTag, seasonTag, endingTag, newTag, cancelledTag, eventTag, accountTag };
+enum Tag : quint64 {
+    scaleTag = 1,
+    waveTag,
+    jitterTag,
+    seasonTag,
+    endingTag,
+    newTag,
+    cancelledTag,
+    eventTag,
+    accountTag
+};
 
 constexpr qint64 minutesPerDay = 24 * 60;
 constexpr qint64 minutesPer30Days = 30 * minutesPerDay;
@@ -72,9 +81,10 @@ QString rfc3339(qint64 secondsSinceEpoch)
 } // namespace
 
 DemoBusiness::DemoBusiness(quint64 seed, Settings settings)
-    : m_seed(seed), m_initial(std::move(settings)), m_settings(m_initial)
-{
-}
+    : m_seed(seed),
+      m_initial(std::move(settings)),
+      m_settings(m_initial)
+{}
 
 bool DemoBusiness::isCurrencyCode(const QString &code)
 {
@@ -83,7 +93,8 @@ bool DemoBusiness::isCurrencyCode(const QString &code)
 
 bool DemoBusiness::knowsProject(const QString &project) const
 {
-    return project == u"all" || std::any_of(projects.begin(), projects.end(), [&](const Project &p) { return p.id == project; });
+    return project == u"all"
+           || std::any_of(projects.begin(), projects.end(), [&](const Project &p) { return p.id == project; });
 }
 
 quint64 DemoBusiness::hash(quint64 tag, quint64 value) const
@@ -118,7 +129,8 @@ QJsonObject DemoBusiness::summary(const QDateTime &now, const QString &project) 
 {
     const qint64 minute = now.toSecsSinceEpoch() / 60;
     const qint64 day = minute / minutesPerDay;
-    QJsonObject summary{{u"currency"_s, m_settings.currency}, {u"incomplete"_s, m_settings.incomplete},
+    QJsonObject summary{{u"currency"_s, m_settings.currency},
+                        {u"incomplete"_s, m_settings.incomplete},
                         {u"has_sources"_s, m_settings.hasSources}};
     if (!m_settings.hasSources) {
         // A new account: nothing connected, so nothing to count.
@@ -145,8 +157,10 @@ QJsonObject DemoBusiness::summary(const QDateTime &now, const QString &project) 
         mrr += projectMrr;
         added += projectCount(p, newTag, day, 3, 10);
         cancelled += projectCount(p, cancelledTag, day, 1, 4);
-        byProject.append(QJsonObject{{u"id"_s, projects[p].id}, {u"name"_s, projects[p].name},
-                                     {u"color"_s, projects[p].color}, {u"mrr"_s, projectMrr}});
+        byProject.append(QJsonObject{{u"id"_s, projects[p].id},
+                                     {u"name"_s, projects[p].name},
+                                     {u"color"_s, projects[p].color},
+                                     {u"mrr"_s, projectMrr}});
     }
     QJsonArray channelList;
     for (int c = 0; c < int(channels.size()); ++c)

@@ -14,9 +14,9 @@ DevServer::DevServer(quint64 seed, const QString &currency, const QByteArray &co
     : QAbstractHttpServer(parent),
       m_state(seed, currency),
       m_api(m_state),
-      m_control(m_state, [this] { return m_tcp ? m_tcp->acceptedConnections() : 0; }, controlSecret)
-{
-}
+      m_control(
+          m_state, [this] { return m_tcp ? m_tcp->acceptedConnections() : 0; }, controlSecret)
+{}
 
 DevServer::~DevServer() = default;
 
@@ -73,8 +73,7 @@ HttpReply DevServer::answer(const IncomingRequest &request, FaultPlan *faults)
     ++m_state.requests;
     m_state.log.record(request);
 
-    const QString endpoint =
-        request.path == u"appcast.xml" ? u"appcast"_s : ApiRoutes::endpointFor(request.path);
+    const QString endpoint = request.path == u"appcast.xml" ? u"appcast"_s : ApiRoutes::endpointFor(request.path);
     if (!endpoint.isEmpty()) {
         const FaultBook::Decision decision = m_state.faults.take(endpoint);
         *faults = decision.plan;

@@ -40,7 +40,7 @@ private:
     ApiRoutes m_api;
     ControlRoutes m_control;
     std::unique_ptr<WebPages> m_pages; // needs the port
-    QByteArray m_origin; // as browsers write it in an Origin header
+    QByteArray m_origin;               // as browsers write it in an Origin header
 };
 
 } // namespace vesko::devservice

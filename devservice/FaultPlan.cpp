@@ -33,7 +33,8 @@ QJsonValue numbersAsStrings(const QJsonValue &value)
     if (value.isDouble()) {
         const double number = value.toDouble();
         const qint64 whole = value.toInteger();
-        return double(whole) == number ? QString::number(whole) : QString::number(number, 'g', QLocale::FloatingPointShortest);
+        return double(whole) == number ? QString::number(whole)
+                                       : QString::number(number, 'g', QLocale::FloatingPointShortest);
     }
     if (value.isBool())
         return value.toBool() ? u"true"_s : u"false"_s;
@@ -52,14 +53,14 @@ QJsonValue numbersAsStrings(const QJsonValue &value)
     return value;
 }
 
-template<typename T>
+template <typename T>
 void put(QJsonObject &object, const QString &key, const std::optional<T> &field)
 {
     if (field)
         object.insert(key, *field);
 }
 
-template<typename T>
+template <typename T>
 void overlay(std::optional<T> &field, const std::optional<T> &over)
 {
     if (over)
@@ -171,8 +172,8 @@ void FaultPlan::tamper(HttpReply &reply) const
     }
     if (wrongTypes.value_or(false) && reply.isJson()) {
         const QJsonDocument document = QJsonDocument::fromJson(reply.body);
-        const QJsonValue rewritten = numbersAsStrings(document.isArray() ? QJsonValue(document.array())
-                                                                         : QJsonValue(document.object()));
+        const QJsonValue rewritten =
+            numbersAsStrings(document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()));
         reply.body = rewritten.isArray() ? QJsonDocument(rewritten.toArray()).toJson(QJsonDocument::Compact)
                                          : QJsonDocument(rewritten.toObject()).toJson(QJsonDocument::Compact);
     }

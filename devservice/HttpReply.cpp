@@ -13,25 +13,44 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK"_ba;
-    case 201: return "Created"_ba;
-    case 204: return "No Content"_ba;
-    case 301: return "Moved Permanently"_ba;
-    case 302: return "Found"_ba;
-    case 303: return "See Other"_ba;
-    case 307: return "Temporary Redirect"_ba;
-    case 308: return "Permanent Redirect"_ba;
-    case 400: return "Bad Request"_ba;
-    case 401: return "Unauthorized"_ba;
-    case 403: return "Forbidden"_ba;
-    case 404: return "Not Found"_ba;
-    case 405: return "Method Not Allowed"_ba;
-    case 429: return "Too Many Requests"_ba;
-    case 500: return "Internal Server Error"_ba;
-    case 502: return "Bad Gateway"_ba;
-    case 503: return "Service Unavailable"_ba;
-    case 504: return "Gateway Timeout"_ba;
-    default: return "Status"_ba;
+    case 200:
+        return "OK"_ba;
+    case 201:
+        return "Created"_ba;
+    case 204:
+        return "No Content"_ba;
+    case 301:
+        return "Moved Permanently"_ba;
+    case 302:
+        return "Found"_ba;
+    case 303:
+        return "See Other"_ba;
+    case 307:
+        return "Temporary Redirect"_ba;
+    case 308:
+        return "Permanent Redirect"_ba;
+    case 400:
+        return "Bad Request"_ba;
+    case 401:
+        return "Unauthorized"_ba;
+    case 403:
+        return "Forbidden"_ba;
+    case 404:
+        return "Not Found"_ba;
+    case 405:
+        return "Method Not Allowed"_ba;
+    case 429:
+        return "Too Many Requests"_ba;
+    case 500:
+        return "Internal Server Error"_ba;
+    case 502:
+        return "Bad Gateway"_ba;
+    case 503:
+        return "Service Unavailable"_ba;
+    case 504:
+        return "Gateway Timeout"_ba;
+    default:
+        return "Status"_ba;
     }
 }
 
@@ -63,8 +82,8 @@ HttpReply HttpReply::data(const QJsonValue &payload)
 
 HttpReply HttpReply::json(const QJsonValue &document, int status)
 {
-    const QJsonDocument doc = document.isArray() ? QJsonDocument(document.toArray())
-                                                 : QJsonDocument(document.toObject());
+    const QJsonDocument doc =
+        document.isArray() ? QJsonDocument(document.toArray()) : QJsonDocument(document.toObject());
     return {status, "application/json"_ba, doc.toJson(QJsonDocument::Compact), {}};
 }
 

@@ -11,16 +11,26 @@ namespace {
 QByteArray methodName(QHttpServerRequest::Method method)
 {
     switch (method) {
-    case QHttpServerRequest::Method::Get: return "GET"_ba;
-    case QHttpServerRequest::Method::Put: return "PUT"_ba;
-    case QHttpServerRequest::Method::Delete: return "DELETE"_ba;
-    case QHttpServerRequest::Method::Post: return "POST"_ba;
-    case QHttpServerRequest::Method::Head: return "HEAD"_ba;
-    case QHttpServerRequest::Method::Options: return "OPTIONS"_ba;
-    case QHttpServerRequest::Method::Patch: return "PATCH"_ba;
-    case QHttpServerRequest::Method::Connect: return "CONNECT"_ba;
-    case QHttpServerRequest::Method::Trace: return "TRACE"_ba;
-    default: return "UNKNOWN"_ba;
+    case QHttpServerRequest::Method::Get:
+        return "GET"_ba;
+    case QHttpServerRequest::Method::Put:
+        return "PUT"_ba;
+    case QHttpServerRequest::Method::Delete:
+        return "DELETE"_ba;
+    case QHttpServerRequest::Method::Post:
+        return "POST"_ba;
+    case QHttpServerRequest::Method::Head:
+        return "HEAD"_ba;
+    case QHttpServerRequest::Method::Options:
+        return "OPTIONS"_ba;
+    case QHttpServerRequest::Method::Patch:
+        return "PATCH"_ba;
+    case QHttpServerRequest::Method::Connect:
+        return "CONNECT"_ba;
+    case QHttpServerRequest::Method::Trace:
+        return "TRACE"_ba;
+    default:
+        return "UNKNOWN"_ba;
     }
 }
 

@@ -22,8 +22,8 @@ void writeAll(QTcpSocket *socket, const QByteArray &bytes, bool closeAfter)
 
 void ReplyDelivery::send(QTcpSocket *socket, HttpReply reply, const FaultPlan &plan, bool closeAfter)
 {
-    const bool plain = !plan.delayMs && !plan.stall.value_or(false) && !plan.trickleMs
-                       && !plan.truncate.value_or(false) && !plan.reset.value_or(false);
+    const bool plain = !plan.delayMs && !plan.stall.value_or(false) && !plan.trickleMs && !plan.truncate.value_or(false)
+                       && !plan.reset.value_or(false);
     if (plain) {
         writeAll(socket, reply.head() + reply.body, closeAfter);
         return;
@@ -33,9 +33,12 @@ void ReplyDelivery::send(QTcpSocket *socket, HttpReply reply, const FaultPlan &p
 }
 
 ReplyDelivery::ReplyDelivery(QTcpSocket *socket, HttpReply reply, const FaultPlan &plan, bool closeAfter)
-    : QObject(socket), m_socket(socket), m_reply(std::move(reply)), m_plan(plan), m_closeAfter(closeAfter)
-{
-}
+    : QObject(socket),
+      m_socket(socket),
+      m_reply(std::move(reply)),
+      m_plan(plan),
+      m_closeAfter(closeAfter)
+{}
 
 void ReplyDelivery::begin()
 {

@@ -28,8 +28,7 @@ struct ServiceState
 
     ServiceState(quint64 seed, const QString &currency)
         : demo(seed, DemoBusiness::Settings{currency, true, false})
-    {
-    }
+    {}
 
     ServiceClock clock;
     AuthorizationServer auth{clock};

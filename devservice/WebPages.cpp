@@ -27,7 +27,8 @@ QString page(const QString &title, const QString &body)
     return uR"(<!doctype html>
 <html lang="en"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>)"_s + escaped(title) + uR"( · Vesko</title>
+<title>)"_s + escaped(title)
+           + uR"( · Vesko</title>
 <style>
 body{font-family:system-ui,sans-serif;max-width:36rem;margin:3rem auto;padding:0 1rem;color:#1b1d2a}
 h1{font-size:1.5rem}table{border-collapse:collapse;width:100%}td{padding:.3rem 0}
@@ -60,9 +61,10 @@ HttpReply invalidSignInLink()
 
 } // namespace
 
-WebPages::WebPages(ServiceState &state, QUrl origin) : m_state(state), m_origin(std::move(origin))
-{
-}
+WebPages::WebPages(ServiceState &state, QUrl origin)
+    : m_state(state),
+      m_origin(std::move(origin))
+{}
 
 HttpReply WebPages::handle(const IncomingRequest &request)
 {
@@ -98,16 +100,17 @@ HttpReply WebPages::connectPage(const IncomingRequest &request) const
 
     // No CSRF token: an approval forged by another site still ends at vesko://,
     // and only the app that made the challenge holds the verifier for the code.
-    const QString body = u"<h1>"_s + escaped(name) + u" wants to show your revenue</h1>\n"_s
-                         + u"<p>Vesko"_s + (platform.isEmpty() ? QString() : u" for "_s + escaped(platform))
-                         + u" asks to read your revenue, subscriptions and account settings. "
-                           "It cannot change anything.</p>\n"_s
-                         + u"<form method=\"post\" action=\"/connect-app\">\n"
-                           "<input type=\"hidden\" name=\"challenge\" value=\""_s + escaped(challenge) + u"\">\n"_s
-                         + u"<input type=\"hidden\" name=\"platform\" value=\""_s + escaped(platform) + u"\">\n"_s
-                         + u"<input type=\"hidden\" name=\"name\" value=\""_s + escaped(name) + u"\">\n"_s
-                         + u"<button class=\"primary\" type=\"submit\" name=\"decision\" value=\"approve\">Approve</button>\n"
-                           "<button type=\"submit\" name=\"decision\" value=\"deny\">Deny</button>\n</form>"_s;
+    const QString body =
+        u"<h1>"_s + escaped(name) + u" wants to show your revenue</h1>\n"_s + u"<p>Vesko"_s
+        + (platform.isEmpty() ? QString() : u" for "_s + escaped(platform))
+        + u" asks to read your revenue, subscriptions and account settings. "
+          "It cannot change anything.</p>\n"_s
+        + u"<form method=\"post\" action=\"/connect-app\">\n"
+          "<input type=\"hidden\" name=\"challenge\" value=\""_s
+        + escaped(challenge) + u"\">\n"_s + u"<input type=\"hidden\" name=\"platform\" value=\""_s + escaped(platform)
+        + u"\">\n"_s + u"<input type=\"hidden\" name=\"name\" value=\""_s + escaped(name) + u"\">\n"_s
+        + u"<button class=\"primary\" type=\"submit\" name=\"decision\" value=\"approve\">Approve</button>\n"
+          "<button type=\"submit\" name=\"decision\" value=\"deny\">Deny</button>\n</form>"_s;
     return HttpReply::html(page(u"Connect Vesko"_s, body));
 }
 
@@ -153,23 +156,24 @@ HttpReply WebPages::settings() const
     if (devices.isEmpty())
         devices = u"<li class=\"muted\">None yet</li>\n"_s;
     auto yesNo = [&](const QString &key) { return me.value(key).toBool() ? u"on"_s : u"off"_s; };
-    const QString body = u"<h1>Account settings</h1>\n<table>\n<tr><td>Name</td><td class=\"n\">"_s
-                         + escaped(me.value(u"name"_s).toString()) + u"</td></tr>\n<tr><td>Email</td><td class=\"n\">"_s
-                         + escaped(me.value(u"email"_s).toString()) + u"</td></tr>\n<tr><td>Currency</td><td class=\"n\">"_s
-                         + escaped(me.value(u"currency"_s).toString())
-                         + u"</td></tr>\n<tr><td>Notify about cancellations</td><td class=\"n\">"_s
-                         + yesNo(u"notify_cancellations"_s)
-                         + u"</td></tr>\n<tr><td>Count subscriptions that are ending</td><td class=\"n\">"_s
-                         + yesNo(u"count_ending_subscriptions"_s) + u"</td></tr>\n</table>\n<h2>Devices</h2>\n<ul>\n"_s
-                         + devices + u"</ul>\n<p><a href=\"/app\">Dashboard</a></p>"_s;
+    const QString body =
+        u"<h1>Account settings</h1>\n<table>\n<tr><td>Name</td><td class=\"n\">"_s
+        + escaped(me.value(u"name"_s).toString()) + u"</td></tr>\n<tr><td>Email</td><td class=\"n\">"_s
+        + escaped(me.value(u"email"_s).toString()) + u"</td></tr>\n<tr><td>Currency</td><td class=\"n\">"_s
+        + escaped(me.value(u"currency"_s).toString())
+        + u"</td></tr>\n<tr><td>Notify about cancellations</td><td class=\"n\">"_s + yesNo(u"notify_cancellations"_s)
+        + u"</td></tr>\n<tr><td>Count subscriptions that are ending</td><td class=\"n\">"_s
+        + yesNo(u"count_ending_subscriptions"_s) + u"</td></tr>\n</table>\n<h2>Devices</h2>\n<ul>\n"_s + devices
+        + u"</ul>\n<p><a href=\"/app\">Dashboard</a></p>"_s;
     return HttpReply::html(page(u"Account settings"_s, body));
 }
 
 HttpReply WebPages::download() const
 {
     const QString version = escaped(m_state.appVersion);
-    return HttpReply::html(page(u"Download"_s, u"<h1>Vesko "_s + version + u"</h1>\n<p>Vesko "_s + version
-                                                      + u" for Linux is ready. Install it with your usual package tools.</p>"_s));
+    return HttpReply::html(
+        page(u"Download"_s, u"<h1>Vesko "_s + version + u"</h1>\n<p>Vesko "_s + version
+                                + u" for Linux is ready. Install it with your usual package tools.</p>"_s));
 }
 
 HttpReply WebPages::appcast() const

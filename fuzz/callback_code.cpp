@@ -29,7 +29,8 @@ void check(const QUrl &url)
     if (!code) {
         // A code added at the end is found, unless a bare "code" item (no '=') comes first.
         if (url.isValid()) {
-            const QString query = url.hasQuery() ? url.query(QUrl::FullyEncoded) + QStringLiteral("&code=abc") : QStringLiteral("code=abc");
+            const QString query = url.hasQuery() ? url.query(QUrl::FullyEncoded) + QStringLiteral("&code=abc")
+                                                 : QStringLiteral("code=abc");
             const std::optional<QString> added = codeWithQuery(url, query);
             FUZZ_CHECK(!added || *added == u"abc");
         }

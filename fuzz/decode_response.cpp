@@ -26,7 +26,15 @@ namespace {
 // A parsed value of the reference reader.
 struct Node
 {
-    enum class Kind { missing, null, boolean, number, string, array, object } kind = Kind::missing;
+    enum class Kind {
+        missing,
+        null,
+        boolean,
+        number,
+        string,
+        array,
+        object
+    } kind = Kind::missing;
     bool flag = false;
     std::string literal; // a number as written
     QString text;
@@ -42,7 +50,10 @@ struct Node
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &body) : m_p(body.constData()), m_end(body.constData() + body.size()) {}
+    explicit Reader(const QByteArray &body)
+        : m_p(body.constData()),
+          m_end(body.constData() + body.size())
+    {}
 
     std::optional<Node> document()
     {
@@ -184,7 +195,11 @@ private:
     {
         const auto byte = [](const char *at) { return quint8(*at); };
         const quint8 lead = byte(m_p);
-        int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        int length = lead < 0x80             ? 1
+                     : (lead & 0xE0) == 0xC0 ? 2
+                     : (lead & 0xF0) == 0xE0 ? 3
+                     : (lead & 0xF8) == 0xF0 ? 4
+                                             : 0;
         if (length == 0 || m_end - m_p < length)
             return std::nullopt;
         char32_t c = length == 1 ? lead : lead & (0x7F >> length);
@@ -207,7 +222,10 @@ private:
         char16_t unit = 0;
         for (int i = 0; i < 4; ++i) {
             const char h = *m_p++;
-            const int v = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+            const int v = h >= '0' && h <= '9'   ? h - '0'
+                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                                 : -1;
             if (v < 0)
                 return std::nullopt;
             unit = char16_t(unit * 16 + v);
@@ -248,7 +266,8 @@ private:
                 return std::nullopt;
             const char escape = *m_p++;
             static const std::pair<char, char16_t> simple[] = {
-                {'"', u'"'}, {'\\', u'\\'}, {'/', u'/'}, {'b', u'\b'}, {'f', u'\f'}, {'n', u'\n'}, {'r', u'\r'}, {'t', u'\t'},
+                {'"', u'"'},  {'\\', u'\\'}, {'/', u'/'},  {'b', u'\b'},
+                {'f', u'\f'}, {'n', u'\n'},  {'r', u'\r'}, {'t', u'\t'},
             };
             bool done = false;
             for (const auto &[letter, unit] : simple) {
@@ -355,7 +374,8 @@ public:
         static const Node missing;
         std::optional<std::size_t> found;
         for (std::size_t i = 0; i < object.keys.size(); ++i) {
-            if (convertFromSnakeCase(object.keys[i]) == field && (!found || !codePointLess(object.keys[*found], object.keys[i])))
+            if (convertFromSnakeCase(object.keys[i]) == field
+                && (!found || !codePointLess(object.keys[*found], object.keys[i])))
                 found = i;
         }
         return found ? object.values[*found] : missing;
@@ -371,7 +391,8 @@ public:
     bool boolean(const Node &v) { return require(v.kind == Node::Kind::boolean, v.flag); }
     double number(const Node &v)
     {
-        return require(v.kind == Node::Kind::number, v.kind == Node::Kind::number ? std::strtod(v.literal.c_str(), nullptr) : 0.0);
+        return require(v.kind == Node::Kind::number,
+                       v.kind == Node::Kind::number ? std::strtod(v.literal.c_str(), nullptr) : 0.0);
     }
     qint64 integer(const Node &v)
     {
@@ -388,7 +409,7 @@ public:
     Channel channel(const Node &v)
     {
         static const std::pair<QStringView, Channel> known[] = {
-            {u"web", Channel::web},       {u"app_store", Channel::appStore}, {u"play_store", Channel::playStore},
+            {u"web", Channel::web},       {u"app_store", Channel::appStore},   {u"play_store", Channel::playStore},
             {u"amazon", Channel::amazon}, {u"rc_billing", Channel::rcBilling}, {u"paddle", Channel::paddle},
         };
         const QString raw = string(v);

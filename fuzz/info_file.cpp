@@ -58,8 +58,9 @@ void checkConnectURL(const VeskoConfig &config, const QString &name)
     FUZZ_CHECK(path.endsWith(u"/connect-app") && !path.endsWith(u"//connect-app"));
     FUZZ_CHECK(!url.hasFragment());
     // Exactly the three items, in order, each value back as it was given.
-    const QList<std::pair<QString, QString>> expected{
-        {QStringLiteral("challenge"), challenge}, {QStringLiteral("platform"), platform}, {QStringLiteral("name"), name}};
+    const QList<std::pair<QString, QString>> expected{{QStringLiteral("challenge"), challenge},
+                                                      {QStringLiteral("platform"), platform},
+                                                      {QStringLiteral("name"), name}};
     // Decoded by hand: QUrlQuery turns noncharacters (U+FFFFF, say) into
     // U+FFFD when decoding, though the URL carries them correctly.
     QList<std::pair<QString, QString>> items;

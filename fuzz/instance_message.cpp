@@ -31,7 +31,8 @@ Fed feed(QByteArrayView stream, quint32 seed, const InstanceMessage &reader = In
     while (fed.message.status() == Status::incomplete && fed.consumed < stream.size()) {
         FUZZ_CHECK(fed.message.bytesWanted() > 0);
         seed = seed * 1103515245u + 12345u;
-        const qsizetype piece = std::min({fed.message.bytesWanted(), stream.size() - fed.consumed, qsizetype(1 + (seed >> 16) % 97)});
+        const qsizetype piece =
+            std::min({fed.message.bytesWanted(), stream.size() - fed.consumed, qsizetype(1 + (seed >> 16) % 97)});
         fed.message.append(stream.sliced(fed.consumed, piece));
         fed.consumed += piece;
     }
@@ -62,14 +63,16 @@ void checkInvalid(const Fed &fed, QByteArrayView stream)
     const QByteArrayView seen = stream.first(fed.consumed);
     switch (fed.message.problem()) {
     case Problem::magic:
-        FUZZ_CHECK(!QByteArrayView(InstanceMessage::magic, sizeof InstanceMessage::magic).startsWith(seen.first(std::min<qsizetype>(seen.size(), 4))));
+        FUZZ_CHECK(!QByteArrayView(InstanceMessage::magic, sizeof InstanceMessage::magic)
+                        .startsWith(seen.first(std::min<qsizetype>(seen.size(), 4))));
         break;
     case Problem::kind:
         FUZZ_CHECK(seen.size() > 4 && !fed.message.accepts(quint8(seen[4])));
         break;
     case Problem::tooLarge:
         FUZZ_CHECK(seen.size() == InstanceMessage::headerSize);
-        FUZZ_CHECK(qFromBigEndian<quint32>(seen.data() + 5) > quint32(InstanceMessage::maxSize - InstanceMessage::headerSize));
+        FUZZ_CHECK(qFromBigEndian<quint32>(seen.data() + 5)
+                   > quint32(InstanceMessage::maxSize - InstanceMessage::headerSize));
         break;
     case Problem::malformed:
         break;
@@ -91,8 +94,8 @@ QByteArray frameOf(const QStringList &arguments, InstanceMessage::Kind kind)
     }
     char length[4];
     qToBigEndian(quint32(payload.size()), length);
-    return QByteArray(InstanceMessage::magic, sizeof InstanceMessage::magic) + char(kind)
-        + QByteArray(length, 4) + payload;
+    return QByteArray(InstanceMessage::magic, sizeof InstanceMessage::magic) + char(kind) + QByteArray(length, 4)
+           + payload;
 }
 
 // Any string list of any kind: within the cap, encode writes its frame and the

@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (year >= 1 && year <= 9999) {
         const QString utc = parsed->toString(Qt::ISODate);
         FUZZ_CHECK(utc.size() == 20 && utc.endsWith(u'Z'));
-        for (const QString &written : {utc, utc.chopped(1) + QStringLiteral("+00:00"), utc.chopped(1) + QStringLiteral("-00:00")}) {
+        for (const QString &written :
+             {utc, utc.chopped(1) + QStringLiteral("+00:00"), utc.chopped(1) + QStringLiteral("-00:00")}) {
             const std::optional<QDateTime> again = parseInternetDateTime(written);
             FUZZ_CHECK(again && *again == *parsed);
         }

@@ -32,7 +32,8 @@ struct Body
     QString codeVerifier;
     QByteArray encoded() const
     {
-        return QJsonDocument(QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("code_verifier"), codeVerifier}})
+        return QJsonDocument(
+                   QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("code_verifier"), codeVerifier}})
             .toJson(QJsonDocument::Compact);
     }
 };
@@ -128,8 +129,8 @@ ApiCall APIClient::summary(const QString &project, QObject *context, Done<Summar
 
 ApiCall APIClient::events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const
 {
-    const QString query = encodedQuery({{QStringLiteral("project"), QStringLiteral("all")},
-                                        {QStringLiteral("limit"), QString::number(limit)}});
+    const QString query = encodedQuery(
+        {{QStringLiteral("project"), QStringLiteral("all")}, {QStringLiteral("limit"), QString::number(limit)}});
     return send({"GET", u"v1/events", query, {}}, context, decoding(std::move(done)));
 }
 

@@ -37,9 +37,10 @@ public:
     using Completion = std::function<void(std::optional<APIError>)>;
 
     APIClient(VeskoConfig config, std::optional<QString> token, HttpSession &session)
-        : m_config(std::move(config)), m_token(std::move(token)), m_session(&session)
-    {
-    }
+        : m_config(std::move(config)),
+          m_token(std::move(token)),
+          m_session(&session)
+    {}
 
     const VeskoConfig &config() const { return m_config; }
     const std::optional<QString> &token() const { return m_token; }

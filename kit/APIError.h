@@ -27,7 +27,10 @@ public:
     QString toString() const;
 
 private:
-    APIError(Case c, int code) : m_case(c), m_code(code) {}
+    APIError(Case c, int code)
+        : m_case(c),
+          m_code(code)
+    {}
 
     Case m_case;
     int m_code;

@@ -26,13 +26,15 @@ constexpr std::array<ChannelText, 7> table{{
     {Channel::other, u"other", u"Other", u"RevenueCat"},
 }};
 
-static_assert([] {
-    for (size_t i = 0; i < table.size(); ++i) {
-        if (table[i].value != i)
-            return false;
-    }
-    return true;
-}(), "the table is indexed by Channel::Value");
+static_assert(
+    [] {
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i].value != i)
+                return false;
+        }
+        return true;
+    }(),
+    "the table is indexed by Channel::Value");
 
 const ChannelText &textOf(Channel channel)
 {
@@ -50,9 +52,18 @@ std::optional<Channel> Channel::fromRawValue(QStringView raw)
     return std::nullopt;
 }
 
-QString Channel::rawValue() const { return textOf(*this).raw.toString(); }
-QString Channel::label() const { return textOf(*this).label.toString(); }
-QString Channel::source() const { return textOf(*this).source.toString(); }
+QString Channel::rawValue() const
+{
+    return textOf(*this).raw.toString();
+}
+QString Channel::label() const
+{
+    return textOf(*this).label.toString();
+}
+QString Channel::source() const
+{
+    return textOf(*this).source.toString();
+}
 
 Channel Channel::decode(const json::Value &value)
 {

@@ -8,24 +8,36 @@
 
 namespace vesko {
 
-namespace json { class Value; }
+namespace json {
+class Value;
+}
 
 // The sales channel of an amount or an event. Decoding never fails on an
 // unknown channel string: it becomes `other`.
 class Channel
 {
 public:
-    enum Value : unsigned char { web, appStore, playStore, amazon, rcBilling, paddle, other };
+    enum Value : unsigned char {
+        web,
+        appStore,
+        playStore,
+        amazon,
+        rcBilling,
+        paddle,
+        other
+    };
 
-    constexpr Channel(Value value) : m_value(value) {}
+    constexpr Channel(Value value)
+        : m_value(value)
+    {}
     constexpr Value value() const { return m_value; }
 
     // Exact match on the wire string (case-sensitive, no trimming).
     static std::optional<Channel> fromRawValue(QStringView raw);
 
     QString rawValue() const;
-    QString label() const;   // "App Store", "Web Billing", …
-    QString source() const;  // "Stripe" for web, "RevenueCat" for every other case
+    QString label() const;  // "App Store", "Web Billing", …
+    QString source() const; // "Stripe" for web, "RevenueCat" for every other case
 
     friend constexpr bool operator==(Channel, Channel) = default;
 

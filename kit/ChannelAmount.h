@@ -11,7 +11,10 @@ namespace vesko {
 class ChannelAmount
 {
 public:
-    ChannelAmount(Channel channel, qint64 mrr) : m_channel(channel), m_mrr(mrr) {}
+    ChannelAmount(Channel channel, qint64 mrr)
+        : m_channel(channel),
+          m_mrr(mrr)
+    {}
 
     Channel channel() const { return m_channel; }
     qint64 mrr() const { return m_mrr; }

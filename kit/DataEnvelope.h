@@ -10,7 +10,9 @@ template <typename T>
 class DataEnvelope
 {
 public:
-    explicit DataEnvelope(T data) : m_data(std::move(data)) {}
+    explicit DataEnvelope(T data)
+        : m_data(std::move(data))
+    {}
 
     const T &data() const & { return m_data; }
     T data() && { return std::move(m_data); }

@@ -3,9 +3,11 @@
 namespace vesko {
 
 DecodingError::DecodingError(Reason reason, QString path, QString detail)
-    : m_reason(reason), m_path(std::move(path)), m_detail(std::move(detail)), m_what(message().toUtf8())
-{
-}
+    : m_reason(reason),
+      m_path(std::move(path)),
+      m_detail(std::move(detail)),
+      m_what(message().toUtf8())
+{}
 
 QString DecodingError::message() const
 {

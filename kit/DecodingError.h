@@ -12,11 +12,11 @@ class DecodingError : public std::exception
 {
 public:
     enum class Reason {
-        malformedJson,  // not JSON at all, or not UTF-8
-        keyNotFound,    // a required key is missing
-        valueNotFound,  // a required key holds null
-        typeMismatch,   // a value of the wrong JSON type, or a number that is no int64
-        dataCorrupted,  // the right type with an unusable value (bad date, unknown kind)
+        malformedJson, // not JSON at all, or not UTF-8
+        keyNotFound,   // a required key is missing
+        valueNotFound, // a required key holds null
+        typeMismatch,  // a value of the wrong JSON type, or a number that is no int64
+        dataCorrupted, // the right type with an unusable value (bad date, unknown kind)
     };
 
     DecodingError(Reason reason, QString path, QString detail);

@@ -24,13 +24,14 @@ bool isStatusError(QNetworkReply::NetworkError error)
 {
     const int e = error;
     return e == QNetworkReply::NoError || (e >= 201 && e <= 299) || e == QNetworkReply::ProtocolInvalidOperationError
-        || (e >= 401 && e <= 499);
+           || (e >= 401 && e <= 499);
 }
 
 } // namespace
 
 HttpCall::HttpCall(HttpSession &session, QObject *context, Done done)
-    : QObject(&session.network()), m_done(std::move(done)),
+    : QObject(&session.network()),
+      m_done(std::move(done)),
       m_maxBodyBytes(session.limits().maxBodyBytes)
 {
     m_deadline.setSingleShot(true);
@@ -53,10 +54,10 @@ HttpCall *HttpCall::start(HttpSession &session, const QNetworkRequest &request, 
     r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     r.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkAccessManager &network = session.network();
-    QNetworkReply *reply = verb == "GET" ? network.get(r)
-        : verb == "POST"                 ? network.post(r, body)
-        : verb == "DELETE"               ? network.deleteResource(r)
-                                         : network.sendCustomRequest(r, verb, body);
+    QNetworkReply *reply = verb == "GET"      ? network.get(r)
+                           : verb == "POST"   ? network.post(r, body)
+                           : verb == "DELETE" ? network.deleteResource(r)
+                                              : network.sendCustomRequest(r, verb, body);
     reply->setReadBufferSize(session.limits().readAheadBytes);
     call->watch(reply);
     qCDebug(lcHttp) << verb.constData() << request.url().path() << "sent";
@@ -113,8 +114,8 @@ void HttpCall::onFinished()
     qCDebug(lcHttp) << m_reply->operation() << m_reply->request().url().path() << "->"
                     << (outcome.error ? outcome.error->toString() : QStringLiteral("ok"));
     // Out of the reply's own signal, and out of any cancel() on the stack.
-    QMetaObject::invokeMethod(this, [this, outcome = std::move(outcome)]() mutable { deliver(std::move(outcome)); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, outcome = std::move(outcome)]() mutable { deliver(std::move(outcome)); }, Qt::QueuedConnection);
 }
 
 HttpOutcome HttpCall::classify() const

@@ -44,7 +44,13 @@ public:
     bool isDelivered() const { return m_delivered; }
 
 private:
-    enum class Abort { none, cancelled, deadline, tooLarge, crossOriginRedirect };
+    enum class Abort {
+        none,
+        cancelled,
+        deadline,
+        tooLarge,
+        crossOriginRedirect
+    };
 
     HttpCall(HttpSession &session, QObject *context, Done done);
     void watch(QNetworkReply *reply);
@@ -69,7 +75,9 @@ class ApiCall
 {
 public:
     ApiCall() = default;
-    explicit ApiCall(HttpCall *call) : m_call(call) {}
+    explicit ApiCall(HttpCall *call)
+        : m_call(call)
+    {}
 
     void cancel()
     {

@@ -26,8 +26,12 @@ public:
         qint64 readAheadBytes = 256 * 1024;
     };
 
-    HttpSession() : HttpSession(Limits{}) {}
-    explicit HttpSession(Limits limits) : m_limits(limits) {}
+    HttpSession()
+        : HttpSession(Limits{})
+    {}
+    explicit HttpSession(Limits limits)
+        : m_limits(limits)
+    {}
     HttpSession(const HttpSession &) = delete;
     HttpSession &operator=(const HttpSession &) = delete;
 

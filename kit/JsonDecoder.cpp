@@ -38,7 +38,9 @@ std::optional<qint64> exactInteger(std::string_view literal)
 {
     const bool negative = !literal.empty() && literal.front() == '-';
     std::size_t i = negative ? 1 : 0;
-    const auto isDigit = [&](std::size_t at) { return at < literal.size() && literal[at] >= '0' && literal[at] <= '9'; };
+    const auto isDigit = [&](std::size_t at) {
+        return at < literal.size() && literal[at] >= '0' && literal[at] <= '9';
+    };
     std::string digits;
     while (isDigit(i))
         digits += literal[i++];
@@ -215,7 +217,8 @@ const nlohmann::json &Value::element(qsizetype index) const
     return m_json[std::size_t(index)];
 }
 
-Object::Object(const Value &value) : m_path(value.path())
+Object::Object(const Value &value)
+    : m_path(value.path())
 {
     if (!value.json().is_object())
         value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an object"));

@@ -39,7 +39,11 @@ public:
     QString toString() const;
 
 private:
-    Path(const Path *parent, QStringView key, qsizetype index) : m_parent(parent), m_key(key), m_index(index) {}
+    Path(const Path *parent, QStringView key, qsizetype index)
+        : m_parent(parent),
+          m_key(key),
+          m_index(index)
+    {}
 
     const Path *m_parent = nullptr;
     QStringView m_key;
@@ -60,13 +64,19 @@ struct Decode
 class Value
 {
 public:
-    Value(const nlohmann::json &json, const Path &path) : m_json(json), m_path(path) {}
+    Value(const nlohmann::json &json, const Path &path)
+        : m_json(json),
+          m_path(path)
+    {}
 
     const nlohmann::json &json() const { return m_json; }
     const Path &path() const { return m_path; }
 
     template <typename T>
-    T as() const { return Decode<T>::from(*this); }
+    T as() const
+    {
+        return Decode<T>::from(*this);
+    }
 
     [[noreturn]] void fail(DecodingError::Reason reason, const QString &detail) const;
 
@@ -93,9 +103,11 @@ public:
         const Path path = m_path.key(key);
         const nlohmann::json *member = find(key);
         if (!member)
-            throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(), QStringLiteral("required key is missing"));
+            throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(),
+                                QStringLiteral("required key is missing"));
         if (isNull(*member))
-            throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(), QStringLiteral("required value is null"));
+            throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(),
+                                QStringLiteral("required value is null"));
         return Decode<T>::from(Value(*member, path));
     }
 

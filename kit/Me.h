@@ -6,7 +6,9 @@
 
 namespace vesko {
 
-namespace json { class Value; }
+namespace json {
+class Value;
+}
 
 // The signed-in account and its settings.
 class Me
@@ -25,7 +27,9 @@ public:
         friend bool operator==(const Fields &, const Fields &) = default;
     };
 
-    explicit Me(Fields fields) : f(std::move(fields)) {}
+    explicit Me(Fields fields)
+        : f(std::move(fields))
+    {}
 
     const QString &id() const { return f.id; }
     const QString &name() const { return f.name; }

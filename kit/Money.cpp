@@ -112,7 +112,8 @@ thread_local bool masking = false;
 
 } // namespace
 
-Mask::Mask(bool on) : m_previous(masking)
+Mask::Mask(bool on)
+    : m_previous(masking)
 {
     masking = masking || on;
 }
@@ -162,9 +163,9 @@ QString growth(double percent)
     const double rounded = std::round(percent); // halves away from zero
     // 2^63 is exactly representable; anything at or beyond it does not fit.
     constexpr double limit = 9223372036854775808.0;
-    const qint64 n = rounded >= limit ? std::numeric_limits<qint64>::max()
-        : rounded < -limit            ? std::numeric_limits<qint64>::min()
-                                      : static_cast<qint64>(rounded);
+    const qint64 n = rounded >= limit   ? std::numeric_limits<qint64>::max()
+                     : rounded < -limit ? std::numeric_limits<qint64>::min()
+                                        : static_cast<qint64>(rounded);
     return (n > 0 ? QStringLiteral("+") : QString()) + QString::number(n) + u'%';
 }
 

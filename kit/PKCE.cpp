@@ -25,14 +25,13 @@ QString randomVerifier()
 
 } // namespace
 
-PKCE::PKCE() : PKCE(randomVerifier())
-{
-}
+PKCE::PKCE()
+    : PKCE(randomVerifier())
+{}
 
 PKCE::PKCE(QString verifier)
     : m_verifier(std::move(verifier)),
       m_challenge(base64Url(QCryptographicHash::hash(m_verifier.toUtf8(), QCryptographicHash::Sha256)))
-{
-}
+{}
 
 } // namespace vesko

@@ -4,16 +4,20 @@
 
 namespace vesko {
 
-namespace json { class Value; }
+namespace json {
+class Value;
+}
 
 // MRR of one project.
 class ProjectAmount
 {
 public:
     ProjectAmount(QString id, QString name, QString color, qint64 mrr)
-        : m_id(std::move(id)), m_name(std::move(name)), m_color(std::move(color)), m_mrr(mrr)
-    {
-    }
+        : m_id(std::move(id)),
+          m_name(std::move(name)),
+          m_color(std::move(color)),
+          m_mrr(mrr)
+    {}
 
     const QString &id() const { return m_id; }
     const QString &name() const { return m_name; }

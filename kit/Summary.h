@@ -28,13 +28,15 @@ public:
         QList<ChannelAmount> byChannel;
         QList<ProjectAmount> byProject;
         bool hasSources;
-        bool incomplete;              // some amounts wait for the day's exchange rate
+        bool incomplete; // some amounts wait for the day's exchange rate
         std::optional<QDateTime> lastSyncedAt;
 
         friend bool operator==(const Fields &, const Fields &) = default;
     };
 
-    explicit Summary(Fields fields) : f(std::move(fields)) {}
+    explicit Summary(Fields fields)
+        : f(std::move(fields))
+    {}
 
     const QString &currency() const { return f.currency; }
     qint64 mrr() const { return f.mrr; }

@@ -79,7 +79,7 @@ Owned<GList> items(SecretService *service, SecretSearchFlags flags, GCancellable
 bool usable(QStringView token)
 {
     return !token.isEmpty() && token.isValidUtf16()
-        && std::none_of(token.begin(), token.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+           && std::none_of(token.begin(), token.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 std::optional<QString> decode(SecretValue *value)
@@ -88,7 +88,8 @@ std::optional<QString> decode(SecretValue *value)
     const gchar *data = secret_value_get(value, &length);
     const QByteArray bytes = QByteArray::fromRawData(data, qsizetype(length));
     // A leading byte order mark is part of the token, not a hint to drop.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = utf8.decode(bytes);
     // Bytes that are not UTF-8 decode to replacement characters and so never
     // encode back to themselves.
@@ -125,7 +126,10 @@ struct Job
 class Worker
 {
 public:
-    Worker() { std::thread([this] { run(); }).detach(); }
+    Worker()
+    {
+        std::thread([this] { run(); }).detach();
+    }
 
     void submit(std::shared_ptr<Job> job)
     {
@@ -221,8 +225,8 @@ void saveNow(const QString &token, GCancellable *cancel)
     // Only a default collection that is there and unlocked: creating one, or
     // an item in a locked one, may take a prompt, and this call would wait for
     // its answer.
-    const Owned<SecretCollection> collection(
-        secret_collection_for_alias_sync(service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, cancel, nullptr));
+    const Owned<SecretCollection> collection(secret_collection_for_alias_sync(service.get(), SECRET_COLLECTION_DEFAULT,
+                                                                              SECRET_COLLECTION_NONE, cancel, nullptr));
     if (!collection || secret_collection_get_locked(collection.get()))
         return;
     const QByteArray bytes = token.toUtf8();
@@ -259,7 +263,9 @@ public:
     };
 
     Answer(QObject *context, std::function<void(std::optional<QString>)> done)
-        : QObject(context), m_done(std::move(done)), m_link(std::make_shared<Link>())
+        : QObject(context),
+          m_done(std::move(done)),
+          m_link(std::make_shared<Link>())
     {
         m_link->answer = this;
     }
@@ -311,7 +317,8 @@ void loadLater(QObject *context, std::function<void(std::optional<QString>)> don
     job->ended = [link = answer->link(), found] {
         const std::lock_guard lock(link->mutex);
         if (Answer *const answer = link->answer)
-            QMetaObject::invokeMethod(answer, [answer, found] { answer->give(*found); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                answer, [answer, found] { answer->give(*found); }, Qt::QueuedConnection);
     };
     QTimer::singleShot(deadline(), answer, [answer, job] {
         g_cancellable_cancel(job->cancel.get());

@@ -122,7 +122,8 @@ QString encodedQuery(std::initializer_list<std::pair<QString, QString>> items)
     for (const auto &[name, value] : items) {
         if (!query.isEmpty())
             query += u'&';
-        query += QString::fromLatin1(QUrl::toPercentEncoding(name)) + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(value));
+        query += QString::fromLatin1(QUrl::toPercentEncoding(name)) + u'='
+                 + QString::fromLatin1(QUrl::toPercentEncoding(value));
     }
     return query;
 }

@@ -11,7 +11,10 @@ namespace vesko {
 class VeskoConfig
 {
 public:
-    VeskoConfig(QUrl apiURL, QUrl webURL) : m_apiURL(std::move(apiURL)), m_webURL(std::move(webURL)) {}
+    VeskoConfig(QUrl apiURL, QUrl webURL)
+        : m_apiURL(std::move(apiURL)),
+          m_webURL(std::move(webURL))
+    {}
 
     const QUrl &apiURL() const { return m_apiURL; }
     const QUrl &webURL() const { return m_webURL; }

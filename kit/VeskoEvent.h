@@ -18,9 +18,15 @@ public:
     class Kind
     {
     public:
-        enum Value : unsigned char { new_, cancelled, reactivated };
+        enum Value : unsigned char {
+            new_,
+            cancelled,
+            reactivated
+        };
 
-        constexpr Kind(Value value) : m_value(value) {}
+        constexpr Kind(Value value)
+            : m_value(value)
+        {}
         constexpr Value value() const { return m_value; }
 
         static std::optional<Kind> fromRawValue(QStringView raw);
@@ -37,7 +43,10 @@ public:
     class ProjectRef
     {
     public:
-        ProjectRef(QString id, QString name) : m_id(std::move(id)), m_name(std::move(name)) {}
+        ProjectRef(QString id, QString name)
+            : m_id(std::move(id)),
+              m_name(std::move(name))
+        {}
 
         const QString &id() const { return m_id; }
         const QString &name() const { return m_name; }
@@ -67,7 +76,9 @@ public:
         friend bool operator==(const Fields &, const Fields &) = default;
     };
 
-    explicit VeskoEvent(Fields fields) : f(std::move(fields)) {}
+    explicit VeskoEvent(Fields fields)
+        : f(std::move(fields))
+    {}
 
     const QString &id() const { return f.id; }
     Kind kind() const { return f.kind; }

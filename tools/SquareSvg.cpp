@@ -51,7 +51,7 @@ QString squaredRootTag(const QXmlStreamReader &reader)
         return {};
     const double side = std::max(box->width, box->height);
     const QString squareBox = number(box->x - (side - box->width) / 2) + u' '
-        + number(box->y - (side - box->height) / 2) + u' ' + number(side) + u' ' + number(side);
+                              + number(box->y - (side - box->height) / 2) + u' ' + number(side) + u' ' + number(side);
 
     QString tag = u'<' + reader.qualifiedName().toString();
     for (const QXmlStreamNamespaceDeclaration &declaration : reader.namespaceDeclarations()) {
@@ -160,8 +160,7 @@ QByteArray squaredSvg(const QByteArray &svg, QString *error)
     if (end < 0)
         return fail(QStringLiteral("the root start tag cannot be found"));
     const bool selfClosing = text.at(end - 2) == u'/';
-    return (text.first(start) + rootTag + (selfClosing ? QStringLiteral("/>") : QStringLiteral(">"))
-            + text.sliced(end))
+    return (text.first(start) + rootTag + (selfClosing ? QStringLiteral("/>") : QStringLiteral(">")) + text.sliced(end))
         .toUtf8();
 }
 

@@ -19,14 +19,16 @@ QTextStream out(stdout);
 
 void printSummary(const Summary &s)
 {
-    out << "MRR      " << Money::whole(s.mrr(), s.currency()) << "  (menu bar " << Money::compact(s.mrr(), s.currency());
+    out << "MRR      " << Money::whole(s.mrr(), s.currency()) << "  (menu bar "
+        << Money::compact(s.mrr(), s.currency());
     if (s.growth())
         out << ", growth " << Money::growth(*s.growth());
     out << ")\n";
     out << "exact    " << Money::price(s.mrr(), s.currency()) << "\n";
     out << "ending   " << Money::price(s.ending(), s.currency()) << "\n";
     for (const ChannelAmount &c : s.byChannel())
-        out << "  " << c.channel().label() << " (" << c.channel().source() << ")  " << Money::price(c.mrr(), s.currency()) << "\n";
+        out << "  " << c.channel().label() << " (" << c.channel().source() << ")  "
+            << Money::price(c.mrr(), s.currency()) << "\n";
 }
 
 void printEvents(const QList<VeskoEvent> &events)
@@ -35,8 +37,10 @@ void printEvents(const QList<VeskoEvent> &events)
     for (const VeskoEvent &e : events) {
         out << e.kind().rawValue() << "  ";
         if (e.amount())
-            out << Money::price(*e.amount(), e.currency()) << (e.interval() ? QStringLiteral(" / ") + *e.interval() : QString());
-        out << "  " << e.channel().label() << " · " << e.project().name() << "  " << timeAgo(e.occurredAt(), now) << "\n";
+            out << Money::price(*e.amount(), e.currency())
+                << (e.interval() ? QStringLiteral(" / ") + *e.interval() : QString());
+        out << "  " << e.channel().label() << " · " << e.project().name() << "  " << timeAgo(e.occurredAt(), now)
+            << "\n";
     }
 }
 

@@ -5,10 +5,10 @@
 // on a dark and a light top bar.
 #include "AppModel.h"
 #include "Fixtures.h"
+#include "ModelRig.h"
 #include "Palette.h"
 #include "PanelController.h"
 #include "PanelQml.h"
-#include "ModelRig.h"
 #include "TrayIcon.h"
 #include "presenters/TrayText.h"
 
@@ -104,7 +104,7 @@ QImage trayStrip()
         MenuBarStyle style;
         bool dark;
     };
-    const QList<Row> rows{{MenuBarStyle::both, true}, {MenuBarStyle::amount, true}, {MenuBarStyle::snout, true},
+    const QList<Row> rows{{MenuBarStyle::both, true},  {MenuBarStyle::amount, true},  {MenuBarStyle::snout, true},
                           {MenuBarStyle::both, false}, {MenuBarStyle::amount, false}, {MenuBarStyle::snout, false}};
     const qreal scale = 2;
     const int barHeight = 32, width = 220;
@@ -159,7 +159,10 @@ int main(int argc, char **argv)
         {.name = "signed-out", .token = std::nullopt},
         {.name = "signing-in", .token = std::nullopt, .signIn = true},
         {.name = "sign-in-expired", .token = std::nullopt, .signIn = true, .expires = true},
-        {.name = "sign-in-approved-late", .token = std::nullopt, .signIn = true, .expires = true,
+        {.name = "sign-in-approved-late",
+         .token = std::nullopt,
+         .signIn = true,
+         .expires = true,
          .late = QStringLiteral("vesko://callback?code=late")},
         {.name = "loading", .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
         {.name = "failed", .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},

@@ -102,7 +102,10 @@ void serveStatus(SingleInstance &instance, AppModel &model)
 
 StatusCommand::StatusCommand(std::function<std::unique_ptr<AppModel>()> makeModel, StatusOptions options, Print out,
                              Print err, QObject *parent)
-    : QObject(parent), m_makeModel(std::move(makeModel)), m_options(options), m_out(std::move(out)),
+    : QObject(parent),
+      m_makeModel(std::move(makeModel)),
+      m_options(options),
+      m_out(std::move(out)),
       m_err(std::move(err))
 {
     m_settle.setSingleShot(true);
@@ -295,10 +298,16 @@ int runStatus(const QStringList &arguments, const QString &application)
     LogindWakeMonitor wake;
     const VeskoConfig config = VeskoConfig::fromInstalledInfo();
     const auto makeModel = [&] {
-        return std::make_unique<AppModel>(AppModel::Environment{
-            .config = config, .secrets = secrets, .http = http, .settings = settings, .loginItem = autostart,
-            .urls = urls, .hostName = hostName, .browserSessions = nullptr,
-            .loopTimer = std::make_unique<BootClockTimer>(), .wake = &wake});
+        return std::make_unique<AppModel>(AppModel::Environment{.config = config,
+                                                                .secrets = secrets,
+                                                                .http = http,
+                                                                .settings = settings,
+                                                                .loginItem = autostart,
+                                                                .urls = urls,
+                                                                .hostName = hostName,
+                                                                .browserSessions = nullptr,
+                                                                .loopTimer = std::make_unique<BootClockTimer>(),
+                                                                .wake = &wake});
     };
     const auto print = [](FILE *stream) {
         return [stream](const QString &line) {

@@ -34,7 +34,8 @@ int handOverToStatus(char **argv)
 {
     const std::string folder = ownFolder();
     if (folder.empty()) {
-        std::fprintf(stderr, "vesko: cannot tell where this program lives (/proc/self/exe): %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vesko: cannot tell where this program lives (/proc/self/exe): %s\n",
+                     std::strerror(errno));
         return statusFailed;
     }
     std::string tried;

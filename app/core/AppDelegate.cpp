@@ -18,11 +18,10 @@ AppDelegate::AppDelegate(AppModel::Environment environment, Notifier &notifier, 
       m_push(push),
       m_systemLog(std::move(systemLog))
 {
-    connect(&m_push, &PushTransport::registered, this,
-            [this](const QByteArray &token) {
-                m_pushRegistered = true;
-                m_model->registerPush(deviceTokenText(token));
-            });
+    connect(&m_push, &PushTransport::registered, this, [this](const QByteArray &token) {
+        m_pushRegistered = true;
+        m_model->registerPush(deviceTokenText(token));
+    });
     connect(&m_push, &PushTransport::registrationFailed, this, [this](const QString &reason) {
         m_pushRegistered = false;
         if (m_systemLog)
@@ -40,10 +39,13 @@ void AppDelegate::finishLaunching(Scene &scene)
             self->enablePushLater();
     };
     if (m_model->isTokenPending()) {
-        connect(m_model.get(), &AppModel::tokenSettled, this, [this] {
-            if (m_model->token())
-                enablePushLater();
-        }, Qt::SingleShotConnection);
+        connect(
+            m_model.get(), &AppModel::tokenSettled, this,
+            [this] {
+                if (m_model->token())
+                    enablePushLater();
+            },
+            Qt::SingleShotConnection);
     } else if (m_model->token()) {
         enablePushLater();
     }

@@ -316,26 +316,27 @@ void AppModel::finishSignIn(BrowserSession *session, const std::optional<QUrl> &
         return;
     }
     const quint64 attempt = ++m_signInAttempt;
-    APIClient(m_config, std::nullopt, m_http).exchange(*code, verifier, this, [this, attempt](Outcome<QString> outcome) {
-        const QString *token = std::get_if<QString>(&outcome);
-        if (attempt != m_signInAttempt) {
-            // Abandoned (a newer sign-in, or a sign-out): its token is never
-            // stored, and must not stay live at the service either.
-            if (token)
-                APIClient(m_config, *token, m_http).signOut(nullptr, [](std::optional<APIError>) {});
-            return;
-        }
-        if (!token) {
-            setPhase(Phase::failed(Phase::signInFailedMessage()));
-            return;
-        }
-        m_secrets.save(*token);
-        setToken(*token);
-        setPhase(Phase::loading());
-        startLoop();
-        if (onSignedIn)
-            onSignedIn();
-    });
+    APIClient(m_config, std::nullopt, m_http)
+        .exchange(*code, verifier, this, [this, attempt](Outcome<QString> outcome) {
+            const QString *token = std::get_if<QString>(&outcome);
+            if (attempt != m_signInAttempt) {
+                // Abandoned (a newer sign-in, or a sign-out): its token is never
+                // stored, and must not stay live at the service either.
+                if (token)
+                    APIClient(m_config, *token, m_http).signOut(nullptr, [](std::optional<APIError>) {});
+                return;
+            }
+            if (!token) {
+                setPhase(Phase::failed(Phase::signInFailedMessage()));
+                return;
+            }
+            m_secrets.save(*token);
+            setToken(*token);
+            setPhase(Phase::loading());
+            startLoop();
+            if (onSignedIn)
+                onSignedIn();
+        });
 }
 
 void AppModel::signOut()

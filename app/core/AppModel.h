@@ -168,7 +168,8 @@ private:
     void fail(const Refresh::Failure &failure);
     void stopLoop();
     void loopTurn();
-    void finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed, const QString &verifier);
+    void finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed,
+                      const QString &verifier);
     void setAuthSession(std::unique_ptr<BrowserSession> session);
     // Runs `change`, then tells the derived tray values' observers what moved.
     template <typename Change>

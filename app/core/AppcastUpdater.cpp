@@ -18,16 +18,19 @@ const QString announcedKey = QStringLiteral("updates/announcedVersion");
 
 } // namespace
 
-AppcastUpdater::AppcastUpdater(QUrl feedUrl, const QString &currentVersion, QSettings &settings,
-                               HttpSession &session, QObject *parent)
+AppcastUpdater::AppcastUpdater(QUrl feedUrl, const QString &currentVersion, QSettings &settings, HttpSession &session,
+                               QObject *parent)
     : AppcastUpdater(std::move(feedUrl), currentVersion, settings, session, Schedule{}, parent)
-{
-}
+{}
 
-AppcastUpdater::AppcastUpdater(QUrl feedUrl, const QString &currentVersion, QSettings &settings,
-                               HttpSession &session, Schedule schedule, QObject *parent)
-    : Updater(parent), m_feedUrl(std::move(feedUrl)), m_current(Version::parse(currentVersion)),
-      m_settings(settings), m_session(session), m_schedule(std::move(schedule))
+AppcastUpdater::AppcastUpdater(QUrl feedUrl, const QString &currentVersion, QSettings &settings, HttpSession &session,
+                               Schedule schedule, QObject *parent)
+    : Updater(parent),
+      m_feedUrl(std::move(feedUrl)),
+      m_current(Version::parse(currentVersion)),
+      m_settings(settings),
+      m_session(session),
+      m_schedule(std::move(schedule))
 {
     m_timer.setSingleShot(true);
     // Exact, so it wakes once: a coarse timer may fire early and need re-arming.

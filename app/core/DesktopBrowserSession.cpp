@@ -5,7 +5,8 @@
 namespace vesko {
 
 DesktopBrowserSession::DesktopBrowserSession(UrlOpener &opener, std::chrono::milliseconds expiry, QObject *parent)
-    : BrowserSession(parent), m_opener(opener)
+    : BrowserSession(parent),
+      m_opener(opener)
 {
     m_expiry.setSingleShot(true);
     m_expiry.setInterval(expiry);

@@ -11,7 +11,11 @@ namespace vesko {
 namespace MenuBarStyles {
 Q_NAMESPACE
 
-enum class MenuBarStyle { both, amount, snout };
+enum class MenuBarStyle {
+    both,
+    amount,
+    snout
+};
 Q_ENUM_NS(MenuBarStyle)
 
 } // namespace MenuBarStyles

@@ -14,7 +14,13 @@ class Phase
     Q_PROPERTY(QString message READ message CONSTANT)
 
 public:
-    enum class Case { failed, signedOut, signingIn, loading, ready };
+    enum class Case {
+        failed,
+        signedOut,
+        signingIn,
+        loading,
+        ready
+    };
     Q_ENUM(Case)
 
     Phase() = default; // signedOut
@@ -35,7 +41,10 @@ public:
     static QString signInFailedMessage() { return QStringLiteral("Signing in did not finish. Try again."); }
 
 private:
-    Phase(Case c, QString message) : m_case(c), m_message(std::move(message)) {}
+    Phase(Case c, QString message)
+        : m_case(c),
+          m_message(std::move(message))
+    {}
 
     Case m_case = Case::signedOut;
     QString m_message;

@@ -11,7 +11,8 @@ namespace vesko {
 class PlainSleepTimer : public SleepTimer
 {
 public:
-    explicit PlainSleepTimer(QObject *parent = nullptr) : SleepTimer(parent)
+    explicit PlainSleepTimer(QObject *parent = nullptr)
+        : SleepTimer(parent)
     {
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);

@@ -16,7 +16,9 @@ std::optional<Refresh::Failure> failureOf(const Outcome<T> &outcome)
 
 } // namespace
 
-Refresh::Refresh(const APIClient &client, QObject *parent) : QObject(parent), m_token(client.token().value_or(QString()))
+Refresh::Refresh(const APIClient &client, QObject *parent)
+    : QObject(parent),
+      m_token(client.token().value_or(QString()))
 {
     m_calls[0] = client.summary(QStringLiteral("all"), this, [this](Outcome<Summary> o) {
         m_summary = std::move(o);

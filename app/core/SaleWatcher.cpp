@@ -20,7 +20,11 @@ constexpr qint64 maxAgeSeconds = 24 * 60 * 60;
 
 SaleWatcher::SaleWatcher(AppModel &model, Notifier &notifier, QSettings &settings, std::function<bool()> pushActive,
                          QObject *parent)
-    : QObject(parent), m_model(model), m_notifier(notifier), m_settings(settings), m_pushActive(std::move(pushActive))
+    : QObject(parent),
+      m_model(model),
+      m_notifier(notifier),
+      m_settings(settings),
+      m_pushActive(std::move(pushActive))
 {
     connect(&m_model, &AppModel::refreshed, this, &SaleWatcher::refreshed);
     // Another account, or none: its first load is a baseline again.

@@ -8,7 +8,11 @@ namespace vesko {
 
 UpdateNotices::UpdateNotices(Updater &updater, Notifier &notifier, UrlOpener &urls, QString currentVersion,
                              QObject *parent)
-    : QObject(parent), m_updater(updater), m_notifier(notifier), m_urls(urls), m_current(std::move(currentVersion))
+    : QObject(parent),
+      m_updater(updater),
+      m_notifier(notifier),
+      m_urls(urls),
+      m_current(std::move(currentVersion))
 {
     connect(&m_updater, &Updater::updateAvailable, this,
             [this](const QString &version, const QUrl &page, bool userInitiated) {

@@ -7,7 +7,8 @@
 
 namespace vesko {
 
-BootClockTimer::BootClockTimer(QObject *parent) : SleepTimer(parent)
+BootClockTimer::BootClockTimer(QObject *parent)
+    : SleepTimer(parent)
 {
     m_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_fd < 0) {

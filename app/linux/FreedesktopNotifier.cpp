@@ -28,18 +28,19 @@ QString escaped(QString text)
 
 } // namespace
 
-FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QObject *parent) : Notifier(parent), m_bus(std::move(bus))
+FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QObject *parent)
+    : Notifier(parent),
+      m_bus(std::move(bus))
 {
     if (!m_bus.isConnected())
         return;
     // Naming the service makes QtDBus follow its owner: nobody else's signals count.
     // Signatures as QtDBus looks them up: normalised, or the subscription
     // silently fails.
-    const bool subscribed
-        = m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                        SLOT(actionInvoked(uint,QString)))
-        && m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                         SLOT(notificationClosed(uint)));
+    const bool subscribed = m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                                          SLOT(actionInvoked(uint, QString)))
+                            && m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                                             SLOT(notificationClosed(uint)));
     if (!subscribed)
         qWarning("Notifications: clicks will go unheard: %s", qPrintable(m_bus.lastError().message()));
     Q_ASSERT_X(subscribed, "FreedesktopNotifier", "signal subscription refused");
@@ -68,7 +69,8 @@ void FreedesktopNotifier::show(const Notification &notification)
     m_waiting.append(notification);
     if (m_waiting.size() > 1)
         return;
-    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
@@ -90,7 +92,8 @@ void FreedesktopNotifier::send(const Notification &notification)
         hints.insert(QStringLiteral("sound-name"), notification.sound);
 
     QDBusMessage notify = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    notify << QStringLiteral("Vesko") << uint(0) << appId << notification.title << (*m_bodyMarkup ? escaped(notification.body) : notification.body)
+    notify << QStringLiteral("Vesko") << uint(0) << appId << notification.title
+           << (*m_bodyMarkup ? escaped(notification.body) : notification.body)
            << QStringList{QStringLiteral("default"), QStringLiteral("Open dashboard")} << hints << int(-1);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {

@@ -108,7 +108,8 @@ InstanceMessage::Status InstanceMessage::decodePayload()
             return refuse(Problem::malformed);
         // Strict: a leading BOM is kept as text and a bad sequence refuses the message.
         // Stateless, so a sequence cut off at the end is an error, not held back.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         QString argument = utf8(QByteArrayView(m_buffer).sliced(at, length));
         if (utf8.hasError())
             return refuse(Problem::malformed);

@@ -31,16 +31,30 @@ namespace vesko {
 class InstanceMessage
 {
 public:
-    enum class Kind : quint8 { arguments = 1, statusQuery = 2, status = 3 };
+    enum class Kind : quint8 {
+        arguments = 1,
+        statusQuery = 2,
+        status = 3
+    };
 
     static constexpr char magic[4] = {'V', 'S', 'K', 'O'};
     static constexpr qsizetype headerSize = 9;
     static constexpr qsizetype maxSize = 4096;
     static constexpr char acknowledgement = '\x06';
 
-    enum class Status { incomplete, complete, invalid };
+    enum class Status {
+        incomplete,
+        complete,
+        invalid
+    };
     // Why a message was refused; for the log, which never sees its content.
-    enum class Problem { none, magic, kind, tooLarge, malformed };
+    enum class Problem {
+        none,
+        magic,
+        kind,
+        tooLarge,
+        malformed
+    };
 
     // The bytes that carry `strings`; nothing when they would exceed maxSize.
     static std::optional<QByteArray> encode(const QStringList &strings, Kind kind = Kind::arguments);
@@ -64,7 +78,9 @@ public:
     const QStringList &arguments() const { return m_arguments; }
 
 private:
-    explicit InstanceMessage(quint8 accepted) : m_accepted(accepted) {}
+    explicit InstanceMessage(quint8 accepted)
+        : m_accepted(accepted)
+    {}
     Status refuse(Problem problem);
     Status checkHeader();
     Status decodePayload();

@@ -10,8 +10,7 @@ LinuxPlatform::LinuxPlatform(const QString &program, const QString &version)
     : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko")),
       m_autostart(QStringLiteral("app.vesko.Vesko"), program),
       m_version(version)
-{
-}
+{}
 
 LinuxPlatform::~LinuxPlatform() = default;
 

@@ -5,16 +5,17 @@
 
 namespace vesko {
 
-LogindWakeMonitor::LogindWakeMonitor(QObject *parent) : WakeMonitor(parent)
+LogindWakeMonitor::LogindWakeMonitor(QObject *parent)
+    : WakeMonitor(parent)
 {
     // Naming the service makes QtDBus follow its owner, so a signal of the
     // same name from any other peer never counts.
     QDBusConnection bus = QDBusConnection::systemBus();
     if (bus.isConnected()) {
-        const bool subscribed
-            = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                          QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                          SLOT(prepareForSleep(bool)));
+        const bool subscribed =
+            bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                        SLOT(prepareForSleep(bool)));
         if (!subscribed)
             qWarning("Wake: cannot hear the system wake: %s", qPrintable(bus.lastError().message()));
         Q_ASSERT_X(subscribed, "LogindWakeMonitor", "PrepareForSleep subscription refused");

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QScopeGuard>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
@@ -44,7 +44,7 @@ bool isPlainName(const QString &name)
         return false;
     return std::all_of(name.begin(), name.end(), [](QChar c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.'
-            || c == u'-' || c == u'_';
+               || c == u'-' || c == u'_';
     });
 }
 
@@ -109,8 +109,7 @@ std::optional<uid_t> peerUid(qintptr descriptor)
 {
     struct ucred credentials = {};
     socklen_t size = sizeof credentials;
-    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0
-        || size != sizeof credentials)
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || size != sizeof credentials)
         return std::nullopt;
     return credentials.uid;
 }
@@ -231,7 +230,10 @@ void drop(QLocalSocket *socket)
 
 } // namespace
 
-SingleInstance::SingleInstance(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)) {}
+SingleInstance::SingleInstance(QString name, QObject *parent)
+    : QObject(parent),
+      m_name(std::move(name))
+{}
 
 SingleInstance::~SingleInstance()
 {
@@ -263,8 +265,9 @@ bool SingleInstance::isListening() const
 
 bool SingleInstance::runAlone(const char *why)
 {
-    qCWarning(lcInstance).noquote() << why << QLatin1StringView("- running without single instance: a later start"
-                                                                " (a sign-in callback too) will not find this one");
+    qCWarning(lcInstance).noquote() << why
+                                    << QLatin1StringView("- running without single instance: a later start"
+                                                         " (a sign-in callback too) will not find this one");
     m_alone = true;
     return true;
 }
@@ -458,7 +461,10 @@ bool SingleInstance::forward(const QString &name, const QStringList &arguments, 
     return socket.getChar(&answer) && answer == InstanceMessage::acknowledgement;
 }
 
-InstanceStatusQuery::InstanceStatusQuery(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)) {}
+InstanceStatusQuery::InstanceStatusQuery(QString name, QObject *parent)
+    : QObject(parent),
+      m_name(std::move(name))
+{}
 
 InstanceStatusQuery::~InstanceStatusQuery() = default;
 

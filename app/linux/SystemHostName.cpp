@@ -45,15 +45,15 @@ bool isLocalhost(QString name)
         name.chop(1);
     name = name.toLower();
     return name == u"localhost" || name == u"localhost.localdomain" || name.endsWith(u".localhost")
-        || name.endsWith(u".localhost.localdomain");
+           || name.endsWith(u".localhost.localdomain");
 }
 
 } // namespace
 
 SystemHostName::SystemHostName(std::chrono::milliseconds timeout, std::function<QString()> kernelHostName)
-    : m_timeout(timeout), m_kernelHostName(std::move(kernelHostName))
-{
-}
+    : m_timeout(timeout),
+      m_kernelHostName(std::move(kernelHostName))
+{}
 
 QString SystemHostName::userVisibleName() const
 {

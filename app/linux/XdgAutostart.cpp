@@ -25,7 +25,12 @@ constexpr qint64 sizeCap = 1 << 20;
 // One line of a desktop entry file, classified.
 struct Line
 {
-    enum Kind { Nothing, Group, BrokenGroup, Entry };
+    enum Kind {
+        Nothing,
+        Group,
+        BrokenGroup,
+        Entry
+    };
     Kind kind = Nothing;
     QByteArray name; // group name, or key with any [locale] suffix
     QByteArray value;
@@ -39,7 +44,8 @@ Line parse(const QByteArray &raw)
     if (text.isEmpty() || text.startsWith('#'))
         return {};
     if (text.startsWith('['))
-        return text.endsWith(']') ? Line{Line::Group, text.mid(1, text.size() - 2), {}} : Line{Line::BrokenGroup, {}, {}};
+        return text.endsWith(']') ? Line{Line::Group, text.mid(1, text.size() - 2), {}}
+                                  : Line{Line::BrokenGroup, {}, {}};
     // A line that is none of these is skipped.
     const qsizetype equals = text.indexOf('=');
     if (equals <= 0)
@@ -140,7 +146,7 @@ QString execArgument(const QString &argument)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     const bool quote = argument.isEmpty()
-        || std::any_of(argument.begin(), argument.end(), [](QChar c) { return reserved.contains(c); });
+                       || std::any_of(argument.begin(), argument.end(), [](QChar c) { return reserved.contains(c); });
     QString out;
     for (const QChar c : argument) {
         if (c == u'%')
@@ -185,9 +191,10 @@ void replaceFile(const QString &path, const QByteArray &content)
 } // namespace
 
 XdgAutostart::XdgAutostart(QString id, const QString &program, QString name)
-    : m_id(std::move(id)), m_exec(execArgument(program)), m_name(std::move(name))
-{
-}
+    : m_id(std::move(id)),
+      m_exec(execArgument(program)),
+      m_name(std::move(name))
+{}
 
 QString XdgAutostart::filePath() const
 {
@@ -230,8 +237,11 @@ void XdgAutostart::setEnabled(bool enabled)
     // Nothing there, or a bare "Hidden=true" stub that would start nothing.
     replaceFile(path, "[Desktop Entry]\n"
                       "Type=Application\n"
-                      "Name=" + escaped(m_name) + "\n"
-                      "Exec=" + escaped(m_exec) + "\n");
+                      "Name="
+                          + escaped(m_name)
+                          + "\n"
+                            "Exec="
+                          + escaped(m_exec) + "\n");
 }
 
 } // namespace vesko

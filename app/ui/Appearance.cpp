@@ -29,14 +29,14 @@ QDBusMessage readCall(bool readOne)
 bool isUnknownMethod(const QDBusMessage &reply)
 {
     return reply.type() == QDBusMessage::ErrorMessage
-        && reply.errorName() == u"org.freedesktop.DBus.Error.UnknownMethod";
+           && reply.errorName() == u"org.freedesktop.DBus.Error.UnknownMethod";
 }
 
 bool isUnanswered(const QDBusMessage &reply)
 {
     return reply.type() == QDBusMessage::ErrorMessage
-        && (reply.errorName() == u"org.freedesktop.DBus.Error.NoReply"
-            || reply.errorName() == u"org.freedesktop.DBus.Error.Timeout");
+           && (reply.errorName() == u"org.freedesktop.DBus.Error.NoReply"
+               || reply.errorName() == u"org.freedesktop.DBus.Error.Timeout");
 }
 
 // Only a uint32 1 asks for dark; 0 (no preference), 2 (light) and whatever
@@ -68,7 +68,9 @@ std::optional<bool> pinnedByEnvironment()
 } // namespace
 
 Appearance::Appearance(const QDBusConnection &bus, std::chrono::milliseconds timeout, QObject *parent)
-    : QObject(parent), m_bus(bus), m_override(pinnedByEnvironment())
+    : QObject(parent),
+      m_bus(bus),
+      m_override(pinnedByEnvironment())
 {
     if (!m_bus.isConnected())
         return;
@@ -79,9 +81,9 @@ Appearance::Appearance(const QDBusConnection &bus, std::chrono::milliseconds tim
     // known once something registered it, and without it the first
     // subscription of the process fails, silently.
     qRegisterMetaType<QDBusVariant>("QDBusVariant");
-    const bool subscribed = m_bus.connect(portalService, portalPath, settingsInterface,
-                                          QStringLiteral("SettingChanged"), this,
-                                          SLOT(settingChanged(QString,QString,QDBusVariant)));
+    const bool subscribed =
+        m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                      SLOT(settingChanged(QString, QString, QDBusVariant)));
     if (!subscribed)
         qWarning("Appearance: cannot follow the desktop's colour scheme: %s", qPrintable(m_bus.lastError().message()));
     Q_ASSERT_X(subscribed, "Appearance", "SettingChanged subscription refused");

@@ -34,12 +34,12 @@ QString addFamily(std::initializer_list<const char *> files)
 const FontFamilies &registerFonts()
 {
     static const FontFamilies families{
-        .sans = addFamily({"dm-sans-latin-400-normal.woff2", "dm-sans-latin-500-normal.woff2",
-                           "dm-sans-latin-700-normal.woff2"}),
+        .sans = addFamily(
+            {"dm-sans-latin-400-normal.woff2", "dm-sans-latin-500-normal.woff2", "dm-sans-latin-700-normal.woff2"}),
         // Built from the packaged files with tabular figures as the default
         // ones, so amounts keep their width as they change.
-        .display = addFamily({"bricolage-grotesque-latin-700-tabular.woff2",
-                              "bricolage-grotesque-latin-800-tabular.woff2"}),
+        .display =
+            addFamily({"bricolage-grotesque-latin-700-tabular.woff2", "bricolage-grotesque-latin-800-tabular.woff2"}),
     };
     return families;
 }

@@ -13,7 +13,10 @@ constexpr int releaseAfterMs = 30'000;
 } // namespace
 
 LazyPanelViews::LazyPanelViews(const PanelViewsSetup &setup, QString part, MemoryTrim *trim, QObject *parent)
-    : QObject(parent), m_setup(setup), m_part(std::move(part)), m_trim(trim)
+    : QObject(parent),
+      m_setup(setup),
+      m_part(std::move(part)),
+      m_trim(trim)
 {
     // Every symbol is bound when the part loads: a part that does not fit
     // this build fails there, with a message, not in the middle of a click.

@@ -27,7 +27,9 @@ namespace {
 class SnoutImageProvider : public QQuickImageProvider
 {
 public:
-    SnoutImageProvider() : QQuickImageProvider(QQuickImageProvider::Image) {}
+    SnoutImageProvider()
+        : QQuickImageProvider(QQuickImageProvider::Image)
+    {}
 
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override
     {
@@ -43,10 +45,14 @@ public:
 QString blockName(PanelState::Block block)
 {
     switch (block) {
-    case PanelState::Block::signIn: return QStringLiteral("signIn");
-    case PanelState::Block::message: return QStringLiteral("message");
-    case PanelState::Block::spinner: return QStringLiteral("spinner");
-    case PanelState::Block::dashboard: break;
+    case PanelState::Block::signIn:
+        return QStringLiteral("signIn");
+    case PanelState::Block::message:
+        return QStringLiteral("message");
+    case PanelState::Block::spinner:
+        return QStringLiteral("spinner");
+    case PanelState::Block::dashboard:
+        break;
     }
     return QStringLiteral("dashboard");
 }
@@ -63,7 +69,10 @@ QColor badgeColor(const Palette &palette, const QString &kind)
 } // namespace
 
 PanelController::PanelController(AppModel &model, Palette &palette, std::function<QDateTime()> now, QObject *parent)
-    : QObject(parent), m_model(model), m_palette(palette), m_now(std::move(now))
+    : QObject(parent),
+      m_model(model),
+      m_palette(palette),
+      m_now(std::move(now))
 {
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::eventsChanged,
                         &AppModel::meChanged, &AppModel::refreshedAtChanged, &AppModel::tokenChanged,
@@ -152,8 +161,8 @@ void PanelController::recompute()
     // Every amount the presenters write below comes out masked while hidden.
     const Money::Mask mask(m_model.hideAmounts());
     const QDateTime now = m_now();
-    const PanelState state = panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn(),
-                                         m_model.signInNotice());
+    const PanelState state =
+        panelState(m_model.phase(), m_model.summary(), m_model.me(), m_model.isSignedIn(), m_model.signInNotice());
     m_block = blockName(state.block);
     m_signInTitle = state.signIn.title;
     m_signInSentence = state.signIn.sentence;

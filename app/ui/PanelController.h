@@ -74,9 +74,9 @@ class PanelController : public QObject
 
 public:
     // `now` dates the "… ago" texts; tests and screenshots pin it.
-    PanelController(AppModel &model, Palette &palette,
-                    std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); },
-                    QObject *parent = nullptr);
+    PanelController(
+        AppModel &model, Palette &palette,
+        std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); }, QObject *parent = nullptr);
     ~PanelController() override;
 
     // Sets the context properties the panel's QML expects (`panel`, `colors`,

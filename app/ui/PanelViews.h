@@ -28,8 +28,8 @@ struct PanelViewsSetup
 // What the views remember across being released and made again.
 struct PanelViewsMemory
 {
-    QPoint lastActivation;                // the last point the tray host gave
-    std::optional<QPoint> panelWindowAt;  // where the user left the panel window
+    QPoint lastActivation;               // the last point the tray host gave
+    std::optional<QPoint> panelWindowAt; // where the user left the panel window
     bool trayShowsText = true;
 };
 

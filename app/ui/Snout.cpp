@@ -74,9 +74,15 @@ QByteArray snoutSvg()
             case QPainterPath::MoveToElement:
                 data += (i == 0 ? u"M" : u"ZM");
                 break;
-            case QPainterPath::LineToElement: data += u'L'; break;
-            case QPainterPath::CurveToElement: data += u'C'; break;
-            case QPainterPath::CurveToDataElement: data += u' '; break;
+            case QPainterPath::LineToElement:
+                data += u'L';
+                break;
+            case QPainterPath::CurveToElement:
+                data += u'C';
+                break;
+            case QPainterPath::CurveToDataElement:
+                data += u' ';
+                break;
             }
             data += number(element.x) + u' ' + number(element.y);
         }
@@ -85,10 +91,11 @@ QByteArray snoutSvg()
         // paints "-symbolic" icons in the panel's text colour whatever fill
         // they carry, and Plasma rewrites the "current-color-scheme" style
         // (its ColorScheme-Text convention) that currentColor refers to.
-        return QStringLiteral(R"(<svg xmlns="http://www.w3.org/2000/svg" width="120" height="84" viewBox="0 0 120 84">)"
-                              R"(<style id="current-color-scheme" type="text/css">.ColorScheme-Text { color:#232629; }</style>)"
-                              R"(<path class="ColorScheme-Text" fill="currentColor" fill-rule="evenodd" d="%1"/></svg>)"
-                              "\n")
+        return QStringLiteral(
+                   R"(<svg xmlns="http://www.w3.org/2000/svg" width="120" height="84" viewBox="0 0 120 84">)"
+                   R"(<style id="current-color-scheme" type="text/css">.ColorScheme-Text { color:#232629; }</style>)"
+                   R"(<path class="ColorScheme-Text" fill="currentColor" fill-rule="evenodd" d="%1"/></svg>)"
+                   "\n")
             .arg(data)
             .toUtf8();
     }();

@@ -71,9 +71,10 @@ void centre(QQuickView &view)
 } // namespace
 
 Windows::Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent)
-    : QObject(parent), m_controller(std::make_unique<PanelController>(model, palette)), m_settings(settings)
-{
-}
+    : QObject(parent),
+      m_controller(std::make_unique<PanelController>(model, palette)),
+      m_settings(settings)
+{}
 
 Windows::~Windows() = default;
 
@@ -160,7 +161,8 @@ bool Windows::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Expose) {
         // Not while the window draws: a resize in the middle of it upsets the renderer.
         if (auto *view = qobject_cast<QQuickView *>(watched); view && view->isExposed())
-            QMetaObject::invokeMethod(view, [view] { fitToScreen(*view); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                view, [view] { fitToScreen(*view); }, Qt::QueuedConnection);
     }
     // Closing only hides: the window and its place outlive it.
     if (event->type() == QEvent::Close) {

@@ -9,8 +9,10 @@
 
 inline QString unescapedHtml(QString s)
 {
-    return s.replace(QStringLiteral("&#39;"), QStringLiteral("'")).replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-        .replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+    return s.replace(QStringLiteral("&#39;"), QStringLiteral("'"))
+        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+        .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
         .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
 }
 

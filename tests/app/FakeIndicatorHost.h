@@ -55,16 +55,17 @@ struct Host
 
     QVariantMap properties() const
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
-                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                           QStringLiteral("GetAll"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
         call << QStringLiteral("org.kde.StatusNotifierItem");
         const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, 5000);
         if (reply.type() != QDBusMessage::ReplyMessage)
             return {};
         return qdbus_cast<QVariantMap>(reply.arguments().value(0));
     }
-    QDBusMessage call(const QString &path, const QString &interface, const QString &method, const QVariantList &args) const
+    QDBusMessage call(const QString &path, const QString &interface, const QString &method,
+                      const QVariantList &args) const
     {
         QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
         call.setArguments(args);

@@ -21,11 +21,19 @@ struct ModelRig
     FakeHostName host;
 
     // The loop turns only when a test makes it (FakeSleepTimer).
-    vesko::AppModel::Environment environment(std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); })
+    vesko::AppModel::Environment environment(std::function<QDateTime()> now = [] {
+        return QDateTime::currentDateTimeUtc();
+    })
     {
         return {.config = vesko::VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/"))),
-                .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
-                .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-                .loopTimer = std::make_unique<FakeSleepTimer>(), .now = std::move(now)};
+                .secrets = secrets,
+                .http = http,
+                .settings = settings,
+                .loginItem = login,
+                .urls = urls,
+                .hostName = host,
+                .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                .loopTimer = std::make_unique<FakeSleepTimer>(),
+                .now = std::move(now)};
     }
 };

@@ -19,7 +19,12 @@ struct SignedOutRig
     vesko::HttpSession http;
     vesko::AppModel model{{.config = vesko::VeskoConfig(QUrl(QStringLiteral("http://127.0.0.1:9/")),
                                                         QUrl(QStringLiteral("https://web.example/"))),
-                           .secrets = secrets, .http = http, .settings = settings, .loginItem = login, .urls = urls,
-                           .hostName = host, .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                           .secrets = secrets,
+                           .http = http,
+                           .settings = settings,
+                           .loginItem = login,
+                           .urls = urls,
+                           .hostName = host,
+                           .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
                            .loopTimer = std::make_unique<FakeSleepTimer>()}};
 };

@@ -11,7 +11,11 @@
 class ThrowawaySystemBus
 {
 public:
-    ~ThrowawaySystemBus() { m_daemon.terminate(); m_daemon.waitForFinished(); }
+    ~ThrowawaySystemBus()
+    {
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
     static bool absent() { return qEnvironmentVariableIsSet("VESKO_TEST_NO_SYSTEM_BUS"); }
 
     bool start()

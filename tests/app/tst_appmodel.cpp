@@ -25,8 +25,14 @@ const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
 
 using Replies = QMap<QByteArray, ScriptedReply>;
 
-ScriptedReply status(int code) { return ScriptedReply::json(code, "{}"); }
-ScriptedReply dropped() { return ScriptedReply{.mode = ScriptedReply::Mode::raw}; } // closed without an answer
+ScriptedReply status(int code)
+{
+    return ScriptedReply::json(code, "{}");
+}
+ScriptedReply dropped()
+{
+    return ScriptedReply{.mode = ScriptedReply::Mode::raw};
+} // closed without an answer
 
 } // namespace
 
@@ -58,12 +64,20 @@ class AppModelTest : public QObject
         m_secrets.stored = m_slowSecrets.stored = std::move(token);
         auto timer = std::make_unique<FakeSleepTimer>();
         m_timer = timer.get();
-        m_model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(QUrl(QString::fromLatin1(m_service->server.origin())), QUrl(QStringLiteral("https://web.example/base"))),
-            .secrets = inBackground ? static_cast<SecretStore &>(m_slowSecrets) : m_secrets, .http = *m_http,
-            .settings = *m_settings, .loginItem = m_login, .urls = m_urls, .hostName = m_host,
-            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); }, .loopTimer = std::move(timer),
-            .wake = &m_wake, .now = [this] { return m_clock; }, .tokenInBackground = inBackground});
+        m_model = std::make_unique<AppModel>(
+            AppModel::Environment{.config = VeskoConfig(QUrl(QString::fromLatin1(m_service->server.origin())),
+                                                        QUrl(QStringLiteral("https://web.example/base"))),
+                                  .secrets = inBackground ? static_cast<SecretStore &>(m_slowSecrets) : m_secrets,
+                                  .http = *m_http,
+                                  .settings = *m_settings,
+                                  .loginItem = m_login,
+                                  .urls = m_urls,
+                                  .hostName = m_host,
+                                  .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                                  .loopTimer = std::move(timer),
+                                  .wake = &m_wake,
+                                  .now = [this] { return m_clock; },
+                                  .tokenInBackground = inBackground});
         return *m_model;
     }
     // Waits until every request sent so far was answered and the model settled.
@@ -73,14 +87,18 @@ class AppModelTest : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(m_model->findChildren<Refresh *>().isEmpty(), 5000);
         QTest::qWait(10);
     }
-    FakeBrowserSession *browser() { return FakeBrowserSession::all.isEmpty() ? nullptr : FakeBrowserSession::all.last().data(); }
+    FakeBrowserSession *browser()
+    {
+        return FakeBrowserSession::all.isEmpty() ? nullptr : FakeBrowserSession::all.last().data();
+    }
 
 private slots:
     void init()
     {
         m_model.reset();
         m_service = std::make_unique<ScriptedService>();
-        m_http = std::make_unique<HttpSession>(HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20});
+        m_http = std::make_unique<HttpSession>(
+            HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20});
         m_dir = std::make_unique<QTemporaryDir>();
         m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
         m_secrets = {};
@@ -128,12 +146,16 @@ private slots:
     {
         QTest::addColumn<bool>("stored");
         QTest::addColumn<QString>("meanwhile"); // "", "signOut" or "signIn"
-        QTest::addColumn<QString>("phase"); // once the keyring answered: "loading", "signedOut", "signingIn"
+        QTest::addColumn<QString>("phase");     // once the keyring answered: "loading", "signedOut", "signingIn"
         QTest::addColumn<bool>("signedIn");
-        QTest::newRow("token") << true << "" << "loading" << true;
-        QTest::newRow("none") << false << "" << "signedOut" << false;
-        QTest::newRow("signed out meanwhile") << true << "signOut" << "signedOut" << false;
-        QTest::newRow("signing in meanwhile, none") << false << "signIn" << "signingIn" << false;
+        QTest::newRow("token") << true << ""
+                               << "loading" << true;
+        QTest::newRow("none") << false << ""
+                              << "signedOut" << false;
+        QTest::newRow("signed out meanwhile") << true << "signOut"
+                                              << "signedOut" << false;
+        QTest::newRow("signing in meanwhile, none") << false << "signIn"
+                                                    << "signingIn" << false;
     }
     void tokenReadInBackground()
     {
@@ -173,10 +195,10 @@ private slots:
         QTest::newRow("events 500") << false << R{{"/v1/events", status(500)}} << load << false;
         QTest::newRow("me undecodable") << false << R{{"/v1/me", ScriptedReply::json(200, "{}")}} << load << false;
         QTest::newRow("summary offline") << false << R{{"/v1/summary", dropped()}} << offline << false;
-        QTest::newRow("summary offline, events 401") << false << R{{"/v1/summary", dropped()}, {"/v1/events", status(401)}}
-                                                     << offline << false;
-        QTest::newRow("summary 500, events 401") << false << R{{"/v1/summary", status(500)}, {"/v1/events", status(401)}}
-                                                 << load << false;
+        QTest::newRow("summary offline, events 401")
+            << false << R{{"/v1/summary", dropped()}, {"/v1/events", status(401)}} << offline << false;
+        QTest::newRow("summary 500, events 401")
+            << false << R{{"/v1/summary", status(500)}, {"/v1/events", status(401)}} << load << false;
         QTest::newRow("me 401") << false << R{{"/v1/me", status(401)}} << "signedOut" << true;
         QTest::newRow("offline after good data") << true << R{{"/v1/summary", dropped()}} << "ready" << false;
         QTest::newRow("500 after good data") << true << R{{"/v1/events", status(500)}} << "ready" << false;
@@ -202,7 +224,9 @@ private slots:
             model.refresh();
             settle();
         }
-        const Phase expected = phase == "ready" ? Phase::ready() : phase == "signedOut" ? Phase::signedOut() : Phase::failed(phase);
+        const Phase expected = phase == "ready"       ? Phase::ready()
+                               : phase == "signedOut" ? Phase::signedOut()
+                                                      : Phase::failed(phase);
         QCOMPARE(model.phase(), expected);
         QCOMPARE(!model.token(), cleared);
         QCOMPARE(!m_secrets.stored, cleared);
@@ -263,8 +287,10 @@ private slots:
     void staleRefreshPublishesNothing()
     {
         // A wake refresh still on its way when the user signs out: its answer is not shown.
-        m_service->replies["/v1/summary"] = ScriptedReply{.status = 200, .body = fixtures::envelope(fixtures::summary()),
-                                                          .mode = ScriptedReply::Mode::trickle, .trickleIntervalMs = 1};
+        m_service->replies["/v1/summary"] = ScriptedReply{.status = 200,
+                                                          .body = fixtures::envelope(fixtures::summary()),
+                                                          .mode = ScriptedReply::Mode::trickle,
+                                                          .trickleIntervalMs = 1};
         AppModel &model = make();
         m_wake.wake();
         QTest::qWait(20);
@@ -283,8 +309,10 @@ private slots:
             if (r.method == "POST")
                 return ScriptedReply::json(200, R"({"data":{"token":"tok_new"}})");
             if (path == "/v1/summary" && r.headers.value("authorization") == "Bearer tok_stored")
-                return ScriptedReply{.status = 200, .body = fixtures::envelope(fixtures::summary()),
-                                     .mode = ScriptedReply::Mode::trickle, .trickleIntervalMs = 1};
+                return ScriptedReply{.status = 200,
+                                     .body = fixtures::envelope(fixtures::summary()),
+                                     .mode = ScriptedReply::Mode::trickle,
+                                     .trickleIntervalMs = 1};
             if (path == "/v1/summary")
                 return status(500);
             return ScriptedReply::json(200, path == "/v1/me" ? fixtures::envelope(fixtures::me())
@@ -319,16 +347,22 @@ private slots:
         QTest::addColumn<int>("exchangeStatus");
         QTest::addColumn<QString>("sentCode"); // empty: no exchange
         QTest::addColumn<QString>("phase");
-        QTest::newRow("code") << "vesko://anything?state=x&code=abc" << 200 << "abc" << "loading";
-        QTest::newRow("encoded code") << "vesko://callback?code=a%2Bb%20c" << 200 << "a+b c" << "loading";
-        QTest::newRow("empty code is a code") << "vesko://callback?code=" << 200 << "<empty>" << "loading";
-        QTest::newRow("first code wins") << "vesko://callback?code=1&code=2" << 200 << "1" << "loading";
+        QTest::newRow("code") << "vesko://anything?state=x&code=abc" << 200 << "abc"
+                              << "loading";
+        QTest::newRow("encoded code") << "vesko://callback?code=a%2Bb%20c" << 200 << "a+b c"
+                                      << "loading";
+        QTest::newRow("empty code is a code") << "vesko://callback?code=" << 200 << "<empty>"
+                                              << "loading";
+        QTest::newRow("first code wins") << "vesko://callback?code=1&code=2" << 200 << "1"
+                                         << "loading";
         QTest::newRow("no code") << "vesko://callback" << 200 << "" << Phase::signInFailedMessage();
         QTest::newRow("code without value") << "vesko://callback?code" << 200 << "" << Phase::signInFailedMessage();
         QTest::newRow("Code is not code") << "vesko://callback?Code=abc" << 200 << "" << Phase::signInFailedMessage();
-        QTest::newRow("exchange refused") << "vesko://callback?code=abc" << 400 << "abc" << Phase::signInFailedMessage();
+        QTest::newRow("exchange refused")
+            << "vesko://callback?code=abc" << 400 << "abc" << Phase::signInFailedMessage();
         QTest::newRow("exchange 401") << "vesko://callback?code=abc" << 401 << "abc" << Phase::signInFailedMessage();
-        QTest::newRow("given up") << "" << 200 << "" << "signedOut";
+        QTest::newRow("given up") << "" << 200 << ""
+                                  << "signedOut";
     }
     void signIn()
     {
@@ -449,9 +483,12 @@ private slots:
         QVERIFY(model.handleCallback(QUrl("vesko://callback?code=first")));
         signOut ? model.signOut() : model.signIn();
         const auto &requests = m_service->server.requests();
-        QTRY_COMPARE(std::count_if(requests.begin(), requests.end(), [](const ReceivedRequest &r) {
-                         return r.method == "DELETE" && r.headers.value("authorization") == "Bearer tok_abandoned";
-                     }), 1);
+        QTRY_COMPARE(std::count_if(requests.begin(), requests.end(),
+                                   [](const ReceivedRequest &r) {
+                                       return r.method == "DELETE"
+                                              && r.headers.value("authorization") == "Bearer tok_abandoned";
+                                   }),
+                     1);
         QVERIFY(!model.token());
         QCOMPARE(m_secrets.saves, 0);
         QCOMPARE(model.phase(), signOut ? Phase::signedOut() : Phase::signingIn());
@@ -465,9 +502,11 @@ private slots:
         QTest::addColumn<SignInNotice>("notice");
         QTest::newRow("cancelled") << QStringList{"cancel"} << SignInNotice::none;
         QTest::newRow("expired") << QStringList{"expire"} << SignInNotice::expired;
-        QTest::newRow("approved late") << QStringList{"expire", "vesko://callback?code=late"} << SignInNotice::lateApproval;
+        QTest::newRow("approved late") << QStringList{"expire", "vesko://callback?code=late"}
+                                       << SignInNotice::lateApproval;
         QTest::newRow("denied late") << QStringList{"expire", "vesko://callback?error=denied"} << SignInNotice::expired;
-        QTest::newRow("approved after a cancel") << QStringList{"cancel", "vesko://callback?code=late"} << SignInNotice::none;
+        QTest::newRow("approved after a cancel")
+            << QStringList{"cancel", "vesko://callback?code=late"} << SignInNotice::none;
     }
     void expiryIsTold()
     {
@@ -485,7 +524,8 @@ private slots:
         }
         QCOMPARE(model.signInNotice(), notice);
         const QString plain = panelState(Phase::signedOut(), {}, {}, false).signIn.sentence;
-        QCOMPARE(panelState(model.phase(), {}, {}, false, notice).signIn.sentence != plain, notice != SignInNotice::none);
+        QCOMPARE(panelState(model.phase(), {}, {}, false, notice).signIn.sentence != plain,
+                 notice != SignInNotice::none);
         model.signIn();
         QCOMPARE(model.signInNotice(), SignInNotice::none);
         QTest::qWait(50);
@@ -545,7 +585,8 @@ private slots:
         AppModel &model = make(std::nullopt);
         model.openDashboard();
         model.openSettings();
-        QCOMPARE(m_urls.opened, (QList<QUrl>{QUrl("https://web.example/base/app"), QUrl("https://web.example/base/app/settings")}));
+        QCOMPARE(m_urls.opened,
+                 (QList<QUrl>{QUrl("https://web.example/base/app"), QUrl("https://web.example/base/app/settings")}));
         model.setOpenAtLogin(true);
         QVERIFY(model.openAtLogin());
         m_login.refuses = true;

@@ -22,7 +22,9 @@ using vesko::XdgAutostart;
 static const QString id = QStringLiteral("app.vesko.Vesko");
 // A program path that tries to break out of its line; quoted and escaped, it stays in it.
 static const QString exec = QStringLiteral(" vesko\\\nHidden=true");
-static const QByteArray fresh = "[Desktop Entry]\nType=Application\nName=Vesko\n" R"(Exec=" vesko\\\\\nHidden=true")" "\n";
+static const QByteArray fresh = "[Desktop Entry]\nType=Application\nName=Vesko\n"
+                                R"(Exec=" vesko\\\\\nHidden=true")"
+                                "\n";
 
 // Puts `content` at `path`, in folders made as needed: nothing when it is null,
 // a folder for "<dir>", a FIFO (a read would block) for "<fifo>", and for
@@ -83,13 +85,18 @@ private slots:
         const QByteArray mine = "# mine\n[Desktop Entry]\nExec=vesko -q\n";
         const QByteArray kept = "Hidden[de]=true\n[Desktop Action Quiet]\nHidden=true\n[Desktop Entry]";
         QTest::newRow("off, with the user's lines")
-            << mine + "Hidden=true\nX-GNOME-Autostart-enabled=false\n" + kept + "\nHidden = true" << false << mine + kept;
-        QTest::newRow("only the exact words") << entry + "hidden=true\nHidden=True\nX-GNOME-Autostart-enabled=0\n" << true << QByteArray("=");
-        QTest::newRow("localized keys") << entry + "Hidden[de]=true\nX-GNOME-Autostart-enabled[fr]=false\n" << true << QByteArray("=");
+            << mine + "Hidden=true\nX-GNOME-Autostart-enabled=false\n" + kept + "\nHidden = true" << false
+            << mine + kept;
+        QTest::newRow("only the exact words") << entry + "hidden=true\nHidden=True\nX-GNOME-Autostart-enabled=0\n"
+                                              << true << QByteArray("=");
+        QTest::newRow("localized keys") << entry + "Hidden[de]=true\nX-GNOME-Autostart-enabled[fr]=false\n"
+                                        << true << QByteArray("=");
         QTest::newRow("another group") << entry + "[Desktop Action Quiet]\nHidden=true\n" << true << QByteArray("=");
-        QTest::newRow("outside any group") << "Hidden=true\n" + entry + "[Broken\nHidden=true\n" << true << QByteArray("=");
+        QTest::newRow("outside any group") << "Hidden=true\n" + entry + "[Broken\nHidden=true\n"
+                                           << true << QByteArray("=");
         QTest::newRow("the group in pieces, last one counts")
-            << entry + "Hidden=true\n[Desktop Action Quiet]\n[Desktop Entry]\nHidden=false\n" << true << QByteArray("=");
+            << entry + "Hidden=true\n[Desktop Action Quiet]\n[Desktop Entry]\nHidden=false\n"
+            << true << QByteArray("=");
     }
     void entry()
     {
@@ -101,7 +108,8 @@ private slots:
         QCOMPARE(autostart.isEnabled(), enabled);
         autostart.setEnabled(true);
         QCOMPARE(contentOf(m_entry), after == "=" ? before : after);
-        QCOMPARE(contentOf(m_entry + ".target"), before == "<link>" ? fresh + "Hidden=true\n" : QByteArray()); // not written through
+        QCOMPARE(contentOf(m_entry + ".target"),
+                 before == "<link>" ? fresh + "Hidden=true\n" : QByteArray()); // not written through
         autostart.setEnabled(false);
         QCOMPARE(QFileInfo::exists(m_entry), before == "<dir>"); // a folder stays
     }
@@ -112,7 +120,8 @@ private slots:
         qputenv("XDG_CONFIG_HOME", "config");
         XdgAutostart(id, exec).setEnabled(true);
         QCOMPARE(contentOf(m_home->filePath(QStringLiteral(".config/autostart/app.vesko.Vesko.desktop"))), fresh);
-        QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral(".config/autostart"))).permissions().toInt() & 0x7077, 0x7000);
+        QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral(".config/autostart"))).permissions().toInt() & 0x7077,
+                 0x7000);
     }
 
     // Wherever Vesko is installed, the entry is valid and starts exactly that
@@ -151,7 +160,8 @@ private slots:
             QVERIFY(g_key_file_load_from_file(file, QFile::encodeName(m_entry).constData(), G_KEY_FILE_NONE, nullptr));
             g_autofree gchar *exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
             g_auto(GStrv) argv = nullptr;
-            QVERIFY(exec && g_shell_parse_argv(QByteArray(exec).replace("%%", "%").constData(), nullptr, &argv, nullptr));
+            QVERIFY(exec
+                    && g_shell_parse_argv(QByteArray(exec).replace("%%", "%").constData(), nullptr, &argv, nullptr));
             QCOMPARE(g_strv_length(argv), 1u);
             QCOMPARE(QFile::decodeName(argv[0]), program);
             return;
@@ -162,7 +172,8 @@ private slots:
         GPid pid = 0;
         const bool launched = g_desktop_app_info_launch_uris_as_manager(
             info, nullptr, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
-            [](GDesktopAppInfo *, GPid started, gpointer into) { *static_cast<GPid *>(into) = started; }, &pid, nullptr);
+            [](GDesktopAppInfo *, GPid started, gpointer into) { *static_cast<GPid *>(into) = started; }, &pid,
+            nullptr);
         g_object_unref(info);
         QVERIFY(launched && pid > 0);
         int status = 0;

@@ -40,9 +40,14 @@ struct Rig
         secrets.stored = slowSecrets.stored = std::move(token);
         SecretStore &store = inBackground ? slowSecrets : secrets;
         delegate = std::make_unique<AppDelegate>(
-            AppModel::Environment{.config = VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/base"))),
-                                  .secrets = store, .http = http, .settings = settings, .loginItem = login,
-                                  .urls = urls, .hostName = host,
+            AppModel::Environment{.config =
+                                      VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/base"))),
+                                  .secrets = store,
+                                  .http = http,
+                                  .settings = settings,
+                                  .loginItem = login,
+                                  .urls = urls,
+                                  .hostName = host,
                                   .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
                                   .loopTimer = std::make_unique<FakeSleepTimer>(),
                                   .tokenInBackground = inBackground},

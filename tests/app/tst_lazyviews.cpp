@@ -53,10 +53,7 @@ class LazyViewsTest : public QObject, SignedOutRig
     }
 
 private slots:
-    void initTestCase()
-    {
-        settings.setValue(QStringLiteral("VeskoWelcomed"), true);
-    }
+    void initTestCase() { settings.setValue(QStringLiteral("VeskoWelcomed"), true); }
 
     // Goes first: once loaded, the part stays in the process.
     void quickOnlyFromTheFirstShow()
@@ -136,10 +133,11 @@ private slots:
         int warnings = 0;
         static int *counter = nullptr;
         counter = &warnings;
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-            if (type == QtWarningMsg && text.contains(u"Cannot load the panel"))
-                ++*counter;
-        });
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                if (type == QtWarningMsg && text.contains(u"Cannot load the panel"))
+                    ++*counter;
+            });
         LazyPanelViews lazy(setup, dir.filePath(QStringLiteral("no-such-part.so")));
         lazy.toggleDropDown(QPoint(300, 10));
         lazy.openPanel();

@@ -3,10 +3,10 @@
 #include "ProcessMemoryTrim.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,7 +31,8 @@ qint64 residentKiB(const void *address)
         // A mapping's own line ("start-end perms offset …"), then its "Key: value" lines.
         if (!fields[0].endsWith(':')) {
             const QList<QByteArray> range = fields[0].split('-');
-            inside = range.size() == 2 && range[0].toULongLong(nullptr, 16) <= at && at < range[1].toULongLong(nullptr, 16);
+            inside =
+                range.size() == 2 && range[0].toULongLong(nullptr, 16) <= at && at < range[1].toULongLong(nullptr, 16);
         } else if (inside && fields[0] == "Rss:") {
             return fields.value(1).toLongLong();
         }
@@ -54,7 +55,8 @@ struct MappedFile
         QByteArray bytes(fileSize, Qt::Uninitialized);
         QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), fileSize / 4);
         digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-        if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != fileSize || !file.flush() || ::fsync(file.handle()) != 0)
+        if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != fileSize || !file.flush()
+            || ::fsync(file.handle()) != 0)
             return false;
         data = file.map(0, fileSize);
         return data && read() == digest;

@@ -25,7 +25,8 @@ const QString serverPath = u"/org/freedesktop/Notifications"_s;
 class PrivateBus
 {
 public:
-    PrivateBus(const QString &name, bool activatable) : m_name(name)
+    PrivateBus(const QString &name, bool activatable)
+        : m_name(name)
     {
         const QString dir = m_dir.path();
         const auto write = [&](const QString &file, const QString &text) {
@@ -82,8 +83,8 @@ public:
 
 public slots:
     QStringList GetCapabilities() { return capabilities; }
-    uint Notify(const QString &appName, uint replaces, const QString &icon, const QString &summary,
-                const QString &body, const QStringList &actions, const QVariantMap &hints, int timeout)
+    uint Notify(const QString &appName, uint replaces, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int timeout)
     {
         calls.append({appName, icon, summary, body, replaces, actions, hints, timeout});
         return uint(6 + calls.size());
@@ -134,12 +135,13 @@ private slots:
         QTest::addColumn<QVariantMap>("soundHints");
         QTest::addColumn<bool>("markup");
         QTest::newRow("with a sound") << Notification{u"New sale"_s, u"Pro plan"_s, u"message-new-instant"_s}
-                                      << u"Pro plan"_s << QVariantMap{{u"sound-name"_s, u"message-new-instant"_s}} << true;
+                                      << u"Pro plan"_s << QVariantMap{{u"sound-name"_s, u"message-new-instant"_s}}
+                                      << true;
         QTest::newRow("silent") << Notification{u"New sale"_s, u"Pro plan"_s, {}} << u"Pro plan"_s
                                 << QVariantMap{{u"suppress-sound"_s, true}} << true;
-        QTest::newRow("markup stays text") << Notification{u"<b>A & B</b>"_s, u"<b>Tom & Jerry</b> > 2"_s, {}}
-                                           << u"&lt;b&gt;Tom &amp; Jerry&lt;/b&gt; &gt; 2"_s
-                                           << QVariantMap{{u"suppress-sound"_s, true}} << true;
+        QTest::newRow("markup stays text")
+            << Notification{u"<b>A & B</b>"_s, u"<b>Tom & Jerry</b> > 2"_s, {}}
+            << u"&lt;b&gt;Tom &amp; Jerry&lt;/b&gt; &gt; 2"_s << QVariantMap{{u"suppress-sound"_s, true}} << true;
         QTest::newRow("a server without markup gets it as is")
             << Notification{u"x"_s, u"<b>Tom & Jerry</b>"_s, {}} << u"<b>Tom & Jerry</b>"_s
             << QVariantMap{{u"suppress-sound"_s, true}} << false;

@@ -32,8 +32,8 @@ constexpr auto testTimeout = 200ms;
 
 struct PortalBehaviour
 {
-    QVariant scheme;           // what color-scheme holds; null: calls are never answered
-    bool hasReadOne = true;    // false: a portal from before ReadOne, with Read alone
+    QVariant scheme;        // what color-scheme holds; null: calls are never answered
+    bool hasReadOne = true; // false: a portal from before ReadOne, with Read alone
     std::chrono::milliseconds delay{0};
 };
 
@@ -42,7 +42,9 @@ struct PortalBehaviour
 class FakePortal : public QDBusVirtualObject
 {
 public:
-    explicit FakePortal(PortalBehaviour behaviour) : m_behaviour(std::move(behaviour)) {}
+    explicit FakePortal(PortalBehaviour behaviour)
+        : m_behaviour(std::move(behaviour))
+    {}
 
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
@@ -142,10 +144,7 @@ private slots:
     }
     // A refused subscription only warns, and only the first one in a process
     // was ever refused: every test watches for it.
-    void init()
-    {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("cannot follow")));
-    }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("cannot follow"))); }
 
     // Read the way a view reads them: by property name.
     void colors_data()
@@ -184,7 +183,7 @@ private slots:
         QTest::addColumn<QString>("light");
         QTest::addColumn<QString>("dark");
         const std::tuple<Channel, const char *, const char *> table[] = {
-            {Channel::web, "#2340ff", "#4f74ff"},      {Channel::appStore, "#a873f5", "#c468db"},
+            {Channel::web, "#2340ff", "#4f74ff"},       {Channel::appStore, "#a873f5", "#c468db"},
             {Channel::playStore, "#0fa888", "#22a686"}, {Channel::amazon, "#d97706", "#f59e0b"},
             {Channel::rcBilling, "#db2777", "#f472b6"}, {Channel::paddle, "#0891b2", "#22d3ee"},
             {Channel::other, "#6b6a8f", "#a3a2c7"},
@@ -282,8 +281,9 @@ private slots:
         QTest::newRow("to dark") << 0u << QList{scheme(1)} << QList{true};
         QTest::newRow("to light") << 1u << QList{scheme(0)} << QList{false};
         QTest::newRow("same value again") << 1u << QList{scheme(1), scheme(0)} << QList{false};
-        QTest::newRow("another key")
-            << 1u << QList{Change{appearanceNs, QStringLiteral("contrast"), 0}, scheme(1), scheme(0)} << QList{false};
+        QTest::newRow("another key") << 1u
+                                     << QList{Change{appearanceNs, QStringLiteral("contrast"), 0}, scheme(1), scheme(0)}
+                                     << QList{false};
         QTest::newRow("another namespace")
             << 1u << QList{Change{QStringLiteral("org.gnome.desktop.interface"), colorScheme, 0}, scheme(1), scheme(0)}
             << QList{false};

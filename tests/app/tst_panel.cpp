@@ -4,19 +4,19 @@
 #include "AppModel.h"
 #include "Fakes.h"
 #include "Fixtures.h"
+#include "ModelRig.h"
 #include "Palette.h"
 #include "PanelController.h"
 #include "PanelQml.h"
-#include "ModelRig.h"
 #include "ScriptedService.h"
 #include "UpdateNotices.h"
 #include "Updater.h"
 #include "Windows.h"
 
 #include <QQmlContext>
-#include <QRegularExpression>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,7 +29,10 @@ namespace {
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
 using Replies = QMap<QByteArray, ScriptedReply>;
 
-ScriptedReply ok(const QJsonValue &data) { return ScriptedReply::json(200, fixtures::envelope(data)); }
+ScriptedReply ok(const QJsonValue &data)
+{
+    return ScriptedReply::json(200, fixtures::envelope(data));
+}
 
 // One model, its service and the panel showing it.
 struct Stage : ModelRig
@@ -124,16 +127,24 @@ private slots:
                                     << QStringList{waiting, "Cancel", "Open dashboard"} << false;
         QTest::newRow("signing in") << false << true << Replies{} << QStringList{waiting, "Cancel"}
                                     << QStringList{"Sign in", "Open dashboard"} << false;
-        QTest::newRow("loading") << true << false << Replies{{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}
-                                 << QStringList{"Open dashboard"} << dashboard + QStringList{"Sign in", "No numbers yet"}
-                                 << true;
-        QTest::newRow("failed without data") << true << false << Replies{{"/v1/summary", ScriptedReply::json(500, "{}")}}
-                                             << QStringList{"No numbers yet", Phase::loadFailedMessage(), "Try again"}
-                                             << dashboard << true;
-        QTest::newRow("ready") << true << false << Replies{}
-                               << dashboard + QStringList{"$12,346", "+12%", "Where it comes from", "Web", "Stripe",
-                                                          "$8,000", "\u20AC9.99 / month", "New", "5 min",
-                                                          "Updated 5 min ago", "Open dashboard"}
+        QTest::newRow("loading") << true << false
+                                 << Replies{{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}
+                                 << QStringList{"Open dashboard"}
+                                 << dashboard + QStringList{"Sign in", "No numbers yet"} << true;
+        QTest::newRow("failed without data")
+            << true << false << Replies{{"/v1/summary", ScriptedReply::json(500, "{}")}}
+            << QStringList{"No numbers yet", Phase::loadFailedMessage(), "Try again"} << dashboard << true;
+        QTest::newRow("ready") << true << false << Replies{} << dashboard + QStringList{"$12,346",
+                                                                                        "+12%",
+                                                                                        "Where it comes from",
+                                                                                        "Web",
+                                                                                        "Stripe",
+                                                                                        "$8,000",
+                                                                                        "\u20AC9.99 / month",
+                                                                                        "New",
+                                                                                        "5 min",
+                                                                                        "Updated 5 min ago",
+                                                                                        "Open dashboard"}
                                << QStringList{"No numbers yet", "New subscribers show up here the moment they arrive."}
                                << true;
         QTest::newRow("ready, nothing earned, no events")
@@ -174,7 +185,8 @@ private slots:
         QVERIFY(stage.show());
         const QStringList texts = stage.texts();
         qsizetype previous = -1;
-        for (const char *section : {"MONTHLY RECURRING REVENUE", "Where it comes from", "Latest veskos", "Updated 5 min ago"}) {
+        for (const char *section :
+             {"MONTHLY RECURRING REVENUE", "Where it comes from", "Latest veskos", "Updated 5 min ago"}) {
             const qsizetype at = texts.indexOf(QString::fromLatin1(section));
             QVERIFY2(at > previous, section);
             previous = at;
@@ -238,7 +250,8 @@ private slots:
         for (QQuickItem *fill : stage.items("barFill"))
             bars << fill->width();
         stage.model->setHideAmounts(true);
-        QTRY_VERIFY2(stage.texts().contains(QStringLiteral("$\u2022\u2022\u2022")), qPrintable(stage.texts().join(" | ")));
+        QTRY_VERIFY2(stage.texts().contains(QStringLiteral("$\u2022\u2022\u2022")),
+                     qPrintable(stage.texts().join(" | ")));
         const QRegularExpression amount(QStringLiteral("[$\u20AC\u00A3]\\d|\\d[.,]\\d\\d"));
         for (const QString &text : stage.texts())
             QVERIFY2(!amount.match(text).hasMatch(), qPrintable(text));
@@ -296,8 +309,7 @@ private slots:
         QCOMPARE(updater.checks, 1);
         QTRY_VERIFY(stage.texts(stage.item("updateLine")).contains(QStringLiteral("Checking for updates\u2026")));
         updater.found();
-        QTRY_COMPARE(stage.texts(stage.item("updateLine")),
-                     (QStringList{"Vesko 1.3 is available.", "Download"}));
+        QTRY_COMPARE(stage.texts(stage.item("updateLine")), (QStringList{"Vesko 1.3 is available.", "Download"}));
         QVERIFY(notifier.shown.isEmpty()); // the user is looking at it
         // The line sits above the footer, inside the panel.
         QQuickItem *line = stage.item("updateLine");
@@ -330,10 +342,10 @@ private slots:
             QTRY_VERIFY(!menu->isVisible());
         };
         QVERIFY(open());
-        QCOMPARE(stage.texts(menu->contentItem()),
-                 (QStringList{"Account settings\u2026", "Show in menu bar", "Snout and amount", "Amount only",
-                              "Snout only", "Open at login", "Hide amounts", "Check for updates\u2026", "Sign out",
-                              "Quit Vesko"}));
+        QCOMPARE(
+            stage.texts(menu->contentItem()),
+            (QStringList{"Account settings\u2026", "Show in menu bar", "Snout and amount", "Amount only", "Snout only",
+                         "Open at login", "Hide amounts", "Check for updates\u2026", "Sign out", "Quit Vesko"}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
         QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);

@@ -53,7 +53,11 @@ VeskoEvent makeEvent(const EventFields &s)
     });
 }
 
-enum SummaryHeld { noSummary, paying, notPaying };
+enum SummaryHeld {
+    noSummary,
+    paying,
+    notPaying
+};
 
 } // namespace
 
@@ -81,31 +85,52 @@ private slots:
         const QString leftOut = QStringLiteral(" is left out: those subscriptions are set to end.");
         const QString waiting = QStringLiteral("Some amounts are waiting for today's exchange rate.");
         const QVariant none;
-        QTest::newRow("mrr 0 with ending") << "USD" << 0ll << 500ll << true << none << false << "$0" << "" << "" << "";
-        QTest::newRow("negative mrr with ending") << "USD" << -150ll << 500ll << false << none << false << "-$2" << ""
-                                                  << "" << "";
-        QTest::newRow("one cent") << "USD" << 1ll << 0ll << true << none << false << "$0" << ""
-                                  << "$0.01 exactly." << "";
-        QTest::newRow("ending 0") << "USD" << 123456ll << 0ll << true << none << false << "$1,235" << ""
-                                  << "$1,234.56 exactly." << "";
-        QTest::newRow("ending negative") << "USD" << 123456ll << -500ll << false << none << false << "$1,235" << ""
-                                         << "$1,234.56 exactly." << "";
-        QTest::newRow("ending counted") << "USD" << 123456ll << 2000ll << true << none << false << "$1,235" << ""
+        QTest::newRow("mrr 0 with ending") << "USD" << 0ll << 500ll << true << none << false << "$0"
+                                           << ""
+                                           << ""
+                                           << "";
+        QTest::newRow("negative mrr with ending") << "USD" << -150ll << 500ll << false << none << false << "-$2"
+                                                  << ""
+                                                  << ""
+                                                  << "";
+        QTest::newRow("one cent") << "USD" << 1ll << 0ll << true << none << false << "$0"
+                                  << ""
+                                  << "$0.01 exactly."
+                                  << "";
+        QTest::newRow("ending 0") << "USD" << 123456ll << 0ll << true << none << false << "$1,235"
+                                  << ""
+                                  << "$1,234.56 exactly."
+                                  << "";
+        QTest::newRow("ending negative") << "USD" << 123456ll << -500ll << false << none << false << "$1,235"
+                                         << ""
+                                         << "$1,234.56 exactly."
+                                         << "";
+        QTest::newRow("ending counted") << "USD" << 123456ll << 2000ll << true << none << false << "$1,235"
+                                        << ""
                                         << "$1,234.56 exactly. $20" + stops << "";
-        QTest::newRow("ending left out") << "USD" << 123456ll << 2000ll << false << none << false << "$1,235" << ""
+        QTest::newRow("ending left out") << "USD" << 123456ll << 2000ll << false << none << false << "$1,235"
+                                         << ""
                                          << "$1,234.56 exactly. $20" + leftOut << "";
         QTest::newRow("ending in euros") << "EUR" << 123450ll << 1999ll << true << none << false
                                          << QString::fromUtf8("€1,235") << ""
                                          << QString::fromUtf8("€1,234.50 exactly. €19.99") + stops << "";
-        QTest::newRow("growth") << "USD" << 2000ll << 0ll << true << QVariant(12.4) << false << "$20" << "+12%"
-                                << "$20 exactly." << "";
-        QTest::newRow("growth 0") << "USD" << 2000ll << 0ll << true << QVariant(0.0) << false << "$20" << "0%"
-                                  << "$20 exactly." << "";
-        QTest::newRow("growth negative") << "USD" << 2000ll << 0ll << true << QVariant(-3.5) << false << "$20" << "-4%"
-                                         << "$20 exactly." << "";
-        QTest::newRow("incomplete, mrr 0") << "USD" << 0ll << 0ll << true << none << true << "$0" << "" << ""
-                                           << waiting;
-        QTest::newRow("incomplete with ending") << "USD" << 1999ll << 500ll << false << none << true << "$20" << ""
+        QTest::newRow("growth") << "USD" << 2000ll << 0ll << true << QVariant(12.4) << false << "$20"
+                                << "+12%"
+                                << "$20 exactly."
+                                << "";
+        QTest::newRow("growth 0") << "USD" << 2000ll << 0ll << true << QVariant(0.0) << false << "$20"
+                                  << "0%"
+                                  << "$20 exactly."
+                                  << "";
+        QTest::newRow("growth negative") << "USD" << 2000ll << 0ll << true << QVariant(-3.5) << false << "$20"
+                                         << "-4%"
+                                         << "$20 exactly."
+                                         << "";
+        QTest::newRow("incomplete, mrr 0") << "USD" << 0ll << 0ll << true << none << true << "$0"
+                                           << ""
+                                           << "" << waiting;
+        QTest::newRow("incomplete with ending") << "USD" << 1999ll << 500ll << false << none << true << "$20"
+                                                << ""
                                                 << "$19.99 exactly. $5" + leftOut << waiting;
     }
 
@@ -140,7 +165,7 @@ private slots:
     void channels_data()
     {
         QTest::addColumn<QList<ChannelAmount>>("channels");
-        QTest::addColumn<QStringList>("rows"); // id|label|source|amount
+        QTest::addColumn<QStringList>("rows");     // id|label|source|amount
         QTest::addColumn<QList<double>>("widths"); // of the fill in a 300 pt track
 
         QTest::newRow("none") << QList<ChannelAmount>{} << QStringList{} << QList<double>{};
@@ -159,8 +184,7 @@ private slots:
             << QList<double>{60, 300, 150};
         QTest::newRow("tiny share keeps 6 pt")
             << QList<ChannelAmount>{{Channel::web, 1}, {Channel::appStore, 1000000}}
-            << QStringList{"web|Web|Stripe|$0.01", "app_store|App Store|RevenueCat|$10,000"}
-            << QList<double>{6, 300};
+            << QStringList{"web|Web|Stripe|$0.01", "app_store|App Store|RevenueCat|$10,000"} << QList<double>{6, 300};
     }
 
     void channels()
@@ -192,34 +216,56 @@ private slots:
 
         const QString dot = QStringLiteral(" \u00B7 ");
         const QString ada = QStringLiteral("Ada");
-        QTest::newRow("new, monthly")
-            << makeEvent({.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = 12 * 60})
-            << "New" << "$19.99 / month" << "Web" + dot + "Lumen" + dot + "Ada" << "12 min";
+        QTest::newRow("new, monthly") << makeEvent(
+            {.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = 12 * 60})
+                                      << "New"
+                                      << "$19.99 / month"
+                                      << "Web" + dot + "Lumen" + dot + "Ada"
+                                      << "12 min";
         QTest::newRow("new, no interval")
-            << makeEvent({.amount = 2000, .customer = ada, .channel = Channel::appStore, .secondsAgo = 29})
-            << "New" << "$20" << "App Store" + dot + "Lumen" + dot + "Ada" << "just now";
-        QTest::newRow("new, interval without amount") << makeEvent({.interval = u"month"_s, .customer = ada})
-                                                      << "New" << "New subscription"
-                                                      << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
+            << makeEvent({.amount = 2000, .customer = ada, .channel = Channel::appStore, .secondsAgo = 29}) << "New"
+            << "$20"
+            << "App Store" + dot + "Lumen" + dot + "Ada"
+            << "just now";
+        QTest::newRow("new, interval without amount") << makeEvent({.interval = u"month"_s, .customer = ada}) << "New"
+                                                      << "New subscription"
+                                                      << "Web" + dot + "Lumen" + dot + "Ada"
+                                                      << "just now";
         QTest::newRow("cancelled, yearly, euros")
-            << makeEvent({.kind = Kind::cancelled, .amount = 9900, .interval = u"year"_s, .customer = ada,
-                      .secondsAgo = 3 * 3600, .currency = u"EUR"_s})
-            << "Cancelled" << QString::fromUtf8("€99 / year") << "Web" + dot + "Lumen" + dot + "Ada" << "3 h";
-        QTest::newRow("cancelled, no amount") << makeEvent({.kind = Kind::cancelled, .customer = ada})
-                                              << "Cancelled" << "Subscription ended"
-                                              << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
-        QTest::newRow("reactivated, interval as sent")
-            << makeEvent({.kind = Kind::reactivated, .amount = 500, .interval = u"3 months"_s, .customer = ada,
-                      .secondsAgo = 2 * 86400})
-            << "Back" << "$5 / 3 months" << "Web" + dot + "Lumen" + dot + "Ada" << "2 d";
-        QTest::newRow("reactivated, no amount") << makeEvent({.kind = Kind::reactivated, .customer = ada})
-                                                << "Back" << "New subscription"
-                                                << "Web" + dot + "Lumen" + dot + "Ada" << "just now";
-        QTest::newRow("no customer label") << makeEvent({.amount = 1999, .channel = Channel::playStore})
-                                           << "New" << "$19.99" << "Play Store" + dot + "Lumen" << "just now";
+            << makeEvent({.kind = Kind::cancelled,
+                          .amount = 9900,
+                          .interval = u"year"_s,
+                          .customer = ada,
+                          .secondsAgo = 3 * 3600,
+                          .currency = u"EUR"_s})
+            << "Cancelled" << QString::fromUtf8("€99 / year") << "Web" + dot + "Lumen" + dot + "Ada"
+            << "3 h";
+        QTest::newRow("cancelled, no amount") << makeEvent({.kind = Kind::cancelled, .customer = ada}) << "Cancelled"
+                                              << "Subscription ended"
+                                              << "Web" + dot + "Lumen" + dot + "Ada"
+                                              << "just now";
+        QTest::newRow("reactivated, interval as sent") << makeEvent({.kind = Kind::reactivated,
+                                                                     .amount = 500,
+                                                                     .interval = u"3 months"_s,
+                                                                     .customer = ada,
+                                                                     .secondsAgo = 2 * 86400})
+                                                       << "Back"
+                                                       << "$5 / 3 months"
+                                                       << "Web" + dot + "Lumen" + dot + "Ada"
+                                                       << "2 d";
+        QTest::newRow("reactivated, no amount") << makeEvent({.kind = Kind::reactivated, .customer = ada}) << "Back"
+                                                << "New subscription"
+                                                << "Web" + dot + "Lumen" + dot + "Ada"
+                                                << "just now";
+        QTest::newRow("no customer label") << makeEvent({.amount = 1999, .channel = Channel::playStore}) << "New"
+                                           << "$19.99"
+                                           << "Play Store" + dot + "Lumen"
+                                           << "just now";
         QTest::newRow("empty customer label and interval")
-            << makeEvent({.amount = 1999, .interval = u""_s, .customer = u""_s, .channel = Channel::playStore})
-            << "New" << "$19.99" << "Play Store" + dot + "Lumen" << "just now";
+            << makeEvent({.amount = 1999, .interval = u""_s, .customer = u""_s, .channel = Channel::playStore}) << "New"
+            << "$19.99"
+            << "Play Store" + dot + "Lumen"
+            << "just now";
     }
 
     void events()
@@ -321,9 +367,9 @@ private slots:
                                                 << true << true << false << "" << true << refresh;
         QTest::newRow("ready, no paying channel") << Phase::ready() << int(notPaying) << -1 << true << Block::dashboard
                                                   << true << false << true << "" << true << refresh;
-        QTest::newRow("failed without summary") << Phase::failed(Phase::offlineMessage()) << int(noSummary) << 1
-                                                << true << Block::message << true << false << true << "Try again"
-                                                << true << refresh;
+        QTest::newRow("failed without summary")
+            << Phase::failed(Phase::offlineMessage()) << int(noSummary) << 1 << true << Block::message << true << false
+            << true << "Try again" << true << refresh;
         QTest::newRow("failed, summary held") << Phase::failed(Phase::loadFailedMessage()) << int(paying) << 1 << true
                                               << Block::dashboard << true << true << true << "" << true << refresh;
         QTest::newRow("sign-in failed, no token")
@@ -350,7 +396,9 @@ private slots:
             held = summaryWithChannels({{Channel::web, summary == paying ? 1999 : 0}});
         std::optional<Me> me;
         if (countEndingSetting >= 0) {
-            me = Me({.id = u"usr_1"_s, .name = u"Ada"_s, .currency = u"USD"_s,
+            me = Me({.id = u"usr_1"_s,
+                     .name = u"Ada"_s,
+                     .currency = u"USD"_s,
                      .countEndingSubscriptions = countEndingSetting == 1});
         }
 
@@ -399,10 +447,10 @@ private slots:
         QTest::newRow("figures") << Phase::ready() << true << true << false << figures;
         QTest::newRow("failed later: the figures stay")
             << Phase::failed(Phase::offlineMessage()) << true << true << false << figures;
-        QTest::newRow("hidden amounts")
-            << Phase::ready() << true << true << true
-            << TrayMenuText{.headline = u"MRR $\u2022\u2022\u2022 \u00b7 +12%"_s,
-                            .channels = {u"Web \u00b7 $\u2022\u2022\u2022"_s, u"App Store \u00b7 $\u2022\u2022\u2022"_s}};
+        QTest::newRow("hidden amounts") << Phase::ready() << true << true << true
+                                        << TrayMenuText{.headline = u"MRR $\u2022\u2022\u2022 \u00b7 +12%"_s,
+                                                        .channels = {u"Web \u00b7 $\u2022\u2022\u2022"_s,
+                                                                     u"App Store \u00b7 $\u2022\u2022\u2022"_s}};
     }
     void trayMenu()
     {
@@ -412,9 +460,12 @@ private slots:
         QFETCH(bool, hidden);
         QFETCH(TrayMenuText, text);
 
-        Summary::Fields fields{.currency = u"USD"_s, .mrr = 123450, .growth = 12.4,
-                               .byChannel = {ChannelAmount(Channel::web, 80000), ChannelAmount(Channel::appStore, 43450)},
-                               .hasSources = true};
+        Summary::Fields fields{
+            .currency = u"USD"_s,
+            .mrr = 123450,
+            .growth = 12.4,
+            .byChannel = {ChannelAmount(Channel::web, 80000), ChannelAmount(Channel::appStore, 43450)},
+            .hasSources = true};
         const std::optional<Summary> summary = withSummary ? std::optional(Summary(fields)) : std::nullopt;
         const Money::Mask mask(hidden);
         const TrayMenuText made = trayMenuText(panelState(phase, summary, std::nullopt, signedIn), summary);
@@ -452,8 +503,8 @@ private slots:
         QList<VeskoEvent> events;
         const auto add = [&](int n, VeskoEvent::Kind kind) {
             for (int i = 0; i < n; ++i)
-                events << makeEvent({.kind = kind, .amount = 999, .interval = u"month"_s,
-                                     .id = u"evt_%1"_s.arg(events.size())});
+                events << makeEvent(
+                    {.kind = kind, .amount = 999, .interval = u"month"_s, .id = u"evt_%1"_s.arg(events.size())});
         };
         add(added, VeskoEvent::Kind::new_);
         add(back, VeskoEvent::Kind::reactivated);

@@ -3,8 +3,8 @@
 #include "AppModel.h"
 #include "Fakes.h"
 #include "Fixtures.h"
-#include "SaleWatcher.h"
 #include "ModelRig.h"
+#include "SaleWatcher.h"
 #include "ScriptedService.h"
 
 #include <QSettings>
@@ -50,7 +50,8 @@ struct Stage : ModelRig
         now = now.addSecs(60);
         int before = service.count("/v1/events");
         model->refresh();
-        return QTest::qWaitFor([&] { return service.count("/v1/events") > before && model->findChildren<Refresh *>().isEmpty(); }, 5000);
+        return QTest::qWaitFor(
+            [&] { return service.count("/v1/events") > before && model->findChildren<Refresh *>().isEmpty(); }, 5000);
     }
 };
 
@@ -72,16 +73,18 @@ private slots:
         QTest::newRow("one new, then repeats")
             << QList<QJsonArray>{{a}, {ev("b", "new", 999, "EUR", 1), a}, {ev("b", "new", 999, "EUR", 1), a}} << true
             << QStringList{"New subscription"};
-        QTest::newRow("out of order")
-            << QList<QJsonArray>{{a}, {a, ev("c", "reactivated", 500, "USD", 1)}, {ev("d", "new", 100, "USD", 2), ev("c", "reactivated", 500, "USD", 1), a}}
-            << true << QStringList{"Subscription reactivated", "New subscription"};
+        QTest::newRow("out of order") << QList<QJsonArray>{{a},
+                                                           {a, ev("c", "reactivated", 500, "USD", 1)},
+                                                           {ev("d", "new", 100, "USD", 2),
+                                                            ev("c", "reactivated", 500, "USD", 1), a}}
+                                      << true << QStringList{"Subscription reactivated", "New subscription"};
         // Reached the feed after the service's sync, dated before our last refresh.
-        QTest::newRow("a late arrival")
-            << QList<QJsonArray>{{a}, {ev("late", "new", 999, "EUR", -30), a}} << true << QStringList{"New subscription"};
+        QTest::newRow("a late arrival") << QList<QJsonArray>{{a}, {ev("late", "new", 999, "EUR", -30), a}} << true
+                                        << QStringList{"New subscription"};
         QTest::newRow("more than a day old")
             << QList<QJsonArray>{{a}, {ev("old", "new", 999, "EUR", -25 * 60), a}} << true << QStringList{};
         QTest::newRow("a cancellation, notified") << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}}
-                                                << true << QStringList{"Subscription cancelled"};
+                                                  << true << QStringList{"Subscription cancelled"};
         QTest::newRow("a cancellation, not wanted")
             << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}} << false << QStringList{};
         QTest::newRow("a burst in two currencies")
@@ -89,10 +92,11 @@ private slots:
                                  {ev("p", "new", 1999, "USD", 1), ev("q", "new", 2299, "USD", 1),
                                   ev("r", "new", 999, "EUR", 1), ev("s", "cancelled", 999, "EUR", 1), a}}
             << false << QStringList{"3 new subscriptions"};
-        QTest::newRow("a mixed burst")
-            << QList<QJsonArray>{{a}, {ev("p", "new", 1999, "USD", 1), ev("r", "reactivated", 1000, "USD", 1),
-                                       ev("s", "cancelled", 999, "EUR", 1), a}}
-            << true << QStringList{"1 new, 1 reactivated, 1 cancelled"};
+        QTest::newRow("a mixed burst") << QList<QJsonArray>{{a},
+                                                            {ev("p", "new", 1999, "USD", 1),
+                                                             ev("r", "reactivated", 1000, "USD", 1),
+                                                             ev("s", "cancelled", 999, "EUR", 1), a}}
+                                       << true << QStringList{"1 new, 1 reactivated, 1 cancelled"};
     }
     void notifies()
     {
@@ -145,7 +149,8 @@ private slots:
         QVERIFY(stage.load({}));
         QVERIFY(stage.load({ev("b")}));
         QCOMPARE(stage.notifier.shown.size(), 1);
-        QCOMPARE(stage.notifier.shown.first().body, QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
+        QCOMPARE(stage.notifier.shown.first().body,
+                 QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
     }
 
     void hiddenAmounts()
@@ -164,9 +169,12 @@ private slots:
     {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("sound");
-        QTest::newRow("a named sound") << "message-new-instant" << "message-new-instant";
-        QTest::newRow("none") << "none" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("a named sound") << "message-new-instant"
+                                       << "message-new-instant";
+        QTest::newRow("none") << "none"
+                              << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void sound()
     {

@@ -19,8 +19,8 @@ private slots:
         QTest::newRow("GNOME on Wayland, no XWayland")
             << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME"} << QByteArray();
         QTest::newRow("the user's own choice") << gnomeWayland + QStringList{"QT_QPA_PLATFORM=wayland"} << QByteArray();
-        QTest::newRow("GNOME on X11")
-            << QStringList{"XDG_SESSION_TYPE=x11", "XDG_CURRENT_DESKTOP=GNOME", "DISPLAY=:0"} << QByteArray();
+        QTest::newRow("GNOME on X11") << QStringList{"XDG_SESSION_TYPE=x11", "XDG_CURRENT_DESKTOP=GNOME", "DISPLAY=:0"}
+                                      << QByteArray();
         QTest::newRow("Plasma on Wayland")
             << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=KDE", "DISPLAY=:0"} << QByteArray();
         QTest::newRow("nothing known") << QStringList{} << QByteArray();

@@ -3,8 +3,8 @@
 // second process that carries the callback home, and the user's keyring.
 // Runs inside scripts/with-test-session.
 #include "AppModel.h"
-#include "DesktopBrowserSession.h"
 #include "ConnectPage.h"
+#include "DesktopBrowserSession.h"
 #include "DevServiceProcess.h"
 #include "Fakes.h"
 #include "KeyringSecretStore.h"
@@ -107,12 +107,18 @@ private slots:
         m_instance = std::make_unique<SingleInstance>();
         QVERIFY(m_instance->listen());
         m_http = std::make_unique<HttpSession>();
-        m_settings = std::make_unique<QSettings>(m_runtime.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
+        m_settings =
+            std::make_unique<QSettings>(m_runtime.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
         TokenStore::remove();
         const QUrl base = m_service->url(QString());
         m_model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(base, base), .secrets = m_secrets, .http = *m_http, .settings = *m_settings,
-            .loginItem = m_login, .urls = m_browser, .hostName = m_host,
+            .config = VeskoConfig(base, base),
+            .secrets = m_secrets,
+            .http = *m_http,
+            .settings = *m_settings,
+            .loginItem = m_login,
+            .urls = m_browser,
+            .hostName = m_host,
             .browserSessions = [this] { return std::make_unique<DesktopBrowserSession>(m_browser); }});
         connect(m_instance.get(), &SingleInstance::received, m_model.get(), [this](const QStringList &arguments) {
             for (const QString &argument : arguments)

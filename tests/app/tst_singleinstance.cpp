@@ -114,22 +114,26 @@ private slots:
     void readsTheWire_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("chunk"); // bytes per write, 40 ms apart
-        QTest::addColumn<bool>("stranger"); // sent by another user
+        QTest::addColumn<int>("chunk");         // bytes per write, 40 ms apart
+        QTest::addColumn<bool>("stranger");     // sent by another user
         QTest::addColumn<QStringList>("heard"); // empty: dropped
         const QByteArray message = frame(argument(callbackUrl.toUtf8()) + argument("Zo\xc3\xab"));
-        QTest::newRow("a message, another after it") << message + frame(argument("more")) << 4096 << false
-                                                     << QStringList{callbackUrl, u"Zoë"_s};
-        QTest::newRow("a leading BOM is text") << frame(argument("\xef\xbb\xbf" "bom")) << 4096 << false << QStringList{u"\uFEFFbom"_s};
+        QTest::newRow("a message, another after it")
+            << message + frame(argument("more")) << 4096 << false << QStringList{callbackUrl, u"Zoë"_s};
+        QTest::newRow("a leading BOM is text") << frame(argument("\xef\xbb\xbf"
+                                                                 "bom"))
+                                               << 4096 << false << QStringList{u"\uFEFFbom"_s};
         QTest::newRow("from another user") << message << 4096 << true << QStringList();
         QTest::newRow("another magic") << "VSKX" + message.mid(4) << 4096 << false << QStringList();
         QTest::newRow("an unknown kind") << frame(argument("x"), 4) << 4096 << false << QStringList();
-        QTest::newRow("a status answer") << frame(argument("phase") + argument("ready"), 3) << 4096 << false << QStringList();
+        QTest::newRow("a status answer") << frame(argument("phase") + argument("ready"), 3) << 4096 << false
+                                         << QStringList();
         QTest::newRow("length over the cap") << frame({}, 1, 4096 - 9 + 1) << 4096 << false << QStringList();
         QTest::newRow("argument past the end") << frame(argument("abc").chopped(1)) << 4096 << false << QStringList();
         QTest::newRow("half a length") << frame(QByteArray(1, '\0')) << 4096 << false << QStringList();
         QTest::newRow("invalid UTF-8") << frame(argument("\xff\xfe")) << 4096 << false << QStringList();
-        QTest::newRow("a character cut off at the end") << frame(argument("code=ab\xdd")) << 4096 << false << QStringList();
+        QTest::newRow("a character cut off at the end")
+            << frame(argument("code=ab\xdd")) << 4096 << false << QStringList();
         QTest::newRow("trickled past the deadline") << message << 1 << false << QStringList();
     }
     void readsTheWire()
@@ -147,7 +151,8 @@ private slots:
         const QByteArray path = QFile::encodeName(SingleInstance::socketPath(ourName));
         // Open the way to the socket, so that only the peer check stands in a stranger's way.
         if (stranger)
-            QVERIFY(::chmod(QFile::encodeName(m_runtime->path()), 0711) == 0 && ::chmod(path, 0777) == 0 && ::seteuid(65534) == 0);
+            QVERIFY(::chmod(QFile::encodeName(m_runtime->path()), 0711) == 0 && ::chmod(path, 0777) == 0
+                    && ::seteuid(65534) == 0);
         QLocalSocket client;
         client.connectToServer(QFile::decodeName(path));
         const bool connected = client.waitForConnected();
@@ -206,7 +211,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("source"); // the primary has a status to give
-        QTest::addColumn<int>("chunk"); // bytes per write, 60 ms apart
+        QTest::addColumn<int>("chunk");   // bytes per write, 60 ms apart
         QTest::addColumn<bool>("answered");
         const QByteArray query = frame({}, 2);
         QTest::newRow("a query") << query << true << 4096 << true;
@@ -258,7 +263,9 @@ private slots:
         SingleInstance primary;
         QVERIFY(primary.listen());
         int change = 0;
-        primary.setStatusSource([&] { return QStringList{u"phase"_s, u"ready"_s, u"text"_s, QString(2000, u'x') + QString::number(change)}; });
+        primary.setStatusSource([&] {
+            return QStringList{u"phase"_s, u"ready"_s, u"text"_s, QString(2000, u'x') + QString::number(change)};
+        });
         std::vector<std::unique_ptr<QLocalSocket>> askers;
         for (int i = 0; i <= SingleInstance::maxListeners; ++i) {
             auto asker = std::make_unique<QLocalSocket>();
@@ -377,7 +384,7 @@ private slots:
     void runsAloneWithoutAPrivateDirectory_data()
     {
         QTest::addColumn<QByteArray>("place"); // "runtime": $XDG_RUNTIME_DIR, else the folder in /tmp
-        QTest::addColumn<QByteArray>("kind"); // "dir", "link" (to a private folder of ours) or "file"
+        QTest::addColumn<QByteArray>("kind");  // "dir", "link" (to a private folder of ours) or "file"
         QTest::addColumn<uint>("mode");
         QTest::addColumn<uint>("owner");
         QTest::newRow("runtime group-writable") << QByteArray("runtime") << QByteArray("dir") << 0770u << ::geteuid();

@@ -15,6 +15,8 @@
 #include "Summary.h"
 #include "TokenStore.h"
 
+#include <QImage>
+#include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -23,8 +25,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QImage>
-#include <QImageReader>
 #include <QTest>
 
 using namespace vesko;
@@ -86,7 +86,14 @@ class StatusTest : public QObject
     std::unique_ptr<DevServiceProcess> m_service;
     QString m_info, m_closedInfo;
 
-    QString issueToken() { return post(m_service->url(QStringLiteral("_control/issue-token"))).value("data").toObject().value("token").toString(); }
+    QString issueToken()
+    {
+        return post(m_service->url(QStringLiteral("_control/issue-token")))
+            .value("data")
+            .toObject()
+            .value("token")
+            .toString();
+    }
 
     Run status(const QStringList &arguments, const QString &info)
     {
@@ -122,7 +129,10 @@ class StatusTest : public QObject
         return {vesko->exitStatus() == QProcess::NormalExit ? vesko->exitCode() : -1,
                 QString::fromUtf8(vesko->readAllStandardOutput()), QString::fromUtf8(vesko->readAllStandardError())};
     }
-    qint64 serviceRequests() { return get(m_service->url(QStringLiteral("_control/stats"))).value("requests").toInteger(); }
+    qint64 serviceRequests()
+    {
+        return get(m_service->url(QStringLiteral("_control/stats"))).value("requests").toInteger();
+    }
 
     QString writeInfo(const QString &name, const QString &base)
     {
@@ -140,7 +150,8 @@ private slots:
             QSKIP("needs the throwaway session of scripts/with-test-session");
         // A runtime folder of this test's own: no other test's Vesko answers here.
         QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkdir(QStringLiteral("runtime")));
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath(QStringLiteral("runtime"))));
         m_service = std::make_unique<DevServiceProcess>();
         QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
@@ -161,7 +172,8 @@ private slots:
         QTest::newRow("never signed in") << QString() << QString() << false << int(statusSignedOut) << "not signed in";
         QTest::newRow("token refused") << "bogus" << QString() << false << int(statusSignedOut) << "not signed in";
         QTest::newRow("service down") << "issued" << QString() << true << int(statusOffline) << "cannot be reached";
-        QTest::newRow("server error") << "issued" << R"({"summary":{"status":500}})" << false << int(statusFailed)
+        QTest::newRow("server error") << "issued"
+                                      << R"({"summary":{"status":500}})" << false << int(statusFailed)
                                       << "Something went wrong";
     }
     void exits()
@@ -205,7 +217,8 @@ private slots:
         QVERIFY(line.value("tooltip").toString().startsWith(QStringLiteral("Vesko, MRR ") + figure + "\nUpdated at "));
 
         // The privacy switch, set in the tray, holds here too.
-        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"),
+                           QStringLiteral("vesko"));
         settings.setValue("VeskoHideAmounts", true);
         settings.sync();
         const Run hidden = status({QStringLiteral("--format=json")}, m_info);
@@ -213,7 +226,8 @@ private slots:
         settings.sync();
         const QJsonObject masked = QJsonDocument::fromJson(hidden.out.toUtf8()).object();
         QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0),
+                 QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
     }
 
     void watchPrintsAsItGoes()
@@ -224,13 +238,15 @@ private slots:
         environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
         vesko.setProcessEnvironment(environment);
         vesko.start(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch"),
-                                                    QStringLiteral("--format"), QStringLiteral("json")});
+                                                   QStringLiteral("--format"), QStringLiteral("json")});
         QStringList classes;
-        QTRY_VERIFY_WITH_TIMEOUT([&] {
-            while (vesko.canReadLine())
-                classes << QJsonDocument::fromJson(vesko.readLine()).object().value("class").toString();
-            return classes.contains(QStringLiteral("ready"));
-        }(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                while (vesko.canReadLine())
+                    classes << QJsonDocument::fromJson(vesko.readLine()).object().value("class").toString();
+                return classes.contains(QStringLiteral("ready"));
+            }(),
+            10000);
         QCOMPARE(classes, (QStringList{"loading", "ready"}));
         QCOMPARE(vesko.state(), QProcess::Running); // it keeps watching
         vesko.kill();
@@ -267,9 +283,12 @@ private slots:
         TokenStore::save(issueToken());
         const bool ready = phase == u"ready";
         const StatusLine line{.text = ready ? QStringLiteral("$1.2K") : QString(),
-                              .tooltip = ready ? QStringLiteral("Vesko, MRR $1.2K") : QStringLiteral("Vesko\n") + message,
-                              .phase = phase, .menuBar = ready ? QStringLiteral("$1.2K") : QString(),
-                              .snout = true, .message = message};
+                              .tooltip =
+                                  ready ? QStringLiteral("Vesko, MRR $1.2K") : QStringLiteral("Vesko\n") + message,
+                              .phase = phase,
+                              .menuBar = ready ? QStringLiteral("$1.2K") : QString(),
+                              .snout = true,
+                              .message = message};
         SingleInstance primary;
         QVERIFY(primary.listen());
         primary.setStatusSource([&] { return statusFields(line); });
@@ -300,7 +319,9 @@ private slots:
 
         const auto once = startStatus({});
         QTRY_COMPARE(primary->listenerCount(), 1);
-        line = {.text = QStringLiteral("$7"), .tooltip = QStringLiteral("Vesko, MRR $7"), .phase = QStringLiteral("ready"),
+        line = {.text = QStringLiteral("$7"),
+                .tooltip = QStringLiteral("Vesko, MRR $7"),
+                .phase = QStringLiteral("ready"),
                 .menuBar = QStringLiteral("$7")};
         primary->publishStatus();
         QVERIFY(QSignalSpy(once.get(), &QProcess::finished).wait(10000));
@@ -338,9 +359,15 @@ private slots:
         FakeUrlOpener urls;
         FakeHostName host;
         const QUrl service = m_service->url(QString());
-        AppModel model({.config = VeskoConfig(service, service), .secrets = secrets, .http = http,
-                        .settings = settings, .loginItem = login, .urls = urls, .hostName = host,
-                        .browserSessions = nullptr, .loopTimer = std::make_unique<FakeSleepTimer>()});
+        AppModel model({.config = VeskoConfig(service, service),
+                        .secrets = secrets,
+                        .http = http,
+                        .settings = settings,
+                        .loginItem = login,
+                        .urls = urls,
+                        .hostName = host,
+                        .browserSessions = nullptr,
+                        .loopTimer = std::make_unique<FakeSleepTimer>()});
         QTRY_COMPARE_WITH_TIMEOUT(model.phase().kind(), Phase::Case::ready, 10000);
         SingleInstance primary;
         QVERIFY(primary.listen());
@@ -357,7 +384,8 @@ private slots:
         const QJsonObject masked = jsonLine(lines.at(1));
         QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
         QCOMPARE(masked.value("menubar").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0),
+                 QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
         QCOMPARE(serviceRequests(), before);
         watch->kill();
         watch->waitForFinished();
@@ -374,25 +402,30 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("expected");
         const QString name = QStringLiteral("app.vesko.Vesko-symbolic");
-        QTest::newRow("signed in") << "$1.2K" << true << "Vesko, MRR $1.2K\nUpdated at 10:00" << name << QString() << "/usr/bin/vesko"
+        QTest::newRow("signed in")
+            << "$1.2K" << true << "Vesko, MRR $1.2K\nUpdated at 10:00" << name << QString() << "/usr/bin/vesko"
             << "<icon>app.vesko.Vesko-symbolic</icon><iconclick>/usr/bin/vesko</iconclick>"
                "<txt>$1.2K</txt><txtclick>/usr/bin/vesko</txtclick><tool>Vesko, MRR $1.2K\nUpdated at 10:00</tool>";
-        QTest::newRow("signed out: the snout alone") << QString() << true << "Vesko\nNot signed in" << name << QString() << "vesko"
+        QTest::newRow("signed out: the snout alone")
+            << QString() << true << "Vesko\nNot signed in" << name << QString() << "vesko"
             << "<icon>app.vesko.Vesko-symbolic</icon><iconclick>vesko</iconclick><tool>Vesko\nNot signed in</tool>";
-        QTest::newRow("offline, no icon: a word to click") << QString() << true << "Vesko\nVesko cannot be reached." << QString()
-            << QString() << "vesko"
+        QTest::newRow("offline, no icon: a word to click")
+            << QString() << true << "Vesko\nVesko cannot be reached." << QString() << QString() << "vesko"
             << "<txt>Vesko</txt><txtclick>vesko</txtclick><tool>Vesko\nVesko cannot be reached.</tool>";
-        QTest::newRow("hidden amounts, an icon file") << "$\u2022\u2022\u2022" << true << "Vesko, MRR $\u2022\u2022\u2022" << QString()
-            << "/opt/v & co/snout.svg" << "'/opt/v & co/vesko'"
+        QTest::newRow("hidden amounts, an icon file")
+            << "$\u2022\u2022\u2022" << true << "Vesko, MRR $\u2022\u2022\u2022" << QString() << "/opt/v & co/snout.svg"
+            << "'/opt/v & co/vesko'"
             << "<img>/opt/v &amp; co/snout.svg</img><click>'/opt/v & co/vesko'</click>"
                "<txt>$\u2022\u2022\u2022</txt><txtclick>'/opt/v & co/vesko'</txtclick><tool>Vesko, MRR $\u2022\u2022\u2022</tool>";
-        QTest::newRow("the figure alone, by choice") << "$3" << false << "Vesko, MRR $3" << name << QString() << "vesko"
+        QTest::newRow("the figure alone, by choice")
+            << "$3" << false << "Vesko, MRR $3" << name << QString() << "vesko"
             << "<txt>$3</txt><txtclick>vesko</txtclick><tool>Vesko, MRR $3</tool>";
-        QTest::newRow("hostile currency and text") << "<b>C$</b> 1</txt>&amp;" << false << "</tool><txt>x\u0007\nnext"
-            << QString() << QString() << "vesko"
+        QTest::newRow("hostile currency and text")
+            << "<b>C$</b> 1</txt>&amp;" << false << "</tool><txt>x\u0007\nnext" << QString() << QString() << "vesko"
             << "<txt>&lt;b&gt;C$&lt;/b&gt; 1&lt;/txt&gt;&amp;amp;</txt><txtclick>vesko</txtclick>"
                "<tool>&lt;/tool&gt;&lt;txt&gt;x\nnext</tool>";
-        QTest::newRow("a command that would close its tag") << "$3" << false << "t" << QString() << QString() << "/tmp/</txtclick>/vesko"
+        QTest::newRow("a command that would close its tag")
+            << "$3" << false << "t" << QString() << QString() << "/tmp/</txtclick>/vesko"
             << "<txt>$3</txt><txtclick>vesko</txtclick><tool>t</tool>";
     }
     void genmon()
@@ -404,8 +437,8 @@ private slots:
         QFETCH(QString, iconPath);
         QFETCH(QString, command);
         QFETCH(QString, expected);
-        const StatusLine line{.text = menuBar, .tooltip = tooltip, .phase = QStringLiteral("ready"), .menuBar = menuBar,
-                              .snout = snout};
+        const StatusLine line{
+            .text = menuBar, .tooltip = tooltip, .phase = QStringLiteral("ready"), .menuBar = menuBar, .snout = snout};
         QCOMPARE(formatted(line, StatusFormat::genmon, GenmonLook{iconName, iconPath, command}), expected);
         // The same line crosses the instance socket unchanged.
         QCOMPARE(statusLineFromFields(statusFields(line)), std::optional(line));
@@ -431,7 +464,9 @@ private slots:
                 if (pixel.alpha() >= 64) {
                     ++shown;
                     for (const int channel : {pixel.red(), pixel.green(), pixel.blue()})
-                        QVERIFY2(qAbs(channel - 0x88) <= 2, qPrintable(QStringLiteral("%1,%2: %3").arg(x).arg(y).arg(pixel.name(QColor::HexArgb))));
+                        QVERIFY2(
+                            qAbs(channel - 0x88) <= 2,
+                            qPrintable(QStringLiteral("%1,%2: %3").arg(x).arg(y).arg(pixel.name(QColor::HexArgb))));
                 }
             }
         }
@@ -464,10 +499,10 @@ private slots:
         const auto parsed = parseStatusOptions(arguments);
         QCOMPARE(std::holds_alternative<StatusOptions>(parsed), valid);
         if (valid)
-            QCOMPARE(std::get<StatusOptions>(parsed).format,
-                     arguments.contains(u"--format=genmon"_s) ? StatusFormat::genmon
-                     : json                                  ? StatusFormat::json
-                                                             : StatusFormat::plain);
+            QCOMPARE(std::get<StatusOptions>(parsed).format, arguments.contains(u"--format=genmon"_s)
+                                                                 ? StatusFormat::genmon
+                                                             : json ? StatusFormat::json
+                                                                    : StatusFormat::plain);
         if (valid)
             QCOMPARE(std::get<StatusOptions>(parsed).watch, watch);
         else
@@ -497,15 +532,21 @@ private slots:
         const auto makeModel = [&] {
             auto timer = std::make_unique<FakeSleepTimer>();
             loop = timer.get();
-            return std::make_unique<AppModel>(AppModel::Environment{
-                .config = VeskoConfig(service, service), .secrets = secrets, .http = http, .settings = settings,
-                .loginItem = login, .urls = urls, .hostName = host, .browserSessions = nullptr,
-                .loopTimer = std::move(timer)});
+            return std::make_unique<AppModel>(AppModel::Environment{.config = VeskoConfig(service, service),
+                                                                    .secrets = secrets,
+                                                                    .http = http,
+                                                                    .settings = settings,
+                                                                    .loginItem = login,
+                                                                    .urls = urls,
+                                                                    .hostName = host,
+                                                                    .browserSessions = nullptr,
+                                                                    .loopTimer = std::move(timer)});
         };
         QStringList classes;
-        StatusCommand watch(makeModel, StatusOptions{.format = StatusFormat::json, .watch = true},
-                            [&](const QString &line) { classes << jsonLine(line.toUtf8()).value("class").toString(); },
-                            [](const QString &) {});
+        StatusCommand watch(
+            makeModel, StatusOptions{.format = StatusFormat::json, .watch = true},
+            [&](const QString &line) { classes << jsonLine(line.toUtf8()).value("class").toString(); },
+            [](const QString &) {});
         watch.setSignInPoll(60000); // a minute: only a look at once passes
         QTRY_COMPARE_WITH_TIMEOUT(classes.value(classes.size() - 1), QStringLiteral("ready"), 10000);
 

@@ -4,32 +4,32 @@
 #include "AppModel.h"
 #include "Appearance.h"
 #include "DBusMenuTypes.h"
-#include "Fakes.h"
-#include "TrayWatcherProbe.h"
 #include "FakeIndicatorHost.h"
+#include "Fakes.h"
 #include "Fixtures.h"
 #include "ModelRig.h"
-#include "ScriptedService.h"
-#include "StatusNotifierTypes.h"
 #include "Palette.h"
 #include "PanelController.h"
+#include "ScriptedService.h"
 #include "Snout.h"
+#include "StatusNotifierTypes.h"
 #include "TrayIcon.h"
 #include "TrayPanel.h"
+#include "TrayWatcherProbe.h"
 #include "presenters/TrayText.h"
 
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QPointer>
 #include <QQuickView>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/prctl.h>
@@ -152,11 +152,11 @@ private slots:
         QTest::newRow("both, none") << MenuBarStyle::both << false << gnome << QString() << true << name;
         QTest::newRow("both, summary") << MenuBarStyle::both << true << gnome << amount << true << figure;
         QTest::newRow("amount, none") << MenuBarStyle::amount << false << gnome << QString() << true << name;
-        QTest::newRow("amount, summary, label drawn") << MenuBarStyle::amount << true << gnome << amount << false
-                                                      << figure;
+        QTest::newRow("amount, summary, label drawn")
+            << MenuBarStyle::amount << true << gnome << amount << false << figure;
         // Plasma and Xfce do not draw the label: without the snout nothing would show.
-        QTest::newRow("amount, summary, label not drawn") << MenuBarStyle::amount << true << plasma << amount << true
-                                                          << figure;
+        QTest::newRow("amount, summary, label not drawn")
+            << MenuBarStyle::amount << true << plasma << amount << true << figure;
         QTest::newRow("snout, none") << MenuBarStyle::snout << false << gnome << QString() << true << name;
         QTest::newRow("snout, summary") << MenuBarStyle::snout << true << gnome << QString() << true << figure;
     }
@@ -305,8 +305,9 @@ private slots:
         QVERIFY(tray.show());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         Host host{.service = tray.item().serviceName()};
-        host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-                  {int(TrayIcon::hideAmountsEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        host.call(
+            QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+            {int(TrayIcon::hideAmountsEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
         QTRY_VERIFY(stage.model->hideAmounts());
         const QVariantMap read = host.properties();
         QCOMPARE(read.value("XAyatanaLabel").toString(), QStringLiteral("$\u2022\u2022\u2022"));
@@ -314,9 +315,9 @@ private slots:
         for (const char *text : {"Title", "IconAccessibleDesc", "XAyatanaLabel", "XAyatanaLabelGuide"})
             QVERIFY2(!read.value(text).toString().contains(QRegularExpression(QStringLiteral("\\d"))), text);
         QCOMPARE(toolTipTitle(read.value("ToolTip")), read.value("Title").toString());
-        const QDBusMessage state = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                             QStringLiteral("GetProperty"),
-                                             {int(TrayIcon::hideAmountsEntry), QStringLiteral("toggle-state")});
+        const QDBusMessage state =
+            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+                      QStringLiteral("GetProperty"), {int(TrayIcon::hideAmountsEntry), QStringLiteral("toggle-state")});
         QCOMPARE(state.arguments().value(0).value<QDBusVariant>().variant().toInt(), 1);
     }
 
@@ -332,8 +333,9 @@ private slots:
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         Host host{.service = tray.item().serviceName()};
 
-        QCOMPARE(labelsOf(host), (QStringList{"MRR $12,346 \u00b7 +12%", "Web \u00b7 $8,000", "App Store \u00b7 $4,345.67",
-                                              "separator", "Open Vesko", "Hide amounts", "separator", "Quit Vesko"}));
+        QCOMPARE(labelsOf(host),
+                 (QStringList{"MRR $12,346 \u00b7 +12%", "Web \u00b7 $8,000", "App Store \u00b7 $4,345.67", "separator",
+                              "Open Vesko", "Hide amounts", "separator", "Quit Vesko"}));
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         for (const int id : {int(TrayIcon::figureEntry), TrayIcon::firstChannelEntry + 1}) {
             host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
@@ -391,11 +393,11 @@ private slots:
                                 .arguments()
                                 .value(0)
                                 .toString();
-        for (const char *member : {"<method name=\"GetLayout\"", "<method name=\"GetGroupProperties\"",
-                                   "<method name=\"GetProperty\"", "<method name=\"Event\"",
-                                   "<method name=\"EventGroup\"", "<method name=\"AboutToShow\"",
-                                   "<method name=\"AboutToShowGroup\"", "<signal name=\"LayoutUpdated\"",
-                                   "<signal name=\"ItemsPropertiesUpdated\""})
+        for (const char *member :
+             {"<method name=\"GetLayout\"", "<method name=\"GetGroupProperties\"", "<method name=\"GetProperty\"",
+              "<method name=\"Event\"", "<method name=\"EventGroup\"", "<method name=\"AboutToShow\"",
+              "<method name=\"AboutToShowGroup\"", "<signal name=\"LayoutUpdated\"",
+              "<signal name=\"ItemsPropertiesUpdated\""})
             QVERIFY2(xml.contains(QLatin1String(member)), member);
 
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
@@ -408,16 +410,15 @@ private slots:
         QCOMPARE(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{99}); // the unknown id
         QTRY_COMPARE(open.size(), 1);
 
-        const QDBusMessage groups = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                              QStringLiteral("GetGroupProperties"),
-                                              {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}),
-                                               QStringList{QStringLiteral("label")}});
+        const QDBusMessage groups = host.call(
+            QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetGroupProperties"),
+            {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}), QStringList{QStringLiteral("label")}});
         const auto items = qdbus_cast<DBusMenuItemList>(groups.arguments().value(0));
         QCOMPARE(items.size(), 1);
         QCOMPARE(items.first().properties, (QVariantMap{{"label", "Quit Vesko"}}));
-        const QDBusMessage shown = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                             QStringLiteral("AboutToShowGroup"),
-                                             {QVariant::fromValue(QList<int>{0, 1})});
+        const QDBusMessage shown =
+            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+                      QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 1})});
         QCOMPARE(shown.type(), QDBusMessage::ReplyMessage);
         QCOMPARE(shown.signature(), QStringLiteral("aiai"));
     }
@@ -472,13 +473,12 @@ private slots:
         };
         QPointer<Fake> fake;
         OldTrayTitles titles;
-        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus(),
-                      [&](const OldTrayTitles &given) {
-                          titles = given;
-                          auto made = std::make_unique<Fake>();
-                          fake = made.get();
-                          return made;
-                      });
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus(), [&](const OldTrayTitles &given) {
+            titles = given;
+            auto made = std::make_unique<Fake>();
+            fake = made.get();
+            return made;
+        });
         QVERIFY(tray.show());
         QVERIFY(fake && fake->shown);
         QCOMPARE(tray.host(), TrayIcon::Host::systemTray);
@@ -589,7 +589,8 @@ private slots:
         QFETCH(std::optional<QByteArray>, before);
         QFETCH(bool, replaced);
 
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vesko/icons");
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vesko/icons");
         const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
         QFile::remove(path);
         struct stat old = {};

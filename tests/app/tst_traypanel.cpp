@@ -46,7 +46,10 @@ struct Stage : ModelRig
     QQuickItem *item(const QString &name) const { return view()->rootObject()->findChild<QQuickItem *>(name); }
 };
 
-QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+QRect available()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
 
 } // namespace
 
@@ -64,15 +67,14 @@ private slots:
         // bottom panel, and on a second screen to the right.
         const QRect belowBar(0, 30, 1920, 1050), aboveBar(0, 0, 1920, 1040), second(1920, 27, 1366, 741);
         QTest::newRow("under a top-bar item") << belowBar << QPoint(1000, 15) << QPoint(820, 36);
-        QTest::newRow("a point inside the work area still hangs from the bar") << belowBar << QPoint(1000, 300)
-                                                                               << QPoint(820, 36);
+        QTest::newRow("a point inside the work area still hangs from the bar")
+            << belowBar << QPoint(1000, 300) << QPoint(820, 36);
         QTest::newRow("kept off the right edge") << belowBar << QPoint(1910, 15) << QPoint(1554, 36);
         QTest::newRow("kept off the left edge") << belowBar << QPoint(5, 15) << QPoint(6, 36);
         QTest::newRow("over a bottom-panel item") << aboveBar << QPoint(1000, 1060) << QPoint(820, 534);
         QTest::newRow("lower half of the work area") << aboveBar << QPoint(300, 700) << QPoint(120, 534);
         QTest::newRow("second screen, bar on top") << second << QPoint(3200, 10) << QPoint(2920, 33);
-        QTest::newRow("too narrow for the gaps: centred") << QRect(0, 30, 364, 900) << QPoint(350, 10)
-                                                          << QPoint(2, 36);
+        QTest::newRow("too narrow for the gaps: centred") << QRect(0, 30, 364, 900) << QPoint(350, 10) << QPoint(2, 36);
         QTest::newRow("bigger than the screen") << QRect(0, 30, 300, 400) << QPoint(150, 10) << QPoint(0, 30);
     }
     void placement()
@@ -225,7 +227,8 @@ private slots:
         const QRawFont raw = QRawFont::fromFont(font);
         QVERIFY(raw.isValid());
         QVERIFY(raw.familyName() == family);
-        const QList<QPointF> advances = raw.advancesForGlyphIndexes(raw.glyphIndexesForString(QStringLiteral("0123456789")));
+        const QList<QPointF> advances =
+            raw.advancesForGlyphIndexes(raw.glyphIndexesForString(QStringLiteral("0123456789")));
         QCOMPARE(advances.size(), 10);
         for (const QPointF &advance : advances)
             QCOMPARE(advance.x(), advances.constFirst().x());

@@ -19,7 +19,8 @@ const QDateTime base = QDateTime::fromString(QStringLiteral("2025-03-01T12:00:00
 
 QByteArray feed(const QByteArray &channel)
 {
-    return "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" + channel + "</channel></rss>";
+    return "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" + channel
+           + "</channel></rss>";
 }
 
 QByteArray item(const QByteArray &version, const QByteArray &extra = "<link>https://x.test/</link>")
@@ -42,15 +43,17 @@ struct World
     bool shows = true; // whoever hears of an update tells the user
 
     // Checks every hour; a failed automatic check is tried again after 10 minutes.
-    std::unique_ptr<AppcastUpdater> updater(std::chrono::milliseconds startDelay, const QString &current = QStringLiteral("1.0"))
+    std::unique_ptr<AppcastUpdater> updater(std::chrono::milliseconds startDelay,
+                                            const QString &current = QStringLiteral("1.0"))
     {
-        auto u = std::make_unique<AppcastUpdater>(url, current, settings, session,
-                                                  AppcastUpdater::Schedule{1h, startDelay, 10min, [this] { return now; }});
-        QObject::connect(u.get(), &Updater::updateAvailable, [this, u = u.get()](const QString &v, const QUrl &page, bool user) {
-            said << QStringLiteral("%1 %2 %3").arg(v, page.toString(), QLatin1String(user ? "user" : "auto"));
-            if (shows)
-                u->markAnnounced();
-        });
+        auto u = std::make_unique<AppcastUpdater>(
+            url, current, settings, session, AppcastUpdater::Schedule{1h, startDelay, 10min, [this] { return now; }});
+        QObject::connect(
+            u.get(), &Updater::updateAvailable, [this, u = u.get()](const QString &v, const QUrl &page, bool user) {
+                said << QStringLiteral("%1 %2 %3").arg(v, page.toString(), QLatin1String(user ? "user" : "auto"));
+                if (shows)
+                    u->markAnnounced();
+            });
         QObject::connect(u.get(), &Updater::upToDate, [this] { said << QStringLiteral("upToDate"); });
         QObject::connect(u.get(), &Updater::checkFailed, [this] { said << QStringLiteral("failed"); });
         return u;
@@ -87,15 +90,24 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("expected");
-        QTest::newRow("numbers, not text") << "1.10" << "1.9" << 1;
-        QTest::newRow("leading and trailing zeros") << "1.02" << "1.2.0" << 0;
-        QTest::newRow("beyond 64 bits") << "1.123456789012345678901234567890" << "1.123456789012345678901234567889" << 1;
-        QTest::newRow("pre-release before its release") << "1.2.0-beta" << "1.2.0" << -1;
-        QTest::newRow("attached tag, its numbers not text") << "1.2b10" << "1.2-b.9" << 1;
-        QTest::newRow("rc after beta, whatever the case") << "1.0-RC.1" << "1.0-beta.5" << 1;
-        QTest::newRow("fewer tag pieces first") << "1.0-alpha" << "1.0-alpha.1" << -1;
-        QTest::newRow("tag number before word") << "1.0-1" << "1.0-alpha" << -1;
-        QTest::newRow("build ignored, v prefix, space") << " v1.0+999\n" << "1.0" << 0;
+        QTest::newRow("numbers, not text") << "1.10"
+                                           << "1.9" << 1;
+        QTest::newRow("leading and trailing zeros") << "1.02"
+                                                    << "1.2.0" << 0;
+        QTest::newRow("beyond 64 bits") << "1.123456789012345678901234567890"
+                                        << "1.123456789012345678901234567889" << 1;
+        QTest::newRow("pre-release before its release") << "1.2.0-beta"
+                                                        << "1.2.0" << -1;
+        QTest::newRow("attached tag, its numbers not text") << "1.2b10"
+                                                            << "1.2-b.9" << 1;
+        QTest::newRow("rc after beta, whatever the case") << "1.0-RC.1"
+                                                          << "1.0-beta.5" << 1;
+        QTest::newRow("fewer tag pieces first") << "1.0-alpha"
+                                                << "1.0-alpha.1" << -1;
+        QTest::newRow("tag number before word") << "1.0-1"
+                                                << "1.0-alpha" << -1;
+        QTest::newRow("build ignored, v prefix, space") << " v1.0+999\n"
+                                                        << "1.0" << 0;
         // Garbage is older than the oldest version there is.
         for (const char *garbage : {"soon", "1.", "1..2", "1.2-", "1.2 beta", "1.0+", "\xef\xbc\x91.2"})
             QTest::newRow(garbage) << QString::fromUtf8(garbage) << "0" << -1;
@@ -120,18 +132,25 @@ private slots:
         QTest::newRow("newer") << "1.2" << feed(item("1.3.0")) << v13;
         QTest::newRow("same") << "1.3" << feed(item("1.3.0")) << "upToDate";
         QTest::newRow("older") << "2.0" << feed(item("1.3.0")) << "upToDate";
-        QTest::newRow("newest") << "1.2" << feed(item("1.10-rc.1") + item("1.10") + item("1.9")) << "1.10 https://x.test/ user";
-        QTest::newRow("enclosure") << "1.2" << feed("<item><enclosure sparkle:version=\"13\" sparkle:shortVersionString=\"1.3\"/>"
-                                                    "<link>https://x.test/</link></item>") << "1.3 https://x.test/ user";
+        QTest::newRow("newest") << "1.2" << feed(item("1.10-rc.1") + item("1.10") + item("1.9"))
+                                << "1.10 https://x.test/ user";
+        QTest::newRow("enclosure") << "1.2"
+                                   << feed(
+                                          "<item><enclosure sparkle:version=\"13\" sparkle:shortVersionString=\"1.3\"/>"
+                                          "<link>https://x.test/</link></item>")
+                                   << "1.3 https://x.test/ user";
         QTest::newRow("beta channel skipped")
             << "1.2" << feed(item("2.0", "<sparkle:channel>beta</sparkle:channel>") + item("1.3.0")) << v13;
         QTest::newRow("no valid version") << "1.2" << feed(item("soon")) << "failed";
         QTest::newRow("cut off") << "1.2" << feed(item("1.3.0")).chopped(12) << "failed";
-        QTest::newRow("entity from a DTD") << "1.2" << "<!DOCTYPE rss [<!ENTITY v \"9.0\">]>" + feed(item("&v;")) << "failed";
+        QTest::newRow("entity from a DTD") << "1.2"
+                                           << "<!DOCTYPE rss [<!ENTITY v \"9.0\">]>" + feed(item("&v;")) << "failed";
         QTest::newRow("own-scheme link, the channel's instead")
-            << "1.2" << feed("<link>/v</link>" + item("1.3", "<link>vesko://callback?code=x</link>")) << "1.3 {origin}/v user";
-        QTest::newRow("relative release notes") << "1.2"
-            << feed(item("1.3", "<sparkle:releaseNotesLink>/notes</sparkle:releaseNotesLink>")) << "1.3 {origin}/notes user";
+            << "1.2" << feed("<link>/v</link>" + item("1.3", "<link>vesko://callback?code=x</link>"))
+            << "1.3 {origin}/v user";
+        QTest::newRow("relative release notes")
+            << "1.2" << feed(item("1.3", "<sparkle:releaseNotesLink>/notes</sparkle:releaseNotesLink>"))
+            << "1.3 {origin}/notes user";
         QTest::newRow("server down") << "1.2" << QByteArray() << "failed";
     }
     void userCheck()
@@ -147,7 +166,8 @@ private slots:
         updater->checkForUpdates();
         QVERIFY(QTest::qWaitFor([&] { return !w.said.isEmpty(); }));
         QTest::qWait(20); // and nothing more
-        QCOMPARE(w.said, QStringList{expected.replace(QStringLiteral("{origin}"), QString::fromLatin1(w.server.origin()))});
+        QCOMPARE(w.said,
+                 QStringList{expected.replace(QStringLiteral("{origin}"), QString::fromLatin1(w.server.origin()))});
         QCOMPARE(w.server.requests().size(), body.isNull() ? 0 : 1);
         // An interval on after a success; a user's failed check leaves the start delay alone.
         QCOMPARE(updater->nextAutomaticCheck(), base.addSecs(3600));
@@ -163,13 +183,19 @@ private slots:
         QTest::addColumn<QStringList>("said");
         QTest::newRow("shown") << true << QStringList({"2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
         QTest::newRow("nobody showed it")
-            << false << QStringList({"2.0 https://x.test/ auto", "2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
+            << false
+            << QStringList({"2.0 https://x.test/ auto", "2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
     }
     void automaticChecks()
     {
         QFETCH(bool, shown);
         QFETCH(QStringList, said);
-        struct Restart { int minutesLater; const char *latest; int nextInMinutes; }; // latest null: a broken feed
+        struct Restart
+        {
+            int minutesLater;
+            const char *latest;
+            int nextInMinutes;
+        }; // latest null: a broken feed
         const Restart restarts[]{{0, nullptr, 10}, {30, "2.0", 60}, {120, "2.0", 60}, {120, "2.1", 60}};
         World w;
         w.shows = shown;
@@ -202,16 +228,22 @@ private slots:
         const QString found = QStringLiteral("Vesko 1.3 is available.");
         const QStringList foundTitle{QStringLiteral("Vesko 1.3 is available")};
         QTest::newRow("automatic find") << "available" << false << false << true << found << foundTitle << 1 << 1;
-        QTest::newRow("automatic find, panel open") << "available" << false << true << true << found << foundTitle << 1 << 1;
-        QTest::newRow("automatic find, no server") << "available" << false << false << false << found << QStringList() << 0 << 1;
-        QTest::newRow("user's find in the panel") << "available" << true << true << true << found << QStringList() << 1 << 1;
-        QTest::newRow("user's find, panel gone") << "available" << true << false << true << found << foundTitle << 1 << 1;
+        QTest::newRow("automatic find, panel open")
+            << "available" << false << true << true << found << foundTitle << 1 << 1;
+        QTest::newRow("automatic find, no server")
+            << "available" << false << false << false << found << QStringList() << 0 << 1;
+        QTest::newRow("user's find in the panel")
+            << "available" << true << true << true << found << QStringList() << 1 << 1;
+        QTest::newRow("user's find, panel gone")
+            << "available" << true << false << true << found << foundTitle << 1 << 1;
         QTest::newRow("up to date in the panel")
             << "upToDate" << true << true << true << "Vesko 1.2 is the newest version." << QStringList() << 0 << 0;
-        QTest::newRow("up to date, panel gone") << "upToDate" << true << false << true << "Vesko 1.2 is the newest version."
-                                                << QStringList{"Vesko is up to date"} << 0 << 0;
-        QTest::newRow("failed in the panel") << "failed" << true << true << true
-                                             << "Couldn\u2019t check for updates. Try again later." << QStringList() << 0 << 0;
+        QTest::newRow("up to date, panel gone")
+            << "upToDate" << true << false << true << "Vesko 1.2 is the newest version."
+            << QStringList{"Vesko is up to date"} << 0 << 0;
+        QTest::newRow("failed in the panel")
+            << "failed" << true << true << true << "Couldn\u2019t check for updates. Try again later." << QStringList()
+            << 0 << 0;
     }
     void notices()
     {

@@ -21,12 +21,14 @@ DevServiceProcess::DevServiceProcess(const QStringList &arguments, const QByteAr
     if (!secret.isEmpty())
         environment.insert(QStringLiteral("VESKO_DEVSERVICE_SECRET"), QString::fromLatin1(secret));
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH),
+                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }
     const QString line = QString::fromUtf8(m_process.readLine());
     // The announcement is a contract: scripts read the port from exactly this line.
-    static const QRegularExpression announcement(QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
+    static const QRegularExpression announcement(
+        QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
     const QRegularExpressionMatch match = announcement.match(line);
     if (match.hasMatch())
         m_port = match.captured(1).toUShort();

@@ -25,7 +25,10 @@ public:
     const QString &failure() const { return m_failure; }
     quint16 port() const { return m_port; }
     // pathAndQuery such as "v1/events?limit=5"
-    QUrl url(const QString &pathAndQuery) const { return QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(pathAndQuery)); }
+    QUrl url(const QString &pathAndQuery) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(pathAndQuery));
+    }
 
 private:
     QProcess m_process;

@@ -30,8 +30,9 @@ inline QByteArray jsonText(const char *text)
 }
 
 // The answer as the app reads it; nothing when the app would refuse it.
-template<typename T>
-std::optional<T> decoded(const QByteArray &body) try {
+template <typename T>
+std::optional<T> decoded(const QByteArray &body)
+try {
     return vesko::decodeData<T>(body);
 } catch (const vesko::DecodingError &) {
     return std::nullopt;
@@ -46,21 +47,28 @@ inline QByteArray request(const QByteArray &method, const QString &path, const Q
     QByteArray credentials = authorization.isEmpty() ? QByteArray() : "Authorization: " + authorization + "\r\n";
     if (path.startsWith(QLatin1StringView("_control")))
         credentials += DevServiceProcess::controlHeader + (": " + DevServiceProcess::controlSecret()) + "\r\n";
-    return method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size())
-           + "\r\n" + credentials + extra + (close ? "Connection: close\r\n\r\n" : "\r\n") + body;
+    return method + " /" + path.toUtf8()
+           + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + credentials
+           + extra + (close ? "Connection: close\r\n\r\n" : "\r\n") + body;
 }
 
 // What the service's request log shows in place of a token, code or verifier.
 inline QString loggedAs(const QByteArray &secret)
 {
-    return QStringLiteral("sha256:") + QString::fromLatin1(QCryptographicHash::hash(secret, QCryptographicHash::Sha256).first(8).toHex());
+    return QStringLiteral("sha256:")
+           + QString::fromLatin1(QCryptographicHash::hash(secret, QCryptographicHash::Sha256).first(8).toHex());
 }
 
 // What came back on one connection. Read from a plain socket because Qt
 // reports a clean close and a reset alike.
 struct Wire
 {
-    enum class End { closed, reset, timedOut, failed };
+    enum class End {
+        closed,
+        reset,
+        timedOut,
+        failed
+    };
     QByteArray head, body;
     End end = End::failed;
 
@@ -68,7 +76,10 @@ struct Wire
 
     QByteArray header(const QString &name) const
     {
-        return QRegularExpression("(?i)\\r\\n" + name + ": ([^\\r]*)").match(QString::fromLatin1(head)).captured(1).toLatin1();
+        return QRegularExpression("(?i)\\r\\n" + name + ": ([^\\r]*)")
+            .match(QString::fromLatin1(head))
+            .captured(1)
+            .toLatin1();
     }
     QJsonValue json() const { return QJsonDocument::fromJson(body).object(); }
 };
@@ -97,8 +108,10 @@ protected:
             ssize_t n;
             while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
                 received.append(buffer, n);
-            result.end = n == 0 ? Wire::End::closed : errno == ECONNRESET ? Wire::End::reset
-                       : errno == EAGAIN ? Wire::End::timedOut : Wire::End::failed;
+            result.end = n == 0                ? Wire::End::closed
+                         : errno == ECONNRESET ? Wire::End::reset
+                         : errno == EAGAIN     ? Wire::End::timedOut
+                                               : Wire::End::failed;
         }
         ::close(fd);
         const qsizetype split = received.indexOf("\r\n\r\n");
@@ -107,7 +120,8 @@ protected:
         return result;
     }
 
-    Wire call(const QByteArray &method, const QString &path, const QByteArray &body = {}, const QByteArray &authorization = {}) const
+    Wire call(const QByteArray &method, const QString &path, const QByteArray &body = {},
+              const QByteArray &authorization = {}) const
     {
         return send(request(method, path, body, authorization));
     }

@@ -11,7 +11,15 @@
 
 using namespace vesko;
 
-enum class Attempt { wrongVerifier, shortVerifier, missingVerifier, unknownCode, reusedCode, retryAfterWrong, expiredCode };
+enum class Attempt {
+    wrongVerifier,
+    shortVerifier,
+    missingVerifier,
+    unknownCode,
+    reusedCode,
+    retryAfterWrong,
+    expiredCode
+};
 Q_DECLARE_METATYPE(Attempt)
 
 // Sign-in, the reads and the demo figures, as the app meets them.
@@ -32,9 +40,12 @@ private slots:
         QVERIFY(!page.body.contains("<b>") && !page.body.contains("\"PC\""));
 
         const QJsonObject fields{{"code", approve(pkce.challenge())}, {"code_verifier", pkce.verifier()}};
-        const QByteArray auth = "Bearer " + call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString().toLatin1();
+        const QByteArray auth =
+            "Bearer "
+            + call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString().toLatin1();
         QVERIFY(decoded<Summary>(call("GET", summaryPath, {}, auth).body));
-        QCOMPARE(decoded<QList<VeskoEvent>>(call("GET", eventsPath, {}, auth).body).value_or(QList<VeskoEvent>()).size(), 5);
+        QCOMPARE(
+            decoded<QList<VeskoEvent>>(call("GET", eventsPath, {}, auth).body).value_or(QList<VeskoEvent>()).size(), 5);
         QVERIFY(decoded<Me>(call("GET", mePath, {}, auth).body));
         QCOMPARE(call("DELETE", tokenPath, {}, auth).status(), 204);
         // A revoked token works nowhere, and a live one only as Bearer.
@@ -62,16 +73,31 @@ private slots:
         QFETCH(QString, error);
         const PKCE pkce = attempt == Attempt::shortVerifier ? PKCE("short") : PKCE();
         QJsonObject body{{"code", approve(pkce.challenge())}, {"code_verifier", pkce.verifier()}};
-        auto exchange = [&](const QJsonObject &fields) { return call("POST", tokenPath, QJsonDocument(fields).toJson()); };
+        auto exchange = [&](const QJsonObject &fields) {
+            return call("POST", tokenPath, QJsonDocument(fields).toJson());
+        };
         QByteArray earlier;
         switch (attempt) {
-        case Attempt::wrongVerifier: body["code_verifier"] = PKCE().verifier(); break;
-        case Attempt::missingVerifier: body.remove("code_verifier"); break;
-        case Attempt::unknownCode: body["code"] = PKCE().verifier(); break;
-        case Attempt::reusedCode: earlier = "Bearer " + exchange(body).json()["data"]["token"].toString().toLatin1(); break;
-        case Attempt::retryAfterWrong: exchange({{"code", body["code"]}, {"code_verifier", PKCE().verifier()}}); break;
-        case Attempt::expiredCode: control(jsonText("{'advance_seconds':301}")); break;
-        case Attempt::shortVerifier: break;
+        case Attempt::wrongVerifier:
+            body["code_verifier"] = PKCE().verifier();
+            break;
+        case Attempt::missingVerifier:
+            body.remove("code_verifier");
+            break;
+        case Attempt::unknownCode:
+            body["code"] = PKCE().verifier();
+            break;
+        case Attempt::reusedCode:
+            earlier = "Bearer " + exchange(body).json()["data"]["token"].toString().toLatin1();
+            break;
+        case Attempt::retryAfterWrong:
+            exchange({{"code", body["code"]}, {"code_verifier", PKCE().verifier()}});
+            break;
+        case Attempt::expiredCode:
+            control(jsonText("{'advance_seconds':301}"));
+            break;
+        case Attempt::shortVerifier:
+            break;
         }
         const Wire result = exchange(body);
         QCOMPARE(result.status(), 400);
@@ -87,8 +113,10 @@ private slots:
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("currency");
         QTest::newRow("default") << QStringList() << QByteArray("{}") << "USD";
-        QTest::newRow("lower-case code on the command line") << QStringList{"--currency", "jpy"} << QByteArray("{}") << "JPY";
-        QTest::newRow("switched while running") << QStringList{"--currency", "EUR"} << jsonText("{'currency':'GBP'}") << "GBP";
+        QTest::newRow("lower-case code on the command line")
+            << QStringList{"--currency", "jpy"} << QByteArray("{}") << "JPY";
+        QTest::newRow("switched while running")
+            << QStringList{"--currency", "EUR"} << jsonText("{'currency':'GBP'}") << "GBP";
     }
     void figuresAddUp()
     {
@@ -101,7 +129,8 @@ private slots:
         const std::optional<Summary> summary = decoded<Summary>(call("GET", summaryPath, {}, auth).body);
         QVERIFY(summary);
         const auto total = [](const auto &list) {
-            return std::accumulate(list.begin(), list.end(), qint64(0), [](qint64 sum, const auto &entry) { return sum + entry.mrr(); });
+            return std::accumulate(list.begin(), list.end(), qint64(0),
+                                   [](qint64 sum, const auto &entry) { return sum + entry.mrr(); });
         };
         QVERIFY(summary->mrr() > 0 && summary->byProject().size() > 1);
         QCOMPARE(total(summary->byChannel()), summary->mrr());
@@ -125,17 +154,28 @@ private slots:
         const QByteArray secret = "Vesko-Control-Secret: <secret>\r\n";
         const QByteArray foreign = "Origin: http://evil.example\r\n";
         QTest::newRow("control, no secret") << QByteArray("POST") << "_control" << QByteArray() << 403;
-        QTest::newRow("control, an empty secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: \r\n") << 403;
-        QTest::newRow("control, a wrong secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <wrong>\r\n") << 403;
-        QTest::newRow("control, part of the secret") << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <part>\r\n") << 403;
+        QTest::newRow("control, an empty secret")
+            << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: \r\n") << 403;
+        QTest::newRow("control, a wrong secret")
+            << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <wrong>\r\n") << 403;
+        QTest::newRow("control, part of the secret")
+            << QByteArray("POST") << "_control" << QByteArray("Vesko-Control-Secret: <part>\r\n") << 403;
         QTest::newRow("control, the secret") << QByteArray("POST") << "_control" << secret << 200;
-        QTest::newRow("control, the secret in a bearer") << QByteArray("POST") << "_control" << QByteArray("Authorization: Bearer <secret>\r\n") << 403;
-        QTest::newRow("control, the secret, from another site") << QByteArray("POST") << "_control" << secret + foreign << 403;
-        QTest::newRow("control, the secret, from our page") << QByteArray("POST") << "_control" << secret + "Origin: <own>\r\n" << 200;
+        QTest::newRow("control, the secret in a bearer")
+            << QByteArray("POST") << "_control" << QByteArray("Authorization: Bearer <secret>\r\n") << 403;
+        QTest::newRow("control, the secret, from another site")
+            << QByteArray("POST") << "_control" << secret + foreign << 403;
+        QTest::newRow("control, the secret, from our page")
+            << QByteArray("POST") << "_control" << secret + "Origin: <own>\r\n"
+            << 200;
         QTest::newRow("API from another site") << QByteArray("GET") << mePath << "<bearer>" + foreign << 403;
-        QTest::newRow("API from a sandboxed page") << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: null\r\n") << 403;
-        QTest::newRow("preflight from another site") << QByteArray("OPTIONS") << mePath << foreign + "Access-Control-Request-Method: GET\r\n" << 403;
-        QTest::newRow("API from our page") << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: <own>\r\n") << 200;
+        QTest::newRow("API from a sandboxed page")
+            << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: null\r\n") << 403;
+        QTest::newRow("preflight from another site")
+            << QByteArray("OPTIONS") << mePath << foreign + "Access-Control-Request-Method: GET\r\n"
+            << 403;
+        QTest::newRow("API from our page")
+            << QByteArray("GET") << mePath << QByteArray("<bearer>Origin: <own>\r\n") << 200;
         QTest::newRow("API, no origin") << QByteArray("GET") << mePath << QByteArray("<bearer>") << 200;
     }
     void guards()
@@ -151,8 +191,9 @@ private slots:
             .replace("<wrong>", secret.chopped(1) + (secret.endsWith('A') ? "B" : "A"))
             .replace("<part>", secret.chopped(1));
         const QByteArray body = path == u"_control" ? jsonText("{'version':'9.9.9'}") : QByteArray();
-        const Wire answer = send(method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: "
-                                 + QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body);
+        const Wire answer =
+            send(method + " /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: "
+                 + QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body);
         QCOMPARE(answer.status(), status);
         if (path == u"_control")
             QCOMPARE(call("GET", "_control").json()["version"].toString() == u"9.9.9", status == 200);
@@ -186,7 +227,8 @@ private slots:
         const PKCE pkce;
         const QString code = approve(pkce.challenge());
         const QJsonObject fields{{"code", code}, {"code_verifier", pkce.verifier()}};
-        const QString token = call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString();
+        const QString token =
+            call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString();
         QVERIFY(!token.isEmpty());
         QCOMPARE(call("GET", mePath, {}, "Bearer " + token.toLatin1()).status(), 200);
         const QByteArray text = call("GET", "_control/log").body;

@@ -8,7 +8,18 @@
 
 using namespace vesko;
 
-enum class Check { decodes, errorBody, notJson, wrongTypes, exactSize, redirect, slow, truncated, reset, stalled };
+enum class Check {
+    decodes,
+    errorBody,
+    notJson,
+    wrongTypes,
+    exactSize,
+    redirect,
+    slow,
+    truncated,
+    reset,
+    stalled
+};
 Q_DECLARE_METATYPE(Check)
 
 // The control interface: faults as a client meets them on the wire, the
@@ -29,12 +40,17 @@ private slots:
         QTest::addColumn<int>("next");   // status of the same call again; 0: not asked
         QTest::newRow("status") << jsonText("{'summary':{'status':503}}") << 503 << Check::errorBody << 0 << 503;
         QTest::newRow("status for all") << jsonText("{'*':{'status':500}}") << 500 << Check::errorBody << 0 << 0;
-        QTest::newRow("other endpoint untouched") << jsonText("{'me':{'status':503}}") << 200 << Check::decodes << 0 << 0;
-        QTest::newRow("unauthorized next") << jsonText("{'summary':{'unauthorized_next':1}}") << 401 << Check::errorBody << 0 << 200;
+        QTest::newRow("other endpoint untouched")
+            << jsonText("{'me':{'status':503}}") << 200 << Check::decodes << 0 << 0;
+        QTest::newRow("unauthorized next")
+            << jsonText("{'summary':{'unauthorized_next':1}}") << 401 << Check::errorBody << 0 << 200;
         QTest::newRow("malformed") << jsonText("{'summary':{'malformed':true}}") << 200 << Check::notJson << 0 << 0;
-        QTest::newRow("wrong types") << jsonText("{'summary':{'wrong_types':true}}") << 200 << Check::wrongTypes << 0 << 0;
-        QTest::newRow("oversize") << jsonText("{'summary':{'oversize_bytes':300000}}") << 200 << Check::exactSize << 300000 << 0;
-        QTest::newRow("redirect") << jsonText("{'summary':{'redirect_to':'http://127.0.0.2:9/v1/summary'}}") << 302 << Check::redirect << 0 << 0;
+        QTest::newRow("wrong types") << jsonText("{'summary':{'wrong_types':true}}") << 200 << Check::wrongTypes << 0
+                                     << 0;
+        QTest::newRow("oversize") << jsonText("{'summary':{'oversize_bytes':300000}}") << 200 << Check::exactSize
+                                  << 300000 << 0;
+        QTest::newRow("redirect") << jsonText("{'summary':{'redirect_to':'http://127.0.0.2:9/v1/summary'}}") << 302
+                                  << Check::redirect << 0 << 0;
         QTest::newRow("delay") << jsonText("{'summary':{'delay_ms':400}}") << 200 << Check::slow << 400 << 0;
         // Some 600 bytes, one a millisecond.
         QTest::newRow("trickle") << jsonText("{'summary':{'trickle_ms':1}}") << 200 << Check::slow << 400 << 0;
@@ -53,21 +69,39 @@ private slots:
         QCOMPARE(control(faults).status(), 200);
         const auto started = std::chrono::steady_clock::now();
         const Wire result = send(request("GET", summaryPath, {}, auth), 500);
-        const qint64 ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        const qint64 ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         QCOMPARE(result.status(), status);
-        QCOMPARE(decoded<Summary>(result.body).has_value(), check == Check::decodes || check == Check::exactSize || check == Check::slow);
+        QCOMPARE(decoded<Summary>(result.body).has_value(),
+                 check == Check::decodes || check == Check::exactSize || check == Check::slow);
         // Cut answers still promise the whole body.
-        QCOMPARE(result.body.size() < result.header("Content-Length").toInt(), check == Check::truncated || check == Check::reset);
-        QCOMPARE(result.end, check == Check::reset ? Wire::End::reset : check == Check::stalled ? Wire::End::timedOut : Wire::End::closed);
+        QCOMPARE(result.body.size() < result.header("Content-Length").toInt(),
+                 check == Check::truncated || check == Check::reset);
+        QCOMPARE(result.end, check == Check::reset     ? Wire::End::reset
+                             : check == Check::stalled ? Wire::End::timedOut
+                                                       : Wire::End::closed);
         switch (check) {
-        case Check::errorBody: QVERIFY(result.json()["error"].isString()); break;
-        case Check::notJson: QVERIFY(QJsonDocument::fromJson(result.body).isNull()); break;
-        case Check::wrongTypes: QVERIFY(result.json()["data"]["mrr"].isString()); break;
-        case Check::exactSize: QCOMPARE(result.body.size(), amount); break;
-        case Check::redirect: QCOMPARE(result.header("Location"), "http://127.0.0.2:9/v1/summary"); break;
+        case Check::errorBody:
+            QVERIFY(result.json()["error"].isString());
+            break;
+        case Check::notJson:
+            QVERIFY(QJsonDocument::fromJson(result.body).isNull());
+            break;
+        case Check::wrongTypes:
+            QVERIFY(result.json()["data"]["mrr"].isString());
+            break;
+        case Check::exactSize:
+            QCOMPARE(result.body.size(), amount);
+            break;
+        case Check::redirect:
+            QCOMPARE(result.header("Location"), "http://127.0.0.2:9/v1/summary");
+            break;
         case Check::slow:
-        case Check::stalled: QVERIFY2(ms >= amount, qPrintable(QString::number(ms))); break;
-        default: break;
+        case Check::stalled:
+            QVERIFY2(ms >= amount, qPrintable(QString::number(ms)));
+            break;
+        default:
+            break;
         }
         if (next)
             QCOMPARE(call("GET", summaryPath, {}, auth).status(), next);

@@ -19,7 +19,12 @@ using namespace vesko;
 using namespace std::chrono_literals;
 
 // What one fault comes to. `published`: not a fault after all.
-enum class Expect { offline, loadFailed, signedOut, published };
+enum class Expect {
+    offline,
+    loadFailed,
+    signedOut,
+    published
+};
 Q_DECLARE_METATYPE(Expect)
 
 namespace {
@@ -39,7 +44,8 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
 {
     {
         const QMutexLocker lock(&logMutex);
-        logLines.append(QString::fromLatin1(context.category ? context.category : "default") + QStringLiteral(": ") + message);
+        logLines.append(QString::fromLatin1(context.category ? context.category : "default") + QStringLiteral(": ")
+                        + message);
     }
     if (type != QtDebugMsg && type != QtInfoMsg) // Qt Test still counts and shows warnings
         testHandler(type, context, message);
@@ -54,10 +60,14 @@ public:
         m_server.listen(QHostAddress::LocalHost);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
             while (QTcpSocket *socket = m_server.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { received += socket->readAll(); });
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket] { received += socket->readAll(); });
         });
     }
-    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(path); }
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(path);
+    }
 
     QByteArray received;
 
@@ -92,8 +102,13 @@ class FaultsTest : public QObject, private ServiceFixture
         auto l = std::make_unique<Launch>();
         l->secrets.stored = token;
         l->model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(base, base), .secrets = l->secrets, .http = l->http, .settings = m_settings,
-            .loginItem = m_login, .urls = m_urls, .hostName = m_host,
+            .config = VeskoConfig(base, base),
+            .secrets = l->secrets,
+            .http = l->http,
+            .settings = m_settings,
+            .loginItem = m_login,
+            .urls = m_urls,
+            .hostName = m_host,
             .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
             .loopTimer = std::make_unique<FakeSleepTimer>(), // one turn only: the test refreshes by hand
             .now = [clock = &l->clock] { return *clock; }});
@@ -132,7 +147,7 @@ private slots:
         const qint64 cap = HttpSession::Limits{}.maxBodyBytes;
         for (const QString &endpoint : {QStringLiteral("summary"), QStringLiteral("events"), QStringLiteral("me")}) {
             const QList<std::tuple<const char *, QJsonObject, Expect>> faults{
-                {"stall", {{"stall", true}}, Expect::offline},        // the idle timeout
+                {"stall", {{"stall", true}}, Expect::offline}, // the idle timeout
                 // A byte a millisecond through a long body: never idle, so only the deadline ends it.
                 {"trickle", {{"trickle_ms", 1}, {"oversize_bytes", 100'000}}, Expect::offline},
                 {"truncated", {{"truncate", true}}, Expect::offline}, // Content-Length promised more
@@ -148,8 +163,8 @@ private slots:
                 QTest::addRow("%s %s", qPrintable(endpoint), name) << endpoint << fault << expect;
         }
         // The cap itself is still an answer.
-        QTest::newRow("summary at the size cap") << QStringLiteral("summary") << QJsonObject{{"oversize_bytes", cap}}
-                                                 << Expect::published;
+        QTest::newRow("summary at the size cap")
+            << QStringLiteral("summary") << QJsonObject{{"oversize_bytes", cap}} << Expect::published;
     }
 
     // Two models meet each fault: one holding data from a good refresh, and
@@ -224,7 +239,7 @@ private slots:
             QCOMPARE(kept.me(), me);
         }
         // Without figures, the failure's own text.
-        const Phase shown = expect == Expect::offline  ? Phase::failed(Phase::offlineMessage())
+        const Phase shown = expect == Expect::offline      ? Phase::failed(Phase::offlineMessage())
                             : expect == Expect::loadFailed ? Phase::failed(Phase::loadFailedMessage())
                             : out                          ? Phase::signedOut()
                                                            : Phase::ready();

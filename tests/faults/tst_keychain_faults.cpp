@@ -42,7 +42,8 @@ bool setLocked(bool locked)
     g_autoptr(SecretService) service =
         secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
     g_autoptr(SecretCollection) collection =
-        service ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr)
+        service ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr,
+                                                   nullptr)
                 : nullptr;
     if (!collection)
         return false;
@@ -70,7 +71,7 @@ void ownSilently(const char *name)
     // Lives as long as the process.
     GDBusConnection *prompter = g_dbus_connection_new_for_address_sync(address, flags, nullptr, nullptr, nullptr);
     const GDBusMessageFilterFunction dropCalls = [](GDBusConnection *, GDBusMessage *message, gboolean incoming,
-                                                     gpointer) -> GDBusMessage * {
+                                                    gpointer) -> GDBusMessage * {
         if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)
             return message;
         g_object_unref(message);
@@ -110,7 +111,8 @@ QByteArray silentBus(const QString &folder)
 QStringList filesHolding(const QByteArray &needle)
 {
     QStringList roots{qEnvironmentVariable("HOME")};
-    for (const char *name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+    for (const char *name :
+         {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
         if (qEnvironmentVariableIsSet(name))
             roots << qEnvironmentVariable(name);
     }
@@ -142,11 +144,17 @@ class KeychainFaultsTest : public QObject, private ServiceFixture
     std::unique_ptr<AppModel> launch(bool tokenInBackground = false)
     {
         const QUrl base = m_service->url(QString());
-        return std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(base, base), .secrets = m_secrets, .http = m_http, .settings = m_settings,
-            .loginItem = m_login, .urls = m_urls, .hostName = m_host,
-            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>(), .tokenInBackground = tokenInBackground});
+        return std::make_unique<AppModel>(
+            AppModel::Environment{.config = VeskoConfig(base, base),
+                                  .secrets = m_secrets,
+                                  .http = m_http,
+                                  .settings = m_settings,
+                                  .loginItem = m_login,
+                                  .urls = m_urls,
+                                  .hostName = m_host,
+                                  .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                                  .loopTimer = std::make_unique<FakeSleepTimer>(),
+                                  .tokenInBackground = tokenInBackground});
     }
 
 private slots:
@@ -177,13 +185,15 @@ private slots:
         // Approved on the service's connect page; the callback comes back.
         model->signIn();
         QVERIFY(!FakeBrowserSession::all.isEmpty());
-        const QString challenge = QUrlQuery(FakeBrowserSession::all.last()->started).queryItemValue(QStringLiteral("challenge"));
+        const QString challenge =
+            QUrlQuery(FakeBrowserSession::all.last()->started).queryItemValue(QStringLiteral("challenge"));
         const QString code = approve(challenge);
         QVERIFY(!code.isEmpty());
         QUrlQuery callback;
         callback.addQueryItem(QStringLiteral("code"), code);
         timer.restart();
-        QVERIFY(model->handleCallback(QUrl(QStringLiteral("vesko://callback?") + callback.toString(QUrl::FullyEncoded))));
+        QVERIFY(
+            model->handleCallback(QUrl(QStringLiteral("vesko://callback?") + callback.toString(QUrl::FullyEncoded))));
         QTRY_VERIFY_WITH_TIMEOUT(model->token(), boundMs);
         QCOMPARE_LT(timer.elapsed(), boundMs);
         const QString token = *model->token();
@@ -244,8 +254,7 @@ private slots:
             QVERIFY(model->isTokenPending());
             QTRY_VERIFY_WITH_TIMEOUT(!model->isTokenPending(), int(bound));
             QCOMPARE(model->phase(), Phase::signedOut());
-        }
-        else if (call == u"save")
+        } else if (call == u"save")
             m_secrets.save(QStringLiteral("tok-nowhere"));
         else if (call == u"remove")
             m_secrets.remove();
@@ -262,12 +271,16 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariable("VESKO_TEST_KEYCHAIN") != u"locked") {
         if (!scratch.isValid())
             return 1;
-        const QList<std::pair<const char *, const char *>> dirs{
-            {"HOME", "home"}, {"XDG_RUNTIME_DIR", "runtime"}, {"XDG_CONFIG_HOME", "home/.config"},
-            {"XDG_DATA_HOME", "home/.local/share"}, {"XDG_CACHE_HOME", "home/.cache"}, {"XDG_STATE_HOME", "home/.local/state"}};
+        const QList<std::pair<const char *, const char *>> dirs{{"HOME", "home"},
+                                                                {"XDG_RUNTIME_DIR", "runtime"},
+                                                                {"XDG_CONFIG_HOME", "home/.config"},
+                                                                {"XDG_DATA_HOME", "home/.local/share"},
+                                                                {"XDG_CACHE_HOME", "home/.cache"},
+                                                                {"XDG_STATE_HOME", "home/.local/state"}};
         for (const auto &[name, path] : dirs) {
             const QString dir = scratch.filePath(QString::fromLatin1(path));
-            if (!QDir().mkpath(dir) || !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            if (!QDir().mkpath(dir)
+                || !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
                 return 1;
             qputenv(name, dir.toLocal8Bit());
         }
@@ -275,7 +288,8 @@ int main(int argc, char *argv[])
     // A store on libsecret's password API would fall back to this file and
     // hand the token back to the next launch.
     qputenv("SECRET_BACKEND", "file");
-    qputenv("SECRET_FILE_TEST_PATH", (qEnvironmentVariable("HOME") + QStringLiteral("/fallback.keyring")).toLocal8Bit());
+    qputenv("SECRET_FILE_TEST_PATH",
+            (qEnvironmentVariable("HOME") + QStringLiteral("/fallback.keyring")).toLocal8Bit());
     qputenv("SECRET_FILE_TEST_PASSWORD", "trap");
     QCoreApplication app(argc, argv);
     KeychainFaultsTest test;

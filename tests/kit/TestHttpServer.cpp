@@ -77,7 +77,8 @@ void EndlessServer::serve(int connection)
     }
     const QByteArray chunk(64 * 1024, ' ');
     const QByteArray framed = QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
-    QByteArray pending = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" + framed;
+    QByteArray pending =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" + framed;
     qsizetype offset = 0;
     for (;;) {
         if (offset == pending.size()) {
@@ -86,7 +87,8 @@ void EndlessServer::serve(int connection)
         }
         if (!waitFor(connection, POLLOUT, m_stop))
             return;
-        const ssize_t n = ::send(connection, pending.constData() + offset, size_t(pending.size() - offset), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(connection, pending.constData() + offset, size_t(pending.size() - offset), MSG_NOSIGNAL);
         if (n <= 0)
             return; // the client hung up
         offset += n;

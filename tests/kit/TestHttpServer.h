@@ -18,24 +18,34 @@
 struct ReceivedRequest
 {
     QByteArray method;
-    QByteArray target; // path and query, as sent
+    QByteArray target;                    // path and query, as sent
     QMap<QByteArray, QByteArray> headers; // names lower-cased
     QByteArray body;
 };
 
 struct ScriptedReply
 {
-    enum class Mode { normal, stall, trickle, truncate, reset, raw };
+    enum class Mode {
+        normal,
+        stall,
+        trickle,
+        truncate,
+        reset,
+        raw
+    };
 
     int status = 200;
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
     Mode mode = Mode::normal;
     int trickleIntervalMs = 50;
-    bool chunked = false;  // Transfer-Encoding: chunked instead of Content-Length
-    QByteArray raw;        // Mode::raw: these bytes, then close
+    bool chunked = false; // Transfer-Encoding: chunked instead of Content-Length
+    QByteArray raw;       // Mode::raw: these bytes, then close
 
-    static ScriptedReply json(int status, const QByteArray &body) { return {status, body, {{"Content-Type", "application/json"}}}; }
+    static ScriptedReply json(int status, const QByteArray &body)
+    {
+        return {status, body, {{"Content-Type", "application/json"}}};
+    }
 };
 
 class TestHttpServer : public QObject
@@ -45,7 +55,8 @@ class TestHttpServer : public QObject
 public:
     using Script = std::function<ScriptedReply(const ReceivedRequest &)>;
 
-    explicit TestHttpServer(Script script = {}) : m_script(std::move(script))
+    explicit TestHttpServer(Script script = {})
+        : m_script(std::move(script))
     {
         connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::accept);
         m_server.listen(QHostAddress::LocalHost, 0);

@@ -90,7 +90,6 @@ void resetPeakResident()
         refs.write("5");
 }
 
-
 template <typename T>
 QString describe(const Outcome<T> &outcome)
 {
@@ -128,18 +127,20 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("summary") << "summary" << QByteArray() << true << QByteArray("GET")
                                  << QByteArray("/v1/summary?project=all") << QByteArray();
-        QTest::newRow("summary, awkward project") << "summary odd" << QByteArray() << true << QByteArray("GET")
-                                                  << QByteArray("/v1/summary?project=a%20b%26c%2Bd%3D%C3%A9") << QByteArray();
+        QTest::newRow("summary, awkward project")
+            << "summary odd" << QByteArray() << true << QByteArray("GET")
+            << QByteArray("/v1/summary?project=a%20b%26c%2Bd%3D%C3%A9") << QByteArray();
         QTest::newRow("events") << "events" << QByteArray() << true << QByteArray("GET")
                                 << QByteArray("/v1/events?project=all&limit=5") << QByteArray();
-        QTest::newRow("me") << "me" << QByteArray() << true << QByteArray("GET") << QByteArray("/v1/me") << QByteArray();
-        QTest::newRow("me, base with path") << "me" << QByteArray("/api") << true << QByteArray("GET")
-                                            << QByteArray("/api/v1/me") << QByteArray();
-        QTest::newRow("me, base with path and slash") << "me" << QByteArray("/api/") << true << QByteArray("GET")
-                                                      << QByteArray("/api/v1/me") << QByteArray();
-        QTest::newRow("exchange, no token") << "exchange" << QByteArray() << false << QByteArray("POST")
-                                            << QByteArray("/v1/app-auth/token")
-                                            << QByteArray(R"({"code":"c0de","code_verifier":"v3rifier"})");
+        QTest::newRow("me") << "me" << QByteArray() << true << QByteArray("GET") << QByteArray("/v1/me")
+                            << QByteArray();
+        QTest::newRow("me, base with path")
+            << "me" << QByteArray("/api") << true << QByteArray("GET") << QByteArray("/api/v1/me") << QByteArray();
+        QTest::newRow("me, base with path and slash")
+            << "me" << QByteArray("/api/") << true << QByteArray("GET") << QByteArray("/api/v1/me") << QByteArray();
+        QTest::newRow("exchange, no token")
+            << "exchange" << QByteArray() << false << QByteArray("POST") << QByteArray("/v1/app-auth/token")
+            << QByteArray(R"({"code":"c0de","code_verifier":"v3rifier"})");
         QTest::newRow("sign out") << "signOut" << QByteArray() << true << QByteArray("DELETE")
                                   << QByteArray("/v1/app-auth/token") << QByteArray();
         QTest::newRow("device") << "device" << QByteArray() << true << QByteArray("POST") << QByteArray("/v1/devices")
@@ -154,7 +155,8 @@ private slots:
         QFETCH(QByteArray, target);
         QFETCH(QByteArray, body);
 
-        const APIClient c(configFor(m_server.origin() + base), withToken ? std::optional(token) : std::nullopt, m_session);
+        const APIClient c(configFor(m_server.origin() + base), withToken ? std::optional(token) : std::nullopt,
+                          m_session);
         const qsizetype before = m_server.requests().size();
         bool finished = false;
         auto done = [&](auto &&) { finished = true; };
@@ -199,21 +201,35 @@ private slots:
         QTest::addColumn<QString>("me");
         QTest::addColumn<QString>("signOut");
         const QByteArray me = fixtures::envelope(fixtures::me());
-        QTest::newRow("199") << ScriptedReply::json(199, me) << "status(199)" << "status(199)";
-        QTest::newRow("200") << ScriptedReply::json(200, me) << "ok" << "ok";
-        QTest::newRow("299") << ScriptedReply::json(299, me) << "ok" << "ok";
-        QTest::newRow("204 empty") << ScriptedReply::json(204, {}) << "decoding" << "ok";
-        QTest::newRow("200 not JSON") << ScriptedReply::json(200, "<html>hello</html>") << "decoding" << "ok";
-        QTest::newRow("300") << ScriptedReply::json(300, me) << "status(300)" << "status(300)";
-        QTest::newRow("304") << ScriptedReply::json(304, {}) << "status(304)" << "status(304)";
-        QTest::newRow("400") << ScriptedReply::json(400, "{}") << "status(400)" << "status(400)";
-        QTest::newRow("401") << ScriptedReply::json(401, me) << "unauthorized" << "unauthorized";
-        QTest::newRow("403") << ScriptedReply::json(403, "{}") << "status(403)" << "status(403)";
-        QTest::newRow("404") << ScriptedReply::json(404, "{}") << "status(404)" << "status(404)";
-        QTest::newRow("500") << ScriptedReply::json(500, "{}") << "status(500)" << "status(500)";
-        QTest::newRow("503") << ScriptedReply::json(503, "{}") << "status(503)" << "status(503)";
+        QTest::newRow("199") << ScriptedReply::json(199, me) << "status(199)"
+                             << "status(199)";
+        QTest::newRow("200") << ScriptedReply::json(200, me) << "ok"
+                             << "ok";
+        QTest::newRow("299") << ScriptedReply::json(299, me) << "ok"
+                             << "ok";
+        QTest::newRow("204 empty") << ScriptedReply::json(204, {}) << "decoding"
+                                   << "ok";
+        QTest::newRow("200 not JSON") << ScriptedReply::json(200, "<html>hello</html>") << "decoding"
+                                      << "ok";
+        QTest::newRow("300") << ScriptedReply::json(300, me) << "status(300)"
+                             << "status(300)";
+        QTest::newRow("304") << ScriptedReply::json(304, {}) << "status(304)"
+                             << "status(304)";
+        QTest::newRow("400") << ScriptedReply::json(400, "{}") << "status(400)"
+                             << "status(400)";
+        QTest::newRow("401") << ScriptedReply::json(401, me) << "unauthorized"
+                             << "unauthorized";
+        QTest::newRow("403") << ScriptedReply::json(403, "{}") << "status(403)"
+                             << "status(403)";
+        QTest::newRow("404") << ScriptedReply::json(404, "{}") << "status(404)"
+                             << "status(404)";
+        QTest::newRow("500") << ScriptedReply::json(500, "{}") << "status(500)"
+                             << "status(500)";
+        QTest::newRow("503") << ScriptedReply::json(503, "{}") << "status(503)"
+                             << "status(503)";
         QTest::newRow("not HTTP") << ScriptedReply{.mode = ScriptedReply::Mode::raw, .raw = "SSH-2.0-OpenSSH\r\n"}
-                                  << "offline" << "offline";
+                                  << "offline"
+                                  << "offline";
     }
     void statuses()
     {
@@ -248,7 +264,8 @@ private slots:
             m_server.setScript([&](const ReceivedRequest &) {
                 return ScriptedReply{status, {}, {{"Location", elsewhere.origin() + "/v1/me"}}};
             });
-            QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), QStringLiteral("status(%1)").arg(status));
+            QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })),
+                     QStringLiteral("status(%1)").arg(status));
         }
         QVERIFY(elsewhere.requests().isEmpty());
     }
@@ -260,7 +277,8 @@ private slots:
         using Mode = ScriptedReply::Mode;
         QTest::newRow("stall") << ScriptedReply{.mode = Mode::stall};
         // One byte every 300 ms never trips the 400 ms idle timeout; the deadline ends it.
-        QTest::newRow("trickle") << ScriptedReply{.status = 200, .body = me, .mode = Mode::trickle, .trickleIntervalMs = 300};
+        QTest::newRow("trickle") << ScriptedReply{
+            .status = 200, .body = me, .mode = Mode::trickle, .trickleIntervalMs = 300};
         QTest::newRow("truncated body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::truncate};
         QTest::newRow("reset mid-body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::reset};
         QTest::newRow("oversize, announced") << ScriptedReply::json(200, QByteArray(100 * 1024, ' ') + me);
@@ -389,18 +407,19 @@ private slots:
         QCOMPARE(m_server.requests().size(), before);
 
         // Nor is one accepted from the code exchange.
-        for (const QByteArray &answer : {QByteArray(R"({"data":{"token":"a\nb"}})"), QByteArray(R"({"data":{"token":""}})"),
-                                         QByteArray(R"({"data":{"token":7}})"), QByteArray(R"({"data":{}})")}) {
+        for (const QByteArray &answer :
+             {QByteArray(R"({"data":{"token":"a\nb"}})"), QByteArray(R"({"data":{"token":""}})"),
+              QByteArray(R"({"data":{"token":7}})"), QByteArray(R"({"data":{}})")}) {
             m_server.setScript([answer](const ReceivedRequest &) { return ScriptedReply::json(200, answer); });
             QCOMPARE(describe(await<QString>([&](auto done) {
                          client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
                      })),
                      "decoding");
         }
-        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply::json(200, R"({"data":{"token":"t0k","x":1}})"); });
-        const Outcome<QString> good = await<QString>([&](auto done) {
-            client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
-        });
+        m_server.setScript(
+            [](const ReceivedRequest &) { return ScriptedReply::json(200, R"({"data":{"token":"t0k","x":1}})"); });
+        const Outcome<QString> good = await<QString>(
+            [&](auto done) { client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done); });
         QCOMPARE(std::get<QString>(good), "t0k");
     }
 
@@ -410,16 +429,16 @@ private slots:
         static QStringList lines;
         lines.clear();
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) {
-            lines.append(m);
-        });
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) { lines.append(m); });
         m_server.setScript([](const ReceivedRequest &r) {
             if (r.target.startsWith("/v1/app-auth"))
                 return ScriptedReply::json(200, R"({"data":{"token":"tok_FRESH-77"}})");
             return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
         });
         await<QString>([&](auto done) {
-            client(std::nullopt).exchange(QStringLiteral("code-SECRET-1"), QStringLiteral("verifier-SECRET-2"), this, done);
+            client(std::nullopt)
+                .exchange(QStringLiteral("code-SECRET-1"), QStringLiteral("verifier-SECRET-2"), this, done);
         });
         await<Me>([&](auto done) { client().me(this, done); });
         qInstallMessageHandler(previous);
@@ -434,7 +453,8 @@ private slots:
 
     void connectionsAreReused()
     {
-        m_server.setScript([](const ReceivedRequest &) { return ScriptedReply::json(200, fixtures::envelope(fixtures::me())); });
+        m_server.setScript(
+            [](const ReceivedRequest &) { return ScriptedReply::json(200, fixtures::envelope(fixtures::me())); });
         const int before = m_server.connections();
         for (int round = 0; round < 5; ++round) {
             int finished = 0;

@@ -4,9 +4,9 @@
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QUrlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
 
 #include <future>
 
@@ -29,18 +29,22 @@ private slots:
         const QString defaultAPI = VeskoConfig::defaultAPIURL().toString();
         const QString defaultWeb = VeskoConfig::defaultWebURL().toString();
         QTest::newRow("no keys") << QByteArray("{}") << defaultAPI << defaultWeb;
-        QTest::newRow("both") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\",\"VeskoWebURL\":\"https://example.com/\"}")
-                              << "https://api.example.com" << "https://example.com/";
-        QTest::newRow("api a number") << QByteArray("{\"VeskoAPIURL\":42,\"VeskoWebURL\":\"https://example.com\"}") << defaultAPI
-                                      << "https://example.com";
+        QTest::newRow("both") << QByteArray(
+            "{\"VeskoAPIURL\":\"https://api.example.com\",\"VeskoWebURL\":\"https://example.com/\"}")
+                              << "https://api.example.com"
+                              << "https://example.com/";
+        QTest::newRow("api a number") << QByteArray("{\"VeskoAPIURL\":42,\"VeskoWebURL\":\"https://example.com\"}")
+                                      << defaultAPI << "https://example.com";
         QTest::newRow("api a boolean") << QByteArray("{\"VeskoAPIURL\":true}") << defaultAPI << defaultWeb;
         QTest::newRow("web empty") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\",\"VeskoWebURL\":\"\"}")
                                    << "https://api.example.com" << defaultWeb;
         QTest::newRow("web null") << QByteArray("{\"VeskoWebURL\":null}") << defaultAPI << defaultWeb;
-        QTest::newRow("api not a URL") << QByteArray("{\"VeskoAPIURL\":\"http://exa mple.com\"}") << defaultAPI << defaultWeb;
+        QTest::newRow("api not a URL") << QByteArray("{\"VeskoAPIURL\":\"http://exa mple.com\"}") << defaultAPI
+                                       << defaultWeb;
         QTest::newRow("kept as written") << QByteArray("{\"VeskoAPIURL\":\"http://127.0.0.1:9/base/\"}")
                                          << "http://127.0.0.1:9/base/" << defaultWeb;
-        QTest::newRow("other keys ignored") << QByteArray("{\"vesko_api_url\":\"https://x.example\"}") << defaultAPI << defaultWeb;
+        QTest::newRow("other keys ignored")
+            << QByteArray("{\"vesko_api_url\":\"https://x.example\"}") << defaultAPI << defaultWeb;
     }
     void fromInfo()
     {
@@ -57,12 +61,14 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("readable");
         QTest::addColumn<QString>("api");
-        QTest::newRow("valid") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\"}") << true << "https://api.example.com";
+        QTest::newRow("valid") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\"}") << true
+                               << "https://api.example.com";
         QTest::newRow("malformed") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\"") << true << "";
         QTest::newRow("an array") << QByteArray("[\"https://api.example.com\"]") << true << "";
         QTest::newRow("empty") << QByteArray() << true << "";
         const QByteArray padding(1 << 20, 'x');
-        QTest::newRow("huge") << "{\"VeskoAPIURL\":\"https://api.example.com\",\"pad\":\"" + padding + "\"}" << true << "";
+        QTest::newRow("huge") << "{\"VeskoAPIURL\":\"https://api.example.com\",\"pad\":\"" + padding + "\"}" << true
+                              << "";
         QTest::newRow("unreadable") << QByteArray("{\"VeskoAPIURL\":\"https://api.example.com\"}") << false << "";
         // Not regular files; the FIFO would block a reader that waits for a writer.
         QTest::newRow("a FIFO") << QByteArray("<fifo>") << true << "";
@@ -109,17 +115,22 @@ private slots:
         QTest::addColumn<QString>("web");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url");
-        QTest::newRow("no slash") << "https://vesko.example" << "ada-laptop"
+        QTest::newRow("no slash") << "https://vesko.example"
+                                  << "ada-laptop"
                                   << "https://vesko.example/connect-app?challenge=ch_1&platform=linux&name=ada-laptop";
-        QTest::newRow("slash") << "https://vesko.example/" << "ada-laptop"
+        QTest::newRow("slash") << "https://vesko.example/"
+                               << "ada-laptop"
                                << "https://vesko.example/connect-app?challenge=ch_1&platform=linux&name=ada-laptop";
-        QTest::newRow("base path kept") << "https://vesko.example/web" << "x"
+        QTest::newRow("base path kept") << "https://vesko.example/web"
+                                        << "x"
                                         << "https://vesko.example/web/connect-app?challenge=ch_1&platform=linux&name=x";
-        QTest::newRow("spaces and delimiters") << "https://vesko.example" << "Ada's Laptop & Co+1=2"
+        QTest::newRow("spaces and delimiters") << "https://vesko.example"
+                                               << "Ada's Laptop & Co+1=2"
                                                << "https://vesko.example/connect-app?challenge=ch_1&platform=linux"
                                                   "&name=Ada%27s%20Laptop%20%26%20Co%2B1%3D2";
-        QTest::newRow("non-ASCII") << "https://vesko.example" << QString::fromUtf8("J\xc3\xb6rg") << "https://vesko.example/"
-                                                                                                   "connect-app?challenge=ch_1&platform=linux&name=J%C3%B6rg";
+        QTest::newRow("non-ASCII") << "https://vesko.example" << QString::fromUtf8("J\xc3\xb6rg")
+                                   << "https://vesko.example/"
+                                      "connect-app?challenge=ch_1&platform=linux&name=J%C3%B6rg";
     }
     void connectURL()
     {

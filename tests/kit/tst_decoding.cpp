@@ -36,20 +36,34 @@ private slots:
     {
         QTest::addColumn<QString>("wire");
         QTest::addColumn<QString>("field");
-        QTest::newRow("snake") << "last_synced_at" << "lastSyncedAt";
-        QTest::newRow("camel kept") << "hasSources" << "hasSources";
-        QTest::newRow("no underscore, capitalised") << "HasSources" << "HasSources";
-        QTest::newRow("single word") << "data" << "data";
-        QTest::newRow("later words lowered") << "URL_VALUE" << "urlValue";
-        QTest::newRow("mixed case words") << "mixed_CASE_word" << "mixedCaseWord";
-        QTest::newRow("leading kept") << "_private_key" << "_privateKey";
-        QTest::newRow("trailing kept") << "trailing_key_" << "trailingKey_";
-        QTest::newRow("both ends") << "__both__ends__" << "__bothEnds__";
-        QTest::newRow("double inner") << "a__b" << "aB";
-        QTest::newRow("leading only, one word") << "_leading" << "_leading";
-        QTest::newRow("digit word") << "x_1st_place" << "x1stPlace";
-        QTest::newRow("only underscores") << "___" << "___";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("snake") << "last_synced_at"
+                               << "lastSyncedAt";
+        QTest::newRow("camel kept") << "hasSources"
+                                    << "hasSources";
+        QTest::newRow("no underscore, capitalised") << "HasSources"
+                                                    << "HasSources";
+        QTest::newRow("single word") << "data"
+                                     << "data";
+        QTest::newRow("later words lowered") << "URL_VALUE"
+                                             << "urlValue";
+        QTest::newRow("mixed case words") << "mixed_CASE_word"
+                                          << "mixedCaseWord";
+        QTest::newRow("leading kept") << "_private_key"
+                                      << "_privateKey";
+        QTest::newRow("trailing kept") << "trailing_key_"
+                                       << "trailingKey_";
+        QTest::newRow("both ends") << "__both__ends__"
+                                   << "__bothEnds__";
+        QTest::newRow("double inner") << "a__b"
+                                      << "aB";
+        QTest::newRow("leading only, one word") << "_leading"
+                                                << "_leading";
+        QTest::newRow("digit word") << "x_1st_place"
+                                    << "x1stPlace";
+        QTest::newRow("only underscores") << "___"
+                                          << "___";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void keyConversion()
     {
@@ -92,7 +106,9 @@ private slots:
         QTest::newRow("day 0") << "2026-01-00T00:00:00Z" << false << qint64(0);
         QTest::newRow("offset minutes 60") << "2026-03-01T09:30:00+01:60" << false << qint64(0);
         QTest::newRow("offset hours 24") << "2026-03-01T09:30:00+24:00" << false << qint64(0);
-        QTest::newRow("non-ASCII digits") << QString::fromUtf8("\xef\xbc\x92" "026-03-01T09:30:00Z") << false << qint64(0);
+        QTest::newRow("non-ASCII digits") << QString::fromUtf8("\xef\xbc\x92"
+                                                               "026-03-01T09:30:00Z")
+                                          << false << qint64(0);
         QTest::newRow("empty") << "" << false << qint64(0);
     }
     void dates()
@@ -123,10 +139,14 @@ private slots:
         QTest::newRow("int64 max") << QByteArray("9223372036854775807") << true << std::numeric_limits<qint64>::max();
         QTest::newRow("int64 min") << QByteArray("-9223372036854775808") << true << std::numeric_limits<qint64>::min();
         QTest::newRow("beyond 2^53, exact") << QByteArray("9007199254740993") << true << qint64(9007199254740993);
-        QTest::newRow("int64 max with .0") << QByteArray("9223372036854775807.0") << true << std::numeric_limits<qint64>::max();
-        QTest::newRow("int64 min with .0") << QByteArray("-9223372036854775808.0") << true << std::numeric_limits<qint64>::min();
-        QTest::newRow("int64 max by exponent") << QByteArray("92233720368547758.07e2") << true << std::numeric_limits<qint64>::max();
-        QTest::newRow("beyond 2^53 with .0, exact") << QByteArray("9007199254740993.0") << true << qint64(9007199254740993);
+        QTest::newRow("int64 max with .0")
+            << QByteArray("9223372036854775807.0") << true << std::numeric_limits<qint64>::max();
+        QTest::newRow("int64 min with .0")
+            << QByteArray("-9223372036854775808.0") << true << std::numeric_limits<qint64>::min();
+        QTest::newRow("int64 max by exponent")
+            << QByteArray("92233720368547758.07e2") << true << std::numeric_limits<qint64>::max();
+        QTest::newRow("beyond 2^53 with .0, exact")
+            << QByteArray("9007199254740993.0") << true << qint64(9007199254740993);
         QTest::newRow("negative exponent, whole") << QByteArray("1500e-2") << true << qint64(15);
         QTest::newRow("minus zero") << QByteArray("-0") << true << qint64(0);
         QTest::newRow("zero, huge exponent") << QByteArray("0e99999999999999999999") << true << qint64(0);
@@ -186,8 +206,9 @@ private slots:
     // A key that starts with U+FEFF is another key, not the one after it.
     void byteOrderMarkInAKey()
     {
-        const QByteArray body = "{\"data\":{\"id\":\"u1\",\"\xEF\xBB\xBFname\":\"Ada\",\"currency\":\"USD\","
-                                "\"sound\":\"default\",\"notify_cancellations\":true,\"count_ending_subscriptions\":false}}";
+        const QByteArray body =
+            "{\"data\":{\"id\":\"u1\",\"\xEF\xBB\xBFname\":\"Ada\",\"currency\":\"USD\","
+            "\"sound\":\"default\",\"notify_cancellations\":true,\"count_ending_subscriptions\":false}}";
         const std::optional<DecodingError> error = errorOf<Me>(body);
         QVERIFY2(error, "the marked key was taken for \"name\"");
         QCOMPARE(error->reason(), Reason::keyNotFound);
@@ -209,7 +230,8 @@ private slots:
         QTest::newRow("short unicode escape") << QByteArray(R"("channel":"\u00e")");
         QTest::newRow("lone high surrogate") << QByteArray(R"("channel":"\ud800")");
         QTest::newRow("lone low surrogate") << QByteArray(R"("channel":"\udc00x")");
-        QTest::newRow("raw control character") << QByteArray("\"channel\":\"w\x01" "eb\"");
+        QTest::newRow("raw control character") << QByteArray("\"channel\":\"w\x01"
+                                                             "eb\"");
         QTest::newRow("raw tab") << QByteArray("\"channel\":\"w\teb\"");
         QTest::newRow("raw newline in a key") << QByteArray("\"chan\nnel\":\"web\"");
         QTest::newRow("single quotes") << QByteArray("'channel':'web'");
@@ -261,15 +283,17 @@ private slots:
             << QByteArray("{\"x\":" + QByteArray(5000, '[') + QByteArray(5000, ']') + ",\"data\":{}}")
             << Reason::malformedJson << "";
         QTest::newRow("amount as string") << with("mrr", "1999") << Reason::typeMismatch << "data.mrr";
-        QTest::newRow("list as object") << with("by_channel", QJsonObject()) << Reason::typeMismatch << "data.byChannel";
+        QTest::newRow("list as object") << with("by_channel", QJsonObject()) << Reason::typeMismatch
+                                        << "data.byChannel";
         QTest::newRow("flag as number") << with("has_sources", 1) << Reason::typeMismatch << "data.hasSources";
         QTest::newRow("growth as string") << with("growth", "12.4") << Reason::typeMismatch << "data.growth";
-        QTest::newRow("date with fraction") << with("last_synced_at", "2026-03-01T09:30:00.123Z") << Reason::dataCorrupted
-                                            << "data.lastSyncedAt";
-        QTest::newRow("date as number") << with("last_synced_at", 1772357400) << Reason::typeMismatch << "data.lastSyncedAt";
-        QTest::newRow("nested entry missing its amount")
-            << with("by_channel", QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1}}, QJsonObject{{"channel", "web"}}})
-            << Reason::keyNotFound << "data.byChannel[1].mrr";
+        QTest::newRow("date with fraction")
+            << with("last_synced_at", "2026-03-01T09:30:00.123Z") << Reason::dataCorrupted << "data.lastSyncedAt";
+        QTest::newRow("date as number") << with("last_synced_at", 1772357400) << Reason::typeMismatch
+                                        << "data.lastSyncedAt";
+        QTest::newRow("nested entry missing its amount") << with(
+            "by_channel", QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1}}, QJsonObject{{"channel", "web"}}})
+                                                         << Reason::keyNotFound << "data.byChannel[1].mrr";
     }
     void badDocuments()
     {
@@ -297,9 +321,11 @@ private slots:
 
         // So are numbers no field could take, and 1024 levels of nesting (not 1025).
         QByteArray body = fixtures::envelope(fixtures::summary());
-        body.insert(1, R"("big":-99999999999999999999999999e-3,"deep":)" + QByteArray(1023, '[') + QByteArray(1023, ']') + ',');
+        body.insert(1, R"("big":-99999999999999999999999999e-3,"deep":)" + QByteArray(1023, '[') + QByteArray(1023, ']')
+                           + ',');
         QCOMPARE(decodeData<Summary>(body).mrr(), 1234567);
-        body.replace(QByteArray(1023, '['), QByteArray(1024, '[')).replace(QByteArray(1023, ']'), QByteArray(1024, ']'));
+        body.replace(QByteArray(1023, '['), QByteArray(1024, '['))
+            .replace(QByteArray(1023, ']'), QByteArray(1024, ']'));
         QVERIFY(errorOf<Summary>(body));
         QCOMPARE(errorOf<Summary>(body)->reason(), Reason::malformedJson);
 
@@ -317,9 +343,10 @@ private slots:
             bool hasSources;
             static Flag decode(const json::Value &value) { return {json::Object(value).required<bool>(u"hasSources")}; }
         };
-        for (const QByteArray &body : {QByteArray(R"({"data":{"has_sources":false,"hasSources":true}})"),
-                                       QByteArray(R"({"data":{"hasSources":true,"has_sources":false}})"),
-                                       QByteArray(R"({"data":{"hasSources":false,"has_sources":false,"hasSources":true}})")})
+        for (const QByteArray &body :
+             {QByteArray(R"({"data":{"has_sources":false,"hasSources":true}})"),
+              QByteArray(R"({"data":{"hasSources":true,"has_sources":false}})"),
+              QByteArray(R"({"data":{"hasSources":false,"has_sources":false,"hasSources":true}})")})
             QVERIFY2(decodeData<Flag>(body).hasSources, body.constData());
     }
 };

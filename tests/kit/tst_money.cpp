@@ -31,7 +31,13 @@ private slots:
         QTest::addColumn<QString>("currency");
         QTest::addColumn<QString>("text");
         const QString nbsp = QStringLiteral("\u00A0");
-        struct Row { const char *call; qint64 amount; const char *currency; QString text; };
+        struct Row
+        {
+            const char *call;
+            qint64 amount;
+            const char *currency;
+            QString text;
+        };
         const Row rows[] = {
             {"whole", 123456, "USD", "$1,235"},
             {"whole", 123449, "USD", "$1,234"},
@@ -86,9 +92,9 @@ private slots:
         QFETCH(qint64, amount);
         QFETCH(QString, currency);
         QFETCH(QString, text);
-        const QString actual = call == "whole" ? Money::whole(amount, currency)
-            : call == "price"                  ? Money::price(amount, currency)
-                                               : Money::compact(amount, currency);
+        const QString actual = call == "whole"   ? Money::whole(amount, currency)
+                               : call == "price" ? Money::price(amount, currency)
+                                                 : Money::compact(amount, currency);
         QCOMPARE(actual, text);
     }
 
@@ -97,10 +103,14 @@ private slots:
     {
         QTest::addColumn<QString>("currency");
         QTest::addColumn<QString>("text");
-        QTest::newRow("symbol") << "USD" << "$\u2022\u2022\u2022";
-        QTest::newRow("euro") << "EUR" << "\u20AC\u2022\u2022\u2022";
-        QTest::newRow("code") << "CHF" << "CHF\u00A0\u2022\u2022\u2022";
-        QTest::newRow("unusable code") << "EURO" << "EURO\u00A0\u2022\u2022\u2022";
+        QTest::newRow("symbol") << "USD"
+                                << "$\u2022\u2022\u2022";
+        QTest::newRow("euro") << "EUR"
+                              << "\u20AC\u2022\u2022\u2022";
+        QTest::newRow("code") << "CHF"
+                              << "CHF\u00A0\u2022\u2022\u2022";
+        QTest::newRow("unusable code") << "EURO"
+                                       << "EURO\u00A0\u2022\u2022\u2022";
     }
     void masked()
     {
@@ -108,7 +118,8 @@ private slots:
         QFETCH(QString, text);
         {
             const Money::Mask mask;
-            for (const qint64 amount : {qint64(0), qint64(-150), qint64(123456789), std::numeric_limits<qint64>::min()}) {
+            for (const qint64 amount :
+                 {qint64(0), qint64(-150), qint64(123456789), std::numeric_limits<qint64>::min()}) {
                 QCOMPARE(Money::whole(amount, currency), text);
                 QCOMPARE(Money::price(amount, currency), text);
                 QCOMPARE(Money::compact(amount, currency), text);
@@ -172,10 +183,7 @@ private slots:
         QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo).toOffsetFromUtc(7200), now), text);
     }
 
-    void timeAgoInvalid()
-    {
-        QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), "just now");
-    }
+    void timeAgoInvalid() { QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), "just now"); }
 };
 
 QTEST_GUILESS_MAIN(MoneyTest)

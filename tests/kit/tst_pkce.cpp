@@ -18,9 +18,11 @@ private slots:
         // RFC 7636, Appendix B.
         QTest::newRow("rfc 7636") << "dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"
                                   << "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM";
-        QTest::newRow("empty") << "" << "47DEQpj8HBSa-_TImW-5JCeuQeRkm5NMpJWZG3hSuFU";
+        QTest::newRow("empty") << ""
+                               << "47DEQpj8HBSa-_TImW-5JCeuQeRkm5NMpJWZG3hSuFU";
         // Hashed over UTF-8, not Latin-1 or UTF-16.
-        QTest::newRow("non-ASCII") << QString::fromUtf8("\xc3\xa9-verifier") << "I5AU8fqzoBawKP4RW9tzoHzIem7swIKfQeZOXhUfcmg";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("\xc3\xa9-verifier")
+                                   << "I5AU8fqzoBawKP4RW9tzoHzIem7swIKfQeZOXhUfcmg";
     }
     void knownChallenges()
     {

@@ -51,11 +51,19 @@ private slots:
     void summaryMapsEveryField()
     {
         const Summary expected(Summary::Fields{
-            .currency = "USD", .mrr = 1234567, .arr = 14814804, .active = 312, .new_ = 14, .cancelled = 3,
-            .growth = 12.4, .ending = 4999,
+            .currency = "USD",
+            .mrr = 1234567,
+            .arr = 14814804,
+            .active = 312,
+            .new_ = 14,
+            .cancelled = 3,
+            .growth = 12.4,
+            .ending = 4999,
             .byChannel = {ChannelAmount(Channel::web, 800000), ChannelAmount(Channel::appStore, 434567)},
             .byProject = {ProjectAmount("p1", "Snoutly", "#2340FF", 1234567)},
-            .hasSources = true, .incomplete = false, .lastSyncedAt = synced});
+            .hasSources = true,
+            .incomplete = false,
+            .lastSyncedAt = synced});
         QCOMPARE(decodeData<Summary>(fixtures::envelope(fixtures::summary())), expected);
 
         // Camel-case wire keys reach the same fields.
@@ -79,11 +87,14 @@ private slots:
         QTest::newRow("growth null") << "growth" << QJsonValue() << true << Reason{} << "";
         QTest::newRow("synced missing") << "last_synced_at" << missing << true << Reason{} << "";
         QTest::newRow("channels empty") << "by_channel" << QJsonValue(QJsonArray()) << true << Reason{} << "";
-        QTest::newRow("channels missing") << "by_channel" << missing << false << Reason::keyNotFound << "data.byChannel";
-        QTest::newRow("channels null") << "by_channel" << QJsonValue() << false << Reason::valueNotFound << "data.byChannel";
+        QTest::newRow("channels missing")
+            << "by_channel" << missing << false << Reason::keyNotFound << "data.byChannel";
+        QTest::newRow("channels null") << "by_channel" << QJsonValue() << false << Reason::valueNotFound
+                                       << "data.byChannel";
         QTest::newRow("mrr missing") << "mrr" << missing << false << Reason::keyNotFound << "data.mrr";
         QTest::newRow("mrr fraction") << "mrr" << QJsonValue(1999.5) << false << Reason::typeMismatch << "data.mrr";
-        QTest::newRow("currency number") << "currency" << QJsonValue(840) << false << Reason::typeMismatch << "data.currency";
+        QTest::newRow("currency number") << "currency" << QJsonValue(840) << false << Reason::typeMismatch
+                                         << "data.currency";
     }
     void summaryPresence()
     {
@@ -115,13 +126,20 @@ private slots:
         QTest::addColumn<int>("channel");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("source");
-        QTest::newRow("web") << "web" << int(Channel::web) << "Web" << "Stripe";
-        QTest::newRow("app_store") << "app_store" << int(Channel::appStore) << "App Store" << "RevenueCat";
-        QTest::newRow("play_store") << "play_store" << int(Channel::playStore) << "Play Store" << "RevenueCat";
-        QTest::newRow("amazon") << "amazon" << int(Channel::amazon) << "Amazon" << "RevenueCat";
-        QTest::newRow("rc_billing") << "rc_billing" << int(Channel::rcBilling) << "Web Billing" << "RevenueCat";
-        QTest::newRow("paddle") << "paddle" << int(Channel::paddle) << "Paddle" << "RevenueCat";
-        QTest::newRow("other") << "other" << int(Channel::other) << "Other" << "RevenueCat";
+        QTest::newRow("web") << "web" << int(Channel::web) << "Web"
+                             << "Stripe";
+        QTest::newRow("app_store") << "app_store" << int(Channel::appStore) << "App Store"
+                                   << "RevenueCat";
+        QTest::newRow("play_store") << "play_store" << int(Channel::playStore) << "Play Store"
+                                    << "RevenueCat";
+        QTest::newRow("amazon") << "amazon" << int(Channel::amazon) << "Amazon"
+                                << "RevenueCat";
+        QTest::newRow("rc_billing") << "rc_billing" << int(Channel::rcBilling) << "Web Billing"
+                                    << "RevenueCat";
+        QTest::newRow("paddle") << "paddle" << int(Channel::paddle) << "Paddle"
+                                << "RevenueCat";
+        QTest::newRow("other") << "other" << int(Channel::other) << "Other"
+                               << "RevenueCat";
     }
     void channels()
     {
@@ -134,7 +152,8 @@ private slots:
         QCOMPARE(c.label(), label);
         QCOMPARE(c.source(), source);
         QCOMPARE(Channel::fromRawValue(raw), c);
-        const ChannelAmount amount = decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
+        const ChannelAmount amount =
+            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
         QCOMPARE(amount.channel(), c);
         QCOMPARE(amount.id(), raw);
     }
@@ -152,7 +171,8 @@ private slots:
     {
         QFETCH(QString, raw);
         QVERIFY(!Channel::fromRawValue(raw));
-        const ChannelAmount amount = decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
+        const ChannelAmount amount =
+            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
         QCOMPARE(amount.channel(), Channel::other);
         QCOMPARE(amount.id(), "other");
     }
@@ -168,15 +188,23 @@ private slots:
 
     void eventMapsEveryField()
     {
-        const VeskoEvent expected(VeskoEvent::Fields{
-            .id = "ev_1", .kind = VeskoEvent::Kind::new_, .channel = Channel::playStore, .occurredAt = synced,
-            .amount = 999, .currency = "EUR", .interval = "month", .planName = "Pro", .customerLabel = "ada@example.com",
-            .project = VeskoEvent::ProjectRef("p1", "Snoutly")});
-        const QList<VeskoEvent> events = decodeData<QList<VeskoEvent>>(fixtures::envelope(QJsonArray{fixtures::event()}));
+        const VeskoEvent expected(VeskoEvent::Fields{.id = "ev_1",
+                                                     .kind = VeskoEvent::Kind::new_,
+                                                     .channel = Channel::playStore,
+                                                     .occurredAt = synced,
+                                                     .amount = 999,
+                                                     .currency = "EUR",
+                                                     .interval = "month",
+                                                     .planName = "Pro",
+                                                     .customerLabel = "ada@example.com",
+                                                     .project = VeskoEvent::ProjectRef("p1", "Snoutly")});
+        const QList<VeskoEvent> events =
+            decodeData<QList<VeskoEvent>>(fixtures::envelope(QJsonArray{fixtures::event()}));
         QCOMPARE(events, QList<VeskoEvent>{expected});
         // The same instant written in UTC.
-        QCOMPARE(decodeData<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "occurred_at", "2026-03-01T09:30:00Z"))),
-                 expected);
+        QCOMPARE(
+            decodeData<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "occurred_at", "2026-03-01T09:30:00Z"))),
+            expected);
     }
 
     void eventOptionals()
@@ -198,11 +226,12 @@ private slots:
         QTest::newRow("unknown kind") << "kind" << QJsonValue("renewed") << Reason::dataCorrupted << "data[2].kind";
         QTest::newRow("kind not a string") << "kind" << QJsonValue(1) << Reason::typeMismatch << "data[2].kind";
         QTest::newRow("no currency") << "currency" << missing << Reason::keyNotFound << "data[2].currency";
-        QTest::newRow("amount with cents fraction") << "amount" << QJsonValue(9.99) << Reason::typeMismatch << "data[2].amount";
-        QTest::newRow("time with fraction") << "occurred_at" << QJsonValue("2026-03-01T09:30:00.000Z") << Reason::dataCorrupted
-                                            << "data[2].occurredAt";
-        QTest::newRow("project without name") << "project" << QJsonValue(QJsonObject{{"id", "p1"}}) << Reason::keyNotFound
-                                              << "data[2].project.name";
+        QTest::newRow("amount with cents fraction")
+            << "amount" << QJsonValue(9.99) << Reason::typeMismatch << "data[2].amount";
+        QTest::newRow("time with fraction")
+            << "occurred_at" << QJsonValue("2026-03-01T09:30:00.000Z") << Reason::dataCorrupted << "data[2].occurredAt";
+        QTest::newRow("project without name")
+            << "project" << QJsonValue(QJsonObject{{"id", "p1"}}) << Reason::keyNotFound << "data[2].project.name";
     }
     void eventsFailAsAWhole()
     {
@@ -270,9 +299,12 @@ private slots:
         }
         const Me me = decodeData<Me>(body);
         const bool hasEmail = key != "email";
-        const Me expected(Me::Fields{.id = "u1", .name = "Ada",
+        const Me expected(Me::Fields{.id = "u1",
+                                     .name = "Ada",
                                      .email = hasEmail ? std::optional<QString>("ada@example.com") : std::nullopt,
-                                     .currency = "USD", .sound = "default", .notifyCancellations = true,
+                                     .currency = "USD",
+                                     .sound = "default",
+                                     .notifyCancellations = true,
                                      .countEndingSubscriptions = false});
         QCOMPARE(me, expected);
     }

@@ -7,8 +7,8 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <memory>
@@ -21,7 +21,8 @@ namespace {
 const char *const ourService = "app.vesko.Vesko";
 // Items the test writes carry another tool's schema name: the store must match
 // on service and account alone.
-const SecretSchema foreign{"org.example.Schema", SECRET_SCHEMA_DONT_MATCH_NAME,
+const SecretSchema foreign{"org.example.Schema",
+                           SECRET_SCHEMA_DONT_MATCH_NAME,
                            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}}};
 std::atomic<int> promptCalls{0};
 
@@ -38,7 +39,8 @@ SecretService *openKeyring()
 
 GList *search(SecretService *keyring)
 {
-    g_autoptr(GHashTable) address = secret_attributes_build(&foreign, "service", ourService, "account", "api-token", nullptr);
+    g_autoptr(GHashTable) address =
+        secret_attributes_build(&foreign, "service", ourService, "account", "api-token", nullptr);
     const auto flags = SecretSearchFlags(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS);
     return secret_service_search_sync(keyring, &foreign, address, flags, nullptr, nullptr);
 }
@@ -64,10 +66,11 @@ bool add(const QByteArray &secret)
     g_autoptr(SecretService) keyring = openKeyring();
     g_autoptr(SecretCollection) collection =
         secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr);
-    g_autoptr(GHashTable) address = secret_attributes_build(&foreign, "service", ourService, "account", "api-token", nullptr);
+    g_autoptr(GHashTable) address =
+        secret_attributes_build(&foreign, "service", ourService, "account", "api-token", nullptr);
     g_autoptr(SecretValue) value = secret_value_new(secret.constData(), secret.size(), "text/plain");
-    g_autoptr(SecretItem) item =
-        secret_item_create_sync(collection, &foreign, address, "test", value, SECRET_ITEM_CREATE_NONE, nullptr, nullptr);
+    g_autoptr(SecretItem) item = secret_item_create_sync(collection, &foreign, address, "test", value,
+                                                         SECRET_ITEM_CREATE_NONE, nullptr, nullptr);
     return item != nullptr;
 }
 
@@ -84,11 +87,14 @@ void clear()
 void watchPrompts()
 {
     g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    g_dbus_connection_add_filter(bus, [](GDBusConnection *, GDBusMessage *message, gboolean incoming, gpointer) {
-        if (incoming && g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_METHOD_CALL)
-            ++promptCalls;
-        return message;
-    }, nullptr, nullptr);
+    g_dbus_connection_add_filter(
+        bus,
+        [](GDBusConnection *, GDBusMessage *message, gboolean incoming, gpointer) {
+            if (incoming && g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_METHOD_CALL)
+                ++promptCalls;
+            return message;
+        },
+        nullptr, nullptr);
     // Asked before anything this connection sends later, so taken before any prompt.
     g_bus_own_name_on_connection(bus, "org.gnome.keyring.SystemPrompter", G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, nullptr,
                                  nullptr, nullptr, nullptr);
@@ -102,7 +108,10 @@ class TokenStoreTest : public QObject
 
 private slots:
     // The test deletes and locks things: never in somebody's real keyring.
-    void initTestCase() { QVERIFY2(qEnvironmentVariableIsSet("VESKO_TEST_KEYRING_PASSWORD"), "needs scripts/with-test-session"); }
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("VESKO_TEST_KEYRING_PASSWORD"), "needs scripts/with-test-session");
+    }
     void init() { clear(); }
 
     void loadBeforeAnySave() { QCOMPARE(loaded(), "<nothing>"); }
@@ -217,8 +226,8 @@ private slots:
         TokenStore::save("before-lock");
         watchPrompts();
         g_autoptr(SecretService) keyring = openKeyring();
-        g_autoptr(SecretCollection) locked =
-            secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr);
+        g_autoptr(SecretCollection) locked = secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT,
+                                                                              SECRET_COLLECTION_NONE, nullptr, nullptr);
         GList collection{locked, nullptr, nullptr};
         QCOMPARE(secret_service_lock_sync(keyring, &collection, nullptr, nullptr, nullptr), 1);
         QCOMPARE(loaded(), "<nothing>");

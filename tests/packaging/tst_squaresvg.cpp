@@ -60,19 +60,32 @@ private slots:
         QTest::addColumn<QString>("viewBox");
         QTest::addColumn<QString>("side");
 
-        QTest::newRow("wide, like the snout") << R"(width="120" height="84" viewBox="0 0 120 84")" << "0 -18 120 120" << "120";
-        QTest::newRow("tall") << R"(width="84" height="120" viewBox="0 0 84 120")" << "-18 0 120 120" << "120";
-        QTest::newRow("already square") << R"(width="16" height="16" viewBox="0 0 16 16")" << "0 0 16 16" << "16";
-        QTest::newRow("offset origin, commas") << R"(width="1" height="1" viewBox="10,20,100,50")" << "10 -5 100 100" << "100";
-        QTest::newRow("fractional") << R"(width="3" height="2" viewBox=" 0  0 3 2 ")" << "0 -0.5 3 3" << "3";
-        QTest::newRow("no width or height") << R"(viewBox="0 0 40 20")" << "0 -10 40 40" << "";
+        QTest::newRow("wide, like the snout") << R"(width="120" height="84" viewBox="0 0 120 84")"
+                                              << "0 -18 120 120"
+                                              << "120";
+        QTest::newRow("tall") << R"(width="84" height="120" viewBox="0 0 84 120")"
+                              << "-18 0 120 120"
+                              << "120";
+        QTest::newRow("already square") << R"(width="16" height="16" viewBox="0 0 16 16")"
+                                        << "0 0 16 16"
+                                        << "16";
+        QTest::newRow("offset origin, commas") << R"(width="1" height="1" viewBox="10,20,100,50")"
+                                               << "10 -5 100 100"
+                                               << "100";
+        QTest::newRow("fractional") << R"(width="3" height="2" viewBox=" 0  0 3 2 ")"
+                                    << "0 -0.5 3 3"
+                                    << "3";
+        QTest::newRow("no width or height") << R"(viewBox="0 0 40 20")"
+                                            << "0 -10 40 40"
+                                            << "";
     }
     void squares()
     {
         QFETCH(QString, rootAttributes);
         QFETCH(QString, viewBox);
         QFETCH(QString, side);
-        const QByteArray body = R"(<title>Végső &amp; "mark"</title><path d="M0 0H1V1Z"/></svg>)" "\n";
+        const QByteArray body = R"(<title>Végső &amp; "mark"</title><path d="M0 0H1V1Z"/></svg>)"
+                                "\n";
         const QByteArray svg = "<svg " + svgNamespace + ' ' + rootAttributes.toUtf8() + ">" + body;
 
         QString error;
@@ -105,7 +118,8 @@ private slots:
         QTest::newRow("processing instruction with >")
             << QByteArray(R"(<?xml-stylesheet href="a>b.css"?>)") << QByteArray() << QByteArray("</svg>");
         QTest::newRow("document type with internal subset")
-            << QByteArray(R"(<!DOCTYPE svg [ <!ENTITY mark "x>y"> ]>)") << QByteArray() << QByteArray("<title>&mark;</title></svg>");
+            << QByteArray(R"(<!DOCTYPE svg [ <!ENTITY mark "x>y"> ]>)") << QByteArray()
+            << QByteArray("<title>&mark;</title></svg>");
         QTest::newRow("> inside a root attribute")
             << QByteArray() << QByteArray(R"( data-note='a > b')") << QByteArray("<title>Végső</title></svg>");
         QTest::newRow("self-closing root") << QByteArray("\n") << QByteArray() << QByteArray("\n");
@@ -117,25 +131,26 @@ private slots:
         QFETCH(QByteArray, body);
         const bool selfClosing = !body.contains("</svg>");
         const QByteArray svg = prolog + "<svg " + svgNamespace + R"( viewBox="0 0 4 2")" + extraAttribute
-            + (selfClosing ? "/>" : ">") + body;
+                               + (selfClosing ? "/>" : ">") + body;
         QString error;
         const QByteArray squared = squaredSvg(svg, &error);
         QVERIFY2(!squared.isEmpty(), qPrintable(error));
         const QByteArray note = extraAttribute.isEmpty() ? QByteArray() : QByteArray(R"( data-note="a &gt; b")");
         QCOMPARE(squared,
-                 prolog + "<svg " + svgNamespace + R"( viewBox="0 -1 4 4")" + note
-                     + (selfClosing ? "/>" : ">") + body);
+                 prolog + "<svg " + svgNamespace + R"( viewBox="0 -1 4 4")" + note + (selfClosing ? "/>" : ">") + body);
     }
 
     void keepsOtherAttributesAndNamespaces()
     {
-        const QByteArray svg = "<svg " + svgNamespace + " xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
-                               R"(xlink:title="a &lt;b&gt; &amp; &quot;c&quot;" class="x" viewBox="0 0 2 1"/>)";
+        const QByteArray svg = "<svg " + svgNamespace
+                               + " xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                                 R"(xlink:title="a &lt;b&gt; &amp; &quot;c&quot;" class="x" viewBox="0 0 2 1"/>)";
         const QByteArray squared = squaredSvg(svg);
         QVERIFY(!squared.isEmpty());
         QXmlStreamReader reader(squared);
         QVERIFY(reader.readNextStartElement());
-        QCOMPARE(reader.attributes().value(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("title")), u"a <b> & \"c\"");
+        QCOMPARE(reader.attributes().value(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("title")),
+                 u"a <b> & \"c\"");
         QCOMPARE(reader.attributes().value(QStringLiteral("class")), u"x");
         QCOMPARE(reader.attributes().value(QStringLiteral("viewBox")), u"0 -0.5 2 2");
         reader.skipCurrentElement();

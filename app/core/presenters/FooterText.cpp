@@ -17,17 +17,19 @@ QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
 
 FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText)
 {
-    const QString amountNote = trayShowsText ? QString() : QStringLiteral("This tray cannot show text: the snout stays");
+    const QString amountNote =
+        trayShowsText ? QString() : QStringLiteral("This tray cannot show text: the snout stays");
     return {
         .refreshNote = refreshNote(refreshedAt, now),
         .menuLabel = QStringLiteral("More"),
         .accountSettings = QStringLiteral("Account settings\u2026"),
         .showInMenuBar = QStringLiteral("Show in menu bar"),
-        .menuBarChoices = {
-            {.title = QStringLiteral("Snout and amount"), .style = MenuBarStyle::both},
-            {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount, .note = amountNote},
-            {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
-        },
+        .menuBarChoices =
+            {
+                {.title = QStringLiteral("Snout and amount"), .style = MenuBarStyle::both},
+                {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount, .note = amountNote},
+                {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
+            },
         .openAtLogin = QStringLiteral("Open at login"),
         .notifySales = QStringLiteral("Notify about new subscriptions"),
         .hideAmounts = QStringLiteral("Hide amounts"),

@@ -16,9 +16,11 @@ HeroText heroText(const Summary &summary, bool countEnding)
     if (summary.mrr() >= 1) {
         text.exactLine = Money::price(summary.mrr(), currency) + QStringLiteral(" exactly.");
         if (summary.ending() > 0) {
-            text.exactLine += u' ' + Money::price(summary.ending(), currency)
-                + (countEnding ? QStringLiteral(" of this stops when those subscriptions reach the end of their period.")
-                               : QStringLiteral(" is left out: those subscriptions are set to end."));
+            text.exactLine +=
+                u' ' + Money::price(summary.ending(), currency)
+                + (countEnding
+                       ? QStringLiteral(" of this stops when those subscriptions reach the end of their period.")
+                       : QStringLiteral(" is left out: those subscriptions are set to end."));
         }
     }
     if (summary.incomplete())

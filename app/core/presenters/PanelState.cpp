@@ -61,12 +61,13 @@ PanelState panelState(const Phase &phase, const std::optional<Summary> &summary,
         .showsFooter = signedIn,
         .showsChannels = summary && !channelRows(*summary).rows.isEmpty(),
         .countEnding = me ? me->countEndingSubscriptions() : true,
-        .signIn = {
-            .title = QStringLiteral("Your MRR in the menu bar"),
-            .sentence = signInSentence(waiting ? SignInNotice::none : notice),
-            .buttonTitle = waiting ? QStringLiteral("Waiting for your browser\u2026") : QStringLiteral("Sign in"),
-            .buttonEnabled = !waiting,
-        },
+        .signIn =
+            {
+                .title = QStringLiteral("Your MRR in the menu bar"),
+                .sentence = signInSentence(waiting ? SignInNotice::none : notice),
+                .buttonTitle = waiting ? QStringLiteral("Waiting for your browser\u2026") : QStringLiteral("Sign in"),
+                .buttonEnabled = !waiting,
+            },
         .message = messageFor(phase, signedIn),
     };
 }

@@ -39,7 +39,10 @@ struct MessageText
     Q_PROPERTY(Action action MEMBER action CONSTANT)
 
 public:
-    enum class Action { refresh, signIn };
+    enum class Action {
+        refresh,
+        signIn
+    };
     Q_ENUM(Action)
 
     QString title;
@@ -60,7 +63,12 @@ struct PanelState
     Q_PROPERTY(vesko::MessageText message MEMBER message CONSTANT)
 
 public:
-    enum class Block { signIn, message, spinner, dashboard };
+    enum class Block {
+        signIn,
+        message,
+        spinner,
+        dashboard
+    };
     Q_ENUM(Block)
 
     Block block = Block::signIn;

@@ -54,8 +54,11 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
     case StatusFormat::plain:
         return line.text;
     case StatusFormat::json: {
-        const QJsonObject object{{"text", line.text},       {"tooltip", line.tooltip}, {"class", line.phase},
-                                 {"menubar", line.menuBar}, {"snout", line.snout}};
+        const QJsonObject object{{"text", line.text},
+                                 {"tooltip", line.tooltip},
+                                 {"class", line.phase},
+                                 {"menubar", line.menuBar},
+                                 {"snout", line.snout}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
     case StatusFormat::genmon:

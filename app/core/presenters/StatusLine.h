@@ -16,18 +16,22 @@ namespace vesko {
 // phase it was in (for the bar's styling).
 struct StatusLine
 {
-    QString text;     // the compact MRR; empty without a summary
-    QString tooltip;  // the spoken label, then the failure or the refresh time
-    QString phase;    // "ready", "loading", "failed", "signedOut", "signingIn"
-    QString menuBar;  // what the top bar shows beside the snout: the figure, or
-                      // nothing (no figure yet, or the snout alone by choice)
+    QString text;      // the compact MRR; empty without a summary
+    QString tooltip;   // the spoken label, then the failure or the refresh time
+    QString phase;     // "ready", "loading", "failed", "signedOut", "signingIn"
+    QString menuBar;   // what the top bar shows beside the snout: the figure, or
+                       // nothing (no figure yet, or the snout alone by choice)
     bool snout = true; // whether the top bar shows the snout
-    QString message;  // the failure; empty unless failed
+    QString message;   // the failure; empty unless failed
 
     bool operator==(const StatusLine &) const = default;
 };
 
-enum class StatusFormat { plain, json, genmon };
+enum class StatusFormat {
+    plain,
+    json,
+    genmon
+};
 
 // `refreshedAt` is shown in local time.
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,

@@ -10,10 +10,10 @@ namespace vesko {
 struct TrayText
 {
     bool showsSnout = true;
-    QString label;       // beside the icon; empty: the icon alone
-    QString labelGuide;  // the label with every digit widened, so hosts keep its width
-    QString spoken;      // for screen readers; also title and tooltip, which hosts
-                         // that cannot draw a label show instead
+    QString label;      // beside the icon; empty: the icon alone
+    QString labelGuide; // the label with every digit widened, so hosts keep its width
+    QString spoken;     // for screen readers; also title and tooltip, which hosts
+                        // that cannot draw a label show instead
 };
 
 TrayText trayText(bool showsSnout, const std::optional<QString> &menuBarText, const QString &spokenLabel);

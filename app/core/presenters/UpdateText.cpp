@@ -28,13 +28,16 @@ UpdateText updateText(UpdateStatus status, const QString &version)
     case UpdateStatus::checking:
         return {QStringLiteral("Checking for updates\u2026"), {}, {}};
     case UpdateStatus::upToDate:
-        return {vesko + QStringLiteral(" is the newest version."), {},
+        return {vesko + QStringLiteral(" is the newest version."),
+                {},
                 {QStringLiteral("Vesko is up to date"), vesko + QStringLiteral(" is the newest version."), {}}};
     case UpdateStatus::failed:
-        return {QStringLiteral("Couldn\u2019t check for updates. Try again later."), {},
+        return {QStringLiteral("Couldn\u2019t check for updates. Try again later."),
+                {},
                 {QStringLiteral("Couldn\u2019t check for updates"), QStringLiteral("Try again later."), {}}};
     case UpdateStatus::available:
-        return {vesko + QStringLiteral(" is available."), QStringLiteral("Download"),
+        return {vesko + QStringLiteral(" is available."),
+                QStringLiteral("Download"),
                 {vesko + QStringLiteral(" is available"), QStringLiteral("Click to open its download page."), {}}};
     }
     return {};

@@ -7,7 +7,13 @@
 namespace vesko {
 
 // Where Vesko's own update check stands, as far as the user is told.
-enum class UpdateStatus { none, checking, upToDate, failed, available };
+enum class UpdateStatus {
+    none,
+    checking,
+    upToDate,
+    failed,
+    available
+};
 
 // The panel's line about it (empty: no line), the title of the button beside
 // it (empty: none), and the notification that says the same where no panel

@@ -45,7 +45,9 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor
     Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
 
 public:
-    explicit DBusMenuAdaptor(DBusMenu *menu) : QDBusAbstractAdaptor(menu), m_menu(menu)
+    explicit DBusMenuAdaptor(DBusMenu *menu)
+        : QDBusAbstractAdaptor(menu),
+          m_menu(menu)
     {
         setAutoRelaySignals(false);
         connect(menu, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
@@ -58,7 +60,8 @@ public:
     QStringList iconThemePath() const { return {}; }
 
 public slots:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames, vesko::DBusMenuLayoutItem &layout)
+    uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
+                   vesko::DBusMenuLayoutItem &layout)
     {
         layout = {};
         layout.id = parentId;
@@ -121,14 +124,16 @@ public slots:
 
 signals:
     void LayoutUpdated(uint revision, int parent);
-    void ItemsPropertiesUpdated(const vesko::DBusMenuItemList &updatedProps, const vesko::DBusMenuItemKeysList &removedProps);
+    void ItemsPropertiesUpdated(const vesko::DBusMenuItemList &updatedProps,
+                                const vesko::DBusMenuItemKeysList &removedProps);
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
     DBusMenu *m_menu;
 };
 
-DBusMenu::DBusMenu(QObject *parent) : QObject(parent)
+DBusMenu::DBusMenu(QObject *parent)
+    : QObject(parent)
 {
     registerDBusMenuTypes();
     new DBusMenuAdaptor(this);

@@ -14,10 +14,10 @@ namespace vesko {
 // One line of an exported menu.
 struct MenuEntry
 {
-    int id = 0;                   // > 0, unique in the menu
-    QString label;                // shown as is: no mnemonics
+    int id = 0;    // > 0, unique in the menu
+    QString label; // shown as is: no mnemonics
     bool separator = false;
-    std::optional<bool> checked;  // a check mark when set
+    std::optional<bool> checked; // a check mark when set
     bool enabled = true;
 
     bool operator==(const MenuEntry &) const = default;

@@ -40,7 +40,9 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor
     Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
 
 public:
-    explicit StatusNotifierItemAdaptor(StatusNotifierItem *item) : QDBusAbstractAdaptor(item), m_item(item)
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem *item)
+        : QDBusAbstractAdaptor(item),
+          m_item(item)
     {
         setAutoRelaySignals(false);
         connect(item, &StatusNotifierItem::newTitle, this, &StatusNotifierItemAdaptor::NewTitle);
@@ -61,10 +63,7 @@ public:
     QString iconThemePath() const { return m_item->m_content.iconThemePath; }
     QString empty() const { return {}; }
     SniPixmapList noPixmaps() const { return {}; }
-    SniToolTip toolTip() const
-    {
-        return {{}, {}, m_item->m_content.toolTipTitle, m_item->m_content.toolTipText};
-    }
+    SniToolTip toolTip() const { return {{}, {}, m_item->m_content.toolTipTitle, m_item->m_content.toolTipText}; }
     bool itemIsMenu() const { return false; }
     QDBusObjectPath menu() const { return QDBusObjectPath(StatusNotifierItem::menuPath); }
     QString label() const { return m_item->m_content.label; }
@@ -99,7 +98,9 @@ constexpr int maximumReregistrations = 5;
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem(const QString &id, QDBusConnection bus, QObject *parent)
-    : QObject(parent), m_id(id), m_bus(std::move(bus))
+    : QObject(parent),
+      m_id(id),
+      m_bus(std::move(bus))
 {
     registerStatusNotifierTypes();
     new StatusNotifierItemAdaptor(this);
@@ -168,10 +169,9 @@ bool StatusNotifierItem::watcherPresent() const
 
 void StatusNotifierItem::registerWithWatcher()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(watcherService),
-                                                       QStringLiteral("/StatusNotifierWatcher"),
-                                                       QString::fromLatin1(watcherService),
-                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
+        QString::fromLatin1(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
     call << m_serviceName;
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
@@ -184,10 +184,9 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::learnHostProgram()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                       QStringLiteral("/org/freedesktop/DBus"),
-                                                       QStringLiteral("org.freedesktop.DBus"),
-                                                       QStringLiteral("GetConnectionUnixProcessID"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
     call << QString::fromLatin1(watcherService);
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {

@@ -4,9 +4,9 @@
 
 #include <QDBusConnection>
 #include <QObject>
-#include <QTimer>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 
 class QDBusServiceWatcher;
 
@@ -24,12 +24,12 @@ public:
     // What the item shows; each change is announced with the protocol's signal.
     struct Content
     {
-        QString title;            // also the accessible description
-        QString label;            // the text beside the icon, may be empty
-        QString labelGuide;       // the widest text the label is expected to take
-        QString iconName;         // looked up in iconThemePath first
+        QString title;      // also the accessible description
+        QString label;      // the text beside the icon, may be empty
+        QString labelGuide; // the widest text the label is expected to take
+        QString iconName;   // looked up in iconThemePath first
         QString iconThemePath;
-        QList<SniPixmap> icon;    // for hosts that cannot find the name
+        QList<SniPixmap> icon; // for hosts that cannot find the name
         QString toolTipTitle;
         QString toolTipText;
 

@@ -21,8 +21,7 @@ SniPixmap sniPixmap(const QImage &image)
 
 QImage imageOf(const SniPixmap &pixmap)
 {
-    if (pixmap.width <= 0 || pixmap.height <= 0
-        || pixmap.argb.size() != qsizetype(pixmap.width) * pixmap.height * 4)
+    if (pixmap.width <= 0 || pixmap.height <= 0 || pixmap.argb.size() != qsizetype(pixmap.width) * pixmap.height * 4)
         return {};
     QImage image(pixmap.width, pixmap.height, QImage::Format_ARGB32);
     const auto *in = reinterpret_cast<const quint32 *>(pixmap.argb.constData());

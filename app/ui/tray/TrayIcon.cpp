@@ -57,7 +57,8 @@ QString writeSymbolicIcon()
     const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
     const QByteArray svg = snoutSvg();
     // Usually there from the last run: a rewrite would only cost a flush.
-    if (QFile current(path); current.open(QIODevice::ReadOnly) && current.size() == svg.size() && current.readAll() == svg)
+    if (QFile current(path);
+        current.open(QIODevice::ReadOnly) && current.size() == svg.size() && current.readAll() == svg)
         return folder;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() || !file.commit())
@@ -69,7 +70,11 @@ QString writeSymbolicIcon()
 
 TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, MakeOldTray makeOldTray,
                    QObject *parent)
-    : QObject(parent), m_model(model), m_appearance(appearance), m_item(QStringLiteral("vesko"), bus), m_menu(),
+    : QObject(parent),
+      m_model(model),
+      m_appearance(appearance),
+      m_item(QStringLiteral("vesko"), bus),
+      m_menu(),
       m_makeOldTray(std::move(makeOldTray))
 {
     updateMenu();
@@ -77,9 +82,8 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnectio
     m_iconThemePath = writeSymbolicIcon();
 
     connect(&m_menu, &DBusMenu::triggered, this, &TrayIcon::menuTriggered);
-    connect(&m_item, &StatusNotifierItem::activateRequested, this, [this](QPoint at) {
-        emit activated(logicalPoint(at, qGuiApp->devicePixelRatio()));
-    });
+    connect(&m_item, &StatusNotifierItem::activateRequested, this,
+            [this](QPoint at) { emit activated(logicalPoint(at, qGuiApp->devicePixelRatio())); });
     connect(&m_item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         if (registered && m_legacy)
             m_legacy->hide();
@@ -205,8 +209,8 @@ void TrayIcon::updateMenu()
 {
     const Money::Mask mask(m_model.hideAmounts());
     const std::optional<Summary> &summary = m_model.summary();
-    const TrayMenuText text
-        = trayMenuText(panelState(m_model.phase(), summary, m_model.me(), m_model.isSignedIn()), summary);
+    const TrayMenuText text =
+        trayMenuText(panelState(m_model.phase(), summary, m_model.me(), m_model.isSignedIn()), summary);
 
     QList<MenuEntry> entries;
     if (!text.signInTitle.isEmpty())

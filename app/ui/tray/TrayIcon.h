@@ -26,7 +26,11 @@ class TrayIcon : public QObject
     Q_OBJECT
 
 public:
-    enum class Host { none, statusNotifier, systemTray };
+    enum class Host {
+        none,
+        statusNotifier,
+        systemTray
+    };
     enum MenuId {
         openPanelEntry = 1,
         separatorEntry,

@@ -71,7 +71,9 @@ bool cursorKnown()
 
 } // namespace
 
-TrayPanel::TrayPanel(PanelController &controller, QObject *parent) : QObject(parent), m_controller(controller)
+TrayPanel::TrayPanel(PanelController &controller, QObject *parent)
+    : QObject(parent),
+      m_controller(controller)
 {
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &TrayPanel::focusMoved);
     m_grabRetry.setSingleShot(true);
@@ -102,7 +104,8 @@ QPoint TrayPanel::placement(const QRect &available, const QSize &size, QPoint at
     const int end = available.top() + available.height();
     int y = fromTop ? available.top() + gap : end - gap - size.height();
     y = std::max(available.top(), std::min(y, end - size.height()));
-    const int x = within(at.x() - size.width() / 2, size.width(), available.left(), available.left() + available.width());
+    const int x =
+        within(at.x() - size.width() / 2, size.width(), available.left(), available.left() + available.width());
     return {x, y};
 }
 
@@ -142,7 +145,8 @@ bool TrayPanel::compositing()
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
     const auto free = [](void *reply) { std::free(reply); };
     const std::unique_ptr<xcb_intern_atom_reply_t, decltype(free)> atom(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, true, quint16(name.size()), name.constData()), nullptr),
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, true, quint16(name.size()), name.constData()),
+                              nullptr),
         free);
     if (!atom || atom->atom == XCB_ATOM_NONE)
         return false;
@@ -226,8 +230,7 @@ void TrayPanel::toggle(QPoint at)
 {
     if (!at.isNull())
         m_lastActivation = at;
-    if (isVisible()
-        || (m_dismissed.isValid() && m_dismissed.elapsed() < refocusGraceMs)) {
+    if (isVisible() || (m_dismissed.isValid() && m_dismissed.elapsed() < refocusGraceMs)) {
         m_dismissed.invalidate();
         hide();
         return;
@@ -331,12 +334,24 @@ bool TrayPanel::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Expose:
         if (static_cast<QWindow *>(watched)->isExposed())
-            QMetaObject::invokeMethod(this, [this] { m_grabTries = 0; grabInput(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_grabTries = 0;
+                    grabInput();
+                },
+                Qt::QueuedConnection);
         break;
     case QEvent::Hide:
         // The menu's grab ends with it; the panel takes the pointer back.
         if (watched == menu && isVisible())
-            QMetaObject::invokeMethod(this, [this] { m_grabTries = 0; grabInput(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_grabTries = 0;
+                    grabInput();
+                },
+                Qt::QueuedConnection);
         break;
     default:
         break;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko::bench {
 
 namespace {
@@ -27,8 +29,8 @@ QString number(double value, int decimals)
 
 void print(const Row &row)
 {
-    const QString line = QStringList{QStringLiteral("row"), clean(row.figure), clean(row.measured), clean(row.floor),
-                                     clean(row.ratio),      clean(row.goal),   clean(row.verdict)}
+    const QString line = QStringList{u"row"_s,         clean(row.figure), clean(row.measured), clean(row.floor),
+                                     clean(row.ratio), clean(row.goal),   clean(row.verdict)}
                              .join(u'\t');
     std::printf("%s\n", line.toUtf8().constData());
     std::fflush(stdout);

@@ -20,6 +20,8 @@
 #include <atomic>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko::bench;
 
 namespace {
@@ -145,32 +147,34 @@ private slots:
         QTest::addColumn<bool>("lost");
 
         QTest::newRow("no poll: all idle")
-            << QList<WakeSample>{sample(0, 5, {{"main", 10}}), sample(1000, 5, {{"main", 11}}),
-                                 sample(2000, 5, {{"main", 13}})}
+            << QList<WakeSample>{sample(0, 5, {{u"main"_s, 10}}), sample(1000, 5, {{u"main"_s, 11}}),
+                                 sample(2000, 5, {{u"main"_s, 13}})}
             << qint64(3) << qint64(0) << qint64(2000) << 0 << false;
         // Requests arrive in the second gap: it and the one after are the poll's.
         QTest::newRow("poll with its tail")
-            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 0, {{"main", 1}}),
-                                 sample(2000, 3, {{"main", 31}}), sample(3000, 3, {{"main", 36}}),
-                                 sample(4000, 3, {{"main", 37}})}
+            << QList<WakeSample>{sample(0, 0, {{u"main"_s, 0}}), sample(1000, 0, {{u"main"_s, 1}}),
+                                 sample(2000, 3, {{u"main"_s, 31}}), sample(3000, 3, {{u"main"_s, 36}}),
+                                 sample(4000, 3, {{u"main"_s, 37}})}
             << qint64(2) << qint64(35) << qint64(2000) << 1 << false;
         QTest::newRow("requests over two gaps are one poll")
-            << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 2, {{"main", 10}}),
-                                 sample(2000, 3, {{"main", 20}}), sample(3000, 3, {{"main", 21}}),
-                                 sample(4000, 3, {{"main", 22}})}
+            << QList<WakeSample>{sample(0, 0, {{u"main"_s, 0}}), sample(1000, 2, {{u"main"_s, 10}}),
+                                 sample(2000, 3, {{u"main"_s, 20}}), sample(3000, 3, {{u"main"_s, 21}}),
+                                 sample(4000, 3, {{u"main"_s, 22}})}
             << qint64(1) << qint64(21) << qint64(1000) << 1 << false;
-        QTest::newRow("two polls") << QList<WakeSample>{sample(0, 0, {{"main", 0}}), sample(1000, 3, {{"main", 5}}),
-                                                        sample(2000, 3, {{"main", 6}}), sample(3000, 3, {{"main", 7}}),
-                                                        sample(4000, 6, {{"main", 12}})}
+        QTest::newRow("two polls") << QList<WakeSample>{sample(0, 0, {{u"main"_s, 0}}),
+                                                        sample(1000, 3, {{u"main"_s, 5}}),
+                                                        sample(2000, 3, {{u"main"_s, 6}}),
+                                                        sample(3000, 3, {{u"main"_s, 7}}),
+                                                        sample(4000, 6, {{u"main"_s, 12}})}
                                    << qint64(1) << qint64(11) << qint64(1000) << 2 << false;
         QTest::newRow("a thread that appears counts from zero")
-            << QList<WakeSample>{sample(0, 0, {{"main", 4}}), sample(1000, 0, {{"main", 4}, {"worker", 6}})}
+            << QList<WakeSample>{sample(0, 0, {{u"main"_s, 4}}), sample(1000, 0, {{u"main"_s, 4}, {u"worker"_s, 6}})}
             << qint64(6) << qint64(0) << qint64(1000) << 0 << false;
         QTest::newRow("a thread that ends is flagged")
-            << QList<WakeSample>{sample(0, 0, {{"main", 4}, {"worker", 6}}), sample(1000, 0, {{"main", 5}})}
+            << QList<WakeSample>{sample(0, 0, {{u"main"_s, 4}, {u"worker"_s, 6}}), sample(1000, 0, {{u"main"_s, 5}})}
             << qint64(1) << qint64(0) << qint64(1000) << 0 << true;
         QTest::newRow("one sample: no gap")
-            << QList<WakeSample>{sample(0, 0, {{"main", 4}})} << qint64(0) << qint64(0) << qint64(0) << 0 << false;
+            << QList<WakeSample>{sample(0, 0, {{u"main"_s, 4}})} << qint64(0) << qint64(0) << qint64(0) << 0 << false;
     }
     void splitWakeups()
     {
@@ -374,8 +378,7 @@ private slots:
                 asked << object.value(u"path").toString() + u'?' + object.value(u"query").toString();
         }
         asked.sort();
-        QCOMPARE(asked, (QStringList{QStringLiteral("/v1/events?limit=5"), QStringLiteral("/v1/me?"),
-                                     QStringLiteral("/v1/summary?project=all")}));
+        QCOMPARE(asked, (QStringList{u"/v1/events?limit=5"_s, u"/v1/me?"_s, u"/v1/summary?project=all"_s}));
     }
 };
 

@@ -316,9 +316,9 @@ void loadLater(QObject *context, std::function<void(std::optional<QString>)> don
     job->work = [found](GCancellable *cancel) { *found = loadNow(cancel); };
     job->ended = [link = answer->link(), found] {
         const std::lock_guard lock(link->mutex);
-        if (Answer *const answer = link->answer)
+        if (Answer *const live = link->answer)
             QMetaObject::invokeMethod(
-                answer, [answer, found] { answer->give(*found); }, Qt::QueuedConnection);
+                live, [live, found] { live->give(*found); }, Qt::QueuedConnection);
     };
     QTimer::singleShot(deadline(), answer, [answer, job] {
         g_cancellable_cancel(job->cancel.get());

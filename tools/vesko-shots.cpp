@@ -21,6 +21,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -38,16 +40,16 @@ void waitUntil(const std::function<bool()> &done, int ms = 3000)
 QJsonArray sampleEvents()
 {
     QJsonObject cancelled = fixtures::event(QStringLiteral("ev_2"));
-    cancelled["kind"] = "cancelled";
-    cancelled.remove("amount");
-    cancelled["occurred_at"] = "2026-03-01T08:10:00Z";
+    cancelled[u"kind"_s] = u"cancelled"_s;
+    cancelled.remove(u"amount"_s);
+    cancelled[u"occurred_at"_s] = u"2026-03-01T08:10:00Z"_s;
     QJsonObject back = fixtures::event(QStringLiteral("ev_3"));
-    back["kind"] = "reactivated";
-    back["channel"] = "web";
-    back["interval"] = "year";
-    back["amount"] = 11900;
-    back["customer_label"] = "a-very-long-customer-label@some-company.example.com";
-    back["occurred_at"] = "2026-02-27T18:00:00Z";
+    back[u"kind"_s] = u"reactivated"_s;
+    back[u"channel"_s] = u"web"_s;
+    back[u"interval"_s] = u"year"_s;
+    back[u"amount"_s] = 11900;
+    back[u"customer_label"_s] = u"a-very-long-customer-label@some-company.example.com"_s;
+    back[u"occurred_at"_s] = u"2026-02-27T18:00:00Z"_s;
     return {fixtures::event(), cancelled, back};
 }
 
@@ -152,30 +154,30 @@ int main(int argc, char **argv)
         return 1;
     }
     QJsonObject noChannels = fixtures::summary();
-    noChannels["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 0}}};
-    noChannels.remove("growth");
-    noChannels["incomplete"] = true;
+    noChannels[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 0}}};
+    noChannels.remove(u"growth"_s);
+    noChannels[u"incomplete"_s] = true;
     const QList<Shot> shots{
-        {.name = "signed-out", .token = std::nullopt},
-        {.name = "signing-in", .token = std::nullopt, .signIn = true},
-        {.name = "sign-in-expired", .token = std::nullopt, .signIn = true, .expires = true},
-        {.name = "sign-in-approved-late",
+        {.name = u"signed-out"_s, .token = std::nullopt},
+        {.name = u"signing-in"_s, .token = std::nullopt, .signIn = true},
+        {.name = u"sign-in-expired"_s, .token = std::nullopt, .signIn = true, .expires = true},
+        {.name = u"sign-in-approved-late"_s,
          .token = std::nullopt,
          .signIn = true,
          .expires = true,
          .late = QStringLiteral("vesko://callback?code=late")},
-        {.name = "loading", .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
-        {.name = "failed", .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
-        {.name = "ready"},
-        {.name = "ready-amounts-hidden", .hideAmounts = true},
-        {.name = "ready-no-channels",
+        {.name = u"loading"_s, .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
+        {.name = u"failed"_s, .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
+        {.name = u"ready"_s},
+        {.name = u"ready-amounts-hidden"_s, .hideAmounts = true},
+        {.name = u"ready-no-channels"_s,
          .replies = {{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(noChannels))},
                      {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},
     };
     int failures = 0;
     for (const Shot &shot : shots) {
         for (bool dark : {false, true}) {
-            const QString file = out.filePath(shot.name + (dark ? "-dark.png" : "-light.png"));
+            const QString file = out.filePath(shot.name + (dark ? u"-dark.png"_s : u"-light.png"_s));
             const QImage image = render(shot, dark);
             if (image.isNull() || !image.save(file)) {
                 std::fprintf(stderr, "vesko-shots: could not render %s\n", qPrintable(file));

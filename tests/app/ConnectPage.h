@@ -21,7 +21,7 @@ inline QUrlQuery connectForm(const QByteArray &page, const QString &decision)
     QUrlQuery form;
     static const QRegularExpression hidden(QStringLiteral("<input type=\"hidden\" name=\"(\\w+)\" value=\"([^\"]*)\""));
     for (const auto &m : hidden.globalMatch(QString::fromUtf8(page)))
-        form.addQueryItem(m.captured(1), QUrl::toPercentEncoding(unescapedHtml(m.captured(2))));
+        form.addQueryItem(m.captured(1), QString::fromLatin1(QUrl::toPercentEncoding(unescapedHtml(m.captured(2)))));
     form.addQueryItem(QStringLiteral("decision"), decision);
     return form;
 }

@@ -35,7 +35,7 @@ int main(int argc, char **argv)
     const QUrlQuery form = connectForm(await(network.get(QNetworkRequest(page))), QStringLiteral("approve"));
 
     QNetworkRequest post(page.adjusted(QUrl::RemoveQuery));
-    post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+    post.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-www-form-urlencoded"));
     post.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *answer = network.post(post, form.toString(QUrl::FullyEncoded).toUtf8());
     await(answer);

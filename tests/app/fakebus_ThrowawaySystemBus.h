@@ -2,6 +2,8 @@
 
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 // A private dbus-daemon standing in for the system bus of one test process
 // (session rules: anyone may own any name, and nothing there answers for
 // logind or hostnamed but the test). In the _no_bus runs
@@ -22,7 +24,7 @@ public:
     {
         if (absent())
             return qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/dev/null/no-bus");
-        m_daemon.start(QStringLiteral(VESKO_DBUS_DAEMON), {"--session", "--nofork", "--print-address"});
+        m_daemon.start(QStringLiteral(VESKO_DBUS_DAEMON), {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
         m_daemon.waitForReadyRead(); // one write: the address and a newline
         const QByteArray address = m_daemon.readLine().trimmed();
         return !address.isEmpty() && qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace std::chrono_literals;
 
@@ -129,13 +131,14 @@ private slots:
         QCOMPARE(model.phase(), Phase::ready());
         QCOMPARE(model.summary()->mrr(), 1234567);
         QCOMPARE(model.events().size(), 1);
-        QCOMPARE(model.me()->name(), "Ada");
+        QCOMPARE(model.me()->name(), u"Ada"_s);
         QCOMPARE(model.refreshedAt(), t0);
         QStringList targets;
         for (const ReceivedRequest &r : m_service->server.requests())
             targets << QString::fromLatin1(r.target);
         targets.sort();
-        QCOMPARE(targets, (QStringList{"/v1/events?project=all&limit=5", "/v1/me", "/v1/summary?project=all"}));
+        QCOMPARE(targets,
+                 (QStringList{u"/v1/events?project=all&limit=5"_s, u"/v1/me"_s, u"/v1/summary?project=all"_s}));
         QVERIFY(m_timer->armed); // the next turn waits one interval after this one
     }
 
@@ -163,8 +166,9 @@ private slots:
         QFETCH(QString, meanwhile);
         QFETCH(QString, phase);
         QFETCH(bool, signedIn);
-        const QHash<QString, Phase> phases{
-            {"loading", Phase::loading()}, {"signedOut", Phase::signedOut()}, {"signingIn", Phase::signingIn()}};
+        const QHash<QString, Phase> phases{{u"loading"_s, Phase::loading()},
+                                           {u"signedOut"_s, Phase::signedOut()},
+                                           {u"signingIn"_s, Phase::signingIn()}};
         AppModel &model = make(stored ? std::optional(storedToken) : std::nullopt, true);
         QCOMPARE(model.phase(), Phase::loading());
         QVERIFY(model.isTokenPending() && !model.isSignedIn() && !model.isLooping());
@@ -224,9 +228,9 @@ private slots:
             model.refresh();
             settle();
         }
-        const Phase expected = phase == "ready"       ? Phase::ready()
-                               : phase == "signedOut" ? Phase::signedOut()
-                                                      : Phase::failed(phase);
+        const Phase expected = phase == u"ready"_s       ? Phase::ready()
+                               : phase == u"signedOut"_s ? Phase::signedOut()
+                                                         : Phase::failed(phase);
         QCOMPARE(model.phase(), expected);
         QCOMPARE(!model.token(), cleared);
         QCOMPARE(!m_secrets.stored, cleared);
@@ -322,8 +326,8 @@ private slots:
         m_wake.wake();
         model.signOut();
         model.signIn();
-        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=abc")));
-        QTRY_COMPARE(model.token(), QString("tok_new"));
+        QVERIFY(model.handleCallback(QUrl(u"vesko://callback?code=abc"_s)));
+        QTRY_COMPARE(model.token(), QString(u"tok_new"_s));
         settle();
         QCOMPARE(model.phase(), Phase::failed(Phase::loadFailedMessage()));
         QVERIFY(!model.summary());
@@ -381,10 +385,10 @@ private slots:
         QCOMPARE(model.phase(), Phase::signingIn());
         QVERIFY(model.isSignInPending());
         const QUrlQuery connect(browser()->started);
-        QCOMPARE(browser()->started.path(), "/base/connect-app");
-        QCOMPARE(connect.queryItemValue("platform"), "linux");
-        QCOMPARE(connect.queryItemValue("name", QUrl::FullyDecoded), "Ada's Laptop");
-        const QString challenge = connect.queryItemValue("challenge");
+        QCOMPARE(browser()->started.path(), u"/base/connect-app"_s);
+        QCOMPARE(connect.queryItemValue(u"platform"_s), u"linux"_s);
+        QCOMPARE(connect.queryItemValue(u"name"_s, QUrl::FullyDecoded), u"Ada's Laptop"_s);
+        const QString challenge = connect.queryItemValue(u"challenge"_s);
 
         if (callback.isEmpty())
             model.cancelSignIn();
@@ -404,21 +408,21 @@ private slots:
         QCOMPARE(exchanges.size(), sentCode.isEmpty() ? 0 : 1);
         if (!sentCode.isEmpty()) {
             const QJsonObject body = QJsonDocument::fromJson(exchanges.first().body).object();
-            QCOMPARE(body.value("code").toString(), sentCode == "<empty>" ? QString() : sentCode);
+            QCOMPARE(body.value(u"code"_s).toString(), sentCode == u"<empty>"_s ? QString() : sentCode);
             // The verifier of this attempt: the one whose challenge went to the browser.
-            QCOMPARE(PKCE(body.value("code_verifier").toString()).challenge(), challenge);
+            QCOMPARE(PKCE(body.value(u"code_verifier"_s).toString()).challenge(), challenge);
         }
-        const bool success = phase == "loading";
+        const bool success = phase == u"loading"_s;
         if (success) {
-            QCOMPARE(m_secrets.stored, QString("tok_new"));
-            QCOMPARE(model.token(), QString("tok_new"));
+            QCOMPARE(m_secrets.stored, QString(u"tok_new"_s));
+            QCOMPARE(model.token(), QString(u"tok_new"_s));
             QCOMPARE(signedIn, 1);
             QVERIFY(loopWasRunning);
             settle();
             QCOMPARE(model.phase(), Phase::ready());
             return;
         }
-        QCOMPARE(model.phase(), phase == "signedOut" ? Phase::signedOut() : Phase::failed(phase));
+        QCOMPARE(model.phase(), phase == u"signedOut"_s ? Phase::signedOut() : Phase::failed(phase));
         QVERIFY(!model.token());
         QCOMPARE(m_secrets.saves, 0);
         QCOMPARE(signedIn, 0);
@@ -427,14 +431,14 @@ private slots:
     void strayCallbacksAreIgnored()
     {
         AppModel &model = make(std::nullopt);
-        QVERIFY(!model.handleCallback(QUrl("vesko://callback?code=abc")));
+        QVERIFY(!model.handleCallback(QUrl(u"vesko://callback?code=abc"_s)));
         model.signIn();
         QPointer<FakeBrowserSession> first = browser();
         model.signIn(); // a second attempt replaces the first, which is dropped
         QTRY_VERIFY(!first);
-        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=abc")));
+        QVERIFY(model.handleCallback(QUrl(u"vesko://callback?code=abc"_s)));
         QTest::qWait(100);
-        QCOMPARE(model.token(), QString("tok_new"));
+        QCOMPARE(model.token(), QString(u"tok_new"_s));
         QCOMPARE(m_service->count("/v1/app-auth/token"), 1);
     }
 
@@ -443,11 +447,11 @@ private slots:
         FakeUrlOpener opener;
         DesktopBrowserSession session(opener, 30ms);
         QSignalSpy finished(&session, &BrowserSession::finished);
-        session.start(QUrl("http://127.0.0.1:1/connect-app"));
+        session.start(QUrl(u"http://127.0.0.1:1/connect-app"_s));
         QCOMPARE(opener.opened.size(), 1);
         QVERIFY(finished.wait(1000));
         QCOMPARE(finished.first().at(1).toBool(), true);
-        QVERIFY(!session.receive(QUrl("vesko://callback?code=late")));
+        QVERIFY(!session.receive(QUrl(u"vesko://callback?code=late"_s)));
         QCOMPARE(finished.size(), 1);
     }
 
@@ -480,7 +484,7 @@ private slots:
         m_service->token = R"({"data":{"token":"tok_abandoned"}})";
         AppModel &model = make(std::nullopt);
         model.signIn();
-        QVERIFY(model.handleCallback(QUrl("vesko://callback?code=first")));
+        QVERIFY(model.handleCallback(QUrl(u"vesko://callback?code=first"_s)));
         signOut ? model.signOut() : model.signIn();
         const auto &requests = m_service->server.requests();
         QTRY_COMPARE(std::count_if(requests.begin(), requests.end(),
@@ -500,13 +504,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<SignInNotice>("notice");
-        QTest::newRow("cancelled") << QStringList{"cancel"} << SignInNotice::none;
-        QTest::newRow("expired") << QStringList{"expire"} << SignInNotice::expired;
-        QTest::newRow("approved late") << QStringList{"expire", "vesko://callback?code=late"}
+        QTest::newRow("cancelled") << QStringList{u"cancel"_s} << SignInNotice::none;
+        QTest::newRow("expired") << QStringList{u"expire"_s} << SignInNotice::expired;
+        QTest::newRow("approved late") << QStringList{u"expire"_s, u"vesko://callback?code=late"_s}
                                        << SignInNotice::lateApproval;
-        QTest::newRow("denied late") << QStringList{"expire", "vesko://callback?error=denied"} << SignInNotice::expired;
+        QTest::newRow("denied late") << QStringList{u"expire"_s, u"vesko://callback?error=denied"_s}
+                                     << SignInNotice::expired;
         QTest::newRow("approved after a cancel")
-            << QStringList{"cancel", "vesko://callback?code=late"} << SignInNotice::none;
+            << QStringList{u"cancel"_s, u"vesko://callback?code=late"_s} << SignInNotice::none;
     }
     void expiryIsTold()
     {
@@ -557,7 +562,7 @@ private slots:
         settle();
         QCOMPARE(model.menuBarTextOrEmpty(), text);
         QCOMPARE(model.showsSnout(), snout);
-        QCOMPARE(model.spokenLabel(), withSummary ? QString("Vesko, MRR $12.3K") : QString("Vesko"));
+        QCOMPARE(model.spokenLabel(), withSummary ? QString(u"Vesko, MRR $12.3K"_s) : QString(u"Vesko"_s));
     }
 
     void menuBarStyleIsStored()
@@ -575,7 +580,7 @@ private slots:
         model.setMenuBarStyle(MenuBarStyle::snout);
         QCOMPARE(text.size(), 1);
         QCOMPARE(spoken.size(), 0); // spoken whatever the style
-        QCOMPARE(m_settings->value("VeskoMenuBarStyle").toString(), "snout");
+        QCOMPARE(m_settings->value(u"VeskoMenuBarStyle"_s).toString(), u"snout"_s);
         m_model.reset();
         QCOMPARE(make().menuBarStyle(), MenuBarStyle::snout);
     }
@@ -585,8 +590,8 @@ private slots:
         AppModel &model = make(std::nullopt);
         model.openDashboard();
         model.openSettings();
-        QCOMPARE(m_urls.opened,
-                 (QList<QUrl>{QUrl("https://web.example/base/app"), QUrl("https://web.example/base/app/settings")}));
+        QCOMPARE(m_urls.opened, (QList<QUrl>{QUrl(u"https://web.example/base/app"_s),
+                                             QUrl(u"https://web.example/base/app/settings"_s)}));
         model.setOpenAtLogin(true);
         QVERIFY(model.openAtLogin());
         m_login.refuses = true;

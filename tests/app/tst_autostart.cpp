@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+using namespace Qt::StringLiterals;
+
 using vesko::XdgAutostart;
 
 static const QString id = QStringLiteral("app.vesko.Vesko");
@@ -33,7 +35,7 @@ static bool place(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     if (content == "<link>")
-        return place(path + ".target", fresh + "Hidden=true\n") && QFile::link(path + ".target", path);
+        return place(path + u".target"_s, fresh + "Hidden=true\n") && QFile::link(path + u".target"_s, path);
     // The folder it goes in; for "<dir>", then `path` itself.
     if (!QDir().mkpath(QFileInfo(path).path()) || content == "<dir>")
         return QDir().mkpath(path);
@@ -108,7 +110,7 @@ private slots:
         QCOMPARE(autostart.isEnabled(), enabled);
         autostart.setEnabled(true);
         QCOMPARE(contentOf(m_entry), after == "=" ? before : after);
-        QCOMPARE(contentOf(m_entry + ".target"),
+        QCOMPARE(contentOf(m_entry + u".target"_s),
                  before == "<link>" ? fresh + "Hidden=true\n" : QByteArray()); // not written through
         autostart.setEnabled(false);
         QCOMPARE(QFileInfo::exists(m_entry), before == "<dir>"); // a folder stays
@@ -151,17 +153,18 @@ private slots:
         validate.setProcessChannelMode(QProcess::MergedChannels);
         validate.start(QStringLiteral("desktop-file-validate"), {m_entry});
         QVERIFY(validate.waitForFinished());
-        QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), qPrintable(contentOf(m_entry)));
+        QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), contentOf(m_entry).constData());
 
         // GLib 2.74 looks for the program before it undoes "%%", and refuses the
         // entry: split its Exec as a launch would (value escapes, "%%", quoting).
         if (program.contains(u'%')) {
             g_autoptr(GKeyFile) file = g_key_file_new();
             QVERIFY(g_key_file_load_from_file(file, QFile::encodeName(m_entry).constData(), G_KEY_FILE_NONE, nullptr));
-            g_autofree gchar *exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
+            g_autofree gchar *execLine = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
             g_auto(GStrv) argv = nullptr;
-            QVERIFY(exec
-                    && g_shell_parse_argv(QByteArray(exec).replace("%%", "%").constData(), nullptr, &argv, nullptr));
+            QVERIFY(
+                execLine
+                && g_shell_parse_argv(QByteArray(execLine).replace("%%", "%").constData(), nullptr, &argv, nullptr));
             QCOMPARE(g_strv_length(argv), 1u);
             QCOMPARE(QFile::decodeName(argv[0]), program);
             return;
@@ -185,11 +188,11 @@ private slots:
     {
         QTest::addColumn<QUrl>("url");
         QTest::addColumn<bool>("opened");
-        QTest::newRow("https") << QUrl("https://vesko.app/app") << true;
-        QTest::newRow("http") << QUrl("http://127.0.0.1:8080/app/settings?x=1") << true;
-        QTest::newRow("another scheme") << QUrl("vesko://callback?code=1") << false;
-        QTest::newRow("no host") << QUrl("https:///etc/passwd") << false;
-        QTest::newRow("invalid") << QUrl("https://vesko.app:99999/app") << false;
+        QTest::newRow("https") << QUrl(u"https://vesko.app/app"_s) << true;
+        QTest::newRow("http") << QUrl(u"http://127.0.0.1:8080/app/settings?x=1"_s) << true;
+        QTest::newRow("another scheme") << QUrl(u"vesko://callback?code=1"_s) << false;
+        QTest::newRow("no host") << QUrl(u"https:///etc/passwd"_s) << false;
+        QTest::newRow("invalid") << QUrl(u"https://vesko.app:99999/app"_s) << false;
     }
     void opensOnlyWebPages()
     {

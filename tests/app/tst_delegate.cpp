@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace std::chrono_literals;
 
@@ -119,8 +121,9 @@ private slots:
         const ReceivedRequest device = rig.devices().first();
         QCOMPARE(device.method, QByteArray("POST"));
         QCOMPARE(device.headers.value("authorization"), "Bearer " + token.toUtf8());
-        QCOMPARE(QJsonDocument::fromJson(device.body).object(),
-                 (QJsonObject{{"platform", "linux"}, {"push_token", "0aff00c0ffee"}, {"environment", "production"}}));
+        QCOMPARE(QJsonDocument::fromJson(device.body).object(), (QJsonObject{{u"platform"_s, u"linux"_s},
+                                                                             {u"push_token"_s, u"0aff00c0ffee"_s},
+                                                                             {u"environment"_s, u"production"_s}}));
         QVERIFY(rig.log.isEmpty());
     }
 
@@ -142,7 +145,7 @@ private slots:
         Rig &rig = *m_rig;
         rig.push.token.reset();
         rig.launch(stored);
-        QTRY_COMPARE(rig.log, QStringList{"Vesko: push registration failed: no service (100%s sure)"});
+        QTRY_COMPARE(rig.log, QStringList{u"Vesko: push registration failed: no service (100%s sure)"_s});
         QTest::qWait(50);
         QCOMPARE(rig.log.size(), 1);
         QVERIFY(rig.devices().isEmpty());
@@ -155,9 +158,9 @@ private slots:
         QTest::addColumn<bool>("viaPush");
         QTest::addColumn<Notification>("notification");
         QTest::addColumn<bool>("shown");
-        const Notification sale{"New sale", "Ada bought Pro", "default"};
+        const Notification sale{u"New sale"_s, u"Ada bought Pro"_s, u"default"_s};
         QTest::newRow("push") << true << sale << true;
-        QTest::newRow("silent push") << true << Notification{"", "ignored", "default"} << false;
+        QTest::newRow("silent push") << true << Notification{u""_s, u"ignored"_s, u"default"_s} << false;
         QTest::newRow("present") << false << sale << true;
     }
     void arrivals()

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace vesko;
 
 namespace {
@@ -81,7 +82,7 @@ private slots:
         QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
         const QString base = m_service->url(QString()).toString();
         const QString info = m_dir.filePath(QStringLiteral("vesko-info.json"));
-        QVERIFY(writeFile(info, QJsonDocument(QJsonObject{{"VeskoAPIURL", base}, {"VeskoWebURL", base}}).toJson(),
+        QVERIFY(writeFile(info, QJsonDocument(QJsonObject{{u"VeskoAPIURL"_s, base}, {u"VeskoWebURL"_s, base}}).toJson(),
                           QFile::ReadOwner | QFile::WriteOwner));
         // xdg-open without a display takes $BROWSER.
         const QString browser = m_dir.filePath(QStringLiteral("browser"));
@@ -105,8 +106,8 @@ private slots:
     {
         QTRY_COMPARE_WITH_TIMEOUT(m_watcher->registered.size(), 1, 10000);
         Host host{.service = m_watcher->registered.first()};
-        QCOMPARE(host.properties().value("Title").toString(), QStringLiteral("Vesko"));
-        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QString());
+        QCOMPARE(host.properties().value(u"Title"_s).toString(), QStringLiteral("Vesko"));
+        QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QString());
         // A watcher ran at start: the widgets for the old tray never load.
         QFile maps(QStringLiteral("/proc/%1/maps").arg(m_vesko.processId()));
         QVERIFY(maps.open(QIODevice::ReadOnly));
@@ -116,11 +117,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(TokenStore::load().has_value(), 15000);
         const QString token = *TokenStore::load();
         // The figures drift by the minute: compare with a fresh reading each time.
-        QTRY_VERIFY_WITH_TIMEOUT(!host.properties().value("XAyatanaLabel").toString().isEmpty()
-                                     && host.properties().value("XAyatanaLabel").toString() == expectedLabel(token),
+        QTRY_VERIFY_WITH_TIMEOUT(!host.properties().value(u"XAyatanaLabel"_s).toString().isEmpty()
+                                     && host.properties().value(u"XAyatanaLabel"_s).toString() == expectedLabel(token),
                                  15000);
-        QCOMPARE(host.properties().value("Title").toString(),
-                 QStringLiteral("Vesko, MRR ") + host.properties().value("XAyatanaLabel").toString());
+        QCOMPARE(host.properties().value(u"Title"_s).toString(),
+                 QStringLiteral("Vesko, MRR ") + host.properties().value(u"XAyatanaLabel"_s).toString());
     }
 
     // Quit from the tray menu: the process ends cleanly and the token stays.

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -118,39 +120,43 @@ private slots:
         QTest::addColumn<QStringList>("absent");
         QTest::addColumn<bool>("footer");
         QJsonObject noChannels = fixtures::summary();
-        noChannels["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 0}}};
-        noChannels["mrr"] = 0;
+        noChannels[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 0}}};
+        noChannels[u"mrr"_s] = 0;
         const QString waiting = QStringLiteral("Waiting for your browser\u2026");
-        const QStringList dashboard{"MONTHLY RECURRING REVENUE", "Latest veskos"};
+        const QStringList dashboard{u"MONTHLY RECURRING REVENUE"_s, u"Latest veskos"_s};
 
-        QTest::newRow("signed out") << false << false << Replies{} << QStringList{"Your MRR in the menu bar", "Sign in"}
-                                    << QStringList{waiting, "Cancel", "Open dashboard"} << false;
-        QTest::newRow("signing in") << false << true << Replies{} << QStringList{waiting, "Cancel"}
-                                    << QStringList{"Sign in", "Open dashboard"} << false;
+        QTest::newRow("signed out") << false << false << Replies{}
+                                    << QStringList{u"Your MRR in the menu bar"_s, u"Sign in"_s}
+                                    << QStringList{waiting, u"Cancel"_s, u"Open dashboard"_s} << false;
+        QTest::newRow("signing in") << false << true << Replies{} << QStringList{waiting, u"Cancel"_s}
+                                    << QStringList{u"Sign in"_s, u"Open dashboard"_s} << false;
         QTest::newRow("loading") << true << false
                                  << Replies{{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}
-                                 << QStringList{"Open dashboard"}
-                                 << dashboard + QStringList{"Sign in", "No numbers yet"} << true;
+                                 << QStringList{u"Open dashboard"_s}
+                                 << dashboard + QStringList{u"Sign in"_s, u"No numbers yet"_s} << true;
         QTest::newRow("failed without data")
             << true << false << Replies{{"/v1/summary", ScriptedReply::json(500, "{}")}}
-            << QStringList{"No numbers yet", Phase::loadFailedMessage(), "Try again"} << dashboard << true;
-        QTest::newRow("ready") << true << false << Replies{} << dashboard + QStringList{"$12,346",
-                                                                                        "+12%",
-                                                                                        "Where it comes from",
-                                                                                        "Web",
-                                                                                        "Stripe",
-                                                                                        "$8,000",
-                                                                                        "\u20AC9.99 / month",
-                                                                                        "New",
-                                                                                        "5 min",
-                                                                                        "Updated 5 min ago",
-                                                                                        "Open dashboard"}
-                               << QStringList{"No numbers yet", "New subscribers show up here the moment they arrive."}
+            << QStringList{u"No numbers yet"_s, Phase::loadFailedMessage(), u"Try again"_s} << dashboard << true;
+        QTest::newRow("ready") << true << false << Replies{}
+                               << dashboard
+                                      + QStringList{u"$12,346"_s,
+                                                    u"+12%"_s,
+                                                    u"Where it comes from"_s,
+                                                    u"Web"_s,
+                                                    u"Stripe"_s,
+                                                    u"$8,000"_s,
+                                                    u"\u20AC9.99 / month"_s,
+                                                    u"New"_s,
+                                                    u"5 min"_s,
+                                                    u"Updated 5 min ago"_s,
+                                                    u"Open dashboard"_s}
+                               << QStringList{u"No numbers yet"_s,
+                                              u"New subscribers show up here the moment they arrive."_s}
                                << true;
         QTest::newRow("ready, nothing earned, no events")
             << true << false << Replies{{"/v1/summary", ok(noChannels)}, {"/v1/events", ok(QJsonArray{})}}
-            << dashboard + QStringList{"New subscribers show up here the moment they arrive."}
-            << QStringList{"Where it comes from", "Web"} << true;
+            << dashboard + QStringList{u"New subscribers show up here the moment they arrive."_s}
+            << QStringList{u"Where it comes from"_s, u"Web"_s} << true;
     }
     void states()
     {
@@ -169,13 +175,13 @@ private slots:
         QVERIFY(stage.show());
         const QStringList texts = stage.texts();
         for (const QString &text : shown)
-            QVERIFY2(texts.contains(text), qPrintable(text + " missing from " + texts.join(" | ")));
+            QVERIFY2(texts.contains(text), qPrintable(text + u" missing from "_s + texts.join(u" | "_s)));
         for (const QString &text : absent)
-            QVERIFY2(!texts.contains(text), qPrintable(text + " shown in " + texts.join(" | ")));
-        QCOMPARE(stage.item("footer")->isVisible(), footer);
-        QCOMPARE(stage.item("spinner")->isVisible(), stalls);
+            QVERIFY2(!texts.contains(text), qPrintable(text + u" shown in "_s + texts.join(u" | "_s)));
+        QCOMPARE(stage.item(u"footer"_s)->isVisible(), footer);
+        QCOMPARE(stage.item(u"spinner"_s)->isVisible(), stalls);
         if (signIn)
-            QVERIFY(!stage.item("signInButton")->isEnabled());
+            QVERIFY(!stage.item(u"signInButton"_s)->isEnabled());
     }
 
     void sectionsInOrder()
@@ -206,7 +212,7 @@ private slots:
         Stage stage(QStringLiteral("tok"), {}, dark);
         stage.settle();
         QVERIFY(stage.show());
-        QQuickItem *hero = stage.item("hero");
+        QQuickItem *hero = stage.item(u"hero"_s);
         const QPoint nearBottomLeft = hero->mapToScene(QPointF(6, hero->height() - 8)).toPoint();
         // The canvas paints a frame after the window first shows.
         QTRY_COMPARE(stage.view.grabWindow().pixelColor(nearBottomLeft), stage.palette.brandBlue());
@@ -220,12 +226,12 @@ private slots:
     void tinyShareKeepsMinimumBar()
     {
         QJsonObject summary = fixtures::summary();
-        summary["by_channel"] = QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1000000}},
-                                           QJsonObject{{"channel", "app_store"}, {"mrr", 1}}};
+        summary[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 1000000}},
+                                              QJsonObject{{u"channel"_s, u"app_store"_s}, {u"mrr"_s, 1}}};
         Stage stage(QStringLiteral("tok"), {{"/v1/summary", ok(summary)}});
         stage.settle();
         QVERIFY(stage.show());
-        const QList<QQuickItem *> fills = stage.items("barFill");
+        const QList<QQuickItem *> fills = stage.items(u"barFill"_s);
         QCOMPARE(fills.size(), 2);
         QCOMPARE(fills[0]->width(), fills[0]->parentItem()->width());
         QCOMPARE(fills[1]->width(), 6.0);
@@ -247,16 +253,16 @@ private slots:
         stage.settle();
         QVERIFY(stage.show());
         QList<qreal> bars;
-        for (QQuickItem *fill : stage.items("barFill"))
+        for (QQuickItem *fill : stage.items(u"barFill"_s))
             bars << fill->width();
         stage.model->setHideAmounts(true);
         QTRY_VERIFY2(stage.texts().contains(QStringLiteral("$\u2022\u2022\u2022")),
-                     qPrintable(stage.texts().join(" | ")));
+                     qPrintable(stage.texts().join(u" | "_s)));
         const QRegularExpression amount(QStringLiteral("[$\u20AC\u00A3]\\d|\\d[.,]\\d\\d"));
         for (const QString &text : stage.texts())
             QVERIFY2(!amount.match(text).hasMatch(), qPrintable(text));
         QList<qreal> hidden;
-        for (QQuickItem *fill : stage.items("barFill"))
+        for (QQuickItem *fill : stage.items(u"barFill"_s))
             hidden << fill->width();
         QCOMPARE(hidden, bars);
         stage.model->setHideAmounts(false);
@@ -304,19 +310,20 @@ private slots:
         stage.panel->setUpdateNotices(&notices);
         QVERIFY(stage.show());
         stage.panel->shown();
-        QVERIFY(!stage.item("updateLine")->isVisible());
+        QVERIFY(!stage.item(u"updateLine"_s)->isVisible());
         stage.panel->checkForUpdates();
         QCOMPARE(updater.checks, 1);
-        QTRY_VERIFY(stage.texts(stage.item("updateLine")).contains(QStringLiteral("Checking for updates\u2026")));
+        QTRY_VERIFY(stage.texts(stage.item(u"updateLine"_s)).contains(QStringLiteral("Checking for updates\u2026")));
         updater.found();
-        QTRY_COMPARE(stage.texts(stage.item("updateLine")), (QStringList{"Vesko 1.3 is available.", "Download"}));
+        QTRY_COMPARE(stage.texts(stage.item(u"updateLine"_s)),
+                     (QStringList{u"Vesko 1.3 is available."_s, u"Download"_s}));
         QVERIFY(notifier.shown.isEmpty()); // the user is looking at it
         // The line sits above the footer, inside the panel.
-        QQuickItem *line = stage.item("updateLine");
-        QQuickItem *footer = stage.item("footer");
+        QQuickItem *line = stage.item(u"updateLine"_s);
+        QQuickItem *footer = stage.item(u"footer"_s);
         QTRY_VERIFY(line->mapToScene(QPointF(0, line->height())).y() <= footer->mapToScene(QPointF()).y());
         QVERIFY(footer->mapToScene(QPointF(0, footer->height())).y() <= stage.view.rootObject()->height());
-        QQuickItem *download = stage.item("updateAction");
+        QQuickItem *download = stage.item(u"updateAction"_s);
         QTest::mouseClick(&stage.view, Qt::LeftButton, {}, download->mapToScene(QPointF(4, 4)).toPoint());
         QCOMPARE(stage.urls.opened, QList<QUrl>{QUrl(QStringLiteral("https://x.test/get"))});
     }
@@ -331,7 +338,7 @@ private slots:
         auto *menu = stage.view.rootObject()->findChild<QQuickWindow *>(QStringLiteral("footerMenu"));
         QVERIFY(menu);
         const auto open = [&] {
-            QQuickItem *more = stage.item("moreButton");
+            QQuickItem *more = stage.item(u"moreButton"_s);
             QTest::mouseClick(&stage.view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
             return QTest::qWaitForWindowExposed(menu);
         };
@@ -342,10 +349,10 @@ private slots:
             QTRY_VERIFY(!menu->isVisible());
         };
         QVERIFY(open());
-        QCOMPARE(
-            stage.texts(menu->contentItem()),
-            (QStringList{"Account settings\u2026", "Show in menu bar", "Snout and amount", "Amount only", "Snout only",
-                         "Open at login", "Hide amounts", "Check for updates\u2026", "Sign out", "Quit Vesko"}));
+        QCOMPARE(stage.texts(menu->contentItem()),
+                 (QStringList{u"Account settings\u2026"_s, u"Show in menu bar"_s, u"Snout and amount"_s,
+                              u"Amount only"_s, u"Snout only"_s, u"Open at login"_s, u"Hide amounts"_s,
+                              u"Check for updates\u2026"_s, u"Sign out"_s, u"Quit Vesko"_s}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
         QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);
@@ -353,7 +360,7 @@ private slots:
         stage.panel->setTrayShowsText(false);
         QVERIFY(open());
         QCOMPARE(stage.texts(menu->contentItem()).mid(3, 3),
-                 (QStringList{"Amount only", "This tray cannot show text: the snout stays", "Snout only"}));
+                 (QStringList{u"Amount only"_s, u"This tray cannot show text: the snout stays"_s, u"Snout only"_s}));
         choose(QStringLiteral("Sign out"));
         QVERIFY(!stage.model->isSignedIn());
     }
@@ -363,12 +370,12 @@ private slots:
     {
         Stage stage(QStringLiteral("tok"), {{"/v1/summary", ScriptedReply::json(500, "{}")}});
         stage.settle();
-        QCOMPARE(stage.panel->block(), "message");
+        QCOMPARE(stage.panel->block(), u"message"_s);
         stage.replies.clear();
         stage.panel->messageAction();
         stage.panel->hidden();
         stage.settle();
-        QCOMPARE(stage.panel->block(), "dashboard");
+        QCOMPARE(stage.panel->block(), u"dashboard"_s);
     }
 };
 

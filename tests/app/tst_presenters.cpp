@@ -13,8 +13,9 @@
 
 #include <QTest>
 
-using namespace vesko;
 using namespace Qt::StringLiterals;
+
+using namespace vesko;
 
 namespace {
 
@@ -106,11 +107,9 @@ private slots:
                                          << "$1,234.56 exactly."
                                          << "";
         QTest::newRow("ending counted") << "USD" << 123456ll << 2000ll << true << none << false << "$1,235"
-                                        << ""
-                                        << "$1,234.56 exactly. $20" + stops << "";
+                                        << "" << u"$1,234.56 exactly. $20"_s + stops << u""_s;
         QTest::newRow("ending left out") << "USD" << 123456ll << 2000ll << false << none << false << "$1,235"
-                                         << ""
-                                         << "$1,234.56 exactly. $20" + leftOut << "";
+                                         << "" << u"$1,234.56 exactly. $20"_s + leftOut << u""_s;
         QTest::newRow("ending in euros") << "EUR" << 123450ll << 1999ll << true << none << false
                                          << QString::fromUtf8("€1,235") << ""
                                          << QString::fromUtf8("€1,234.50 exactly. €19.99") + stops << "";
@@ -130,8 +129,7 @@ private slots:
                                            << ""
                                            << "" << waiting;
         QTest::newRow("incomplete with ending") << "USD" << 1999ll << 500ll << false << none << true << "$20"
-                                                << ""
-                                                << "$19.99 exactly. $5" + leftOut << waiting;
+                                                << "" << u"$19.99 exactly. $5"_s + leftOut << waiting;
     }
 
     void hero()
@@ -171,20 +169,22 @@ private slots:
         QTest::newRow("none") << QList<ChannelAmount>{} << QStringList{} << QList<double>{};
         QTest::newRow("zero and negative dropped")
             << QList<ChannelAmount>{{Channel::web, 0}, {Channel::appStore, -100}} << QStringList{} << QList<double>{};
-        QTest::newRow("single channel fills") << QList<ChannelAmount>{{Channel::paddle, 1999}}
-                                              << QStringList{"paddle|Paddle|RevenueCat|$19.99"} << QList<double>{300};
+        QTest::newRow("single channel fills")
+            << QList<ChannelAmount>{{Channel::paddle, 1999}} << QStringList{u"paddle|Paddle|RevenueCat|$19.99"_s}
+            << QList<double>{300};
         QTest::newRow("service order, scaled to the largest")
             << QList<ChannelAmount>{{Channel::web, 10000},
                                     {Channel::appStore, 0},
                                     {Channel::rcBilling, 50000},
                                     {Channel::amazon, -5},
                                     {Channel::playStore, 25000}}
-            << QStringList{"web|Web|Stripe|$100", "rc_billing|Web Billing|RevenueCat|$500",
-                           "play_store|Play Store|RevenueCat|$250"}
+            << QStringList{u"web|Web|Stripe|$100"_s, u"rc_billing|Web Billing|RevenueCat|$500"_s,
+                           u"play_store|Play Store|RevenueCat|$250"_s}
             << QList<double>{60, 300, 150};
         QTest::newRow("tiny share keeps 6 pt")
             << QList<ChannelAmount>{{Channel::web, 1}, {Channel::appStore, 1000000}}
-            << QStringList{"web|Web|Stripe|$0.01", "app_store|App Store|RevenueCat|$10,000"} << QList<double>{6, 300};
+            << QStringList{u"web|Web|Stripe|$0.01"_s, u"app_store|App Store|RevenueCat|$10,000"_s}
+            << QList<double>{6, 300};
     }
 
     void channels()
@@ -219,53 +219,40 @@ private slots:
         QTest::newRow("new, monthly") << makeEvent(
             {.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = 12 * 60})
                                       << "New"
-                                      << "$19.99 / month"
-                                      << "Web" + dot + "Lumen" + dot + "Ada"
-                                      << "12 min";
+                                      << "$19.99 / month" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "12 min";
         QTest::newRow("new, no interval")
             << makeEvent({.amount = 2000, .customer = ada, .channel = Channel::appStore, .secondsAgo = 29}) << "New"
-            << "$20"
-            << "App Store" + dot + "Lumen" + dot + "Ada"
-            << "just now";
-        QTest::newRow("new, interval without amount") << makeEvent({.interval = u"month"_s, .customer = ada}) << "New"
-                                                      << "New subscription"
-                                                      << "Web" + dot + "Lumen" + dot + "Ada"
-                                                      << "just now";
-        QTest::newRow("cancelled, yearly, euros")
-            << makeEvent({.kind = Kind::cancelled,
-                          .amount = 9900,
-                          .interval = u"year"_s,
+            << "$20" << u"App Store"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "just now";
+        QTest::newRow("new, interval without amount")
+            << makeEvent({.interval = u"month"_s, .customer = ada}) << "New"
+            << "New subscription" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "just now";
+        QTest::newRow("cancelled, yearly, euros") << makeEvent({.kind = Kind::cancelled,
+                                                                .amount = 9900,
+                                                                .interval = u"year"_s,
+                                                                .customer = ada,
+                                                                .secondsAgo = 3 * 3600,
+                                                                .currency = u"EUR"_s})
+                                                  << u"Cancelled"_s << QString::fromUtf8("€99 / year")
+                                                  << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "3 h";
+        QTest::newRow("cancelled, no amount")
+            << makeEvent({.kind = Kind::cancelled, .customer = ada}) << "Cancelled"
+            << "Subscription ended" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "just now";
+        QTest::newRow("reactivated, interval as sent")
+            << makeEvent({.kind = Kind::reactivated,
+                          .amount = 500,
+                          .interval = u"3 months"_s,
                           .customer = ada,
-                          .secondsAgo = 3 * 3600,
-                          .currency = u"EUR"_s})
-            << "Cancelled" << QString::fromUtf8("€99 / year") << "Web" + dot + "Lumen" + dot + "Ada"
-            << "3 h";
-        QTest::newRow("cancelled, no amount") << makeEvent({.kind = Kind::cancelled, .customer = ada}) << "Cancelled"
-                                              << "Subscription ended"
-                                              << "Web" + dot + "Lumen" + dot + "Ada"
-                                              << "just now";
-        QTest::newRow("reactivated, interval as sent") << makeEvent({.kind = Kind::reactivated,
-                                                                     .amount = 500,
-                                                                     .interval = u"3 months"_s,
-                                                                     .customer = ada,
-                                                                     .secondsAgo = 2 * 86400})
-                                                       << "Back"
-                                                       << "$5 / 3 months"
-                                                       << "Web" + dot + "Lumen" + dot + "Ada"
-                                                       << "2 d";
-        QTest::newRow("reactivated, no amount") << makeEvent({.kind = Kind::reactivated, .customer = ada}) << "Back"
-                                                << "New subscription"
-                                                << "Web" + dot + "Lumen" + dot + "Ada"
-                                                << "just now";
+                          .secondsAgo = 2 * 86400})
+            << "Back"
+            << "$5 / 3 months" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "2 d";
+        QTest::newRow("reactivated, no amount")
+            << makeEvent({.kind = Kind::reactivated, .customer = ada}) << "Back"
+            << "New subscription" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "just now";
         QTest::newRow("no customer label") << makeEvent({.amount = 1999, .channel = Channel::playStore}) << "New"
-                                           << "$19.99"
-                                           << "Play Store" + dot + "Lumen"
-                                           << "just now";
+                                           << "$19.99" << u"Play Store"_s + dot + u"Lumen"_s << "just now";
         QTest::newRow("empty customer label and interval")
             << makeEvent({.amount = 1999, .interval = u""_s, .customer = u""_s, .channel = Channel::playStore}) << "New"
-            << "$19.99"
-            << "Play Store" + dot + "Lumen"
-            << "just now";
+            << "$19.99" << u"Play Store"_s + dot + u"Lumen"_s << "just now";
     }
 
     void events()
@@ -294,7 +281,7 @@ private slots:
         QTest::newRow("order kept") << QList<VeskoEvent>{makeEvent({.secondsAgo = 600, .id = u"b"_s}),
                                                          makeEvent({.secondsAgo = 60, .id = u"a"_s}),
                                                          makeEvent({.secondsAgo = 6000, .id = u"c"_s})}
-                                    << QStringList{"b", "a", "c"} << "";
+                                    << QStringList{u"b"_s, u"a"_s, u"c"_s} << u""_s;
     }
 
     void eventOrder()

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -22,10 +24,10 @@ QJsonObject ev(const QString &id, const QString &kind = QStringLiteral("new"), q
                const QString &currency = QStringLiteral("EUR"), int minutes = 1)
 {
     QJsonObject event = fixtures::event(id);
-    event["kind"] = kind;
-    event["amount"] = amount;
-    event["currency"] = currency;
-    event["occurred_at"] = t0.addSecs(minutes * 60).toString(Qt::ISODate);
+    event[u"kind"_s] = kind;
+    event[u"amount"_s] = amount;
+    event[u"currency"_s] = currency;
+    event[u"occurred_at"_s] = t0.addSecs(minutes * 60).toString(Qt::ISODate);
     return event;
 }
 
@@ -68,35 +70,38 @@ private slots:
         QTest::addColumn<bool>("cancellations");
         QTest::addColumn<QStringList>("titles"); // every notification shown, in order
 
-        const QJsonObject a = ev("a", "new", 999, "EUR", -5);
-        QTest::newRow("first load is the baseline") << QList<QJsonArray>{{a, ev("b")}} << true << QStringList{};
-        QTest::newRow("one new, then repeats")
-            << QList<QJsonArray>{{a}, {ev("b", "new", 999, "EUR", 1), a}, {ev("b", "new", 999, "EUR", 1), a}} << true
-            << QStringList{"New subscription"};
+        const QJsonObject a = ev(u"a"_s, u"new"_s, 999, u"EUR"_s, -5);
+        QTest::newRow("first load is the baseline") << QList<QJsonArray>{{a, ev(u"b"_s)}} << true << QStringList{};
+        QTest::newRow("one new, then repeats") << QList<QJsonArray>{{a},
+                                                                    {ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1), a},
+                                                                    {ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1), a}}
+                                               << true << QStringList{u"New subscription"_s};
         QTest::newRow("out of order") << QList<QJsonArray>{{a},
-                                                           {a, ev("c", "reactivated", 500, "USD", 1)},
-                                                           {ev("d", "new", 100, "USD", 2),
-                                                            ev("c", "reactivated", 500, "USD", 1), a}}
-                                      << true << QStringList{"Subscription reactivated", "New subscription"};
+                                                           {a, ev(u"c"_s, u"reactivated"_s, 500, u"USD"_s, 1)},
+                                                           {ev(u"d"_s, u"new"_s, 100, u"USD"_s, 2),
+                                                            ev(u"c"_s, u"reactivated"_s, 500, u"USD"_s, 1), a}}
+                                      << true << QStringList{u"Subscription reactivated"_s, u"New subscription"_s};
         // Reached the feed after the service's sync, dated before our last refresh.
-        QTest::newRow("a late arrival") << QList<QJsonArray>{{a}, {ev("late", "new", 999, "EUR", -30), a}} << true
-                                        << QStringList{"New subscription"};
+        QTest::newRow("a late arrival") << QList<QJsonArray>{{a}, {ev(u"late"_s, u"new"_s, 999, u"EUR"_s, -30), a}}
+                                        << true << QStringList{u"New subscription"_s};
         QTest::newRow("more than a day old")
-            << QList<QJsonArray>{{a}, {ev("old", "new", 999, "EUR", -25 * 60), a}} << true << QStringList{};
-        QTest::newRow("a cancellation, notified") << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}}
-                                                  << true << QStringList{"Subscription cancelled"};
+            << QList<QJsonArray>{{a}, {ev(u"old"_s, u"new"_s, 999, u"EUR"_s, -25 * 60), a}} << true << QStringList{};
+        QTest::newRow("a cancellation, notified")
+            << QList<QJsonArray>{{a}, {ev(u"x"_s, u"cancelled"_s, 999, u"EUR"_s, 1), a}} << true
+            << QStringList{u"Subscription cancelled"_s};
         QTest::newRow("a cancellation, not wanted")
-            << QList<QJsonArray>{{a}, {ev("x", "cancelled", 999, "EUR", 1), a}} << false << QStringList{};
+            << QList<QJsonArray>{{a}, {ev(u"x"_s, u"cancelled"_s, 999, u"EUR"_s, 1), a}} << false << QStringList{};
         QTest::newRow("a burst in two currencies")
             << QList<QJsonArray>{{a},
-                                 {ev("p", "new", 1999, "USD", 1), ev("q", "new", 2299, "USD", 1),
-                                  ev("r", "new", 999, "EUR", 1), ev("s", "cancelled", 999, "EUR", 1), a}}
-            << false << QStringList{"3 new subscriptions"};
+                                 {ev(u"p"_s, u"new"_s, 1999, u"USD"_s, 1), ev(u"q"_s, u"new"_s, 2299, u"USD"_s, 1),
+                                  ev(u"r"_s, u"new"_s, 999, u"EUR"_s, 1), ev(u"s"_s, u"cancelled"_s, 999, u"EUR"_s, 1),
+                                  a}}
+            << false << QStringList{u"3 new subscriptions"_s};
         QTest::newRow("a mixed burst") << QList<QJsonArray>{{a},
-                                                            {ev("p", "new", 1999, "USD", 1),
-                                                             ev("r", "reactivated", 1000, "USD", 1),
-                                                             ev("s", "cancelled", 999, "EUR", 1), a}}
-                                       << true << QStringList{"1 new, 1 reactivated, 1 cancelled"};
+                                                            {ev(u"p"_s, u"new"_s, 1999, u"USD"_s, 1),
+                                                             ev(u"r"_s, u"reactivated"_s, 1000, u"USD"_s, 1),
+                                                             ev(u"s"_s, u"cancelled"_s, 999, u"EUR"_s, 1), a}}
+                                       << true << QStringList{u"1 new, 1 reactivated, 1 cancelled"_s};
     }
     void notifies()
     {
@@ -105,7 +110,7 @@ private slots:
         QFETCH(QStringList, titles);
         Stage stage;
         QJsonObject me = fixtures::me();
-        me["notify_cancellations"] = cancellations;
+        me[u"notify_cancellations"_s] = cancellations;
         stage.service.replies.insert("/v1/me", ScriptedReply::json(200, fixtures::envelope(me)));
         for (const QJsonArray &events : loads)
             QVERIFY(stage.load(events));
@@ -121,9 +126,9 @@ private slots:
     {
         Stage stage;
         stage.now = t0.addSecs(2 * 60 * 60);
-        QVERIFY(stage.load({ev("a", "new", 999, "EUR", -5)}));
-        QVERIFY(stage.load({ev("b", "new", 999, "EUR", 1), ev("a", "new", 999, "EUR", -5)}));
-        QVERIFY(stage.load({ev("c", "new", 999, "EUR", 2), ev("b", "new", 999, "EUR", 1)}));
+        QVERIFY(stage.load({ev(u"a"_s, u"new"_s, 999, u"EUR"_s, -5)}));
+        QVERIFY(stage.load({ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1), ev(u"a"_s, u"new"_s, 999, u"EUR"_s, -5)}));
+        QVERIFY(stage.load({ev(u"c"_s, u"new"_s, 999, u"EUR"_s, 2), ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1)}));
         QCOMPARE(stage.notifier.shown.size(), 2);
     }
 
@@ -134,9 +139,9 @@ private slots:
         Stage stage;
         QJsonArray feed;
         for (int i = 0; i < 1500; ++i)
-            feed.append(ev(QStringLiteral("e%1").arg(i), "new", 999, "EUR", -i / 100));
+            feed.append(ev(QStringLiteral("e%1").arg(i), u"new"_s, 999, u"EUR"_s, -i / 100));
         QVERIFY(stage.load(feed));
-        feed.prepend(ev("new", "new", 999, "EUR", 3));
+        feed.prepend(ev(u"new"_s, u"new"_s, 999, u"EUR"_s, 3));
         QVERIFY(stage.load(feed));
         QVERIFY(stage.load(feed));
         QCOMPARE(stage.notifier.shown.size(), 1);
@@ -147,7 +152,7 @@ private slots:
     {
         Stage stage;
         QVERIFY(stage.load({}));
-        QVERIFY(stage.load({ev("b")}));
+        QVERIFY(stage.load({ev(u"b"_s)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
         QCOMPARE(stage.notifier.shown.first().body,
                  QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
@@ -158,7 +163,7 @@ private slots:
         Stage stage;
         stage.model->setHideAmounts(true);
         QVERIFY(stage.load({}));
-        QVERIFY(stage.load({ev("p", "new", 1999, "USD", 1), ev("q", "new", 2299, "USD", 1)}));
+        QVERIFY(stage.load({ev(u"p"_s, u"new"_s, 1999, u"USD"_s, 1), ev(u"q"_s, u"new"_s, 2299, u"USD"_s, 1)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
         QCOMPARE(stage.notifier.shown.first().title, QStringLiteral("2 new subscriptions"));
         QCOMPARE(stage.notifier.shown.first().body.section(u'\n', 0, 0), QStringLiteral("+$\u2022\u2022\u2022"));
@@ -182,10 +187,10 @@ private slots:
         QFETCH(QString, sound);
         Stage stage;
         QJsonObject me = fixtures::me();
-        me["sound"] = setting;
+        me[u"sound"_s] = setting;
         stage.service.replies.insert("/v1/me", ScriptedReply::json(200, fixtures::envelope(me)));
         QVERIFY(stage.load({}));
-        QVERIFY(stage.load({ev("b")}));
+        QVERIFY(stage.load({ev(u"b"_s)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
         QCOMPARE(stage.notifier.shown.first().sound, sound);
     }
@@ -196,23 +201,23 @@ private slots:
         Stage stage;
         QVERIFY(stage.load({}));
         stage.watcher->setEnabled(false);
-        QVERIFY(stage.load({ev("b", "new", 999, "EUR", 1)}));
+        QVERIFY(stage.load({ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1)}));
         stage.watcher->setEnabled(true);
-        QVERIFY(stage.load({ev("b", "new", 999, "EUR", 1)}));
+        QVERIFY(stage.load({ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1)}));
         stage.push = true;
-        QVERIFY(stage.load({ev("c", "new", 999, "EUR", 2), ev("b", "new", 999, "EUR", 1)}));
+        QVERIFY(stage.load({ev(u"c"_s, u"new"_s, 999, u"EUR"_s, 2), ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1)}));
         stage.push = false;
 
         // Signed out and in again: the new session's first load is a baseline.
         stage.model->signOut();
         QTRY_VERIFY(!stage.model->isSignedIn());
-        stage.service.events = {ev("d", "new", 999, "EUR", 5)};
+        stage.service.events = {ev(u"d"_s, u"new"_s, 999, u"EUR"_s, 5)};
         stage.now = stage.now.addSecs(600);
         stage.model->signIn();
         QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(QStringLiteral("vesko://callback?code=c1"))));
         QTRY_VERIFY(stage.model->isSignedIn() && stage.model->phase() == Phase::ready());
         QCOMPARE(stage.notifier.shown.size(), 0);
-        QVERIFY(stage.load({ev("e", "new", 999, "EUR", 15), ev("d", "new", 999, "EUR", 5)}));
+        QVERIFY(stage.load({ev(u"e"_s, u"new"_s, 999, u"EUR"_s, 15), ev(u"d"_s, u"new"_s, 999, u"EUR"_s, 5)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
     }
 };

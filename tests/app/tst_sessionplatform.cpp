@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using vesko::preferredPlatform;
 
 class SessionPlatformTest : public QObject
@@ -14,15 +16,19 @@ private slots:
     {
         QTest::addColumn<QStringList>("variables");
         QTest::addColumn<QByteArray>("platform");
-        const QStringList gnomeWayland{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=ubuntu:GNOME", "DISPLAY=:0"};
+        const QStringList gnomeWayland{u"XDG_SESSION_TYPE=wayland"_s, u"XDG_CURRENT_DESKTOP=ubuntu:GNOME"_s,
+                                       u"DISPLAY=:0"_s};
         QTest::newRow("GNOME on Wayland") << gnomeWayland << QByteArray("xcb");
         QTest::newRow("GNOME on Wayland, no XWayland")
-            << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME"} << QByteArray();
-        QTest::newRow("the user's own choice") << gnomeWayland + QStringList{"QT_QPA_PLATFORM=wayland"} << QByteArray();
-        QTest::newRow("GNOME on X11") << QStringList{"XDG_SESSION_TYPE=x11", "XDG_CURRENT_DESKTOP=GNOME", "DISPLAY=:0"}
+            << QStringList{u"XDG_SESSION_TYPE=wayland"_s, u"XDG_CURRENT_DESKTOP=GNOME"_s} << QByteArray();
+        QTest::newRow("the user's own choice")
+            << gnomeWayland + QStringList{u"QT_QPA_PLATFORM=wayland"_s} << QByteArray();
+        QTest::newRow("GNOME on X11") << QStringList{u"XDG_SESSION_TYPE=x11"_s, u"XDG_CURRENT_DESKTOP=GNOME"_s,
+                                                     u"DISPLAY=:0"_s}
                                       << QByteArray();
         QTest::newRow("Plasma on Wayland")
-            << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=KDE", "DISPLAY=:0"} << QByteArray();
+            << QStringList{u"XDG_SESSION_TYPE=wayland"_s, u"XDG_CURRENT_DESKTOP=KDE"_s, u"DISPLAY=:0"_s}
+            << QByteArray();
         QTest::newRow("nothing known") << QStringList{} << QByteArray();
     }
     void choice()

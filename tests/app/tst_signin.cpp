@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -40,7 +42,7 @@ public:
             page->deleteLater();
             const QUrlQuery form = connectForm(page->readAll(), decision);
             QNetworkRequest post(url.adjusted(QUrl::RemoveQuery));
-            post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+            post.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-www-form-urlencoded"));
             post.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
             QNetworkReply *answer = m_network.post(post, form.toString(QUrl::FullyEncoded).toUtf8());
             QObject::connect(answer, &QNetworkReply::finished, answer, [this, answer] {
@@ -133,8 +135,8 @@ private slots:
         m_model->signIn();
         QTRY_COMPARE(m_browser.callbacks.size(), 1);
         const QUrl callback = m_browser.callbacks.last();
-        QCOMPARE(callback.scheme(), "vesko");
-        QVERIFY(QUrlQuery(callback).hasQueryItem("code"));
+        QCOMPARE(callback.scheme(), u"vesko"_s);
+        QVERIFY(QUrlQuery(callback).hasQueryItem(u"code"_s));
 
         QCOMPARE(launchVesko({callback.toString(QUrl::FullyEncoded)}), 0);
         QTRY_VERIFY(m_model->token());
@@ -158,7 +160,7 @@ private slots:
         const QDateTime refreshed = m_model->refreshedAt();
         QNetworkAccessManager network;
         QNetworkRequest control(m_service->url(QStringLiteral("_control")));
-        control.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        control.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
         control.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
         QNetworkReply *set = network.post(control, R"({"summary":{"unauthorized_next":1}})");
         QSignalSpy done(set, &QNetworkReply::finished);

@@ -26,8 +26,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
+
+using namespace std::chrono_literals;
 using vesko::InstanceStatusQuery;
 using vesko::SingleInstance;
 
@@ -92,7 +93,7 @@ private slots:
         constexpr int largest = 4096 - 9 - 2; // the cap, less the header and one argument's length
         QTest::newRow("callback URL, non-ASCII") << QStringList{callbackUrl, u"Grüße 日本語"_s} << true;
         QTest::newRow("none: reopen") << QStringList() << true;
-        QTest::newRow("empty ones keep their place") << QStringList{"", "second", ""} << true;
+        QTest::newRow("empty ones keep their place") << QStringList{u""_s, u"second"_s, u""_s} << true;
         QTest::newRow("largest that fits") << QStringList{QString(largest, u'x')} << true;
         QTest::newRow("one byte over the cap") << QStringList{QString(largest + 1, u'x')} << false;
     }

@@ -27,8 +27,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace vesko;
 using namespace Qt::StringLiterals;
+
+using namespace vesko;
 
 namespace {
 
@@ -42,7 +43,7 @@ QJsonObject post(const QUrl &url, const QJsonObject &body = {})
 {
     QNetworkAccessManager network;
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
     request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
     QNetworkReply *reply = network.post(request, QJsonDocument(body).toJson());
     QSignalSpy done(reply, &QNetworkReply::finished);
@@ -89,9 +90,9 @@ class StatusTest : public QObject
     QString issueToken()
     {
         return post(m_service->url(QStringLiteral("_control/issue-token")))
-            .value("data")
+            .value(u"data"_s)
             .toObject()
-            .value("token")
+            .value(u"token"_s)
             .toString();
     }
 
@@ -101,7 +102,7 @@ class StatusTest : public QObject
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
         vesko.setProcessEnvironment(environment);
-        vesko.start(QStringLiteral(VESKO_BINARY), QStringList{QStringLiteral("status")} + arguments);
+        vesko.start(QStringLiteral(VESKO_BINARY), QStringList{u"status"_s} + arguments);
         if (!vesko.waitForFinished(30000))
             vesko.kill();
         return {vesko.exitStatus() == QProcess::NormalExit ? vesko.exitCode() : -1,
@@ -116,7 +117,7 @@ class StatusTest : public QObject
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
         vesko->setProcessEnvironment(environment);
-        vesko->start(QStringLiteral(VESKO_BINARY), QStringList{QStringLiteral("status")} + arguments);
+        vesko->start(QStringLiteral(VESKO_BINARY), QStringList{u"status"_s} + arguments);
         return vesko;
     }
     Run statusServed(const QStringList &arguments)
@@ -131,7 +132,7 @@ class StatusTest : public QObject
     }
     qint64 serviceRequests()
     {
-        return get(m_service->url(QStringLiteral("_control/stats"))).value("requests").toInteger();
+        return get(m_service->url(QStringLiteral("_control/stats"))).value(u"requests"_s).toInteger();
     }
 
     QString writeInfo(const QString &name, const QString &base)
@@ -139,7 +140,7 @@ class StatusTest : public QObject
         const QString path = m_dir.filePath(name);
         QFile file(path);
         file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(QJsonObject{{"VeskoAPIURL", base}, {"VeskoWebURL", base}}).toJson());
+        file.write(QJsonDocument(QJsonObject{{u"VeskoAPIURL"_s, base}, {u"VeskoWebURL"_s, base}}).toJson());
         return path;
     }
 
@@ -212,9 +213,11 @@ private slots:
         const QJsonObject line = QJsonDocument::fromJson(json.out.toUtf8()).object();
         QCOMPARE(json.out.count(u'\n'), 1);
         // The figures drift by the minute; both runs fall in the same one almost always.
-        QCOMPARE(line.value("text").toString(), figure);
-        QCOMPARE(line.value("class").toString(), QStringLiteral("ready"));
-        QVERIFY(line.value("tooltip").toString().startsWith(QStringLiteral("Vesko, MRR ") + figure + "\nUpdated at "));
+        QCOMPARE(line.value(u"text"_s).toString(), figure);
+        QCOMPARE(line.value(u"class"_s).toString(), QStringLiteral("ready"));
+        QVERIFY(line.value(u"tooltip"_s)
+                    .toString()
+                    .startsWith(QStringLiteral("Vesko, MRR ") + figure + u"\nUpdated at "_s));
 
         // The privacy switch, set in the tray, holds here too.
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"),
@@ -225,8 +228,8 @@ private slots:
         settings.remove("VeskoHideAmounts");
         settings.sync();
         const QJsonObject masked = QJsonDocument::fromJson(hidden.out.toUtf8()).object();
-        QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0),
+        QCOMPARE(masked.value(u"text"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0),
                  QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
     }
 
@@ -243,11 +246,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 while (vesko.canReadLine())
-                    classes << QJsonDocument::fromJson(vesko.readLine()).object().value("class").toString();
+                    classes << QJsonDocument::fromJson(vesko.readLine()).object().value(u"class"_s).toString();
                 return classes.contains(QStringLiteral("ready"));
             }(),
             10000);
-        QCOMPARE(classes, (QStringList{"loading", "ready"}));
+        QCOMPARE(classes, (QStringList{u"loading"_s, u"ready"_s}));
         QCOMPARE(vesko.state(), QProcess::Running); // it keeps watching
         vesko.kill();
         vesko.waitForFinished();
@@ -271,7 +274,7 @@ private slots:
         QTest::newRow("failed") << "failed" << Phase::loadFailedMessage() << "plain" << int(statusFailed) << QString();
         QTest::newRow("offline, genmon: the reason in the tooltip")
             << "failed" << Phase::offlineMessage() << "genmon" << int(statusOffline)
-            << "<tool>Vesko\n" + Phase::offlineMessage() + "</tool>";
+            << u"<tool>Vesko\n"_s + Phase::offlineMessage() + u"</tool>"_s;
     }
     void asksTheRunningVesko()
     {
@@ -335,13 +338,13 @@ private slots:
         line.menuBar = line.text = QStringLiteral("$8");
         primary->publishStatus();
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
-        QCOMPARE(jsonLine(lines.at(1)).value("menubar").toString(), QStringLiteral("$8"));
+        QCOMPARE(jsonLine(lines.at(1)).value(u"menubar"_s).toString(), QStringLiteral("$8"));
 
         const qint64 before = serviceRequests();
         primary.reset();
         QTRY_VERIFY_WITH_TIMEOUT(readLines() >= 4, 10000);
-        QCOMPARE(jsonLine(lines.at(2)).value("class").toString(), QStringLiteral("loading"));
-        QCOMPARE(jsonLine(lines.at(3)).value("class").toString(), QStringLiteral("ready"));
+        QCOMPARE(jsonLine(lines.at(2)).value(u"class"_s).toString(), QStringLiteral("loading"));
+        QCOMPARE(jsonLine(lines.at(3)).value(u"class"_s).toString(), QStringLiteral("ready"));
         QVERIFY(serviceRequests() > before);
         watch->kill();
         watch->waitForFinished();
@@ -378,13 +381,13 @@ private slots:
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
-        QCOMPARE(jsonLine(lines.at(0)).value("menubar").toString(), model.menuBarText().value());
+        QCOMPARE(jsonLine(lines.at(0)).value(u"menubar"_s).toString(), model.menuBarText().value());
         model.setHideAmounts(true);
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
         const QJsonObject masked = jsonLine(lines.at(1));
-        QCOMPARE(masked.value("text").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value("menubar").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value("tooltip").toString().section(u'\n', 0, 0),
+        QCOMPARE(masked.value(u"text"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value(u"menubar"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0),
                  QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
         QCOMPARE(serviceRequests(), before);
         watch->kill();
@@ -481,14 +484,14 @@ private slots:
         QTest::addColumn<bool>("json");
         QTest::addColumn<bool>("watch");
         QTest::newRow("none") << QStringList{} << true << false << false;
-        QTest::newRow("json, watching") << QStringList{"--watch", "--format", "json"} << true << true << true;
-        QTest::newRow("joined") << QStringList{"--format=plain"} << true << false << false;
-        QTest::newRow("genmon") << QStringList{"--format=genmon"} << true << false << false;
-        QTest::newRow("unknown format") << QStringList{"--format", "xml"} << false << false << false;
-        QTest::newRow("format without value") << QStringList{"--format"} << false << false << false;
-        QTest::newRow("stray argument") << QStringList{"now"} << false << false << false;
-        QTest::newRow("help") << QStringList{"--help"} << true << false << false;
-        QTest::newRow("help, short") << QStringList{"--watch", "-h"} << true << false << true;
+        QTest::newRow("json, watching") << QStringList{u"--watch"_s, u"--format"_s, u"json"_s} << true << true << true;
+        QTest::newRow("joined") << QStringList{u"--format=plain"_s} << true << false << false;
+        QTest::newRow("genmon") << QStringList{u"--format=genmon"_s} << true << false << false;
+        QTest::newRow("unknown format") << QStringList{u"--format"_s, u"xml"_s} << false << false << false;
+        QTest::newRow("format without value") << QStringList{u"--format"_s} << false << false << false;
+        QTest::newRow("stray argument") << QStringList{u"now"_s} << false << false << false;
+        QTest::newRow("help") << QStringList{u"--help"_s} << true << false << false;
+        QTest::newRow("help, short") << QStringList{u"--watch"_s, u"-h"_s} << true << false << true;
     }
     void options()
     {
@@ -545,7 +548,7 @@ private slots:
         QStringList classes;
         StatusCommand watch(
             makeModel, StatusOptions{.format = StatusFormat::json, .watch = true},
-            [&](const QString &line) { classes << jsonLine(line.toUtf8()).value("class").toString(); },
+            [&](const QString &line) { classes << jsonLine(line.toUtf8()).value(u"class"_s).toString(); },
             [](const QString &) {});
         watch.setSignInPoll(60000); // a minute: only a look at once passes
         QTRY_COMPARE_WITH_TIMEOUT(classes.value(classes.size() - 1), QStringLiteral("ready"), 10000);

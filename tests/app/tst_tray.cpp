@@ -35,6 +35,8 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -59,7 +61,7 @@ struct Stage : ModelRig
     explicit Stage(qint64 mrr = 1234567, std::optional<QString> token = QStringLiteral("tok"))
     {
         QJsonObject summary = fixtures::summary();
-        summary["mrr"] = mrr;
+        summary[u"mrr"_s] = mrr;
         service.replies.insert("/v1/summary", ScriptedReply::json(200, fixtures::envelope(summary)));
         secrets.stored = std::move(token);
         model = std::make_unique<AppModel>(environment());
@@ -113,8 +115,8 @@ QStringList labelsOf(const Host &host)
                                           QStringLiteral("GetLayout"), {0, -1, QStringList()});
     QStringList seen;
     for (const DBusMenuLayoutItem &child : qdbus_cast<DBusMenuLayoutItem>(layout.arguments().value(1)).children) {
-        QString label = child.properties.value("label", child.properties.value("type")).toString();
-        if (!child.properties.value("enabled", true).toBool())
+        QString label = child.properties.value(u"label"_s, child.properties.value(u"type"_s)).toString();
+        if (!child.properties.value(u"enabled"_s, true).toBool())
             label += QStringLiteral(" (disabled)");
         seen << label;
     }
@@ -184,14 +186,14 @@ private slots:
 
         Host host{.service = tray.item().serviceName()};
         const QVariantMap read = host.properties();
-        QCOMPARE(read.value("XAyatanaLabel").toString(), label);
-        QCOMPARE(read.value("XAyatanaLabelGuide").toString(), labelGuide(label));
-        QCOMPARE(read.value("Title").toString(), spoken);
-        QCOMPARE(read.value("IconAccessibleDesc").toString(), spoken);
-        QCOMPARE(toolTipTitle(read.value("ToolTip")), spoken);
-        QCOMPARE(!read.value("IconName").toString().isEmpty(), snout);
+        QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), label);
+        QCOMPARE(read.value(u"XAyatanaLabelGuide"_s).toString(), labelGuide(label));
+        QCOMPARE(read.value(u"Title"_s).toString(), spoken);
+        QCOMPARE(read.value(u"IconAccessibleDesc"_s).toString(), spoken);
+        QCOMPARE(toolTipTitle(read.value(u"ToolTip"_s)), spoken);
+        QCOMPARE(!read.value(u"IconName"_s).toString().isEmpty(), snout);
         // Never no icon at all: a shell would draw its missing-icon picture.
-        const QList<SniPixmap> pixmaps = pixmapsOf(read.value("IconPixmap"));
+        const QList<SniPixmap> pixmaps = pixmapsOf(read.value(u"IconPixmap"_s));
         QVERIFY(!pixmaps.isEmpty());
         bool drawn = false;
         for (const SniPixmap &pixmap : pixmaps) {
@@ -201,7 +203,7 @@ private slots:
                     drawn = image.pixelColor(x, y).alpha() > 0;
         }
         QCOMPARE(drawn, snout);
-        QCOMPARE(read.value("Menu").value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
+        QCOMPARE(read.value(u"Menu"_s).value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
     }
 
     // Changes reach the host through the protocol's signals, without a refresh.
@@ -219,26 +221,26 @@ private slots:
         Host host{.service = tray.item().serviceName()};
         QSignalSpy labels(&tray.item(), &StatusNotifierItem::newLabel);
         QSignalSpy icons(&tray.item(), &StatusNotifierItem::newIcon);
-        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QStringLiteral("$1,000"));
-        QCOMPARE(host.properties().value("XAyatanaLabelGuide").toString(), QStringLiteral("$0,000"));
+        QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QStringLiteral("$1,000"));
+        QCOMPARE(host.properties().value(u"XAyatanaLabelGuide"_s).toString(), QStringLiteral("$0,000"));
 
         const int before = stage.service.count("/v1/summary");
         stage.model->setMenuBarStyle(MenuBarStyle::snout);
         QCOMPARE(labels.size(), 1);
-        QCOMPARE(host.properties().value("XAyatanaLabel").toString(), QString());
+        QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QString());
         stage.model->setMenuBarStyle(MenuBarStyle::amount);
         QCOMPARE(labels.size(), 2);
         QCOMPARE(icons.size(), 1); // the snout goes
-        QCOMPARE(host.properties().value("IconName").toString(), QString());
+        QCOMPARE(host.properties().value(u"IconName"_s).toString(), QString());
         QCOMPARE(stage.service.count("/v1/summary"), before);
 
         // Signed out: the snout alone, whatever the style.
         stage.model->signOut();
         QTRY_VERIFY(!stage.model->summary());
         const QVariantMap read = host.properties();
-        QCOMPARE(read.value("XAyatanaLabel").toString(), QString());
-        QVERIFY(!pixmapsOf(read.value("IconPixmap")).isEmpty());
-        QCOMPARE(read.value("Title").toString(), QStringLiteral("Vesko"));
+        QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), QString());
+        QVERIFY(!pixmapsOf(read.value(u"IconPixmap"_s)).isEmpty());
+        QCOMPARE(read.value(u"Title"_s).toString(), QStringLiteral("Vesko"));
     }
 
     // The icon the host draws is the snout: opaque capsule, see-through nostrils and corners.
@@ -277,8 +279,8 @@ private slots:
         QCOMPARE(activated.first().first().toPoint(), QPoint(120, 8));
 
         // The actions close the menu, below whatever figures there are.
-        QCOMPARE(labelsOf(host).mid(labelsOf(host).indexOf("Open Vesko")),
-                 (QStringList{"Open Vesko", "Hide amounts", "separator", "Quit Vesko"}));
+        QCOMPARE(labelsOf(host).mid(labelsOf(host).indexOf(u"Open Vesko"_s)),
+                 (QStringList{u"Open Vesko"_s, u"Hide amounts"_s, u"separator"_s, u"Quit Vesko"_s}));
 
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         QSignalSpy quit(&tray, &TrayIcon::quitRequested);
@@ -310,11 +312,13 @@ private slots:
             {int(TrayIcon::hideAmountsEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
         QTRY_VERIFY(stage.model->hideAmounts());
         const QVariantMap read = host.properties();
-        QCOMPARE(read.value("XAyatanaLabel").toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(read.value("Title").toString(), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
+        QCOMPARE(read.value(u"Title"_s).toString(), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
         for (const char *text : {"Title", "IconAccessibleDesc", "XAyatanaLabel", "XAyatanaLabelGuide"})
-            QVERIFY2(!read.value(text).toString().contains(QRegularExpression(QStringLiteral("\\d"))), text);
-        QCOMPARE(toolTipTitle(read.value("ToolTip")), read.value("Title").toString());
+            QVERIFY2(
+                !read.value(QString::fromLatin1(text)).toString().contains(QRegularExpression(QStringLiteral("\\d"))),
+                text);
+        QCOMPARE(toolTipTitle(read.value(u"ToolTip"_s)), read.value(u"Title"_s).toString());
         const QDBusMessage state =
             host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
                       QStringLiteral("GetProperty"), {int(TrayIcon::hideAmountsEntry), QStringLiteral("toggle-state")});
@@ -334,8 +338,8 @@ private slots:
         Host host{.service = tray.item().serviceName()};
 
         QCOMPARE(labelsOf(host),
-                 (QStringList{"MRR $12,346 \u00b7 +12%", "Web \u00b7 $8,000", "App Store \u00b7 $4,345.67", "separator",
-                              "Open Vesko", "Hide amounts", "separator", "Quit Vesko"}));
+                 (QStringList{u"MRR $12,346 \u00b7 +12%"_s, u"Web \u00b7 $8,000"_s, u"App Store \u00b7 $4,345.67"_s,
+                              u"separator"_s, u"Open Vesko"_s, u"Hide amounts"_s, u"separator"_s, u"Quit Vesko"_s}));
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         for (const int id : {int(TrayIcon::figureEntry), TrayIcon::firstChannelEntry + 1}) {
             host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
@@ -352,11 +356,11 @@ private slots:
         QMap<int, QVariantMap> updated;
         for (const DBusMenuItem &item : qdbus_cast<DBusMenuItemList>(heard.heardMessages.first().arguments().value(0)))
             updated.insert(item.id, item.properties);
-        QCOMPARE(updated.value(TrayIcon::hideAmountsEntry).value("toggle-state").toInt(), 1);
-        QCOMPARE(updated.value(TrayIcon::figureEntry).value("label").toString(),
+        QCOMPARE(updated.value(TrayIcon::hideAmountsEntry).value(u"toggle-state"_s).toInt(), 1);
+        QCOMPARE(updated.value(TrayIcon::figureEntry).value(u"label"_s).toString(),
                  QStringLiteral("MRR $\u2022\u2022\u2022 \u00b7 +12%"));
         const QStringList masked = labelsOf(host).mid(1, 2);
-        QCOMPARE(masked, (QStringList{"Web \u00b7 $\u2022\u2022\u2022", "App Store \u00b7 $\u2022\u2022\u2022"}));
+        QCOMPARE(masked, (QStringList{u"Web \u00b7 $\u2022\u2022\u2022"_s, u"App Store \u00b7 $\u2022\u2022\u2022"_s}));
     }
 
     // Signed out, the menu's first entry signs in, and says so while it waits.
@@ -412,10 +416,10 @@ private slots:
 
         const QDBusMessage groups = host.call(
             QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetGroupProperties"),
-            {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}), QStringList{QStringLiteral("label")}});
+            {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}), QStringList{u"label"_s}});
         const auto items = qdbus_cast<DBusMenuItemList>(groups.arguments().value(0));
         QCOMPARE(items.size(), 1);
-        QCOMPARE(items.first().properties, (QVariantMap{{"label", "Quit Vesko"}}));
+        QCOMPARE(items.first().properties, (QVariantMap{{u"label"_s, u"Quit Vesko"_s}}));
         const QDBusMessage shown =
             host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
                       QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 1})});

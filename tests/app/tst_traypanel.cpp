@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QtMath>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -195,10 +197,10 @@ private slots:
             QTest::mouseClick(view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
             QVERIFY(QTest::qWaitForWindowExposed(menu));
         }
-        if (how == "escape")
+        if (how == u"escape"_s)
             QTest::keyClick(view, Qt::Key_Escape);
         else
-            QTest::mouseClick(view, Qt::LeftButton, {}, how == "inside" ? QPoint(100, 10) : QPoint(-30, 10));
+            QTest::mouseClick(view, Qt::LeftButton, {}, how == u"inside"_s ? QPoint(100, 10) : QPoint(-30, 10));
         QVERIFY(!menu->isVisible());
         QCOMPARE(stage.panel->isVisible(), panelStays);
     }

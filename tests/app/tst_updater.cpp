@@ -10,6 +10,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace std::chrono_literals;
 
@@ -166,8 +168,7 @@ private slots:
         updater->checkForUpdates();
         QVERIFY(QTest::qWaitFor([&] { return !w.said.isEmpty(); }));
         QTest::qWait(20); // and nothing more
-        QCOMPARE(w.said,
-                 QStringList{expected.replace(QStringLiteral("{origin}"), QString::fromLatin1(w.server.origin()))});
+        QCOMPARE(w.said, QStringList{expected.replace(u"{origin}"_s, QString::fromLatin1(w.server.origin()))});
         QCOMPARE(w.server.requests().size(), body.isNull() ? 0 : 1);
         // An interval on after a success; a user's failed check leaves the start delay alone.
         QCOMPARE(updater->nextAutomaticCheck(), base.addSecs(3600));
@@ -181,10 +182,10 @@ private slots:
     {
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QStringList>("said");
-        QTest::newRow("shown") << true << QStringList({"2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
-        QTest::newRow("nobody showed it")
-            << false
-            << QStringList({"2.0 https://x.test/ auto", "2.0 https://x.test/ auto", "2.1 https://x.test/ auto"});
+        QTest::newRow("shown") << true << QStringList({u"2.0 https://x.test/ auto"_s, u"2.1 https://x.test/ auto"_s});
+        QTest::newRow("nobody showed it") << false
+                                          << QStringList({u"2.0 https://x.test/ auto"_s, u"2.0 https://x.test/ auto"_s,
+                                                          u"2.1 https://x.test/ auto"_s});
     }
     void automaticChecks()
     {
@@ -240,7 +241,7 @@ private slots:
             << "upToDate" << true << true << true << "Vesko 1.2 is the newest version." << QStringList() << 0 << 0;
         QTest::newRow("up to date, panel gone")
             << "upToDate" << true << false << true << "Vesko 1.2 is the newest version."
-            << QStringList{"Vesko is up to date"} << 0 << 0;
+            << QStringList{u"Vesko is up to date"_s} << 0 << 0;
         QTest::newRow("failed in the panel")
             << "failed" << true << true << true << "Couldn\u2019t check for updates. Try again later." << QStringList()
             << 0 << 0;

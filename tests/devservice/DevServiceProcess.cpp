@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+using namespace Qt::StringLiterals;
+
 QByteArray DevServiceProcess::controlSecret()
 {
     static const QByteArray secret = [] {
@@ -21,8 +23,7 @@ DevServiceProcess::DevServiceProcess(const QStringList &arguments, const QByteAr
     if (!secret.isEmpty())
         environment.insert(QStringLiteral("VESKO_DEVSERVICE_SECRET"), QString::fromLatin1(secret));
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH),
-                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), QStringList{u"--port"_s, u"0"_s} + arguments);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }
     const QString line = QString::fromUtf8(m_process.readLine());

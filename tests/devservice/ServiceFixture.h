@@ -18,6 +18,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 inline const QString summaryPath = QStringLiteral("v1/summary?project=all");
 inline const QString eventsPath = QStringLiteral("v1/events?project=all&limit=5");
 inline const QString mePath = QStringLiteral("v1/me");
@@ -76,7 +78,7 @@ struct Wire
 
     QByteArray header(const QString &name) const
     {
-        return QRegularExpression("(?i)\\r\\n" + name + ": ([^\\r]*)")
+        return QRegularExpression(u"(?i)\\r\\n"_s + name + u": ([^\\r]*)"_s)
             .match(QString::fromLatin1(head))
             .captured(1)
             .toLatin1();
@@ -125,20 +127,20 @@ protected:
     {
         return send(request(method, path, body, authorization));
     }
-    Wire control(const QByteArray &settings) const { return call("POST", "_control", settings); }
+    Wire control(const QByteArray &settings) const { return call("POST", u"_control"_s, settings); }
 
     // "Bearer <token>", the token straight from the control interface.
     QByteArray bearer() const
     {
-        return "Bearer " + call("POST", "_control/issue-token").json()["data"]["token"].toString().toLatin1();
+        return "Bearer " + call("POST", u"_control/issue-token"_s).json()[u"data"_s][u"token"_s].toString().toLatin1();
     }
 
     // Presses Approve on the connect page; answers the code from the callback.
     QString approve(const QString &challenge) const
     {
         // A challenge is base64url, safe in a form as it is.
-        const Wire answer = call("POST", "connect-app", "decision=approve&challenge=" + challenge.toLatin1());
-        return QUrlQuery(QUrl(QString::fromUtf8(answer.header("Location")))).queryItemValue("code");
+        const Wire answer = call("POST", u"connect-app"_s, "decision=approve&challenge=" + challenge.toLatin1());
+        return QUrlQuery(QUrl(QString::fromUtf8(answer.header(u"Location"_s)))).queryItemValue(u"code"_s);
     }
 
     std::unique_ptr<DevServiceProcess> m_service;

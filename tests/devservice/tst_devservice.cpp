@@ -9,6 +9,8 @@
 
 #include <numeric>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 enum class Attempt {
@@ -33,16 +35,18 @@ private slots:
     void signIn()
     {
         const PKCE pkce;
-        const QUrlQuery query{{"challenge", pkce.challenge()}, {"name", "Dana's <b>\"PC\"</b> & co"}};
-        const Wire page = call("GET", "connect-app?" + query.toString(QUrl::FullyEncoded));
+        const QUrlQuery query{{u"challenge"_s, pkce.challenge()}, {u"name"_s, u"Dana's <b>\"PC\"</b> & co"_s}};
+        const Wire page = call("GET", u"connect-app?"_s + query.toString(QUrl::FullyEncoded));
         // The name is echoed into element content and attribute values alike.
         QVERIFY(page.body.contains("Dana&#39;s &lt;b&gt;&quot;PC&quot;&lt;/b&gt; &amp; co wants"));
         QVERIFY(!page.body.contains("<b>") && !page.body.contains("\"PC\""));
 
-        const QJsonObject fields{{"code", approve(pkce.challenge())}, {"code_verifier", pkce.verifier()}};
-        const QByteArray auth =
-            "Bearer "
-            + call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString().toLatin1();
+        const QJsonObject fields{{u"code"_s, approve(pkce.challenge())}, {u"code_verifier"_s, pkce.verifier()}};
+        const QByteArray auth = "Bearer "
+                                + call("POST", tokenPath, QJsonDocument(fields).toJson())
+                                      .json()[u"data"_s][u"token"_s]
+                                      .toString()
+                                      .toLatin1();
         QVERIFY(decoded<Summary>(call("GET", summaryPath, {}, auth).body));
         QCOMPARE(
             decoded<QList<VeskoEvent>>(call("GET", eventsPath, {}, auth).body).value_or(QList<VeskoEvent>()).size(), 5);
@@ -51,7 +55,7 @@ private slots:
         // A revoked token works nowhere, and a live one only as Bearer.
         QCOMPARE(call("GET", summaryPath, {}, auth).status(), 401);
         QCOMPARE(call("DELETE", tokenPath, {}, auth).status(), 401);
-        QCOMPARE(call("POST", "v1/devices", {}, auth).status(), 401);
+        QCOMPARE(call("POST", u"v1/devices"_s, {}, auth).status(), 401);
         QCOMPARE(call("GET", mePath, {}, "Basic " + bearer().mid(7)).status(), 401);
     }
 
@@ -71,27 +75,27 @@ private slots:
     {
         QFETCH(Attempt, attempt);
         QFETCH(QString, error);
-        const PKCE pkce = attempt == Attempt::shortVerifier ? PKCE("short") : PKCE();
-        QJsonObject body{{"code", approve(pkce.challenge())}, {"code_verifier", pkce.verifier()}};
+        const PKCE pkce = attempt == Attempt::shortVerifier ? PKCE(u"short"_s) : PKCE();
+        QJsonObject body{{u"code"_s, approve(pkce.challenge())}, {u"code_verifier"_s, pkce.verifier()}};
         auto exchange = [&](const QJsonObject &fields) {
             return call("POST", tokenPath, QJsonDocument(fields).toJson());
         };
         QByteArray earlier;
         switch (attempt) {
         case Attempt::wrongVerifier:
-            body["code_verifier"] = PKCE().verifier();
+            body[u"code_verifier"_s] = PKCE().verifier();
             break;
         case Attempt::missingVerifier:
-            body.remove("code_verifier");
+            body.remove(u"code_verifier"_s);
             break;
         case Attempt::unknownCode:
-            body["code"] = PKCE().verifier();
+            body[u"code"_s] = PKCE().verifier();
             break;
         case Attempt::reusedCode:
-            earlier = "Bearer " + exchange(body).json()["data"]["token"].toString().toLatin1();
+            earlier = "Bearer " + exchange(body).json()[u"data"_s][u"token"_s].toString().toLatin1();
             break;
         case Attempt::retryAfterWrong:
-            exchange({{"code", body["code"]}, {"code_verifier", PKCE().verifier()}});
+            exchange({{u"code"_s, body[u"code"_s]}, {u"code_verifier"_s, PKCE().verifier()}});
             break;
         case Attempt::expiredCode:
             control(jsonText("{'advance_seconds':301}"));
@@ -101,7 +105,7 @@ private slots:
         }
         const Wire result = exchange(body);
         QCOMPARE(result.status(), 400);
-        QCOMPARE(result.json()["error"].toString(), error);
+        QCOMPARE(result.json()[u"error"_s].toString(), error);
         // A replayed code withdraws the token it gave out.
         if (!earlier.isEmpty())
             QCOMPARE(call("GET", mePath, {}, earlier).status(), 401);
@@ -114,9 +118,9 @@ private slots:
         QTest::addColumn<QString>("currency");
         QTest::newRow("default") << QStringList() << QByteArray("{}") << "USD";
         QTest::newRow("lower-case code on the command line")
-            << QStringList{"--currency", "jpy"} << QByteArray("{}") << "JPY";
+            << QStringList{u"--currency"_s, u"jpy"_s} << QByteArray("{}") << u"JPY"_s;
         QTest::newRow("switched while running")
-            << QStringList{"--currency", "EUR"} << jsonText("{'currency':'GBP'}") << "GBP";
+            << QStringList{u"--currency"_s, u"EUR"_s} << jsonText("{'currency':'GBP'}") << u"GBP"_s;
     }
     void figuresAddUp()
     {
@@ -137,9 +141,9 @@ private slots:
         QCOMPARE(total(summary->byProject()), summary->mrr());
         QCOMPARE(summary->arr(), 12 * summary->mrr());
         QCOMPARE(summary->currency(), currency);
-        for (const QJsonValue &event : call("GET", eventsPath, {}, auth).json()["data"].toArray())
-            QCOMPARE(event["currency"].toString(), currency);
-        QCOMPARE(call("GET", mePath, {}, auth).json()["data"]["currency"].toString(), currency);
+        for (const QJsonValue &event : call("GET", eventsPath, {}, auth).json()[u"data"_s].toArray())
+            QCOMPARE(event[u"currency"_s].toString(), currency);
+        QCOMPARE(call("GET", mePath, {}, auth).json()[u"data"_s][u"currency"_s].toString(), currency);
     }
 
     // Any web page in the user's browser, and any local user, can reach the
@@ -196,7 +200,7 @@ private slots:
                  + QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body);
         QCOMPARE(answer.status(), status);
         if (path == u"_control")
-            QCOMPARE(call("GET", "_control").json()["version"].toString() == u"9.9.9", status == 200);
+            QCOMPARE(call("GET", u"_control"_s).json()[u"version"_s].toString() == u"9.9.9", status == 200);
     }
 
     // Without a secret to start with (as scripts/run starts it), /_control is
@@ -218,7 +222,7 @@ private slots:
         m_service = std::make_unique<DevServiceProcess>(QStringList(), secret);
         QCOMPARE(m_service->failure().isEmpty(), starts);
         if (starts)
-            QCOMPARE(call("GET", "_control").status(), control); // sent with this process's secret
+            QCOMPARE(call("GET", u"_control"_s).status(), control); // sent with this process's secret
     }
 
     // The request log tells which token, code and verifier came, never what they were.
@@ -226,20 +230,20 @@ private slots:
     {
         const PKCE pkce;
         const QString code = approve(pkce.challenge());
-        const QJsonObject fields{{"code", code}, {"code_verifier", pkce.verifier()}};
+        const QJsonObject fields{{u"code"_s, code}, {u"code_verifier"_s, pkce.verifier()}};
         const QString token =
-            call("POST", tokenPath, QJsonDocument(fields).toJson()).json()["data"]["token"].toString();
+            call("POST", tokenPath, QJsonDocument(fields).toJson()).json()[u"data"_s][u"token"_s].toString();
         QVERIFY(!token.isEmpty());
         QCOMPARE(call("GET", mePath, {}, "Bearer " + token.toLatin1()).status(), 200);
-        const QByteArray text = call("GET", "_control/log").body;
+        const QByteArray text = call("GET", u"_control/log"_s).body;
         const QJsonArray log = QJsonDocument::fromJson(text).array();
         QCOMPARE(log.size(), 3);
         for (const QString &secret : {code, pkce.verifier(), token})
             QVERIFY2(!text.contains(secret.toLatin1()), qPrintable(secret));
-        const QJsonObject exchange = QJsonDocument::fromJson(log[1]["body"].toString().toUtf8()).object();
-        QCOMPARE(exchange["code"].toString(), loggedAs(code.toLatin1()));
-        QCOMPARE(exchange["code_verifier"].toString(), loggedAs(pkce.verifier().toLatin1()));
-        QCOMPARE(log[2]["headers"]["Authorization"].toString(), "Bearer " + loggedAs(token.toLatin1()));
+        const QJsonObject exchange = QJsonDocument::fromJson(log[1][u"body"_s].toString().toUtf8()).object();
+        QCOMPARE(exchange[u"code"_s].toString(), loggedAs(code.toLatin1()));
+        QCOMPARE(exchange[u"code_verifier"_s].toString(), loggedAs(pkce.verifier().toLatin1()));
+        QCOMPARE(log[2][u"headers"_s][u"Authorization"_s].toString(), u"Bearer "_s + loggedAs(token.toLatin1()));
     }
 };
 

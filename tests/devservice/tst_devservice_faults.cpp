@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 enum class Check {
@@ -75,26 +77,26 @@ private slots:
         QCOMPARE(decoded<Summary>(result.body).has_value(),
                  check == Check::decodes || check == Check::exactSize || check == Check::slow);
         // Cut answers still promise the whole body.
-        QCOMPARE(result.body.size() < result.header("Content-Length").toInt(),
+        QCOMPARE(result.body.size() < result.header(u"Content-Length"_s).toInt(),
                  check == Check::truncated || check == Check::reset);
         QCOMPARE(result.end, check == Check::reset     ? Wire::End::reset
                              : check == Check::stalled ? Wire::End::timedOut
                                                        : Wire::End::closed);
         switch (check) {
         case Check::errorBody:
-            QVERIFY(result.json()["error"].isString());
+            QVERIFY(result.json()[u"error"_s].isString());
             break;
         case Check::notJson:
             QVERIFY(QJsonDocument::fromJson(result.body).isNull());
             break;
         case Check::wrongTypes:
-            QVERIFY(result.json()["data"]["mrr"].isString());
+            QVERIFY(result.json()[u"data"_s][u"mrr"_s].isString());
             break;
         case Check::exactSize:
             QCOMPARE(result.body.size(), amount);
             break;
         case Check::redirect:
-            QCOMPARE(result.header("Location"), "http://127.0.0.2:9/v1/summary");
+            QCOMPARE(result.header(u"Location"_s), "http://127.0.0.2:9/v1/summary");
             break;
         case Check::slow:
         case Check::stalled:
@@ -106,7 +108,7 @@ private slots:
         if (next)
             QCOMPARE(call("GET", summaryPath, {}, auth).status(), next);
         // Reset clears every fault.
-        QCOMPARE(call("POST", "_control/reset").status(), 200);
+        QCOMPARE(call("POST", u"_control/reset"_s).status(), 200);
         QVERIFY(decoded<Summary>(call("GET", summaryPath, {}, auth).body));
     }
 
@@ -115,24 +117,24 @@ private slots:
     {
         const QByteArray auth = bearer();
         const QByteArray device = jsonText("{'platform':'linux','push_token':'pt-1','environment':'production'}");
-        QCOMPARE(call("POST", "v1/devices", device, auth).status(), 204);
-        const QJsonArray log = QJsonDocument::fromJson(call("GET", "_control/log").body).array();
+        QCOMPARE(call("POST", u"v1/devices"_s, device, auth).status(), 204);
+        const QJsonArray log = QJsonDocument::fromJson(call("GET", u"_control/log"_s).body).array();
         QCOMPARE(log.size(), 1); // control calls are not logged
-        QCOMPARE(log[0]["method"].toString() + log[0]["path"].toString(), "POST/v1/devices");
-        QCOMPARE(log[0]["headers"]["Authorization"].toString(), "Bearer " + loggedAs(auth.mid(7)));
-        QCOMPARE(log[0]["body"].toString().toUtf8(), device);
-        QCOMPARE(call("POST", "_control/log/clear").status(), 204);
-        QCOMPARE(call("GET", "_control/log").body, "[]");
+        QCOMPARE(log[0][u"method"_s].toString() + log[0][u"path"_s].toString(), u"POST/v1/devices"_s);
+        QCOMPARE(log[0][u"headers"_s][u"Authorization"_s].toString(), u"Bearer "_s + loggedAs(auth.mid(7)));
+        QCOMPARE(log[0][u"body"_s].toString().toUtf8(), device);
+        QCOMPARE(call("POST", u"_control/log/clear"_s).status(), 204);
+        QCOMPARE(call("GET", u"_control/log"_s).body, "[]");
 
-        auto stats = [&] { return call("GET", "_control/stats").json(); };
+        auto stats = [&] { return call("GET", u"_control/stats"_s).json(); };
         const QJsonValue before = stats();
         // Three requests on one connection, the last asking to close it.
         const Wire answers = send(request("GET", mePath, {}, auth, false) + request("GET", summaryPath, {}, auth, false)
                                   + request("GET", mePath, {}, auth));
         QCOMPARE((answers.head + answers.body).count("HTTP/1.1 200 OK"), 3);
         const QJsonValue after = stats(); // itself one more connection
-        QCOMPARE(after["connections"].toInteger() - before["connections"].toInteger(), 2);
-        QCOMPARE(after["requests"].toInteger() - before["requests"].toInteger(), 3);
+        QCOMPARE(after[u"connections"_s].toInteger() - before[u"connections"_s].toInteger(), 2);
+        QCOMPARE(after[u"requests"_s].toInteger() - before[u"requests"_s].toInteger(), 3);
     }
 };
 

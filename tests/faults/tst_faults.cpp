@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace std::chrono_literals;
 
@@ -126,10 +128,10 @@ private slots:
     void init()
     {
         if (m_service)
-            QCOMPARE(call("POST", "_control/reset").status(), 200);
+            QCOMPARE(call("POST", u"_control/reset"_s).status(), 200);
         else
             restart(); // the last case took it away
-        QCOMPARE(call("POST", "_control/log/clear").status(), 204);
+        QCOMPARE(call("POST", u"_control/log/clear"_s).status(), 204);
         m_bystander.received.clear();
         // A fault is an everyday event: it must not fill the user's log with warnings.
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
@@ -147,24 +149,26 @@ private slots:
         const qint64 cap = HttpSession::Limits{}.maxBodyBytes;
         for (const QString &endpoint : {QStringLiteral("summary"), QStringLiteral("events"), QStringLiteral("me")}) {
             const QList<std::tuple<const char *, QJsonObject, Expect>> faults{
-                {"stall", {{"stall", true}}, Expect::offline}, // the idle timeout
+                {"stall", {{u"stall"_s, true}}, Expect::offline}, // the idle timeout
                 // A byte a millisecond through a long body: never idle, so only the deadline ends it.
-                {"trickle", {{"trickle_ms", 1}, {"oversize_bytes", 100'000}}, Expect::offline},
-                {"truncated", {{"truncate", true}}, Expect::offline}, // Content-Length promised more
-                {"reset", {{"reset", true}}, Expect::offline},
-                {"503", {{"status", 503}}, Expect::loadFailed},
-                {"401", {{"unauthorized_next", 2}}, Expect::signedOut}, // one for each model
-                {"cross-origin redirect", {{"redirect_to", m_bystander.url("v1/" + endpoint)}}, Expect::loadFailed},
-                {"oversize", {{"oversize_bytes", cap + 1}}, Expect::offline},
-                {"malformed", {{"malformed", true}}, Expect::loadFailed},
-                {"wrong types", {{"wrong_types", true}}, Expect::loadFailed},
+                {"trickle", {{u"trickle_ms"_s, 1}, {u"oversize_bytes"_s, 100'000}}, Expect::offline},
+                {"truncated", {{u"truncate"_s, true}}, Expect::offline}, // Content-Length promised more
+                {"reset", {{u"reset"_s, true}}, Expect::offline},
+                {"503", {{u"status"_s, 503}}, Expect::loadFailed},
+                {"401", {{u"unauthorized_next"_s, 2}}, Expect::signedOut}, // one for each model
+                {"cross-origin redirect",
+                 {{u"redirect_to"_s, m_bystander.url(u"v1/"_s + endpoint)}},
+                 Expect::loadFailed},
+                {"oversize", {{u"oversize_bytes"_s, cap + 1}}, Expect::offline},
+                {"malformed", {{u"malformed"_s, true}}, Expect::loadFailed},
+                {"wrong types", {{u"wrong_types"_s, true}}, Expect::loadFailed},
             };
             for (const auto &[name, fault, expect] : faults)
                 QTest::addRow("%s %s", qPrintable(endpoint), name) << endpoint << fault << expect;
         }
         // The cap itself is still an answer.
         QTest::newRow("summary at the size cap")
-            << QStringLiteral("summary") << QJsonObject{{"oversize_bytes", cap}} << Expect::published;
+            << QStringLiteral("summary") << QJsonObject{{u"oversize_bytes"_s, cap}} << Expect::published;
     }
 
     // Two models meet each fault: one holding data from a good refresh, and
@@ -203,13 +207,13 @@ private slots:
                  m_bystander.received.constData());
         // ...only ever in the Authorization header at the service...
         if (m_service) {
-            const QJsonArray arrived = QJsonDocument::fromJson(call("GET", "_control/log").body).array();
+            const QJsonArray arrived = QJsonDocument::fromJson(call("GET", u"_control/log"_s).body).array();
             QVERIFY(!arrived.isEmpty());
             for (const QJsonValue &entry : arrived) {
-                QVERIFY(!entry["path"].toString().contains(token));
-                QVERIFY(!entry["query"].toString().contains(token));
-                QVERIFY(!entry["body"].toString().contains(token));
-                QCOMPARE(entry["headers"]["Authorization"].toString(), "Bearer " + loggedAs(token.toLatin1()));
+                QVERIFY(!entry[u"path"_s].toString().contains(token));
+                QVERIFY(!entry[u"query"_s].toString().contains(token));
+                QVERIFY(!entry[u"body"_s].toString().contains(token));
+                QCOMPARE(entry[u"headers"_s][u"Authorization"_s].toString(), u"Bearer "_s + loggedAs(token.toLatin1()));
             }
         }
         // ...and in no log line of any category at any level.

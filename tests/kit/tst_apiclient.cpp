@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace std::chrono_literals;
 
@@ -160,17 +162,17 @@ private slots:
         const qsizetype before = m_server.requests().size();
         bool finished = false;
         auto done = [&](auto &&) { finished = true; };
-        if (operation == "summary")
+        if (operation == u"summary"_s)
             c.summary(QStringLiteral("all"), this, done);
-        else if (operation == "summary odd")
+        else if (operation == u"summary odd"_s)
             c.summary(QString::fromUtf8("a b&c+d=\xc3\xa9"), this, done);
-        else if (operation == "events")
+        else if (operation == u"events"_s)
             c.events(5, this, done);
-        else if (operation == "me")
+        else if (operation == u"me"_s)
             c.me(this, done);
-        else if (operation == "exchange")
+        else if (operation == u"exchange"_s)
             c.exchange(QStringLiteral("c0de"), QStringLiteral("v3rifier"), this, done);
-        else if (operation == "signOut")
+        else if (operation == u"signOut"_s)
             c.signOut(this, done);
         else
             c.registerDevice(QStringLiteral("linux"), QStringLiteral("00ff"), QStringLiteral("production"), this, done);
@@ -254,7 +256,7 @@ private slots:
                 return ScriptedReply{301, {}, {{"Location", "/v2/me"}}};
             return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
         });
-        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), "ok");
+        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), u"ok"_s);
         QCOMPARE(m_server.requests().last().target, QByteArray("/v2/me"));
         QCOMPARE(m_server.requests().last().headers.value("authorization"), "Bearer " + token.toUtf8());
 
@@ -292,7 +294,7 @@ private slots:
         m_server.setScript([reply](const ReceivedRequest &) { return reply; });
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), "offline");
+        QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), u"offline"_s);
         QVERIFY2(clock.elapsed() < 5000, "the limits did not end the call");
     }
 
@@ -335,7 +337,7 @@ private slots:
         // not let Qt's network thread buffer the body on its behalf.
         QThread::msleep(1000);
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 30000);
-        QCOMPARE(describe(*result), "offline");
+        QCOMPARE(describe(*result), u"offline"_s);
         const qint64 grown = peakResident() - before;
         constexpr qint64 bound = 64 * 1024 * 1024; // unbounded, it runs to gigabytes
         qInfo("sent %lld bytes, peak resident grew by %lld bytes", server.bytesSent(), grown);
@@ -352,7 +354,7 @@ private slots:
             closedPort = probe.serverPort();
         }
         const APIClient c(configFor("http://127.0.0.1:" + QByteArray::number(closedPort)), token, m_session);
-        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "offline");
+        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), u"offline"_s);
     }
 
     void notAnHttpAnswer()
@@ -365,7 +367,7 @@ private slots:
         file.write(fixtures::envelope(fixtures::me()));
         file.close();
         const APIClient c(VeskoConfig(QUrl::fromLocalFile(dir.path()), {}), std::nullopt, m_session);
-        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "status(0)");
+        QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), u"status(0)"_s);
     }
 
     void cancellation()
@@ -378,7 +380,7 @@ private slots:
         call.cancel();
         QVERIFY2(!result, "delivered from inside cancel()");
         QTRY_VERIFY(result);
-        QCOMPARE(describe(*result), "offline");
+        QCOMPARE(describe(*result), u"offline"_s);
         QVERIFY(!call.isRunning());
         call.cancel(); // harmless once over
     }
@@ -402,7 +404,7 @@ private slots:
         const qsizetype before = m_server.requests().size();
         for (const QString &bad : {QStringLiteral("tok\r\nX-Evil: 1"), QStringLiteral("tok\x01"), QString()}) {
             const APIClient c(configFor(m_server.origin()), bad, m_session);
-            QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), "unauthorized");
+            QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), u"unauthorized"_s);
         }
         QCOMPARE(m_server.requests().size(), before);
 
@@ -414,13 +416,13 @@ private slots:
             QCOMPARE(describe(await<QString>([&](auto done) {
                          client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
                      })),
-                     "decoding");
+                     u"decoding"_s);
         }
         m_server.setScript(
             [](const ReceivedRequest &) { return ScriptedReply::json(200, R"({"data":{"token":"t0k","x":1}})"); });
         const Outcome<QString> good = await<QString>(
             [&](auto done) { client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done); });
-        QCOMPARE(std::get<QString>(good), "t0k");
+        QCOMPARE(std::get<QString>(good), u"t0k"_s);
     }
 
     void secretsNeverLogged()

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using vesko::VeskoConfig;
 
 class ConfigTest : public QObject
@@ -106,7 +108,7 @@ private slots:
     void infoFileFromEnvironment()
     {
         qputenv("VESKO_INFO_FILE", "/somewhere/else.json");
-        QCOMPARE(VeskoConfig::infoFilePath(), "/somewhere/else.json");
+        QCOMPARE(VeskoConfig::infoFilePath(), u"/somewhere/else.json"_s);
         qunsetenv("VESKO_INFO_FILE");
     }
 

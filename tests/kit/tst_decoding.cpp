@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using Reason = DecodingError::Reason;
 
@@ -177,7 +179,7 @@ private slots:
             const std::optional<DecodingError> error = errorOf<ChannelAmount>(body);
             QVERIFY(error);
             QCOMPARE(error->reason(), Reason::typeMismatch);
-            QCOMPARE(error->path(), "data.mrr");
+            QCOMPARE(error->path(), u"data.mrr"_s);
         }
     }
 
@@ -258,9 +260,9 @@ private slots:
         QTest::addColumn<Reason>("reason");
         QTest::addColumn<QString>("path");
         const QByteArray good = fixtures::envelope(fixtures::summary());
-        auto with = [](const char *key, const QJsonValue &value) {
+        auto with = [](const QString &key, const QJsonValue &value) {
             QJsonObject s = fixtures::summary();
-            s[QString::fromLatin1(key)] = value;
+            s[key] = value;
             return fixtures::envelope(s);
         };
         QByteArray invalidUtf8 = good;
@@ -282,18 +284,19 @@ private slots:
         QTest::newRow("deeply nested extra member")
             << QByteArray("{\"x\":" + QByteArray(5000, '[') + QByteArray(5000, ']') + ",\"data\":{}}")
             << Reason::malformedJson << "";
-        QTest::newRow("amount as string") << with("mrr", "1999") << Reason::typeMismatch << "data.mrr";
-        QTest::newRow("list as object") << with("by_channel", QJsonObject()) << Reason::typeMismatch
+        QTest::newRow("amount as string") << with(u"mrr"_s, u"1999"_s) << Reason::typeMismatch << "data.mrr";
+        QTest::newRow("list as object") << with(u"by_channel"_s, QJsonObject()) << Reason::typeMismatch
                                         << "data.byChannel";
-        QTest::newRow("flag as number") << with("has_sources", 1) << Reason::typeMismatch << "data.hasSources";
-        QTest::newRow("growth as string") << with("growth", "12.4") << Reason::typeMismatch << "data.growth";
+        QTest::newRow("flag as number") << with(u"has_sources"_s, 1) << Reason::typeMismatch << "data.hasSources";
+        QTest::newRow("growth as string") << with(u"growth"_s, u"12.4"_s) << Reason::typeMismatch << "data.growth";
         QTest::newRow("date with fraction")
-            << with("last_synced_at", "2026-03-01T09:30:00.123Z") << Reason::dataCorrupted << "data.lastSyncedAt";
-        QTest::newRow("date as number") << with("last_synced_at", 1772357400) << Reason::typeMismatch
+            << with(u"last_synced_at"_s, u"2026-03-01T09:30:00.123Z"_s) << Reason::dataCorrupted << "data.lastSyncedAt";
+        QTest::newRow("date as number") << with(u"last_synced_at"_s, 1772357400) << Reason::typeMismatch
                                         << "data.lastSyncedAt";
-        QTest::newRow("nested entry missing its amount") << with(
-            "by_channel", QJsonArray{QJsonObject{{"channel", "web"}, {"mrr", 1}}, QJsonObject{{"channel", "web"}}})
-                                                         << Reason::keyNotFound << "data.byChannel[1].mrr";
+        QTest::newRow("nested entry missing its amount")
+            << with(u"by_channel"_s, QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 1}},
+                                                QJsonObject{{u"channel"_s, u"web"_s}}})
+            << Reason::keyNotFound << "data.byChannel[1].mrr";
     }
     void badDocuments()
     {
@@ -311,11 +314,11 @@ private slots:
     {
         // Unknown members, however big or nested (within the parser's limit), are ignored.
         QJsonObject s = fixtures::summary();
-        s["note"] = QString(8 * 1024 * 1024, u'x');
+        s[u"note"_s] = QString(8 * 1024 * 1024, u'x');
         QJsonValue nested = QJsonArray{1};
         for (int i = 0; i < 500; ++i)
-            nested = QJsonObject{{"deeper", nested}};
-        s["nested"] = nested;
+            nested = QJsonObject{{u"deeper"_s, nested}};
+        s[u"nested"_s] = nested;
         const Summary summary = decodeData<Summary>(fixtures::envelope(s));
         QCOMPARE(summary.mrr(), 1234567);
 
@@ -330,7 +333,7 @@ private slots:
         QCOMPARE(errorOf<Summary>(body)->reason(), Reason::malformedJson);
 
         // A huge string where a string belongs is kept as it is.
-        s["currency"] = QString(1024 * 1024, u'Z');
+        s[u"currency"_s] = QString(1024 * 1024, u'Z');
         QCOMPARE(decodeData<Summary>(fixtures::envelope(s)).currency().size(), 1024 * 1024);
     }
 

@@ -9,6 +9,8 @@
 #include <clocale>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 class MoneyTest : public QObject
@@ -35,56 +37,56 @@ private slots:
         {
             const char *call;
             qint64 amount;
-            const char *currency;
+            QString currency;
             QString text;
         };
         const Row rows[] = {
-            {"whole", 123456, "USD", "$1,235"},
-            {"whole", 123449, "USD", "$1,234"},
-            {"whole", 150, "USD", "$2"},
-            {"whole", -150, "USD", "-$2"},
-            {"whole", 250, "USD", "$3"},
-            {"whole", -250, "USD", "-$3"},
-            {"whole", 0, "USD", "$0"},
-            {"price", 1999, "USD", "$19.99"},
-            {"price", 2000, "USD", "$20"},
-            {"price", 5, "USD", "$0.05"},
-            {"price", 120050, "USD", "$1,200.50"},
-            {"price", -2000, "USD", "-$20"},
-            {"price", -5, "USD", "-$0.05"},
-            {"price", 123456789012345601, "USD", "$1,234,567,890,123,456.01"},
-            {"compact", 99999, "USD", "$1,000"},
-            {"compact", 100000, "USD", "$1K"},
-            {"compact", 123456, "USD", "$1.2K"},
-            {"compact", 125000, "USD", "$1.3K"},
-            {"compact", 195000, "USD", "$2K"},
-            {"compact", 99999999, "USD", "$1,000K"},
-            {"compact", 100000000, "USD", "$1M"},
-            {"compact", 250000000, "USD", "$2.5M"},
-            {"compact", -123456, "USD", "-$1.2K"},
-            {"compact", -99999, "USD", "-$1,000"},
-            {"compact", -100000, "USD", "-$1K"},
-            {"compact", -125000, "USD", "-$1.3K"},
-            {"compact", -100000000, "USD", "-$1M"},
+            {"whole", 123456, u"USD"_s, u"$1,235"_s},
+            {"whole", 123449, u"USD"_s, u"$1,234"_s},
+            {"whole", 150, u"USD"_s, u"$2"_s},
+            {"whole", -150, u"USD"_s, u"-$2"_s},
+            {"whole", 250, u"USD"_s, u"$3"_s},
+            {"whole", -250, u"USD"_s, u"-$3"_s},
+            {"whole", 0, u"USD"_s, u"$0"_s},
+            {"price", 1999, u"USD"_s, u"$19.99"_s},
+            {"price", 2000, u"USD"_s, u"$20"_s},
+            {"price", 5, u"USD"_s, u"$0.05"_s},
+            {"price", 120050, u"USD"_s, u"$1,200.50"_s},
+            {"price", -2000, u"USD"_s, u"-$20"_s},
+            {"price", -5, u"USD"_s, u"-$0.05"_s},
+            {"price", 123456789012345601, u"USD"_s, u"$1,234,567,890,123,456.01"_s},
+            {"compact", 99999, u"USD"_s, u"$1,000"_s},
+            {"compact", 100000, u"USD"_s, u"$1K"_s},
+            {"compact", 123456, u"USD"_s, u"$1.2K"_s},
+            {"compact", 125000, u"USD"_s, u"$1.3K"_s},
+            {"compact", 195000, u"USD"_s, u"$2K"_s},
+            {"compact", 99999999, u"USD"_s, u"$1,000K"_s},
+            {"compact", 100000000, u"USD"_s, u"$1M"_s},
+            {"compact", 250000000, u"USD"_s, u"$2.5M"_s},
+            {"compact", -123456, u"USD"_s, u"-$1.2K"_s},
+            {"compact", -99999, u"USD"_s, u"-$1,000"_s},
+            {"compact", -100000, u"USD"_s, u"-$1K"_s},
+            {"compact", -125000, u"USD"_s, u"-$1.3K"_s},
+            {"compact", -100000000, u"USD"_s, u"-$1M"_s},
             // CLDR symbols and the code fallback.
-            {"price", 123450, "EUR", QString::fromUtf8("\xe2\x82\xac") + "1,234.50"},
-            {"whole", 123450, "GBP", QString::fromUtf8("\xc2\xa3") + "1,235"},
-            {"price", 1200, "CHF", "CHF" + nbsp + "12"},
-            {"price", -1250, "XYZ", "-XYZ" + nbsp + "12.50"},
-            {"compact", 123456, "XYZ", "XYZ" + nbsp + "1.2K"},
+            {"price", 123450, u"EUR"_s, QString::fromUtf8("\xe2\x82\xac") + u"1,234.50"_s},
+            {"whole", 123450, u"GBP"_s, QString::fromUtf8("\xc2\xa3") + u"1,235"_s},
+            {"price", 1200, u"CHF"_s, u"CHF"_s + nbsp + u"12"_s},
+            {"price", -1250, u"XYZ"_s, u"-XYZ"_s + nbsp + u"12.50"_s},
+            {"compact", 123456, u"XYZ"_s, u"XYZ"_s + nbsp + u"1.2K"_s},
             // Not a currency code at all: never guessed from its first letters.
-            {"price", 1999, "EURO", "EURO" + nbsp + "19.99"},
-            {"whole", -150, "$", "-$" + nbsp + "2"},
-            {"price", 1999, "", "19.99"},
+            {"price", 1999, u"EURO"_s, u"EURO"_s + nbsp + u"19.99"_s},
+            {"whole", -150, u"$"_s, u"-$"_s + nbsp + u"2"_s},
+            {"price", 1999, QString(), u"19.99"_s},
             // The ends of the int64 range.
-            {"whole", std::numeric_limits<qint64>::max(), "USD", "$92,233,720,368,547,758"},
-            {"price", std::numeric_limits<qint64>::min(), "USD", "-$92,233,720,368,547,758.08"},
-            {"compact", std::numeric_limits<qint64>::min(), "USD", "-$92,233,720,368.5M"},
-            {"compact", std::numeric_limits<qint64>::max(), "USD", "$92,233,720,368.5M"},
+            {"whole", std::numeric_limits<qint64>::max(), u"USD"_s, u"$92,233,720,368,547,758"_s},
+            {"price", std::numeric_limits<qint64>::min(), u"USD"_s, u"-$92,233,720,368,547,758.08"_s},
+            {"compact", std::numeric_limits<qint64>::min(), u"USD"_s, u"-$92,233,720,368.5M"_s},
+            {"compact", std::numeric_limits<qint64>::max(), u"USD"_s, u"$92,233,720,368.5M"_s},
         };
         for (const Row &row : rows)
-            QTest::addRow("%s %lld %s", row.call, row.amount, row.currency)
-                << row.call << row.amount << QString::fromLatin1(row.currency) << row.text;
+            QTest::addRow("%s %lld %s", row.call, row.amount, qPrintable(row.currency))
+                << row.call << row.amount << row.currency << row.text;
     }
     void amounts()
     {
@@ -92,9 +94,9 @@ private slots:
         QFETCH(qint64, amount);
         QFETCH(QString, currency);
         QFETCH(QString, text);
-        const QString actual = call == "whole"   ? Money::whole(amount, currency)
-                               : call == "price" ? Money::price(amount, currency)
-                                                 : Money::compact(amount, currency);
+        const QString actual = call == u"whole"_s   ? Money::whole(amount, currency)
+                               : call == u"price"_s ? Money::price(amount, currency)
+                                                    : Money::compact(amount, currency);
         QCOMPARE(actual, text);
     }
 
@@ -183,7 +185,7 @@ private slots:
         QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo).toOffsetFromUtc(7200), now), text);
     }
 
-    void timeAgoInvalid() { QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), "just now"); }
+    void timeAgoInvalid() { QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), u"just now"_s); }
 };
 
 QTEST_GUILESS_MAIN(MoneyTest)

@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using Reason = DecodingError::Reason;
 
@@ -51,7 +53,7 @@ private slots:
     void summaryMapsEveryField()
     {
         const Summary expected(Summary::Fields{
-            .currency = "USD",
+            .currency = u"USD"_s,
             .mrr = 1234567,
             .arr = 14814804,
             .active = 312,
@@ -60,7 +62,7 @@ private slots:
             .growth = 12.4,
             .ending = 4999,
             .byChannel = {ChannelAmount(Channel::web, 800000), ChannelAmount(Channel::appStore, 434567)},
-            .byProject = {ProjectAmount("p1", "Snoutly", "#2340FF", 1234567)},
+            .byProject = {ProjectAmount(u"p1"_s, u"Snoutly"_s, u"#2340FF"_s, 1234567)},
             .hasSources = true,
             .incomplete = false,
             .lastSyncedAt = synced});
@@ -71,7 +73,11 @@ private slots:
         for (const char *snake : {"by_channel", "by_project", "has_sources", "last_synced_at"}) {
             const QString key = QString::fromLatin1(snake);
             const QJsonValue value = camel.take(key);
-            camel[QString(key).replace("_c", "C").replace("_p", "P").replace("_s", "S").replace("_a", "A")] = value;
+            camel[QString(key)
+                      .replace(u"_c"_s, u"C"_s)
+                      .replace(u"_p"_s, u"P"_s)
+                      .replace(u"_s"_s, u"S"_s)
+                      .replace(u"_a"_s, u"A"_s)] = value;
         }
         QCOMPARE(decodeData<Summary>(fixtures::envelope(camel)), expected);
     }
@@ -106,11 +112,11 @@ private slots:
         const QByteArray body = fixtures::envelope(with(fixtures::summary(), key, value));
         if (decodes) {
             const Summary summary = decodeData<Summary>(body);
-            if (key == "growth")
+            if (key == u"growth"_s)
                 QVERIFY(!summary.growth());
-            if (key == "last_synced_at")
+            if (key == u"last_synced_at"_s)
                 QVERIFY(!summary.lastSyncedAt());
-            if (key == "by_channel")
+            if (key == u"by_channel"_s)
                 QVERIFY(summary.byChannel().isEmpty());
             return;
         }
@@ -153,7 +159,7 @@ private slots:
         QCOMPARE(c.source(), source);
         QCOMPARE(Channel::fromRawValue(raw), c);
         const ChannelAmount amount =
-            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
+            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{u"channel"_s, raw}, {u"mrr"_s, 1}}));
         QCOMPARE(amount.channel(), c);
         QCOMPARE(amount.id(), raw);
     }
@@ -172,39 +178,39 @@ private slots:
         QFETCH(QString, raw);
         QVERIFY(!Channel::fromRawValue(raw));
         const ChannelAmount amount =
-            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", raw}, {"mrr", 1}}));
+            decodeData<ChannelAmount>(fixtures::envelope(QJsonObject{{u"channel"_s, raw}, {u"mrr"_s, 1}}));
         QCOMPARE(amount.channel(), Channel::other);
-        QCOMPARE(amount.id(), "other");
+        QCOMPARE(amount.id(), u"other"_s);
     }
 
     void channelMustBeAString()
     {
         const std::optional<DecodingError> error =
-            errorOf<ChannelAmount>(fixtures::envelope(QJsonObject{{"channel", 3}, {"mrr", 1}}));
+            errorOf<ChannelAmount>(fixtures::envelope(QJsonObject{{u"channel"_s, 3}, {u"mrr"_s, 1}}));
         QVERIFY(error);
         QCOMPARE(error->reason(), Reason::typeMismatch);
-        QCOMPARE(error->path(), "data.channel");
+        QCOMPARE(error->path(), u"data.channel"_s);
     }
 
     void eventMapsEveryField()
     {
-        const VeskoEvent expected(VeskoEvent::Fields{.id = "ev_1",
+        const VeskoEvent expected(VeskoEvent::Fields{.id = u"ev_1"_s,
                                                      .kind = VeskoEvent::Kind::new_,
                                                      .channel = Channel::playStore,
                                                      .occurredAt = synced,
                                                      .amount = 999,
-                                                     .currency = "EUR",
-                                                     .interval = "month",
-                                                     .planName = "Pro",
-                                                     .customerLabel = "ada@example.com",
-                                                     .project = VeskoEvent::ProjectRef("p1", "Snoutly")});
+                                                     .currency = u"EUR"_s,
+                                                     .interval = u"month"_s,
+                                                     .planName = u"Pro"_s,
+                                                     .customerLabel = u"ada@example.com"_s,
+                                                     .project = VeskoEvent::ProjectRef(u"p1"_s, u"Snoutly"_s)});
         const QList<VeskoEvent> events =
             decodeData<QList<VeskoEvent>>(fixtures::envelope(QJsonArray{fixtures::event()}));
         QCOMPARE(events, QList<VeskoEvent>{expected});
         // The same instant written in UTC.
-        QCOMPARE(
-            decodeData<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "occurred_at", "2026-03-01T09:30:00Z"))),
-            expected);
+        QCOMPARE(decodeData<VeskoEvent>(
+                     fixtures::envelope(with(fixtures::event(), u"occurred_at"_s, u"2026-03-01T09:30:00Z"_s))),
+                 expected);
     }
 
     void eventOptionals()
@@ -214,7 +220,7 @@ private slots:
             bare.remove(QString::fromLatin1(key));
         const VeskoEvent event = decodeData<VeskoEvent>(fixtures::envelope(bare));
         QVERIFY(!event.amount() && !event.interval() && !event.planName() && !event.customerLabel());
-        QCOMPARE(event.currency(), "EUR");
+        QCOMPARE(event.currency(), u"EUR"_s);
     }
 
     void eventsFailAsAWhole_data()
@@ -223,15 +229,16 @@ private slots:
         QTest::addColumn<QJsonValue>("value");
         QTest::addColumn<Reason>("reason");
         QTest::addColumn<QString>("path");
-        QTest::newRow("unknown kind") << "kind" << QJsonValue("renewed") << Reason::dataCorrupted << "data[2].kind";
+        QTest::newRow("unknown kind") << u"kind"_s << QJsonValue(u"renewed"_s) << Reason::dataCorrupted
+                                      << u"data[2].kind"_s;
         QTest::newRow("kind not a string") << "kind" << QJsonValue(1) << Reason::typeMismatch << "data[2].kind";
         QTest::newRow("no currency") << "currency" << missing << Reason::keyNotFound << "data[2].currency";
         QTest::newRow("amount with cents fraction")
             << "amount" << QJsonValue(9.99) << Reason::typeMismatch << "data[2].amount";
-        QTest::newRow("time with fraction")
-            << "occurred_at" << QJsonValue("2026-03-01T09:30:00.000Z") << Reason::dataCorrupted << "data[2].occurredAt";
-        QTest::newRow("project without name")
-            << "project" << QJsonValue(QJsonObject{{"id", "p1"}}) << Reason::keyNotFound << "data[2].project.name";
+        QTest::newRow("time with fraction") << u"occurred_at"_s << QJsonValue(u"2026-03-01T09:30:00.000Z"_s)
+                                            << Reason::dataCorrupted << u"data[2].occurredAt"_s;
+        QTest::newRow("project without name") << u"project"_s << QJsonValue(QJsonObject{{u"id"_s, u"p1"_s}})
+                                              << Reason::keyNotFound << u"data[2].project.name"_s;
     }
     void eventsFailAsAWhole()
     {
@@ -239,8 +246,8 @@ private slots:
         QFETCH(QJsonValue, value);
         QFETCH(Reason, reason);
         QFETCH(QString, path);
-        const QJsonArray list{fixtures::event("a"), fixtures::event("b"), with(fixtures::event("c"), key, value),
-                              fixtures::event("d")};
+        const QJsonArray list{fixtures::event(u"a"_s), fixtures::event(u"b"_s),
+                              with(fixtures::event(u"c"_s), key, value), fixtures::event(u"d"_s)};
         const std::optional<DecodingError> error = errorOf<QList<VeskoEvent>>(fixtures::envelope(list));
         QVERIFY(error);
         QCOMPARE(error->reason(), reason);
@@ -251,15 +258,15 @@ private slots:
     {
         const QString huge(100000, u'k');
         const std::optional<DecodingError> error =
-            errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "kind", huge)));
+            errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), u"kind"_s, huge)));
         QVERIFY(error);
-        QVERIFY(error->message().contains("kkkk"));
+        QVERIFY(error->message().contains(u"kkkk"_s));
         QVERIFY(error->message().size() < 200);
         // Cut where a character outside the BMP straddles the limit: no half of it stays.
         const QString grin = QStringLiteral("\U0001F600");
         for (const QString &odd : {QString(u'k') + grin.repeated(50), grin.repeated(50)}) {
             const std::optional<DecodingError> cut =
-                errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), "kind", odd)));
+                errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), u"kind"_s, odd)));
             QVERIFY(cut);
             QVERIFY2(cut->message().isValidUtf16(), qPrintable(cut->message()));
         }
@@ -270,10 +277,10 @@ private slots:
         using Kind = VeskoEvent::Kind;
         for (const Kind kind : {Kind(Kind::new_), Kind(Kind::cancelled), Kind(Kind::reactivated)}) {
             QCOMPARE(Kind::fromRawValue(kind.rawValue()), kind);
-            const QJsonObject json = with(fixtures::event(), "kind", kind.rawValue());
+            const QJsonObject json = with(fixtures::event(), u"kind"_s, kind.rawValue());
             QCOMPARE(decodeData<VeskoEvent>(fixtures::envelope(json)).kind(), kind);
         }
-        QCOMPARE(Kind(Kind::new_).rawValue(), "new");
+        QCOMPARE(Kind(Kind::new_).rawValue(), u"new"_s);
     }
 
     void me_data()
@@ -281,11 +288,11 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QJsonValue>("value");
         QTest::addColumn<bool>("decodes");
-        QTest::newRow("as sent") << "id" << QJsonValue("u1") << true;
+        QTest::newRow("as sent") << u"id"_s << QJsonValue(u"u1"_s) << true;
         QTest::newRow("email null") << "email" << QJsonValue() << true;
         QTest::newRow("email not a string") << "email" << QJsonValue(false) << false;
         QTest::newRow("sound missing") << "sound" << missing << false;
-        QTest::newRow("flag as string") << "notify_cancellations" << QJsonValue("true") << false;
+        QTest::newRow("flag as string") << u"notify_cancellations"_s << QJsonValue(u"true"_s) << false;
     }
     void me()
     {
@@ -298,12 +305,12 @@ private slots:
             return;
         }
         const Me me = decodeData<Me>(body);
-        const bool hasEmail = key != "email";
-        const Me expected(Me::Fields{.id = "u1",
-                                     .name = "Ada",
-                                     .email = hasEmail ? std::optional<QString>("ada@example.com") : std::nullopt,
-                                     .currency = "USD",
-                                     .sound = "default",
+        const bool hasEmail = key != u"email"_s;
+        const Me expected(Me::Fields{.id = u"u1"_s,
+                                     .name = u"Ada"_s,
+                                     .email = hasEmail ? std::optional<QString>(u"ada@example.com"_s) : std::nullopt,
+                                     .currency = u"USD"_s,
+                                     .sound = u"default"_s,
                                      .notifyCancellations = true,
                                      .countEndingSubscriptions = false});
         QCOMPARE(me, expected);
@@ -317,7 +324,7 @@ private slots:
             const QJsonObject changed = with(fixtures::summary(), QString::fromLatin1(key), 7);
             QVERIFY2(!(a == decodeData<Summary>(fixtures::envelope(changed))), key);
         }
-        QVERIFY(!(a == decodeData<Summary>(fixtures::envelope(with(fixtures::summary(), "growth", missing)))));
+        QVERIFY(!(a == decodeData<Summary>(fixtures::envelope(with(fixtures::summary(), u"growth"_s, missing)))));
         QCOMPARE(ChannelAmount(Channel::web, 1), ChannelAmount(Channel::web, 1));
         QVERIFY(!(ChannelAmount(Channel::web, 1) == ChannelAmount(Channel::other, 1)));
         QCOMPARE(qHash(Channel(Channel::paddle)), qHash(Channel::fromRawValue(u"paddle").value()));

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace TokenStore = vesko::TokenStore;
 
 namespace {
@@ -114,7 +116,7 @@ private slots:
     }
     void init() { clear(); }
 
-    void loadBeforeAnySave() { QCOMPARE(loaded(), "<nothing>"); }
+    void loadBeforeAnySave() { QCOMPARE(loaded(), u"<nothing>"_s); }
 
     void roundTripIsByteExact()
     {
@@ -135,11 +137,11 @@ private slots:
     void saveReplacesAndRemoveClears()
     {
         QVERIFY(add("stray"));
-        TokenStore::save("fresh");
+        TokenStore::save(u"fresh"_s);
         QCOMPARE(stored(), QList<QByteArray>{"fresh"});
-        TokenStore::save("would split\r\nthe header"); // clears, and stores nothing that could never load
+        TokenStore::save(u"would split\r\nthe header"_s); // clears, and stores nothing that could never load
         QCOMPARE(stored(), QList<QByteArray>{});
-        TokenStore::save("fresh");
+        TokenStore::save(u"fresh"_s);
         TokenStore::remove();
         QCOMPARE(stored(), QList<QByteArray>{});
     }
@@ -191,9 +193,9 @@ private slots:
         QTest::addColumn<QByteArray>("secret"); // empty: nothing stored
         QTest::addColumn<bool>("callerStays");
         QTest::addColumn<QStringList>("answers");
-        QTest::newRow("stored") << QByteArray("tok-later") << true << QStringList{"tok-later"};
-        QTest::newRow("nothing") << QByteArray() << true << QStringList{"<nothing>"};
-        QTest::newRow("unusable") << QByteArray("bad\n") << true << QStringList{"<nothing>"};
+        QTest::newRow("stored") << QByteArray("tok-later") << true << QStringList{u"tok-later"_s};
+        QTest::newRow("nothing") << QByteArray() << true << QStringList{u"<nothing>"_s};
+        QTest::newRow("unusable") << QByteArray("bad\n") << true << QStringList{u"<nothing>"_s};
         QTest::newRow("caller gone") << QByteArray("tok-later") << false << QStringList();
     }
     void loadLater()
@@ -223,15 +225,15 @@ private slots:
     // nobody answers blocks for ever), and the token stays.
     void lockedCollection()
     {
-        TokenStore::save("before-lock");
+        TokenStore::save(u"before-lock"_s);
         watchPrompts();
         g_autoptr(SecretService) keyring = openKeyring();
         g_autoptr(SecretCollection) locked = secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT,
                                                                               SECRET_COLLECTION_NONE, nullptr, nullptr);
         GList collection{locked, nullptr, nullptr};
         QCOMPARE(secret_service_lock_sync(keyring, &collection, nullptr, nullptr, nullptr), 1);
-        QCOMPARE(loaded(), "<nothing>");
-        TokenStore::save("while-locked");
+        QCOMPARE(loaded(), u"<nothing>"_s);
+        TokenStore::save(u"while-locked"_s);
         TokenStore::remove();
         QCOMPARE(promptCalls.load(), 0);
         QCOMPARE(stored(), QList<QByteArray>{"<locked>"});
@@ -251,9 +253,9 @@ private slots:
     {
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(loaded(), "<nothing>");
-        TokenStore::save("nowhere-to-go");
-        QCOMPARE(loaded(), "<nothing>"); // a file fallback would hand it back
+        QCOMPARE(loaded(), u"<nothing>"_s);
+        TokenStore::save(u"nowhere-to-go"_s);
+        QCOMPARE(loaded(), u"<nothing>"_s); // a file fallback would hand it back
         TokenStore::remove();
         QCOMPARE_LT(timer.elapsed(), 2000); // far below D-Bus's 25 s timeout
     }

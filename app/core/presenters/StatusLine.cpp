@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QMetaEnum>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -54,11 +56,11 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
     case StatusFormat::plain:
         return line.text;
     case StatusFormat::json: {
-        const QJsonObject object{{"text", line.text},
-                                 {"tooltip", line.tooltip},
-                                 {"class", line.phase},
-                                 {"menubar", line.menuBar},
-                                 {"snout", line.snout}};
+        const QJsonObject object{{u"text"_s, line.text},
+                                 {u"tooltip"_s, line.tooltip},
+                                 {u"class"_s, line.phase},
+                                 {u"menubar"_s, line.menuBar},
+                                 {u"snout"_s, line.snout}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
     case StatusFormat::genmon:

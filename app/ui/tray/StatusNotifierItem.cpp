@@ -174,9 +174,9 @@ void StatusNotifierItem::registerWithWatcher()
         QString::fromLatin1(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
     call << m_serviceName;
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        setRegistered(!call->isError());
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        setRegistered(!finished->isError());
         if (m_registered)
             learnHostProgram();
     });
@@ -189,9 +189,9 @@ void StatusNotifierItem::learnHostProgram()
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
     call << QString::fromLatin1(watcherService);
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        const QDBusMessage reply = call->reply();
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        const QDBusMessage reply = finished->reply();
         if (!m_registered || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return;
         QFile comm(QStringLiteral("/proc/%1/comm").arg(reply.arguments().constFirst().toUInt()));

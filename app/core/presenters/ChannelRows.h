@@ -40,6 +40,8 @@ public:
 
 // Channels with an MRR above zero, in the order the service sent them.
 ChannelRows channelRows(const Summary &summary);
+// Whether channelRows() has any, without writing their texts.
+bool hasPayingChannel(const Summary &summary);
 
 // Width of a channel's bar in a track `availableWidth` wide. Never below 6,
 // so that a tiny share stays visible.

@@ -59,7 +59,7 @@ PanelState panelState(const Phase &phase, const std::optional<Summary> &summary,
     return {
         .block = blockFor(phase.kind(), summary.has_value()),
         .showsFooter = signedIn,
-        .showsChannels = summary && !channelRows(*summary).rows.isEmpty(),
+        .showsChannels = summary && hasPayingChannel(*summary),
         .countEnding = me ? me->countEndingSubscriptions() : true,
         .signIn =
             {

@@ -12,7 +12,6 @@ class Summary;
 struct ChannelRow
 {
     Q_GADGET
-    Q_PROPERTY(QString id MEMBER id CONSTANT)
     Q_PROPERTY(QString label MEMBER label CONSTANT)
     Q_PROPERTY(QString source MEMBER source CONSTANT)
     Q_PROPERTY(QString amount MEMBER amount CONSTANT)
@@ -31,7 +30,6 @@ struct ChannelRows
 {
     Q_GADGET
     Q_PROPERTY(QString title MEMBER title CONSTANT)
-    Q_PROPERTY(QList<vesko::ChannelRow> rows MEMBER rows CONSTANT)
 
 public:
     QString title;

@@ -51,7 +51,7 @@ EventRow eventRow(const VeskoEvent &event, const QDateTime &now)
 {
     return {
         .id = event.id(),
-        .kind = event.kind().rawValue(),
+        .kind = event.kind(),
         .badge = badgeText(event.kind()),
         .headline = headline(event),
         .detail = detail(event),

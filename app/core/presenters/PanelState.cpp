@@ -11,14 +11,14 @@ PanelState::Block blockFor(Phase::Case phase, bool hasSummary)
     switch (phase) {
     case Phase::Case::signedOut:
     case Phase::Case::signingIn:
-        return PanelState::Block::signIn;
+        return PanelState::Block::SignIn;
     case Phase::Case::failed:
-        return hasSummary ? PanelState::Block::dashboard : PanelState::Block::message;
+        return hasSummary ? PanelState::Block::Dashboard : PanelState::Block::Message;
     case Phase::Case::loading:
     case Phase::Case::ready:
         break;
     }
-    return hasSummary ? PanelState::Block::dashboard : PanelState::Block::spinner;
+    return hasSummary ? PanelState::Block::Dashboard : PanelState::Block::Spinner;
 }
 
 MessageText messageFor(const Phase &phase, bool signedIn)

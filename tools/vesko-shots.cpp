@@ -16,7 +16,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickView>
 
 #include <cstdio>
@@ -85,7 +85,7 @@ QImage render(const Shot &shot, bool dark)
     palette.setDark(dark);
     PanelController panel(model, palette, [] { return now; });
     QQuickView view;
-    panel.expose(*view.rootContext());
+    panel.expose(*view.engine());
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setSource(panelQml(QStringLiteral("PanelView.qml")));
     if (view.status() != QQuickView::Ready)

@@ -40,20 +40,6 @@ class WakeMonitor;
 class AppModel : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(vesko::Phase phase READ phase NOTIFY phaseChanged)
-    Q_PROPERTY(std::optional<vesko::Summary> summary READ summary NOTIFY summaryChanged)
-    Q_PROPERTY(QList<vesko::VeskoEvent> events READ events NOTIFY eventsChanged)
-    Q_PROPERTY(std::optional<vesko::Me> me READ me NOTIFY meChanged)
-    Q_PROPERTY(QDateTime refreshedAt READ refreshedAt NOTIFY refreshedAtChanged)
-    Q_PROPERTY(bool signedIn READ isSignedIn NOTIFY tokenChanged)
-    Q_PROPERTY(bool looping READ isLooping NOTIFY loopChanged)
-    Q_PROPERTY(bool signInPending READ isSignInPending NOTIFY authSessionChanged)
-    Q_PROPERTY(vesko::MenuBarStyle menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY menuBarStyleChanged)
-    Q_PROPERTY(QString menuBarText READ menuBarTextOrEmpty NOTIFY menuBarTextChanged)
-    Q_PROPERTY(bool showsSnout READ showsSnout NOTIFY showsSnoutChanged)
-    Q_PROPERTY(QString spokenLabel READ spokenLabel NOTIFY spokenLabelChanged)
-    Q_PROPERTY(bool openAtLogin READ openAtLogin WRITE setOpenAtLogin)
-    Q_PROPERTY(bool hideAmounts READ hideAmounts WRITE setHideAmounts NOTIFY hideAmountsChanged)
 
 public:
     // Everything the model reaches outside itself, passed in so tests can

@@ -5,7 +5,7 @@
 #include "PanelViews.h"
 
 #include <QEvent>
-#include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
@@ -78,11 +78,11 @@ Windows::Windows(AppModel &model, Palette &palette, QSettings &settings, QObject
 
 Windows::~Windows() = default;
 
-std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QString &qml)
+std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QString &qml, const QVariantMap &properties)
 {
     auto view = std::make_unique<QQuickView>();
-    m_controller->expose(*view->rootContext());
-    view->rootContext()->setContextProperty(QStringLiteral("windows"), this);
+    m_controller->expose(*view->engine());
+    view->setInitialProperties(properties);
     view->setTitle(title);
     view->setResizeMode(QQuickView::SizeViewToRootObject);
     view->setSource(panelQml(qml));
@@ -105,7 +105,8 @@ bool Windows::showWelcomeIfNeeded()
     // Recorded first: a crash while it shows must not bring it back every start.
     m_settings.setValue(welcomedKey(), true);
     if (!m_welcome) {
-        m_welcome = makeView(QStringLiteral("Welcome to Vesko"), QStringLiteral("WelcomeView.qml"));
+        m_welcome = makeView(QStringLiteral("Welcome to Vesko"), QStringLiteral("WelcomeView.qml"),
+                             {{QStringLiteral("windows"), QVariant::fromValue(this)}});
         centre(*m_welcome);
         connect(m_welcome.get(), &QWindow::visibleChanged, this, &Windows::showingChanged);
     }

@@ -4,6 +4,8 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QVariantMap>
+#include <QtQmlIntegration>
 
 #include <memory>
 #include <optional>
@@ -25,6 +27,8 @@ class PanelController;
 class Windows : public QObject, public Scene
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The welcome view is handed its Windows.")
 
 public:
     Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent = nullptr);
@@ -52,7 +56,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    std::unique_ptr<QQuickView> makeView(const QString &title, const QString &qml);
+    // `properties`: the required ones of the view's root.
+    std::unique_ptr<QQuickView> makeView(const QString &title, const QString &qml, const QVariantMap &properties = {});
 
     std::unique_ptr<PanelController> m_controller;
     QSettings &m_settings;

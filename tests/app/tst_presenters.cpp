@@ -335,32 +335,32 @@ private slots:
 
         const QString waiting = QStringLiteral("Waiting for your browser\u2026");
         const Action refresh = Action::refresh;
-        QTest::newRow("signed out") << Phase::signedOut() << int(noSummary) << -1 << false << Block::signIn << false
+        QTest::newRow("signed out") << Phase::signedOut() << int(noSummary) << -1 << false << Block::SignIn << false
                                     << false << true << "Sign in" << true << refresh;
-        QTest::newRow("signed out, summary held") << Phase::signedOut() << int(paying) << -1 << false << Block::signIn
+        QTest::newRow("signed out, summary held") << Phase::signedOut() << int(paying) << -1 << false << Block::SignIn
                                                   << false << true << true << "Sign in" << true << refresh;
-        QTest::newRow("signing in") << Phase::signingIn() << int(noSummary) << -1 << false << Block::signIn << false
+        QTest::newRow("signing in") << Phase::signingIn() << int(noSummary) << -1 << false << Block::SignIn << false
                                     << false << true << waiting << false << refresh;
         QTest::newRow("signing in with a token and a summary")
-            << Phase::signingIn() << int(paying) << 1 << true << Block::signIn << true << true << true << waiting
+            << Phase::signingIn() << int(paying) << 1 << true << Block::SignIn << true << true << true << waiting
             << false << refresh;
-        QTest::newRow("loading") << Phase::loading() << int(noSummary) << -1 << true << Block::spinner << true << false
+        QTest::newRow("loading") << Phase::loading() << int(noSummary) << -1 << true << Block::Spinner << true << false
                                  << true << "" << true << refresh;
-        QTest::newRow("loading, summary held") << Phase::loading() << int(paying) << 1 << true << Block::dashboard
+        QTest::newRow("loading, summary held") << Phase::loading() << int(paying) << 1 << true << Block::Dashboard
                                                << true << true << true << "" << true << refresh;
-        QTest::newRow("ready without summary") << Phase::ready() << int(noSummary) << 0 << true << Block::spinner
+        QTest::newRow("ready without summary") << Phase::ready() << int(noSummary) << 0 << true << Block::Spinner
                                                << true << false << false << "" << true << refresh;
-        QTest::newRow("ready, ending left out") << Phase::ready() << int(paying) << 0 << true << Block::dashboard
+        QTest::newRow("ready, ending left out") << Phase::ready() << int(paying) << 0 << true << Block::Dashboard
                                                 << true << true << false << "" << true << refresh;
-        QTest::newRow("ready, no paying channel") << Phase::ready() << int(notPaying) << -1 << true << Block::dashboard
+        QTest::newRow("ready, no paying channel") << Phase::ready() << int(notPaying) << -1 << true << Block::Dashboard
                                                   << true << false << true << "" << true << refresh;
         QTest::newRow("failed without summary")
-            << Phase::failed(Phase::offlineMessage()) << int(noSummary) << 1 << true << Block::message << true << false
+            << Phase::failed(Phase::offlineMessage()) << int(noSummary) << 1 << true << Block::Message << true << false
             << true << "Try again" << true << refresh;
         QTest::newRow("failed, summary held") << Phase::failed(Phase::loadFailedMessage()) << int(paying) << 1 << true
-                                              << Block::dashboard << true << true << true << "" << true << refresh;
+                                              << Block::Dashboard << true << true << true << "" << true << refresh;
         QTest::newRow("sign-in failed, no token")
-            << Phase::failed(Phase::signInFailedMessage()) << int(noSummary) << -1 << false << Block::message << false
+            << Phase::failed(Phase::signInFailedMessage()) << int(noSummary) << -1 << false << Block::Message << false
             << false << true << "Sign in" << true << Action::signIn;
     }
 
@@ -395,18 +395,18 @@ private slots:
         QCOMPARE(state.showsChannels, channels);
         QCOMPARE(state.countEnding, countEnding);
         switch (block) {
-        case PanelState::Block::signIn:
+        case PanelState::Block::SignIn:
             QCOMPARE(state.signIn.buttonTitle, button);
             QCOMPARE(state.signIn.buttonEnabled, enabled);
             break;
-        case PanelState::Block::message:
+        case PanelState::Block::Message:
             QCOMPARE(state.message.title, QStringLiteral("No numbers yet"));
             QCOMPARE(state.message.message, phase.message());
             QCOMPARE(state.message.actionTitle, button);
             QCOMPARE(state.message.action, action);
             break;
-        case PanelState::Block::spinner:
-        case PanelState::Block::dashboard:
+        case PanelState::Block::Spinner:
+        case PanelState::Block::Dashboard:
             break;
         }
     }

@@ -7,6 +7,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,9 @@ class WindowsTest : public QObject, SignedOutRig
     Palette palette;
 
 private slots:
+    // A binding that reads nothing (an unregistered type, a missing `Panel`)
+    // warns from the module's files: any such warning fails the test.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/vesko/|Vesko\\.Panel"))); }
     void welcomeOnceThenPanel()
     {
         Windows windows(model, palette, settings);

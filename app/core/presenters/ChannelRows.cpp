@@ -7,11 +7,24 @@
 
 namespace vesko {
 
+namespace {
+
+bool isPaying(const ChannelAmount &entry)
+{
+    return entry.mrr() > 0;
+}
+
+} // namespace
+
+bool hasPayingChannel(const Summary &summary)
+{
+    return std::any_of(summary.byChannel().begin(), summary.byChannel().end(), isPaying);
+}
+
 ChannelRows channelRows(const Summary &summary)
 {
     QList<ChannelAmount> paying;
-    std::copy_if(summary.byChannel().begin(), summary.byChannel().end(), std::back_inserter(paying),
-                 [](const ChannelAmount &entry) { return entry.mrr() > 0; });
+    std::copy_if(summary.byChannel().begin(), summary.byChannel().end(), std::back_inserter(paying), isPaying);
     qint64 largest = 1;
     for (const ChannelAmount &entry : paying)
         largest = std::max(largest, entry.mrr());

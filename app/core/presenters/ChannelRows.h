@@ -12,7 +12,6 @@ class Summary;
 struct ChannelRow
 {
     Q_GADGET
-    Q_PROPERTY(QString id MEMBER id CONSTANT)
     Q_PROPERTY(QString label MEMBER label CONSTANT)
     Q_PROPERTY(QString source MEMBER source CONSTANT)
     Q_PROPERTY(QString amount MEMBER amount CONSTANT)
@@ -31,7 +30,6 @@ struct ChannelRows
 {
     Q_GADGET
     Q_PROPERTY(QString title MEMBER title CONSTANT)
-    Q_PROPERTY(QList<vesko::ChannelRow> rows MEMBER rows CONSTANT)
 
 public:
     QString title;
@@ -40,6 +38,8 @@ public:
 
 // Channels with an MRR above zero, in the order the service sent them.
 ChannelRows channelRows(const Summary &summary);
+// Whether channelRows() has any, without writing their texts.
+bool hasPayingChannel(const Summary &summary);
 
 // Width of a channel's bar in a track `availableWidth` wide. Never below 6,
 // so that a tiny share stays visible.

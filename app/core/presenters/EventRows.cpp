@@ -1,6 +1,6 @@
 #include "EventRows.h"
 
-#include "Money.h"
+#include "EventText.h"
 #include "TimeAgo.h"
 
 namespace vesko {
@@ -16,14 +16,10 @@ bool isShown(const std::optional<QString> &text)
 
 QString headline(const VeskoEvent &event)
 {
-    if (!event.amount()) {
-        return event.kind() == VeskoEvent::Kind::cancelled ? QStringLiteral("Subscription ended")
-                                                           : QStringLiteral("New subscription");
-    }
-    QString text = Money::price(*event.amount(), event.currency());
-    if (isShown(event.interval()))
-        text += QStringLiteral(" / ") + *event.interval();
-    return text;
+    if (event.amount())
+        return priceText(event);
+    return event.kind() == VeskoEvent::Kind::cancelled ? QStringLiteral("Subscription ended")
+                                                       : kindTitle(VeskoEvent::Kind::new_);
 }
 
 QString detail(const VeskoEvent &event)
@@ -55,7 +51,7 @@ EventRow eventRow(const VeskoEvent &event, const QDateTime &now)
 {
     return {
         .id = event.id(),
-        .kind = event.kind().rawValue(),
+        .kind = event.kind(),
         .badge = badgeText(event.kind()),
         .headline = headline(event),
         .detail = detail(event),

@@ -13,8 +13,6 @@ namespace vesko {
 struct EventRow
 {
     Q_GADGET
-    Q_PROPERTY(QString id MEMBER id CONSTANT)
-    Q_PROPERTY(QString kind MEMBER kind CONSTANT)
     Q_PROPERTY(QString badge MEMBER badge CONSTANT)
     Q_PROPERTY(QString headline MEMBER headline CONSTANT)
     Q_PROPERTY(QString detail MEMBER detail CONSTANT)
@@ -22,7 +20,7 @@ struct EventRow
 
 public:
     QString id;
-    QString kind; // the wire string; picks the badge colour
+    VeskoEvent::Kind kind = VeskoEvent::Kind::new_; // picks the badge colour
     QString badge;
     QString headline;
     QString detail;
@@ -36,7 +34,6 @@ struct EventRows
     Q_GADGET
     Q_PROPERTY(QString title MEMBER title CONSTANT)
     Q_PROPERTY(QString emptyText MEMBER emptyText CONSTANT)
-    Q_PROPERTY(QList<vesko::EventRow> rows MEMBER rows CONSTANT)
 
 public:
     QString title;

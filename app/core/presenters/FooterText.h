@@ -31,7 +31,6 @@ struct FooterText
     Q_PROPERTY(QString menuLabel MEMBER menuLabel CONSTANT)
     Q_PROPERTY(QString accountSettings MEMBER accountSettings CONSTANT)
     Q_PROPERTY(QString showInMenuBar MEMBER showInMenuBar CONSTANT)
-    Q_PROPERTY(QList<vesko::MenuBarChoice> menuBarChoices MEMBER menuBarChoices CONSTANT)
     Q_PROPERTY(QString openAtLogin MEMBER openAtLogin CONSTANT)
     Q_PROPERTY(QString notifySales MEMBER notifySales CONSTANT)
     Q_PROPERTY(QString hideAmounts MEMBER hideAmounts CONSTANT)

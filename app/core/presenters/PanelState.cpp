@@ -11,14 +11,14 @@ PanelState::Block blockFor(Phase::Case phase, bool hasSummary)
     switch (phase) {
     case Phase::Case::signedOut:
     case Phase::Case::signingIn:
-        return PanelState::Block::signIn;
+        return PanelState::Block::SignIn;
     case Phase::Case::failed:
-        return hasSummary ? PanelState::Block::dashboard : PanelState::Block::message;
+        return hasSummary ? PanelState::Block::Dashboard : PanelState::Block::Message;
     case Phase::Case::loading:
     case Phase::Case::ready:
         break;
     }
-    return hasSummary ? PanelState::Block::dashboard : PanelState::Block::spinner;
+    return hasSummary ? PanelState::Block::Dashboard : PanelState::Block::Spinner;
 }
 
 MessageText messageFor(const Phase &phase, bool signedIn)
@@ -59,7 +59,7 @@ PanelState panelState(const Phase &phase, const std::optional<Summary> &summary,
     return {
         .block = blockFor(phase.kind(), summary.has_value()),
         .showsFooter = signedIn,
-        .showsChannels = summary && !channelRows(*summary).rows.isEmpty(),
+        .showsChannels = summary && hasPayingChannel(*summary),
         .countEnding = me ? me->countEndingSubscriptions() : true,
         .signIn =
             {

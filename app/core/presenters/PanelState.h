@@ -36,7 +36,6 @@ struct MessageText
     Q_PROPERTY(QString title MEMBER title CONSTANT)
     Q_PROPERTY(QString message MEMBER message CONSTANT)
     Q_PROPERTY(QString actionTitle MEMBER actionTitle CONSTANT)
-    Q_PROPERTY(Action action MEMBER action CONSTANT)
 
 public:
     enum class Action {
@@ -51,32 +50,45 @@ public:
     Action action = Action::refresh;
 };
 
+// The one block the panel shows above its cards, capitalised for QML
+// (PanelBlock.Dashboard). Never made: a class only because Qt 6.4's QML
+// compilers find an enum through its class's meta-type, which a namespace or
+// a value type does not give them.
+class PanelBlocks : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Block {
+        SignIn,
+        Message,
+        Spinner,
+        Dashboard
+    };
+    Q_ENUM(Block)
+
+    PanelBlocks() = delete;
+};
+
 // What the panel shows for the model's state.
 struct PanelState
 {
     Q_GADGET
-    Q_PROPERTY(Block block MEMBER block CONSTANT)
+    Q_PROPERTY(vesko::PanelBlocks::Block block MEMBER block CONSTANT)
     Q_PROPERTY(bool showsFooter MEMBER showsFooter CONSTANT)
     Q_PROPERTY(bool showsChannels MEMBER showsChannels CONSTANT)
-    Q_PROPERTY(bool countEnding MEMBER countEnding CONSTANT)
     Q_PROPERTY(vesko::SignInText signIn MEMBER signIn CONSTANT)
     Q_PROPERTY(vesko::MessageText message MEMBER message CONSTANT)
 
 public:
-    enum class Block {
-        signIn,
-        message,
-        spinner,
-        dashboard
-    };
-    Q_ENUM(Block)
+    using Block = PanelBlocks::Block;
 
-    Block block = Block::signIn;
+    Block block = Block::SignIn;
     bool showsFooter = false;   // exactly while a token is held
     bool showsChannels = false; // the dashboard's channel card
     bool countEnding = true;    // for the headline card
-    SignInText signIn;          // meaningful for Block::signIn
-    MessageText message;        // meaningful for Block::message
+    SignInText signIn;          // meaningful for Block::SignIn
+    MessageText message;        // meaningful for Block::Message
 };
 
 // `notice`: what became of the last sign-in, said in the sign-in block in place of its invitation.

@@ -1,5 +1,6 @@
 #include "SaleText.h"
 
+#include "EventText.h"
 #include "Money.h"
 
 #include <QMap>
@@ -9,19 +10,6 @@ namespace vesko {
 namespace {
 
 const QString dot = QStringLiteral(" \u00B7 ");
-
-QString kindTitle(VeskoEvent::Kind kind)
-{
-    switch (kind.value()) {
-    case VeskoEvent::Kind::new_:
-        return QStringLiteral("New subscription");
-    case VeskoEvent::Kind::cancelled:
-        return QStringLiteral("Subscription cancelled");
-    case VeskoEvent::Kind::reactivated:
-        return QStringLiteral("Subscription reactivated");
-    }
-    return {};
-}
 
 QString counted(qsizetype n, const QString &one, const QString &many)
 {
@@ -33,12 +21,8 @@ QString counted(qsizetype n, const QString &one, const QString &many)
 QString line(const VeskoEvent &event)
 {
     QStringList parts;
-    if (event.amount()) {
-        QString price = Money::price(*event.amount(), event.currency());
-        if (event.interval() && !event.interval()->isEmpty())
-            price += QStringLiteral(" / ") + *event.interval();
-        parts << price;
-    }
+    if (event.amount())
+        parts << priceText(event);
     parts << event.channel().label();
     if (!event.project().name().isEmpty())
         parts << event.project().name();

@@ -15,19 +15,19 @@ TrayMenuText trayMenuText(const PanelState &state, const std::optional<Summary> 
 {
     TrayMenuText text;
     switch (state.block) {
-    case PanelState::Block::signIn:
+    case PanelState::Block::SignIn:
         text.signInTitle = state.signIn.buttonTitle;
         text.signInEnabled = state.signIn.buttonEnabled;
         return text;
-    case PanelState::Block::message:
+    case PanelState::Block::Message:
         text.notice = state.message.message;
         break;
-    case PanelState::Block::spinner:
-    case PanelState::Block::dashboard:
+    case PanelState::Block::Spinner:
+    case PanelState::Block::Dashboard:
         break;
     }
     // A later failure keeps the dashboard, and with it the last figures.
-    if (!summary || state.block != PanelState::Block::dashboard)
+    if (!summary || state.block != PanelState::Block::Dashboard)
         return text;
     const HeroText hero = heroText(*summary, state.countEnding);
     text.headline = QStringLiteral("MRR ") + hero.figure;

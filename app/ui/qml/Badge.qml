@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // Every badge is the same size whatever its text.
 Rectangle {
@@ -10,7 +11,7 @@ Rectangle {
     PlainText {
         id: label
         anchors.centerIn: parent
-        color: colors.navy
+        color: Panel.colors.navy
         font.pixelSize: 11
         font.weight: Font.Bold
     }

@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // A titled, outlined surface; what is declared inside becomes its rows.
 Rectangle {
@@ -8,8 +9,8 @@ Rectangle {
 
     implicitHeight: stack.implicitHeight + 28
     radius: 14
-    color: colors.cardSurface
-    border.color: colors.hairline
+    color: Panel.colors.cardSurface
+    border.color: Panel.colors.hairline
     border.width: 1
 
     Column {
@@ -20,7 +21,7 @@ Rectangle {
         spacing: 10
         PlainText {
             id: titleText
-            font.family: displayFamily
+            font.family: Panel.displayFamily
             font.pixelSize: 15
             font.weight: Font.Bold
         }

@@ -1,12 +1,18 @@
 import QtQuick
+import Vesko.Panel
 
 Card {
-    title: panel.channelsTitle
+    title: Panel.channels.title
 
     Repeater {
-        model: panel.channelRows
+        model: Panel.channelRows
         Column {
-            required property var modelData
+            id: channel
+            required property string label
+            required property string source
+            required property string amount
+            required property real fraction
+            required property color color
             width: parent.width
             spacing: 5
 
@@ -21,25 +27,25 @@ Card {
                         width: 8
                         height: 8
                         radius: 4
-                        color: modelData.color
+                        color: channel.color
                     }
                     PlainText {
                         id: label
-                        text: modelData.label
+                        text: channel.label
                         font.weight: Font.Bold
                     }
                     PlainText {
-                        text: modelData.source
-                        color: colors.mutedText
+                        text: channel.source
+                        color: Panel.colors.mutedText
                     }
                 }
                 PlainText {
                     id: amount
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
-                    text: modelData.amount
+                    text: channel.amount
                     // Tabular figures: the column keeps its width as amounts change.
-                    font.family: displayFamily
+                    font.family: Panel.displayFamily
                     font.weight: Font.Bold
                 }
             }
@@ -48,13 +54,13 @@ Card {
                 width: parent.width
                 height: 8
                 radius: 4
-                color: colors.barTrack
+                color: Panel.colors.barTrack
                 Rectangle {
                     objectName: "barFill"
-                    width: panel.barFillWidth(track.width, modelData.fraction)
+                    width: Panel.barFillWidth(track.width, channel.fraction)
                     height: 8
                     radius: 4
-                    color: modelData.color
+                    color: channel.color
                 }
             }
         }

@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 Item {
     implicitHeight: dashboard.implicitHeight
@@ -7,8 +8,8 @@ Item {
         visible: text !== ""
         anchors.left: parent.left
         anchors.verticalCenter: parent.verticalCenter
-        text: panel.refreshNote
-        color: colors.mutedText
+        text: Panel.footer.refreshNote
+        color: Panel.colors.mutedText
         font.pixelSize: 12
     }
     // Three dots opening the menu of settings and commands.
@@ -21,7 +22,7 @@ Item {
         width: 22
         height: 22
         Accessible.role: Accessible.Button
-        Accessible.name: panel.moreLabel
+        Accessible.name: Panel.footer.menuLabel
         Accessible.onPressAction: menu.openBelow(more)
         MouseArea {
             anchors.fill: parent
@@ -32,7 +33,7 @@ Item {
             spacing: 3
             Repeater {
                 model: 3
-                Rectangle { width: 4; height: 4; radius: 2; color: colors.ink }
+                Rectangle { width: 4; height: 4; radius: 2; color: Panel.colors.ink }
             }
         }
     }
@@ -43,7 +44,7 @@ Item {
         id: dashboard
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
-        text: panel.openDashboardTitle
-        onClicked: panel.openDashboard()
+        text: Panel.footer.openDashboard
+        onClicked: Panel.openDashboard()
     }
 }

@@ -1,14 +1,15 @@
 import QtQuick
+import Vesko.Panel
 
 // The More menu. A popup window of its own, so it may be taller than the
 // panel it drops from.
 Window {
     id: menu
     objectName: "footerMenu"
-    flags: Qt.Popup | Qt.FramelessWindowHint
+    flags: Qt.Popup | Qt.FramelessWindowHint // qmllint disable type
     width: 236
     height: items.implicitHeight + 2 * items.y
-    color: colors.cardSurface
+    color: Panel.colors.cardSurface
 
     // Read when the menu opens; the login item is the only record of it.
     property bool loginOn: false
@@ -16,7 +17,7 @@ Window {
 
     // Top-right corner under `anchor`, or above it when the screen ends first.
     function openBelow(anchor) {
-        loginOn = panel.readOpenAtLogin()
+        loginOn = Panel.readOpenAtLogin()
         const corner = anchor.mapToGlobal(anchor.width, anchor.height + 4)
         const top = anchor.mapToGlobal(0, -4).y - height
         x = Math.max(0, corner.x - width)
@@ -41,8 +42,8 @@ Window {
     component Check: Item {
         width: 12
         height: 12
-        Rectangle { x: 1; y: 6; width: 5; height: 2; radius: 1; rotation: 45; color: colors.ink }
-        Rectangle { x: 3; y: 4.5; width: 10; height: 2; radius: 1; rotation: -55; color: colors.ink }
+        Rectangle { x: 1; y: 6; width: 5; height: 2; radius: 1; rotation: 45; color: Panel.colors.ink }
+        Rectangle { x: 3; y: 4.5; width: 10; height: 2; radius: 1; rotation: -55; color: Panel.colors.ink }
     }
     component Entry: Rectangle {
         id: entry
@@ -51,10 +52,10 @@ Window {
         property bool checked: false
         property bool indented: false
         signal triggered()
-        width: items.width
+        width: parent ? parent.width : 0
         height: 26
         radius: 5
-        color: area.containsMouse ? colors.barTrack : "transparent"
+        color: area.containsMouse ? Panel.colors.barTrack : "transparent"
         Accessible.role: checkable ? Accessible.CheckBox : Accessible.MenuItem
         Accessible.name: text
         Accessible.checked: checked
@@ -79,7 +80,7 @@ Window {
     Rectangle {
         anchors.fill: parent
         color: "transparent"
-        border.color: colors.hairline
+        border.color: Panel.colors.hairline
     }
     Column {
         id: items
@@ -88,77 +89,84 @@ Window {
         width: menu.width - 12
 
         Entry {
-            text: panel.menuTitles.accountSettings
-            onTriggered: menu.choose(() => panel.openSettings())
+            text: Panel.footer.accountSettings
+            onTriggered: menu.choose(() => Panel.openSettings())
         }
         PlainText {
             x: 26
             height: 24
             verticalAlignment: Text.AlignVCenter
-            text: panel.menuTitles.showInMenuBar
-            color: colors.mutedText
+            text: Panel.footer.showInMenuBar
+            color: Panel.colors.mutedText
             font.pixelSize: 12
         }
         Repeater {
-            model: panel.menuBarChoices
+            model: Panel.menuBarChoices
             Column {
-                required property var modelData
-                width: items.width
+                id: choice
+                required property string title
+                required property int style
+                required property string note
+                width: parent ? parent.width : 0
                 Entry {
-                    text: modelData.title
+                    text: choice.title
                     indented: true
                     checkable: true
-                    checked: panel.menuBarStyle === modelData.style
-                    Accessible.description: modelData.note
-                    onTriggered: menu.choose(() => panel.menuBarStyle = modelData.style)
+                    checked: Panel.menuBarStyle === choice.style
+                    Accessible.description: choice.note
+                    // A delegate: the menu is reached through its window.
+                    onTriggered: {
+                        choice.Window.window.close()
+                        Panel.menuBarStyle = choice.style
+                    }
                 }
                 PlainText {
                     x: 34
                     width: parent.width - x - 8
-                    visible: modelData.note !== ""
-                    text: modelData.note
+                    visible: choice.note !== ""
+                    text: choice.note
                     wrapMode: Text.WordWrap
-                    color: colors.mutedText
+                    color: Panel.colors.mutedText
                     font.pixelSize: 11
                     bottomPadding: 4
                 }
             }
         }
         Entry {
-            text: panel.menuTitles.openAtLogin
+            text: Panel.footer.openAtLogin
             checkable: true
             checked: menu.loginOn
-            onTriggered: menu.choose(() => panel.setOpenAtLogin(!menu.loginOn))
+            onTriggered: menu.choose(() => Panel.setOpenAtLogin(!menu.loginOn))
         }
         Entry {
-            text: panel.menuTitles.hideAmounts
+            text: Panel.footer.hideAmounts
             checkable: true
-            checked: panel.hideAmounts
-            onTriggered: menu.choose(() => panel.hideAmounts = !panel.hideAmounts)
+            checked: Panel.hideAmounts
+            onTriggered: menu.choose(() => Panel.hideAmounts = !Panel.hideAmounts)
         }
         Entry {
             objectName: "notifySalesEntry"
-            visible: panel.offersSaleNotifications
-            text: panel.menuTitles.notifySales
+            visible: Panel.offersSaleNotifications
+            text: Panel.footer.notifySales
             checkable: true
-            checked: panel.notifySales
-            onTriggered: menu.choose(() => panel.notifySales = !panel.notifySales)
+            checked: Panel.notifySales
+            onTriggered: menu.choose(() => Panel.notifySales = !Panel.notifySales)
         }
         Entry {
-            text: panel.menuTitles.checkForUpdates
-            onTriggered: menu.choose(() => panel.checkForUpdates())
+            text: Panel.footer.checkForUpdates
+            onTriggered: menu.choose(() => Panel.checkForUpdates())
         }
         Item {
             width: items.width
             height: 9
-            Rectangle { y: 4; width: parent.width; height: 1; color: colors.hairline }
+            Rectangle { y: 4; width: parent.width; height: 1; color: Panel.colors.hairline }
         }
         Entry {
-            text: panel.menuTitles.signOut
-            onTriggered: menu.choose(() => panel.signOut())
+            text: Panel.footer.signOut
+            onTriggered: menu.choose(() => Panel.signOut())
         }
         Entry {
-            text: panel.menuTitles.quit
+            text: Panel.footer.quit
             onTriggered: menu.choose(() => Qt.quit())
         }
     }

@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // The blue headline card. The software renderer clips only to rectangles, so
 // the rounded card and its pink stripe are painted together on a canvas.
@@ -17,7 +18,7 @@ Item {
             ctx.beginPath();
             ctx.roundedRect(0, 0, width, height, 16, 16);
             ctx.closePath();
-            ctx.fillStyle = colors.brandBlue;
+            ctx.fillStyle = Panel.colors.brandBlue;
             ctx.fill();
             ctx.clip();
             // A 220 × 64 capsule whose centre starts at (width − 110, 32),
@@ -27,7 +28,7 @@ Item {
             ctx.beginPath();
             ctx.roundedRect(-110, -32, 220, 64, 32, 32);
             ctx.closePath();
-            ctx.fillStyle = colors.brandPink;
+            ctx.fillStyle = Panel.colors.brandPink;
             ctx.fill();
         }
     }
@@ -40,7 +41,7 @@ Item {
         spacing: 6
 
         PlainText {
-            text: panel.heroCaption
+            text: Panel.hero.caption
             color: "white"
             font.pixelSize: 10
             font.weight: Font.Bold
@@ -54,9 +55,9 @@ Item {
                 id: figure
                 objectName: "heroFigure"
                 width: parent.width - (pill.visible ? pill.width + 10 : 0)
-                text: panel.heroFigure
+                text: Panel.hero.figure
                 color: "white"
-                font.family: displayFamily
+                font.family: Panel.displayFamily
                 font.pixelSize: 48
                 font.weight: Font.ExtraBold
                 font.letterSpacing: -1.5
@@ -68,19 +69,19 @@ Item {
             // Sits on the figure's baseline.
             Rectangle {
                 id: pill
-                visible: panel.heroGrowth !== ""
+                visible: Panel.hero.growth !== ""
                 x: figure.contentWidth + 10
                 y: figure.baselineOffset - growth.y - growth.baselineOffset
                 width: growth.implicitWidth + 16
                 height: growth.implicitHeight + 6
                 radius: 8
-                color: colors.mint
+                color: Panel.colors.mint
                 PlainText {
                     id: growth
                     x: 8
                     y: 3
-                    text: panel.heroGrowth
-                    color: colors.navy
+                    text: Panel.hero.growth
+                    color: Panel.colors.navy
                     font.pixelSize: 12
                     font.weight: Font.Bold
                 }
@@ -89,7 +90,7 @@ Item {
         PlainText {
             visible: text !== ""
             width: parent.width
-            text: panel.heroExactLine
+            text: Panel.hero.exactLine
             color: "white"
             opacity: 0.9
             font.pixelSize: 12
@@ -99,7 +100,7 @@ Item {
         PlainText {
             visible: text !== ""
             width: parent.width
-            text: panel.heroExchangeNote
+            text: Panel.hero.exchangeNote
             color: "white"
             opacity: 0.9
             font.pixelSize: 12

@@ -1,24 +1,25 @@
 import QtQuick
+import Vesko.Panel
 
 Column {
     spacing: 8
     padding: 6
 
     PlainText {
-        text: panel.messageTitle
-        font.family: displayFamily
+        text: Panel.state.message.title
+        font.family: Panel.displayFamily
         font.pixelSize: 20
         font.weight: Font.Bold
     }
     PlainText {
         width: parent.width - 12
-        text: panel.messageText
-        color: colors.mutedText
+        text: Panel.state.message.message
+        color: Panel.colors.mutedText
         wrapMode: Text.Wrap
     }
     PrimaryButton {
         objectName: "messageButton"
-        text: panel.messageActionTitle
-        onClicked: panel.messageAction()
+        text: Panel.state.message.actionTitle
+        onClicked: Panel.messageAction()
     }
 }

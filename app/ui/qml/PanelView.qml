@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // The panel: one fixed-width column whose height follows its content up to
 // `maximumHeight` (what its screen allows); past that the column scrolls and
@@ -10,7 +11,7 @@ Item {
     height: Math.min(naturalHeight, maximumHeight)
     focus: true
 
-    // Set by the window that shows the panel.
+    // Set by the window that shows the Panel.
     property real maximumHeight: 100000
     // Rounded corners where the window may be see-through around them.
     property bool rounded: false
@@ -22,8 +23,8 @@ Item {
         id: frame
         anchors.fill: parent
         radius: root.rounded ? 12 : 0
-        color: colors.panelBackground
-        border.color: colors.panelBorder
+        color: Panel.colors.panelBackground
+        border.color: Panel.colors.panelBorder
         border.width: 1
     }
 
@@ -50,34 +51,34 @@ Item {
             SignedOutView {
                 objectName: "signedOut"
                 width: parent.width
-                visible: panel.block === "signIn"
+                visible: Panel.state.block === PanelBlock.SignIn
             }
             MessageView {
                 objectName: "message"
                 width: parent.width
-                visible: panel.block === "message"
+                visible: Panel.state.block === PanelBlock.Message
             }
             Item {
                 objectName: "spinner"
                 width: parent.width
                 height: 180
-                visible: panel.block === "spinner"
+                visible: Panel.state.block === PanelBlock.Spinner
                 Spinner { anchors.centerIn: parent }
             }
             Hero {
                 objectName: "hero"
                 width: parent.width
-                visible: panel.block === "dashboard"
+                visible: Panel.state.block === PanelBlock.Dashboard
             }
             Channels {
                 objectName: "channels"
                 width: parent.width
-                visible: panel.block === "dashboard" && panel.showsChannels
+                visible: Panel.state.block === PanelBlock.Dashboard && Panel.state.showsChannels
             }
             Veskos {
                 objectName: "veskos"
                 width: parent.width
-                visible: panel.block === "dashboard"
+                visible: Panel.state.block === PanelBlock.Dashboard
             }
         }
     }
@@ -90,13 +91,13 @@ Item {
         width: 3
         height: Math.max(24, scroller.visibleArea.heightRatio * (scroller.height - 8))
         radius: 1.5
-        color: colors.mutedText
+        color: Panel.colors.mutedText
         opacity: 0.35
     }
 
     Item {
         id: footerArea
-        visible: panel.showsFooter
+        visible: Panel.state.showsFooter
         x: frame.border.width
         y: root.height - frame.border.width - height
         width: root.width - 2 * x
@@ -107,7 +108,7 @@ Item {
             visible: root.scrolls
             width: parent.width
             height: 1
-            color: colors.hairline
+            color: Panel.colors.hairline
         }
         Column {
             id: footerColumn
@@ -119,7 +120,7 @@ Item {
             // How Vesko's own update check came out.
             Item {
                 objectName: "updateLine"
-                visible: panel.updateNote !== ""
+                visible: Panel.updateNote !== ""
                 width: parent.width
                 height: Math.max(updateNote.implicitHeight, updateAction.implicitHeight)
 
@@ -130,8 +131,8 @@ Item {
                     anchors.right: updateAction.visible ? updateAction.left : parent.right
                     anchors.rightMargin: 8
                     anchors.verticalCenter: parent.verticalCenter
-                    text: panel.updateNote
-                    color: colors.mutedText
+                    text: Panel.updateNote
+                    color: Panel.colors.mutedText
                     font.pixelSize: 12
                     elide: Text.ElideRight
                 }
@@ -141,17 +142,17 @@ Item {
                     visible: text !== ""
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
-                    text: panel.updateActionTitle
+                    text: Panel.updateActionTitle
                     // Brand blue is too dim on the dark panel: ink, underlined.
                     font.pixelSize: 12
                     font.underline: true
                     Accessible.role: Accessible.Link
                     Accessible.name: text
-                    Accessible.onPressAction: panel.updateAction()
+                    Accessible.onPressAction: Panel.updateAction()
                     MouseArea {
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: panel.updateAction()
+                        cursorShape: Qt.PointingHandCursor // qmllint disable type
+                        onClicked: Panel.updateAction()
                     }
                 }
             }

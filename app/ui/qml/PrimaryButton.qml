@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // The filled brand button. Pressed, it darkens a little; disabled, it goes
 // flat and muted so it never reads like the live button beside it.
@@ -13,15 +14,15 @@ Item {
     Rectangle {
         anchors.fill: parent
         radius: 10
-        color: button.enabled ? colors.brandBlue : colors.barTrack
-        border.color: button.enabled ? "transparent" : colors.hairline
+        color: button.enabled ? Panel.colors.brandBlue : Panel.colors.barTrack
+        border.color: button.enabled ? "transparent" : Panel.colors.hairline
         border.width: button.enabled ? 0 : 1
         opacity: area.pressed ? 0.85 : 1
     }
     PlainText {
         id: label
         anchors.centerIn: parent
-        color: button.enabled ? "white" : colors.mutedText
+        color: button.enabled ? "white" : Panel.colors.mutedText
         opacity: button.enabled ? 1 : 0.8
         font.weight: Font.Bold
     }

@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 Column {
     spacing: 12
@@ -7,35 +8,35 @@ Column {
     Image {
         width: 40
         height: 28
-        sourceSize: Qt.size(40, 28)
-        source: "image://snout/" + colors.brandBlue.toString().substring(1)
+        sourceSize: Qt.size(40, 28) // qmllint disable type
+        source: "image://snout/" + Panel.colors.brandBlue.toString().substring(1)
     }
     PlainText {
-        text: panel.signInTitle
-        font.family: displayFamily
+        text: Panel.state.signIn.title
+        font.family: Panel.displayFamily
         font.pixelSize: 24
         font.weight: Font.ExtraBold
     }
     PlainText {
         width: parent.width - 12
-        text: panel.signInSentence
-        color: colors.mutedText
+        text: Panel.state.signIn.sentence
+        color: Panel.colors.mutedText
         wrapMode: Text.Wrap
     }
     Row {
         spacing: 8
         PrimaryButton {
             objectName: "signInButton"
-            text: panel.signInButtonTitle
-            enabled: panel.signInButtonEnabled
-            onClicked: panel.signIn()
+            text: Panel.state.signIn.buttonTitle
+            enabled: Panel.state.signIn.buttonEnabled
+            onClicked: Panel.signIn()
         }
         // No browser sheet of our own to cancel from, so the panel offers it.
         PrimaryButton {
             objectName: "cancelSignInButton"
-            visible: panel.signInPending
-            text: panel.cancelSignInTitle
-            onClicked: panel.cancelSignIn()
+            visible: Panel.signInPending
+            text: Panel.cancelSignInTitle
+            onClicked: Panel.cancelSignIn()
         }
     }
 }

@@ -1,7 +1,9 @@
 import QtQuick
+import Vesko.Panel
 
 // An indeterminate progress mark: eight dots fading round a circle.
 Item {
+    id: spinner
     implicitWidth: 24
     implicitHeight: 24
 
@@ -12,7 +14,7 @@ Item {
             width: 4
             height: 4
             radius: 2
-            color: colors.mutedText
+            color: Panel.colors.mutedText
             opacity: 0.2 + 0.8 * index / 7
             x: 10 + 9 * Math.cos(index * Math.PI / 4)
             y: 10 + 9 * Math.sin(index * Math.PI / 4)
@@ -23,6 +25,6 @@ Item {
         to: 360
         duration: 1000
         loops: Animation.Infinite
-        running: parent.visible
+        running: spinner.visible
     }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import Vesko.Panel
 
 // One hint: a pink capsule as its bullet, then wrapping muted text, and a
 // command to type on a line of its own, never broken.
@@ -13,7 +14,7 @@ Row {
         width: 14
         height: 9
         radius: 4.5
-        color: colors.brandPink
+        color: Panel.colors.brandPink
     }
     Column {
         width: tip.width - 14 - tip.spacing
@@ -21,7 +22,7 @@ Row {
         PlainText {
             id: label
             width: parent.width
-            color: colors.mutedText
+            color: Panel.colors.mutedText
             wrapMode: Text.Wrap
         }
         Rectangle {
@@ -29,7 +30,7 @@ Row {
             width: code.implicitWidth + 12
             height: code.implicitHeight + 4
             radius: 4
-            color: colors.barTrack
+            color: Panel.colors.barTrack
             PlainText {
                 id: code
                 objectName: "tipCommand"

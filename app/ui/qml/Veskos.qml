@@ -1,27 +1,34 @@
 import QtQuick
+import Vesko.Panel
 
 Card {
-    title: panel.eventsTitle
+    title: Panel.events.title
 
     PlainText {
         visible: text !== ""
         width: parent.width
-        text: panel.eventsEmptyText
-        color: colors.mutedText
+        text: Panel.events.emptyText
+        color: Panel.colors.mutedText
         wrapMode: Text.Wrap
     }
     Repeater {
-        model: panel.eventRows
+        model: Panel.eventRows
         Item {
-            required property var modelData
+            id: event
+            required property string badge
+            required property string headline
+            required property string detail
+            required property string age
+            required property color color
             width: parent.width
             height: Math.max(badge.height, lines.implicitHeight, age.height)
 
             Badge {
                 id: badge
+                objectName: "badge"
                 anchors.verticalCenter: parent.verticalCenter
-                text: modelData.badge
-                color: modelData.badgeColor
+                text: event.badge
+                color: event.color
             }
             Column {
                 id: lines
@@ -32,14 +39,14 @@ Card {
                 spacing: 1
                 PlainText {
                     width: parent.width
-                    text: modelData.headline
+                    text: event.headline
                     font.weight: Font.Bold
                     wrapMode: Text.Wrap
                 }
                 PlainText {
                     width: parent.width
-                    text: modelData.detail
-                    color: colors.mutedText
+                    text: event.detail
+                    color: Panel.colors.mutedText
                     elide: Text.ElideRight
                     maximumLineCount: 1
                 }
@@ -48,8 +55,8 @@ Card {
                 id: age
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
-                text: modelData.age
-                color: colors.mutedText
+                text: event.age
+                color: Panel.colors.mutedText
                 font.pixelSize: 12
             }
         }

@@ -1,11 +1,13 @@
 import QtQuick
+import Vesko.Panel
 
 // Shown once: where to find the tray item, and what to do when it is missing.
 Rectangle {
     id: root
+    required property Windows windows
     width: 420
     height: stack.implicitHeight + 48
-    color: colors.panelBackground
+    color: Panel.colors.panelBackground
     focus: true
     Keys.onReturnPressed: gotIt.clicked()
     Keys.onEnterPressed: gotIt.clicked()
@@ -20,13 +22,13 @@ Rectangle {
         Image {
             width: 40
             height: 28
-            sourceSize: Qt.size(40, 28)
-            source: "image://snout/" + colors.brandBlue.toString().substring(1)
+            sourceSize: Qt.size(40, 28) // qmllint disable type
+            source: "image://snout/" + Panel.colors.brandBlue.toString().substring(1)
         }
         PlainText {
             width: parent.width
             text: "Vesko is in your panel"
-            font.family: displayFamily
+            font.family: Panel.displayFamily
             font.pixelSize: 26
             font.weight: Font.ExtraBold
             wrapMode: Text.Wrap
@@ -40,8 +42,8 @@ Rectangle {
             width: parent.width
             height: hints.implicitHeight + 28
             radius: 14
-            color: colors.cardSurface
-            border.color: colors.hairline
+            color: Panel.colors.cardSurface
+            border.color: Panel.colors.hairline
             border.width: 1
 
             Column {
@@ -87,11 +89,11 @@ Rectangle {
                 objectName: "openHereLink"
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Open Vesko here"
-                color: colors.brandBlue
+                color: Panel.colors.brandBlue
                 MouseArea {
                     anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: windows.openHere()
+                    cursorShape: Qt.PointingHandCursor // qmllint disable type
+                    onClicked: root.windows.openHere()
                 }
             }
             PrimaryButton {
@@ -101,7 +103,7 @@ Rectangle {
                 width: implicitWidth
                 height: implicitHeight
                 text: "Got it"
-                onClicked: windows.dismissWelcome()
+                onClicked: root.windows.dismissWelcome()
             }
         }
     }

@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
@@ -188,7 +188,7 @@ void TrayPanel::ensureView()
         m_view->setFormat(format);
         m_view->setColor(Qt::transparent);
     }
-    m_controller.expose(*m_view->rootContext());
+    m_controller.expose(*m_view->engine());
     m_view->setResizeMode(QQuickView::SizeViewToRootObject);
     m_view->setSource(panelQml(QStringLiteral("PanelView.qml")));
     if (QQuickItem *root = m_view->rootObject()) {

@@ -20,8 +20,7 @@ set(vesko_kit_decoding_sources
   ${CMAKE_CURRENT_LIST_DIR}/VeskoEvent.h
 )
 
-# The rest: the API client (Qt Network), money text (ICU), time text, PKCE,
-# the token store.
+# The rest: the API client (Qt Network), money text (ICU), time text, PKCE.
 set(vesko_kit_sources
   ${vesko_kit_decoding_sources}
   ${CMAKE_CURRENT_LIST_DIR}/APIClient.cpp ${CMAKE_CURRENT_LIST_DIR}/APIClient.h
@@ -31,5 +30,4 @@ set(vesko_kit_sources
   ${CMAKE_CURRENT_LIST_DIR}/Money.cpp ${CMAKE_CURRENT_LIST_DIR}/Money.h
   ${CMAKE_CURRENT_LIST_DIR}/PKCE.cpp ${CMAKE_CURRENT_LIST_DIR}/PKCE.h
   ${CMAKE_CURRENT_LIST_DIR}/TimeAgo.cpp ${CMAKE_CURRENT_LIST_DIR}/TimeAgo.h
-  ${CMAKE_CURRENT_LIST_DIR}/TokenStore.cpp ${CMAKE_CURRENT_LIST_DIR}/TokenStore.h
 )

@@ -1,9 +1,9 @@
-// The token store against a real gnome-keyring (run through scripts/with-test-session),
+// The keyring store against a real gnome-keyring (run through scripts/with-test-session),
 // and, with VESKO_TEST_NO_SECRET_SERVICE set, where no Secret Service answers.
 // libsecret first: GLib names a struct field "signals", which Qt defines as a macro.
 #include <libsecret/secret.h>
 
-#include "TokenStore.h"
+#include "KeyringSecretStore.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -13,9 +13,10 @@
 #include <atomic>
 #include <memory>
 
-namespace TokenStore = vesko::TokenStore;
-
 namespace {
+
+// Stateless: every store in the process shares the one worker thread.
+vesko::KeyringSecretStore tokenStore;
 
 // Pinned: a store that moved its address would lose every signed-in user's token.
 const char *const ourService = "app.vesko.Vesko";
@@ -28,7 +29,7 @@ std::atomic<int> promptCalls{0};
 
 QString loaded()
 {
-    return TokenStore::load().value_or(QStringLiteral("<nothing>"));
+    return tokenStore.load().value_or(QStringLiteral("<nothing>"));
 }
 
 // Fresh each time, so nothing cached hides what is stored.
@@ -102,7 +103,7 @@ void watchPrompts()
 
 } // namespace
 
-class TokenStoreTest : public QObject
+class KeyringTest : public QObject
 {
     Q_OBJECT
 
@@ -120,7 +121,7 @@ private slots:
     {
         // A byte order mark is part of the token.
         const QString token = QStringLiteral(u"\uFEFFa \"b\\c;t\u00e9\U0001F600");
-        TokenStore::save(token);
+        tokenStore.save(token);
         QCOMPARE(stored(), QList<QByteArray>{token.toUtf8()});
         QCOMPARE(loaded(), token);
         // Label and attributes are stored and shown unencrypted: no room for the token.
@@ -135,12 +136,12 @@ private slots:
     void saveReplacesAndRemoveClears()
     {
         QVERIFY(add("stray"));
-        TokenStore::save("fresh");
+        tokenStore.save("fresh");
         QCOMPARE(stored(), QList<QByteArray>{"fresh"});
-        TokenStore::save("would split\r\nthe header"); // clears, and stores nothing that could never load
+        tokenStore.save("would split\r\nthe header"); // clears, and stores nothing that could never load
         QCOMPARE(stored(), QList<QByteArray>{});
-        TokenStore::save("fresh");
-        TokenStore::remove();
+        tokenStore.save("fresh");
+        tokenStore.remove();
         QCOMPARE(stored(), QList<QByteArray>{});
     }
 
@@ -159,7 +160,7 @@ private slots:
         QFETCH(QList<QByteArray>, secrets);
         for (const QByteArray &secret : secrets)
             QVERIFY(add(secret));
-        TokenStore::removeIfStill(QStringLiteral("refused"));
+        tokenStore.removeIfStill(QStringLiteral("refused"));
         QTEST(stored(), "left");
     }
 
@@ -205,7 +206,7 @@ private slots:
         auto caller = std::make_unique<QObject>();
         QStringList answers;
         bool elsewhere = false;
-        TokenStore::loadLater(caller.get(), [&](std::optional<QString> token) {
+        tokenStore.loadLater(caller.get(), [&](std::optional<QString> token) {
             answers << token.value_or(QStringLiteral("<nothing>"));
             elsewhere |= QThread::currentThread() != caller->thread();
         });
@@ -223,7 +224,7 @@ private slots:
     // nobody answers blocks for ever), and the token stays.
     void lockedCollection()
     {
-        TokenStore::save("before-lock");
+        tokenStore.save("before-lock");
         watchPrompts();
         g_autoptr(SecretService) keyring = openKeyring();
         g_autoptr(SecretCollection) locked = secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT,
@@ -231,8 +232,8 @@ private slots:
         GList collection{locked, nullptr, nullptr};
         QCOMPARE(secret_service_lock_sync(keyring, &collection, nullptr, nullptr, nullptr), 1);
         QCOMPARE(loaded(), "<nothing>");
-        TokenStore::save("while-locked");
-        TokenStore::remove();
+        tokenStore.save("while-locked");
+        tokenStore.remove();
         QCOMPARE(promptCalls.load(), 0);
         QCOMPARE(stored(), QList<QByteArray>{"<locked>"});
         // The watch does see a prompt when one is asked for.
@@ -241,7 +242,7 @@ private slots:
     }
 };
 
-// Run on a bus without a Secret Service (tests/kit/CMakeLists.txt).
+// Run on a bus without a Secret Service (tests/app/CMakeLists.txt).
 class WithoutSecretServiceTest : public QObject
 {
     Q_OBJECT
@@ -252,9 +253,9 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(loaded(), "<nothing>");
-        TokenStore::save("nowhere-to-go");
+        tokenStore.save("nowhere-to-go");
         QCOMPARE(loaded(), "<nothing>"); // a file fallback would hand it back
-        TokenStore::remove();
+        tokenStore.remove();
         QCOMPARE_LT(timer.elapsed(), 2000); // far below D-Bus's 25 s timeout
     }
 };
@@ -268,10 +269,10 @@ int main(int argc, char *argv[])
     qputenv("SECRET_BACKEND", "file");
     qputenv("SECRET_FILE_TEST_PATH", scratch.filePath(QStringLiteral("keyring")).toLocal8Bit());
     qputenv("SECRET_FILE_TEST_PASSWORD", "trap");
-    TokenStoreTest withKeyring;
+    KeyringTest withKeyring;
     WithoutSecretServiceTest withoutService;
     const bool none = qEnvironmentVariableIsSet("VESKO_TEST_NO_SECRET_SERVICE");
     return QTest::qExec(none ? static_cast<QObject *>(&withoutService) : &withKeyring, argc, argv);
 }
 
-#include "tst_tokenstore.moc"
+#include "tst_keyring.moc"

@@ -7,7 +7,7 @@
 // tray item, nothing else), the headless floor (the same polls, no GUI) and
 // bare Qt programs.
 #include "DevService.h"
-#include "FakeWatcher.h"
+#include "FakeIndicatorHost.h"
 #include "Probe.h"
 #include "Table.h"
 
@@ -168,7 +168,7 @@ QString DesktopBench::prepare()
     m_headlessToken = m_headlessService.grantToken();
     if (m_jobToken.isEmpty() || m_headlessToken.isEmpty())
         return QStringLiteral("the floors' services gave no token");
-    m_watcher = std::make_unique<FakeWatcher>(m_clock);
+    m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("bench-watcher"), &m_clock);
     if (!m_watcher->ready)
         return QStringLiteral("the fake watcher could not take its bus name");
     // Signed in as if through the browser: the service's token in the keyring.

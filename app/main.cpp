@@ -12,6 +12,7 @@
 #include "OldTray.h"
 #include "Palette.h"
 #include "Parts.h"
+#include "PortalColorScheme.h"
 #include "ProcessMemoryTrim.h"
 #include "SaleWatcher.h"
 #include "SessionPlatform.h"
@@ -133,7 +134,9 @@ int main(int argc, char **argv)
     // Without a push service, news of sales comes from the refreshes themselves.
     SaleWatcher sales(model, notifier, platform.settings(), [&delegate] { return delegate.pushRegistered(); });
 
-    Appearance appearance;
+    // Read before the first icon is drawn, so that it has the right colour.
+    PortalColorScheme desktopScheme;
+    Appearance appearance(desktopScheme);
     Palette palette;
     palette.follow(appearance);
     // Update news gets a notifier of its own: a click on it opens the download

@@ -7,11 +7,11 @@
 // tray item, nothing else), the headless floor (the same polls, no GUI) and
 // bare Qt programs.
 #include "DevService.h"
-#include "FakeWatcher.h"
+#include "FakeIndicatorHost.h"
 #include "Probe.h"
 #include "Table.h"
 
-#include "TokenStore.h"
+#include "KeyringSecretStore.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -37,6 +37,9 @@ using namespace vesko::bench;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The keyring the running Vesko reads, from behind its back.
+KeyringSecretStore keyring;
 
 constexpr int startRuns = 7;
 constexpr auto settleTime = 5s;
@@ -165,13 +168,13 @@ QString DesktopBench::prepare()
     m_headlessToken = m_headlessService.grantToken();
     if (m_jobToken.isEmpty() || m_headlessToken.isEmpty())
         return QStringLiteral("the floors' services gave no token");
-    m_watcher = std::make_unique<FakeWatcher>(m_clock);
+    m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("bench-watcher"), &m_clock);
     if (!m_watcher->ready)
         return QStringLiteral("the fake watcher could not take its bus name");
     // Signed in as if through the browser: the service's token in the keyring.
     const QString token = m_service.grantToken();
-    TokenStore::save(token);
-    if (token.isEmpty() || TokenStore::load() != token)
+    keyring.save(token);
+    if (token.isEmpty() || keyring.load() != token)
         return QStringLiteral("the token did not reach the throwaway keyring");
     // Not a first run: the welcome window would open a window.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
@@ -671,6 +674,6 @@ int main(int argc, char **argv)
     }
     bench.measureStart();
     bench.measureIdle();
-    TokenStore::remove();
+    keyring.remove();
     return 0;
 }

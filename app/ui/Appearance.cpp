@@ -1,59 +1,10 @@
 #include "Appearance.h"
 
-#include <QDBusError>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusServiceWatcher>
-#include <QDeadlineTimer>
+#include "ColorScheme.h"
 
 namespace vesko {
 
 namespace {
-
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
-const QString colorSchemeKey = QStringLiteral("color-scheme");
-
-// ReadOne answers the value in a variant; the older Read, which portals before
-// ReadOne offer alone, wraps that in one more.
-QDBusMessage readCall(bool readOne)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
-                                                       readOne ? QStringLiteral("ReadOne") : QStringLiteral("Read"));
-    call << appearanceNamespace << colorSchemeKey;
-    return call;
-}
-
-bool isUnknownMethod(const QDBusMessage &reply)
-{
-    return reply.type() == QDBusMessage::ErrorMessage
-           && reply.errorName() == u"org.freedesktop.DBus.Error.UnknownMethod";
-}
-
-bool isUnanswered(const QDBusMessage &reply)
-{
-    return reply.type() == QDBusMessage::ErrorMessage
-           && (reply.errorName() == u"org.freedesktop.DBus.Error.NoReply"
-               || reply.errorName() == u"org.freedesktop.DBus.Error.Timeout");
-}
-
-// Only a uint32 1 asks for dark; 0 (no preference), 2 (light) and whatever
-// else a portal may send mean light.
-bool prefersDark(QVariant value)
-{
-    for (int depth = 0; depth < 2 && value.metaType() == QMetaType::fromType<QDBusVariant>(); ++depth)
-        value = value.value<QDBusVariant>().variant();
-    return value.metaType() == QMetaType::fromType<uint>() && value.toUInt() == 1;
-}
-
-std::optional<bool> prefersDark(const QDBusMessage &reply)
-{
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
-        return std::nullopt;
-    return prefersDark(reply.arguments().constFirst());
-}
 
 std::optional<bool> pinnedByEnvironment()
 {
@@ -67,41 +18,12 @@ std::optional<bool> pinnedByEnvironment()
 
 } // namespace
 
-Appearance::Appearance(const QDBusConnection &bus, std::chrono::milliseconds timeout, QObject *parent)
+Appearance::Appearance(const ColorScheme &desktop, QObject *parent)
     : QObject(parent),
-      m_bus(bus),
+      m_desktopDark(desktop.prefersDark()),
       m_override(pinnedByEnvironment())
 {
-    if (!m_bus.isConnected())
-        return;
-    // Subscribed before asking, so that no change falls between the answer and
-    // the subscription. Naming the service makes QtDBus take the signal from
-    // its current owner only.
-    // QtDBus finds the slot's parameter types by name; QDBusVariant's is only
-    // known once something registered it, and without it the first
-    // subscription of the process fails, silently.
-    qRegisterMetaType<QDBusVariant>("QDBusVariant");
-    const bool subscribed =
-        m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                      SLOT(settingChanged(QString, QString, QDBusVariant)));
-    if (!subscribed)
-        qWarning("Appearance: cannot follow the desktop's colour scheme: %s", qPrintable(m_bus.lastError().message()));
-    Q_ASSERT_X(subscribed, "Appearance", "SettingChanged subscription refused");
-    // A portal that starts (or restarts) after us is asked then.
-    auto *watcher = new QDBusServiceWatcher(portalService, m_bus, QDBusServiceWatcher::WatchForRegistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { readLater(); });
-
-    // The first answer is waited for, so that the first frame has the right
-    // colours; Block rather than BlockWithGui, so that nothing runs meanwhile.
-    const QDeadlineTimer deadline(timeout);
-    const auto remainingMs = [&] { return int(std::max<qint64>(1, deadline.remainingTime())); };
-    QDBusMessage reply = m_bus.call(readCall(true), QDBus::Block, remainingMs());
-    if (isUnknownMethod(reply))
-        reply = m_bus.call(readCall(false), QDBus::Block, remainingMs());
-    if (const std::optional<bool> dark = prefersDark(reply))
-        m_desktopDark = *dark;
-    else if (isUnanswered(reply))
-        readLater(); // a portal still starting up is heard when it answers
+    connect(&desktop, &ColorScheme::prefersDarkChanged, this, &Appearance::setDesktopDark);
 }
 
 void Appearance::setOverride(std::optional<bool> dark)
@@ -109,25 +31,6 @@ void Appearance::setOverride(std::optional<bool> dark)
     const bool wasDark = isDark();
     m_override = dark;
     notifyFrom(wasDark);
-}
-
-void Appearance::settingChanged(const QString &settingNamespace, const QString &key, const QDBusVariant &value)
-{
-    if (settingNamespace == appearanceNamespace && key == colorSchemeKey)
-        setDesktopDark(prefersDark(value.variant()));
-}
-
-void Appearance::readLater(bool readOne)
-{
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(readCall(readOne)), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, readOne](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        const QDBusMessage reply = call->reply();
-        if (readOne && isUnknownMethod(reply))
-            return readLater(false);
-        if (const std::optional<bool> dark = prefersDark(reply))
-            setDesktopDark(*dark);
-    });
 }
 
 void Appearance::setDesktopDark(bool dark)

@@ -8,9 +8,9 @@
 #include "FakeIndicatorHost.h"
 
 #include "DataEnvelope.h"
+#include "KeyringSecretStore.h"
 #include "Money.h"
 #include "Summary.h"
-#include "TokenStore.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -26,6 +26,9 @@ using namespace Qt::StringLiterals;
 using namespace vesko;
 
 namespace {
+
+// The keyring the running Vesko reads, from behind its back.
+KeyringSecretStore keyring;
 
 int launchVesko(const QStringList &arguments)
 {
@@ -88,7 +91,7 @@ private slots:
         const QString browser = m_dir.filePath(QStringLiteral("browser"));
         QVERIFY(writeFile(browser, "#!/bin/sh\nexec '" VESKO_TEST_BROWSER "' \"$1\"\n",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        TokenStore::remove();
+        keyring.remove();
         m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("watcher"));
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -114,8 +117,8 @@ private slots:
         QVERIFY(!maps.readAll().contains("libQt6Widgets.so"));
 
         QCOMPARE(launchVesko({QStringLiteral("--sign-in")}), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(TokenStore::load().has_value(), 15000);
-        const QString token = *TokenStore::load();
+        QTRY_VERIFY_WITH_TIMEOUT(keyring.load().has_value(), 15000);
+        const QString token = *keyring.load();
         // The figures drift by the minute: compare with a fresh reading each time.
         QTRY_VERIFY_WITH_TIMEOUT(!host.properties().value(u"XAyatanaLabel"_s).toString().isEmpty()
                                      && host.properties().value(u"XAyatanaLabel"_s).toString() == expectedLabel(token),
@@ -135,7 +138,7 @@ private slots:
         QVERIFY(m_vesko.waitForFinished(10000));
         QCOMPARE(m_vesko.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_vesko.exitCode(), 0);
-        QVERIFY(TokenStore::load().has_value());
+        QVERIFY(keyring.load().has_value());
     }
 
     void cleanupTestCase()
@@ -144,7 +147,7 @@ private slots:
             m_vesko.kill();
             m_vesko.waitForFinished(5000);
         }
-        TokenStore::remove();
+        keyring.remove();
     }
 };
 

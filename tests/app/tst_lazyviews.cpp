@@ -2,9 +2,9 @@
 // mapped only from the first show, the views go some time after the last
 // one was hidden, and what they remember comes back with them.
 #include "LazyPanelViews.h"
+#include "ModelRig.h"
 #include "OldTray.h"
 #include "Palette.h"
-#include "SignedOutRig.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,115 +1,27 @@
 // The palette's values in each appearance, and the appearance itself: the
-// desktop's colour scheme from a fake settings portal on the test session's
-// bus (scripts/with-test-session), read at start and followed as it changes.
+// desktop's preference (a fake colour scheme here), or what pins one.
 #include "Appearance.h"
+#include "Fakes.h"
 #include "Palette.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
-#include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThread>
-#include <QTimer>
 
-using namespace std::chrono_literals;
 using vesko::Appearance;
 using vesko::Channel;
 using vesko::Palette;
 
 namespace {
 
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceNs = QStringLiteral("org.freedesktop.appearance");
-const QString colorScheme = QStringLiteral("color-scheme");
-
-constexpr auto testTimeout = 200ms;
-
-struct PortalBehaviour
+// One thing that happens to an appearance: the desktop's preference changes,
+// or setOverride() pins one (or unpins, with nothing).
+struct Step
 {
-    QVariant scheme;        // what color-scheme holds; null: calls are never answered
-    bool hasReadOne = true; // false: a portal from before ReadOne, with Read alone
-    std::chrono::milliseconds delay{0};
-};
-
-// The settings portal, served from a thread of its own: Appearance asks with
-// a blocking call, which a fake on the caller's thread could never answer.
-class FakePortal : public QDBusVirtualObject
-{
-public:
-    explicit FakePortal(PortalBehaviour behaviour)
-        : m_behaviour(std::move(behaviour))
-    {}
-
-    QString introspect(const QString &) const override { return {}; }
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
-    {
-        if (m_behaviour.scheme.isNull())
-            return true;
-        const bool readOne = message.member() == u"ReadOne" && m_behaviour.hasReadOne;
-        const bool read = message.member() == u"Read";
-        QDBusMessage reply;
-        if (message.interface() != settings || !(readOne || read))
-            reply = message.createErrorReply(QDBusError::UnknownMethod, message.member());
-        else if (message.arguments() != QVariantList{appearanceNs, colorScheme})
-            reply = message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), {});
-        else if (readOne)
-            reply = message.createReply(QVariant::fromValue(QDBusVariant(m_behaviour.scheme)));
-        else
-            reply = message.createReply(
-                QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(m_behaviour.scheme)))));
-        QTimer::singleShot(m_behaviour.delay, [connection, reply] { QDBusConnection(connection).send(reply); });
-        return true;
-    }
-
-private:
-    const PortalBehaviour m_behaviour;
-};
-
-// The portal on the session bus for as long as it lives.
-class PortalOnBus
-{
-public:
-    explicit PortalOnBus(PortalBehaviour behaviour)
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"))),
-          m_fake(std::move(behaviour))
-    {
-        m_thread.start();
-        m_fake.moveToThread(&m_thread);
-        m_registered = m_bus.registerVirtualObject(portalPath, &m_fake) && m_bus.registerService(portalName);
-    }
-    ~PortalOnBus()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
-        m_thread.quit();
-        m_thread.wait();
-    }
-    bool isRegistered() const { return m_registered; }
-
-    void emitChange(const QString &ns, const QString &key, const QVariant &value)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(portalPath, settings, QStringLiteral("SettingChanged"));
-        signal << ns << key << QVariant::fromValue(QDBusVariant(value));
-        m_bus.send(signal);
-    }
-
-private:
-    QDBusConnection m_bus;
-    QThread m_thread;
-    FakePortal m_fake;
-    bool m_registered = false;
-};
-
-struct Change
-{
-    QString ns;
-    QString key;
-    uint value;
+    enum {
+        desktop,
+        pin
+    } what;
+    std::optional<bool> dark;
 };
 
 // "#rrggbb" as QColor::HexArgb names it when fully opaque.
@@ -128,23 +40,14 @@ QList<bool> emitted(const QSignalSpy &spy)
 
 } // namespace
 
-Q_DECLARE_METATYPE(PortalBehaviour)
-Q_DECLARE_METATYPE(std::optional<PortalBehaviour>)
-Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(Step)
 
 class PaletteTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(qEnvironmentVariableIsSet("VESKO_TEST_KEYRING_PASSWORD"), "needs scripts/with-test-session");
-        qunsetenv("VESKO_APPEARANCE");
-    }
-    // A refused subscription only warns, and only the first one in a process
-    // was ever refused: every test watches for it.
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("cannot follow"))); }
+    void initTestCase() { qunsetenv("VESKO_APPEARANCE"); }
 
     // Read the way a view reads them: by property name.
     void colors_data()
@@ -205,123 +108,68 @@ private slots:
 
     void paletteFollowsAppearance()
     {
-        Appearance appearance{QDBusConnection(QStringLiteral("not connected"))};
+        FakeColorScheme desktop;
+        Appearance appearance(desktop);
         Palette palette;
         palette.follow(appearance);
         QSignalSpy changed(&palette, &Palette::darkChanged);
         appearance.setOverride(true);
         QCOMPARE(palette.property("ink").value<QColor>(), QColor(Qt::white));
         appearance.setOverride(true);
-        appearance.setOverride(std::nullopt); // no bus: the desktop reads as light
-        QCOMPARE(emitted(changed), (QList<bool>{true, false}));
-        QCOMPARE(palette.ink(), QColor(0x15, 0x13, 0x4f));
+        appearance.setOverride(std::nullopt); // the desktop is light
+        desktop.prefer(true);
+        QCOMPARE(emitted(changed), (QList<bool>{true, false, true}));
+        QCOMPARE(palette.ink(), QColor(Qt::white));
     }
 
-    void readAtStart_data()
+    // darkChanged only when isDark() flips, whichever side moved it.
+    void appearance_data()
     {
-        QTest::addColumn<PortalBehaviour>("portal");
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("prefers dark") << PortalBehaviour{.scheme = 1u} << true;
-        QTest::newRow("no preference") << PortalBehaviour{.scheme = 0u} << false;
-        QTest::newRow("prefers light") << PortalBehaviour{.scheme = 2u} << false;
-        QTest::newRow("dark, Read alone") << PortalBehaviour{.scheme = 1u, .hasReadOne = false} << true;
-        QTest::newRow("1 as text") << PortalBehaviour{.scheme = QStringLiteral("1")} << false;
-    }
-    void readAtStart()
-    {
-        QFETCH(PortalBehaviour, portal);
-        QFETCH(bool, dark);
-        PortalOnBus onBus(portal);
-        QVERIFY(onBus.isRegistered());
-        QCOMPARE(Appearance(QDBusConnection::sessionBus(), testTimeout).isDark(), dark);
-    }
-
-    // Light at once, whether nobody owns the name or its owner never answers;
-    // a portal that answers late is heard when it does.
-    void slowOrMissingPortal_data()
-    {
-        QTest::addColumn<std::optional<PortalBehaviour>>("portal");
-        QTest::addColumn<bool>("darkLater");
-        QTest::newRow("no portal") << std::optional<PortalBehaviour>() << false;
-        QTest::newRow("never answers") << std::optional(PortalBehaviour{}) << false;
-        QTest::newRow("answers late") << std::optional(PortalBehaviour{.scheme = 1u, .delay = 3 * testTimeout}) << true;
-    }
-    void slowOrMissingPortal()
-    {
-        QFETCH(std::optional<PortalBehaviour>, portal);
-        QFETCH(bool, darkLater);
-        std::optional<PortalOnBus> onBus;
-        if (portal)
-            QVERIFY(onBus.emplace(*portal).isRegistered());
-        QElapsedTimer started;
-        started.start();
-        Appearance appearance(QDBusConnection::sessionBus(), testTimeout);
-        QCOMPARE_LT(started.elapsed(), testTimeout.count() + 1000); // nowhere near D-Bus's own 25 s
-        QVERIFY(!appearance.isDark());
-        QTRY_COMPARE_WITH_TIMEOUT(appearance.isDark(), darkLater, 5000);
-    }
-
-    void portalStartingLater()
-    {
-        Appearance appearance(QDBusConnection::sessionBus(), testTimeout);
-        QVERIFY(!appearance.isDark());
-        PortalOnBus onBus(PortalBehaviour{.scheme = 1u});
-        QVERIFY(onBus.isRegistered());
-        QTRY_VERIFY(appearance.isDark());
-    }
-
-    // Each row ends on a change that flips the appearance: once it has
-    // arrived, so have the ones before it, and only the expected flips happened.
-    void followsChanges_data()
-    {
-        QTest::addColumn<uint>("initial");
-        QTest::addColumn<QList<Change>>("changes");
-        QTest::addColumn<QList<bool>>("flips");
-        const auto scheme = [](uint value) { return Change{appearanceNs, colorScheme, value}; };
-        QTest::newRow("to dark") << 0u << QList{scheme(1)} << QList{true};
-        QTest::newRow("to light") << 1u << QList{scheme(0)} << QList{false};
-        QTest::newRow("same value again") << 1u << QList{scheme(1), scheme(0)} << QList{false};
-        QTest::newRow("another key") << 1u
-                                     << QList{Change{appearanceNs, QStringLiteral("contrast"), 0}, scheme(1), scheme(0)}
-                                     << QList{false};
-        QTest::newRow("another namespace")
-            << 1u << QList{Change{QStringLiteral("org.gnome.desktop.interface"), colorScheme, 0}, scheme(1), scheme(0)}
-            << QList{false};
-    }
-    void followsChanges()
-    {
-        QFETCH(uint, initial);
-        QFETCH(QList<Change>, changes);
-        QFETCH(QList<bool>, flips);
-        PortalOnBus onBus(PortalBehaviour{.scheme = initial});
-        QVERIFY(onBus.isRegistered());
-        Appearance appearance(QDBusConnection::sessionBus(), testTimeout);
-        QCOMPARE(appearance.isDark(), initial == 1);
-        QSignalSpy spy(&appearance, &Appearance::darkChanged);
-        for (const Change &change : changes)
-            onBus.emitChange(change.ns, change.key, change.value);
-        QTRY_COMPARE(appearance.isDark(), flips.constLast());
-        QCOMPARE(emitted(spy), flips);
-    }
-
-    void pinned_data()
-    {
+        QTest::addColumn<bool>("desktopDark");
         QTest::addColumn<QByteArray>("environment");
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("dark") << QByteArray("dark") << true;
-        QTest::newRow("light") << QByteArray("light") << false;
-        QTest::newRow("anything else") << QByteArray("Dark") << true; // the desktop's own
+        QTest::addColumn<bool>("darkAtStart");
+        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QList<bool>>("flips");
+        using Steps = QList<Step>;
+        using Flips = QList<bool>;
+        QTest::newRow("desktop dark at start") << true << QByteArray() << true << Steps{} << Flips{};
+        QTest::newRow("pinned dark") << false << QByteArray("dark") << true << Steps{} << Flips{};
+        QTest::newRow("pinned light") << true << QByteArray("light") << false << Steps{} << Flips{};
+        QTest::newRow("anything else: the desktop's") << true << QByteArray("Dark") << true << Steps{} << Flips{};
+        QTest::newRow("follows the desktop")
+            << false << QByteArray() << false << Steps{{Step::desktop, true}, {Step::desktop, false}}
+            << Flips{true, false};
+        QTest::newRow("a pin hides the desktop")
+            << false << QByteArray() << false
+            << Steps{{Step::pin, true}, {Step::desktop, true}, {Step::desktop, false}, {Step::pin, std::nullopt}}
+            << Flips{true, false};
+        QTest::newRow("unpinned onto a desktop that moved")
+            << false << QByteArray("light") << false
+            << Steps{{Step::desktop, true}, {Step::pin, std::nullopt}, {Step::pin, false}} << Flips{true, false};
+        QTest::newRow("the same pin again")
+            << false << QByteArray() << false << Steps{{Step::pin, true}, {Step::pin, true}} << Flips{true};
     }
-    void pinned()
+    void appearance()
     {
+        QFETCH(bool, desktopDark);
         QFETCH(QByteArray, environment);
-        QFETCH(bool, dark);
-        PortalOnBus onBus(PortalBehaviour{.scheme = 1u});
-        QVERIFY(onBus.isRegistered());
+        QFETCH(QList<Step>, steps);
+        FakeColorScheme desktop;
+        desktop.dark = desktopDark;
         qputenv("VESKO_APPEARANCE", environment);
-        Appearance appearance(QDBusConnection::sessionBus(), testTimeout);
+        Appearance appearance(desktop);
         qunsetenv("VESKO_APPEARANCE");
-        QCOMPARE(appearance.isDark(), dark);
+        QTEST(appearance.isDark(), "darkAtStart");
+        QSignalSpy spy(&appearance, &Appearance::darkChanged);
+        for (const Step &step : steps) {
+            if (step.what == Step::desktop)
+                desktop.prefer(*step.dark);
+            else
+                appearance.setOverride(step.dark);
+        }
+        QTEST(emitted(spy), "flips");
+        if (!spy.isEmpty())
+            QCOMPARE(appearance.isDark(), spy.constLast().constFirst().toBool());
     }
 };
 

@@ -9,7 +9,6 @@
 #include "Fakes.h"
 #include "KeyringSecretStore.h"
 #include "SingleInstance.h"
-#include "TokenStore.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -111,7 +110,7 @@ private slots:
         m_http = std::make_unique<HttpSession>();
         m_settings =
             std::make_unique<QSettings>(m_runtime.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
-        TokenStore::remove();
+        m_secrets.remove();
         const QUrl base = m_service->url(QString());
         m_model = std::make_unique<AppModel>(AppModel::Environment{
             .config = VeskoConfig(base, base),
@@ -140,7 +139,7 @@ private slots:
 
         QCOMPARE(launchVesko({callback.toString(QUrl::FullyEncoded)}), 0);
         QTRY_VERIFY(m_model->token());
-        QCOMPARE(TokenStore::load(), m_model->token());
+        QCOMPARE(m_secrets.load(), m_model->token());
         QCOMPARE(signedIn, 1);
         QVERIFY(m_model->isLooping());
         QTRY_COMPARE(m_model->phase(), Phase::ready());
@@ -156,7 +155,7 @@ private slots:
 
     void rejectedTokenLeavesTheKeyring()
     {
-        QVERIFY(TokenStore::load());
+        QVERIFY(m_secrets.load());
         const QDateTime refreshed = m_model->refreshedAt();
         QNetworkAccessManager network;
         QNetworkRequest control(m_service->url(QStringLiteral("_control")));
@@ -169,7 +168,7 @@ private slots:
 
         m_model->refresh();
         QTRY_COMPARE(m_model->phase(), Phase::signedOut());
-        QVERIFY(!TokenStore::load());
+        QVERIFY(!m_secrets.load());
         QVERIFY(!m_model->isLooping());
         QCOMPARE(m_model->refreshedAt(), refreshed);
     }
@@ -196,7 +195,7 @@ private slots:
     void cleanupTestCase()
     {
         m_model.reset();
-        TokenStore::remove();
+        m_secrets.remove();
     }
 };
 

@@ -13,7 +13,6 @@
 #include "Snout.h"
 #include "StatusCommand.h"
 #include "Summary.h"
-#include "TokenStore.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -32,6 +31,9 @@ using namespace Qt::StringLiterals;
 using namespace vesko;
 
 namespace {
+
+// The keyring the running Vesko reads, from behind its back.
+KeyringSecretStore keyring;
 
 struct Run
 {
@@ -184,11 +186,11 @@ private slots:
         QFETCH(bool, closedPort);
         QFETCH(int, exitCode);
         QFETCH(QString, stderrHas);
-        TokenStore::remove();
+        keyring.remove();
         if (token == u"issued")
-            TokenStore::save(issueToken());
+            keyring.save(issueToken());
         else if (token == u"bogus")
-            TokenStore::save(QStringLiteral("tok_not_issued"));
+            keyring.save(QStringLiteral("tok_not_issued"));
         if (!fault.isEmpty())
             post(m_service->url(QStringLiteral("_control")), QJsonDocument::fromJson(fault.toUtf8()).object());
 
@@ -197,12 +199,12 @@ private slots:
         QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
         QCOMPARE(run.out.isEmpty(), exitCode != statusOk);
         if (token == u"bogus")
-            QVERIFY(!TokenStore::load()); // refused means signed out, as in the tray
+            QVERIFY(!keyring.load()); // refused means signed out, as in the tray
     }
 
     void formats()
     {
-        TokenStore::save(issueToken());
+        keyring.save(issueToken());
         const Run plain = status({QStringLiteral("--format"), QStringLiteral("plain")}, m_info);
         const Run json = status({QStringLiteral("--format=json")}, m_info);
         QCOMPARE(plain.exitCode, 0);
@@ -235,7 +237,7 @@ private slots:
 
     void watchPrintsAsItGoes()
     {
-        TokenStore::save(issueToken());
+        keyring.save(issueToken());
         QProcess vesko;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
@@ -283,7 +285,7 @@ private slots:
         QFETCH(QString, format);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
-        TokenStore::save(issueToken());
+        keyring.save(issueToken());
         const bool ready = phase == u"ready";
         const StatusLine line{.text = ready ? QStringLiteral("$1.2K") : QString(),
                               .tooltip =
@@ -314,7 +316,7 @@ private slots:
     // when the running Vesko quits it carries on with the service itself.
     void followsTheRunningVesko()
     {
-        TokenStore::save(issueToken());
+        keyring.save(issueToken());
         StatusLine line{.text = {}, .tooltip = QStringLiteral("Vesko"), .phase = QStringLiteral("loading")};
         auto primary = std::make_unique<SingleInstance>();
         QVERIFY(primary->listen());
@@ -523,7 +525,7 @@ private slots:
     void watchFollowsANewSignIn()
     {
         const QString old = issueToken();
-        TokenStore::save(old);
+        keyring.save(old);
         KeyringSecretStore secrets;
         QSettings settings(m_dir.filePath(QStringLiteral("watch.conf")), QSettings::IniFormat);
         HttpSession http;
@@ -560,15 +562,15 @@ private slots:
         QVERIFY(QSignalSpy(revoked, &QNetworkReply::finished).wait(5000));
         revoked->deleteLater();
         const QString fresh = issueToken();
-        TokenStore::save(fresh);
+        keyring.save(fresh);
 
         const qsizetype before = classes.size();
         loop->fire();
         QTRY_VERIFY_WITH_TIMEOUT(classes.size() > before + 1 && classes.last() == u"ready", 10000);
-        QCOMPARE(TokenStore::load(), fresh);
+        QCOMPARE(keyring.load(), fresh);
     }
 
-    void cleanupTestCase() { TokenStore::remove(); }
+    void cleanupTestCase() { keyring.remove(); }
 };
 
 QTEST_GUILESS_MAIN(StatusTest)

@@ -56,7 +56,8 @@ QString toolTipTitle(const QVariant &value)
 struct Stage : ModelRig
 {
     std::unique_ptr<AppModel> model;
-    Appearance appearance;
+    FakeColorScheme desktop;
+    Appearance appearance{desktop};
 
     explicit Stage(qint64 mrr = 1234567, std::optional<QString> token = QStringLiteral("tok"))
     {

@@ -1,6 +1,6 @@
 // The welcome window once per user, and the panel window made once and reused.
+#include "ModelRig.h"
 #include "Palette.h"
-#include "SignedOutRig.h"
 #include "Windows.h"
 
 #include <QEventLoop>

@@ -17,7 +17,6 @@
 #include "Fakes.h"
 #include "KeyringSecretStore.h"
 #include "ServiceFixture.h"
-#include "TokenStore.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -170,8 +169,8 @@ private slots:
     void signInWithoutKeyring()
     {
         if (mode == u"locked") {
-            TokenStore::save(earlier);
-            QCOMPARE(TokenStore::load(), earlier);
+            m_secrets.save(earlier);
+            QCOMPARE(m_secrets.load(), earlier);
             QVERIFY(setLocked(true));
             ignorePrompts();
         }
@@ -217,7 +216,7 @@ private slots:
         if (mode == u"locked") {
             // The token stored before the lock is still there once unlocked.
             QVERIFY(setLocked(false));
-            QCOMPARE(TokenStore::load(), earlier);
+            QCOMPARE(m_secrets.load(), earlier);
         }
     }
 
@@ -244,7 +243,7 @@ private slots:
         if (!silenced)
             QSKIP("the locked keyring answers");
         QVERIFY(qgetenv("DBUS_SESSION_BUS_ADDRESS").startsWith("unix:"));
-        const qint64 bound = TokenStore::deadline().count() + 1500;
+        const qint64 bound = KeyringSecretStore::deadline().count() + 1500;
         QElapsedTimer timer;
         timer.start();
         if (call == u"launch") {

@@ -4,24 +4,37 @@
 // takes an item's registration, and the host's reads of the item, each on a
 // connection of its own as a separate process would have.
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
 // Takes registrations the way a host's watcher does, on its own connection.
-class FakeWatcher : public QObject
+// Given a clock, it also notes who registered an item and when (the bench's
+// start-to-tray figure).
+class FakeWatcher : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
 
 public:
-    explicit FakeWatcher(const QString &connectionName)
-        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
+    struct Registration
     {
-        bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots);
-        bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        QString sender; // the item's unique bus name, for calls back to it
+        qint64 atNs = 0;
+        uint pid = 0; // whose item it is, when several programs are up at once
+    };
+
+    explicit FakeWatcher(const QString &connectionName, const QElapsedTimer *clock = nullptr)
+        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName)),
+          m_clock(clock)
+    {
+        ready = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots)
+                && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     }
     ~FakeWatcher() override
     {
@@ -31,7 +44,9 @@ public:
     }
 
     QDBusConnection bus;
+    bool ready = false;
     QStringList registered;
+    QList<Registration> registrations; // only with a clock
 
     // The host letting go of an item, as when it failed to set it up.
     void drop(const QString &service)
@@ -44,7 +59,17 @@ public:
     }
 
 public slots:
-    void RegisterStatusNotifierItem(const QString &service) { registered << service; }
+    void RegisterStatusNotifierItem(const QString &service)
+    {
+        registered << service;
+        if (!m_clock)
+            return;
+        const qint64 atNs = m_clock->nsecsElapsed();
+        registrations.append({message().service(), atNs, bus.interface()->servicePid(message().service()).value()});
+    }
+
+private:
+    const QElapsedTimer *m_clock;
 };
 
 // A host's view of the item: property reads, method calls and signals.

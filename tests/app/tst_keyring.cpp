@@ -1,9 +1,9 @@
-// The token store against a real gnome-keyring (run through scripts/with-test-session),
+// The keyring store against a real gnome-keyring (run through scripts/with-test-session),
 // and, with VESKO_TEST_NO_SECRET_SERVICE set, where no Secret Service answers.
 // libsecret first: GLib names a struct field "signals", which Qt defines as a macro.
 #include <libsecret/secret.h>
 
-#include "TokenStore.h"
+#include "KeyringSecretStore.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -15,9 +15,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace TokenStore = vesko::TokenStore;
-
 namespace {
+
+// Stateless: every store in the process shares the one worker thread.
+vesko::KeyringSecretStore tokenStore;
 
 // Pinned: a store that moved its address would lose every signed-in user's token.
 const char *const ourService = "app.vesko.Vesko";
@@ -30,7 +31,7 @@ std::atomic<int> promptCalls{0};
 
 QString loaded()
 {
-    return TokenStore::load().value_or(QStringLiteral("<nothing>"));
+    return tokenStore.load().value_or(QStringLiteral("<nothing>"));
 }
 
 // Fresh each time, so nothing cached hides what is stored.
@@ -104,7 +105,7 @@ void watchPrompts()
 
 } // namespace
 
-class TokenStoreTest : public QObject
+class KeyringTest : public QObject
 {
     Q_OBJECT
 
@@ -122,7 +123,7 @@ private slots:
     {
         // A byte order mark is part of the token.
         const QString token = QStringLiteral(u"\uFEFFa \"b\\c;t\u00e9\U0001F600");
-        TokenStore::save(token);
+        tokenStore.save(token);
         QCOMPARE(stored(), QList<QByteArray>{token.toUtf8()});
         QCOMPARE(loaded(), token);
         // Label and attributes are stored and shown unencrypted: no room for the token.
@@ -137,12 +138,12 @@ private slots:
     void saveReplacesAndRemoveClears()
     {
         QVERIFY(add("stray"));
-        TokenStore::save(u"fresh"_s);
+        tokenStore.save(u"fresh"_s);
         QCOMPARE(stored(), QList<QByteArray>{"fresh"});
-        TokenStore::save(u"would split\r\nthe header"_s); // clears, and stores nothing that could never load
+        tokenStore.save(u"would split\r\nthe header"_s); // clears, and stores nothing that could never load
         QCOMPARE(stored(), QList<QByteArray>{});
-        TokenStore::save(u"fresh"_s);
-        TokenStore::remove();
+        tokenStore.save(u"fresh"_s);
+        tokenStore.remove();
         QCOMPARE(stored(), QList<QByteArray>{});
     }
 
@@ -161,7 +162,7 @@ private slots:
         QFETCH(QList<QByteArray>, secrets);
         for (const QByteArray &secret : secrets)
             QVERIFY(add(secret));
-        TokenStore::removeIfStill(QStringLiteral("refused"));
+        tokenStore.removeIfStill(QStringLiteral("refused"));
         QTEST(stored(), "left");
     }
 
@@ -207,7 +208,7 @@ private slots:
         auto caller = std::make_unique<QObject>();
         QStringList answers;
         bool elsewhere = false;
-        TokenStore::loadLater(caller.get(), [&](std::optional<QString> token) {
+        tokenStore.loadLater(caller.get(), [&](std::optional<QString> token) {
             answers << token.value_or(QStringLiteral("<nothing>"));
             elsewhere |= QThread::currentThread() != caller->thread();
         });
@@ -225,7 +226,7 @@ private slots:
     // nobody answers blocks for ever), and the token stays.
     void lockedCollection()
     {
-        TokenStore::save(u"before-lock"_s);
+        tokenStore.save(u"before-lock"_s);
         watchPrompts();
         g_autoptr(SecretService) keyring = openKeyring();
         g_autoptr(SecretCollection) locked = secret_collection_for_alias_sync(keyring, SECRET_COLLECTION_DEFAULT,
@@ -233,8 +234,8 @@ private slots:
         GList collection{locked, nullptr, nullptr};
         QCOMPARE(secret_service_lock_sync(keyring, &collection, nullptr, nullptr, nullptr), 1);
         QCOMPARE(loaded(), u"<nothing>"_s);
-        TokenStore::save(u"while-locked"_s);
-        TokenStore::remove();
+        tokenStore.save(u"while-locked"_s);
+        tokenStore.remove();
         QCOMPARE(promptCalls.load(), 0);
         QCOMPARE(stored(), QList<QByteArray>{"<locked>"});
         // The watch does see a prompt when one is asked for.
@@ -243,7 +244,7 @@ private slots:
     }
 };
 
-// Run on a bus without a Secret Service (tests/kit/CMakeLists.txt).
+// Run on a bus without a Secret Service (tests/app/CMakeLists.txt).
 class WithoutSecretServiceTest : public QObject
 {
     Q_OBJECT
@@ -254,9 +255,9 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(loaded(), u"<nothing>"_s);
-        TokenStore::save(u"nowhere-to-go"_s);
+        tokenStore.save(u"nowhere-to-go"_s);
         QCOMPARE(loaded(), u"<nothing>"_s); // a file fallback would hand it back
-        TokenStore::remove();
+        tokenStore.remove();
         QCOMPARE_LT(timer.elapsed(), 2000); // far below D-Bus's 25 s timeout
     }
 };
@@ -270,10 +271,10 @@ int main(int argc, char *argv[])
     qputenv("SECRET_BACKEND", "file");
     qputenv("SECRET_FILE_TEST_PATH", scratch.filePath(QStringLiteral("keyring")).toLocal8Bit());
     qputenv("SECRET_FILE_TEST_PASSWORD", "trap");
-    TokenStoreTest withKeyring;
+    KeyringTest withKeyring;
     WithoutSecretServiceTest withoutService;
     const bool none = qEnvironmentVariableIsSet("VESKO_TEST_NO_SECRET_SERVICE");
     return QTest::qExec(none ? static_cast<QObject *>(&withoutService) : &withKeyring, argc, argv);
 }
 
-#include "tst_tokenstore.moc"
+#include "tst_keyring.moc"

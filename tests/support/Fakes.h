@@ -2,6 +2,7 @@
 
 // Stand-ins for the platform facilities, recording what the model asked of them.
 #include "BrowserSession.h"
+#include "ColorScheme.h"
 #include "HostName.h"
 #include "LoginItem.h"
 #include "Notifier.h"
@@ -13,6 +14,7 @@
 #include "WakeMonitor.h"
 
 #include <QList>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -145,4 +147,18 @@ struct FakeScene : vesko::Scene
     int panels = 0;
     bool showWelcomeIfNeeded() override { return ++welcomes == 1; }
     void openPanel() override { ++panels; }
+};
+
+// The desktop's light or dark preference, switched by hand.
+struct FakeColorScheme : vesko::ColorScheme
+{
+    bool dark = false;
+    bool prefersDark() const override { return dark; }
+    void prefer(bool on)
+    {
+        if (on == dark)
+            return;
+        dark = on;
+        emit prefersDarkChanged(on);
+    }
 };

@@ -241,9 +241,9 @@ int main(int argc, char **argv)
     const std::pair<const char *, QString (*)(qint64, const QString &)> formats[] = {
         {"Money::compact", &Money::compact}, {"Money::whole", &Money::whole}, {"Money::price", &Money::price}};
     for (const auto &[name, format] : formats) {
-        const double ns = nsPerRun([&] {
+        const double ns = nsPerRun([&, fn = format] {
                               for (const auto &[amount, currency] : list)
-                                  sink = sink + format(amount, currency).size();
+                                  sink = sink + fn(amount, currency).size();
                           })
                           / list.size();
         print(compared(QStringLiteral("%1 per amount / ICU formatter kept per currency").arg(QLatin1StringView(name)),

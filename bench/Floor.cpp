@@ -55,7 +55,7 @@ constexpr int intervalMs = 60'000;
 class Poller : public QObject
 {
 public:
-    Poller(QUrl base, QByteArray token)
+    Poller(QUrl base, const QByteArray &token)
         : m_base(std::move(base)),
           m_token("Bearer " + token)
     {

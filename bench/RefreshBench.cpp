@@ -148,7 +148,7 @@ std::optional<double> timedCall(const APIClient &client)
     std::optional<double> ms;
     bool over = false;
     QObject context;
-    client.me(&context, [&](Outcome<Me> outcome) {
+    client.me(&context, [&](const Outcome<Me> &outcome) {
         if (std::holds_alternative<Me>(outcome))
             ms = clock.nsecsElapsed() / 1e6;
         over = true;
@@ -178,7 +178,8 @@ void measureRefreshes(const DevService &service, const QString &token)
             plain << *ms;
     }
     const std::optional<DevService::Stats> after = service.stats();
-    if (!after || plain.size() != reuseRefreshes - 1 || after->requests - before->requests != 3 * reuseRefreshes) {
+    if (!after || plain.size() != reuseRefreshes - 1
+        || after->requests - before->requests != qint64{3} * reuseRefreshes) {
         print(failed(reuseFigure, QStringLiteral("not every refresh succeeded")));
     } else {
         // The later reading's own connection is not the model's.

@@ -235,10 +235,10 @@ private slots:
     {
         const qint64 before = ownResidentKiB().value_or(-1);
         QVERIFY(before > 0);
-        std::vector<char> block(64 * 1024 * 1024, 1); // written, so resident
-        QVERIFY(ownResidentKiB().value_or(0) >= before + 48 * 1024);
-        QVERIFY(residentKiB(getpid()).value_or(0) >= before + 48 * 1024);
-        QVERIFY(privateDirtyKiB(getpid()).value_or(0) >= 48 * 1024);
+        std::vector<char> block(std::size_t{64} * 1024 * 1024, 1); // written, so resident
+        QVERIFY(ownResidentKiB().value_or(0) >= before + qint64{48} * 1024);
+        QVERIFY(residentKiB(getpid()).value_or(0) >= before + qint64{48} * 1024);
+        QVERIFY(privateDirtyKiB(getpid()).value_or(0) >= qint64{48} * 1024);
         QCOMPARE(block.back(), char(1));
         QVERIFY(!residentKiB(-1));
         QVERIFY(!privateDirtyKiB(-1));
@@ -371,7 +371,7 @@ private slots:
         // At most one connection per request, the stats call's own aside.
         QVERIFY(after->connections - before->connections - 1 <= 3);
         QStringList asked;
-        for (const QJsonValue &entry :
+        for (const QJsonValue entry :
              QJsonDocument::fromJson(service.call("GET", QStringLiteral("_control/log")).body).array()) {
             const QJsonObject object = entry.toObject();
             if (object.value(u"path").toString().startsWith(u"/v1/"))

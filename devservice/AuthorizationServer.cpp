@@ -71,7 +71,7 @@ QString AuthorizationServer::challengeFor(const QString &verifier)
 QString AuthorizationServer::issueCode(const QString &challenge)
 {
     forgetStaleGrants();
-    const QString code = randomSecret();
+    QString code = randomSecret();
     m_grants.insert(code, Grant{challenge, m_clock.now().addSecs(codeLifetimeSeconds), false, {}});
     return code;
 }
@@ -106,7 +106,7 @@ AuthorizationServer::Exchange AuthorizationServer::exchange(const std::optional<
 
 QString AuthorizationServer::issueToken()
 {
-    const QString token = randomSecret();
+    QString token = randomSecret();
     m_tokens.insert(token);
     return token;
 }
@@ -124,7 +124,7 @@ bool AuthorizationServer::revoke(const QString &token)
 void AuthorizationServer::forgetStaleGrants()
 {
     // Kept an hour past expiry so that a late replay still revokes its token.
-    const QDateTime cutoff = m_clock.now().addSecs(-60 * 60);
+    const QDateTime cutoff = m_clock.now().addSecs(qint64{-60} * 60);
     m_grants.removeIf([&](const auto &entry) { return entry.value().expiresAt < cutoff; });
 }
 

@@ -17,7 +17,7 @@ class ServiceClock;
 class AuthorizationServer
 {
 public:
-    static constexpr qint64 codeLifetimeSeconds = 5 * 60;
+    static constexpr qint64 codeLifetimeSeconds = qint64{5} * 60;
 
     // The outcome of an exchange: a token, or an OAuth error code with a reason.
     struct Exchange

@@ -26,7 +26,7 @@ bool ControlRoutes::isAuthorized(const IncomingRequest &request) const
     // Every byte compared, so the time taken tells nothing of how much matched.
     char difference = 0;
     for (qsizetype i = 0; i < sent.size(); ++i)
-        difference |= char(sent[i] ^ m_secret[i]);
+        difference |= static_cast<char>(sent[i] ^ m_secret[i]);
     return difference == 0;
 }
 

@@ -62,7 +62,7 @@ enum Tag : quint64 {
     accountTag
 };
 
-constexpr qint64 minutesPerDay = 24 * 60;
+constexpr qint64 minutesPerDay = qint64{24} * 60;
 constexpr qint64 minutesPer30Days = 30 * minutesPerDay;
 
 quint64 splitMix(quint64 x)
@@ -104,13 +104,13 @@ quint64 DemoBusiness::hash(quint64 tag, quint64 value) const
 
 qint64 DemoBusiness::cellMrr(int project, int channel, qint64 minute) const
 {
-    const quint64 cell = quint64(project * 8 + channel);
+    const quint64 cell = quint64(project) * 8 + quint64(channel);
     const double typical = double(typicalMrr[project][channel]) * double(800 + hash(scaleTag, cell) % 400) / 1000.0;
     if (typical == 0)
         return 0;
     // A daily-ish wave per cell, a slow seasonal swell and a few dollars of noise each minute.
     const quint64 waveHash = hash(waveTag, cell);
-    const qint64 period = 6 * 60 + qint64(waveHash % (24 * 60));
+    const qint64 period = qint64{6} * 60 + qint64(waveHash % (qint64{24} * 60));
     const qint64 phase = qint64((waveHash >> 24) % quint64(period));
     const double wave = 0.035 * std::sin(2 * std::numbers::pi * double(minute + phase) / double(period));
     const qint64 yearMinutes = 365 * minutesPerDay;

@@ -23,7 +23,7 @@ public:
     };
 
     // One event in each slot of this length, at a point of its own.
-    static constexpr qint64 eventSpacingSeconds = 9 * 60;
+    static constexpr qint64 eventSpacingSeconds = qint64{9} * 60;
 
     DemoBusiness(quint64 seed, Settings settings);
 

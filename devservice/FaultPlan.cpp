@@ -40,7 +40,7 @@ QJsonValue numbersAsStrings(const QJsonValue &value)
         return value.toBool() ? u"true"_s : u"false"_s;
     if (value.isArray()) {
         QJsonArray array;
-        for (const QJsonValue &item : value.toArray())
+        for (const QJsonValue item : value.toArray())
             array.append(numbersAsStrings(item));
         return array;
     }

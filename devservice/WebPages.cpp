@@ -135,7 +135,7 @@ HttpReply WebPages::dashboard() const
     const QJsonObject summary = m_state.demo.summary(m_state.clock.now(), u"all"_s);
     const QString currency = summary.value(u"currency"_s).toString();
     QString rows;
-    for (const QJsonValue &entry : summary.value(u"by_channel"_s).toArray()) {
+    for (const QJsonValue entry : summary.value(u"by_channel"_s).toArray()) {
         const QJsonObject channel = entry.toObject();
         rows += u"<tr><td>"_s + escaped(channel.value(u"channel"_s).toString()) + u"</td><td class=\"n\">"_s
                 + escaped(money(channel.value(u"mrr"_s).toInteger(), currency)) + u"</td></tr>\n"_s;

@@ -97,7 +97,7 @@ std::function<void(HttpOutcome)> APIClient::decoding(Done<T> done)
 
 std::function<void(HttpOutcome)> APIClient::completing(Completion done)
 {
-    return [done = std::move(done)](HttpOutcome outcome) { done(outcome.error); };
+    return [done = std::move(done)](const HttpOutcome &outcome) { done(outcome.error); };
 }
 
 ApiCall APIClient::send(const Request &r, QObject *context, std::function<void(HttpOutcome)> done) const

@@ -27,7 +27,8 @@ public:
         other
     };
 
-    constexpr Channel(Value value)
+    // Implicit: a Channel is its Value, as with an enum.
+    constexpr Channel(Value value) // NOLINT(google-explicit-constructor)
         : m_value(value)
     {}
     constexpr Value value() const { return m_value; }

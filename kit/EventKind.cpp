@@ -11,7 +11,7 @@ constexpr QStringView rawValues[] = {u"new", u"cancelled", u"reactivated"};
 
 std::optional<VeskoEvent::Kind> VeskoEvent::Kind::fromRawValue(QStringView raw)
 {
-    for (unsigned char i = 0; i < std::size(rawValues); ++i) {
+    for (std::size_t i = 0; i < std::size(rawValues); ++i) {
         if (rawValues[i] == raw)
             return Kind(static_cast<Kind::Value>(i));
     }

@@ -19,11 +19,11 @@ public:
         // data trickles in: the idle timeout alone never trips on a slow drip.
         std::chrono::milliseconds deadline{60'000};
         // No answer of the service comes near this; more is not an answer.
-        qint64 maxBodyBytes = 4 * 1024 * 1024;
+        qint64 maxBodyBytes = qint64{4} * 1024 * 1024;
         // How far Qt's network thread may read ahead of the call: without a
         // bound it buffers whatever the server sends while the main thread is
         // busy, and the body cap above only sees it later.
-        qint64 readAheadBytes = 256 * 1024;
+        qint64 readAheadBytes = qint64{256} * 1024;
     };
 
     HttpSession()

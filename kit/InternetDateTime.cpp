@@ -78,8 +78,8 @@ std::optional<QDateTime> parseInternetDateTime(QStringView text)
         offsetSeconds = (offsetHours * 60 + offsetMinutes) * 60 * (sign == u'-' ? -1 : 1);
     }
 
-    const qint64 localSeconds =
-        daysFromCivil(year, unsigned(month), unsigned(day)) * 86400 + hour * 3600 + minute * 60 + second;
+    const qint64 localSeconds = daysFromCivil(year, unsigned(month), unsigned(day)) * 86400 + qint64{hour} * 3600
+                                + qint64{minute} * 60 + second;
     return QDateTime::fromSecsSinceEpoch(localSeconds - offsetSeconds, Qt::UTC);
 }
 

@@ -23,7 +23,7 @@ namespace {
 #define VESKO_DEFAULT_WEB_URL "http://127.0.0.1:47301"
 #endif
 
-constexpr qint64 maxInfoFileBytes = 64 * 1024;
+constexpr qint64 maxInfoFileBytes = qint64{64} * 1024;
 
 QUrl urlFor(const QJsonObject &info, QLatin1StringView key, const QUrl &fallback)
 {
@@ -78,7 +78,7 @@ QJsonObject VeskoConfig::readInfoFile(const QString &path)
 
 QString VeskoConfig::infoFilePath()
 {
-    const QString fromEnvironment = qEnvironmentVariable("VESKO_INFO_FILE");
+    QString fromEnvironment = qEnvironmentVariable("VESKO_INFO_FILE");
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (!QCoreApplication::instance())

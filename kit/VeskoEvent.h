@@ -24,7 +24,8 @@ public:
             reactivated
         };
 
-        constexpr Kind(Value value)
+        // Implicit: a Kind is its Value, as with an enum.
+        constexpr Kind(Value value) // NOLINT(google-explicit-constructor)
             : m_value(value)
         {}
         constexpr Value value() const { return m_value; }

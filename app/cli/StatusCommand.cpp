@@ -241,7 +241,7 @@ QString genmonIconFile()
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
         return {};
-    const QString path = runtime + QStringLiteral("/vesko/icons/vesko-snout-genmon.png");
+    QString path = runtime + QStringLiteral("/vesko/icons/vesko-snout-genmon.png");
     // Written once per session: a bar asks every few seconds.
     if (QFileInfo(path).isFile())
         return path;

@@ -14,7 +14,7 @@ namespace {
 QString applicationBinary()
 {
     const QDir folder(QCoreApplication::applicationDirPath());
-    const QString beside = folder.filePath(QStringLiteral("vesko"));
+    QString beside = folder.filePath(QStringLiteral("vesko"));
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QDir::cleanPath(folder.filePath(QStringLiteral(VESKO_APP_FROM_STATUS)));

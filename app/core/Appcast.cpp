@@ -129,8 +129,7 @@ QUrl webPage(const QString &link, const QUrl &feedUrl)
 
 QString displayVersion(const Item &item, const QString &version)
 {
-    const QString shortVersion =
-        (item.shortVersion.isEmpty() ? item.enclosureShortVersion : item.shortVersion).simplified();
+    QString shortVersion = (item.shortVersion.isEmpty() ? item.enclosureShortVersion : item.shortVersion).simplified();
     if (shortVersion.isEmpty() || shortVersion.size() > maxDisplayLength)
         return version;
     return shortVersion;

@@ -53,7 +53,7 @@ void Refresh::settle()
              std::get<Me>(std::move(*m_me))});
 }
 
-void Refresh::end(Result result)
+void Refresh::end(const Result &result)
 {
     if (m_over)
         return;

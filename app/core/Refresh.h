@@ -28,7 +28,7 @@ public:
     using Result = std::variant<Data, Failure>;
 
     // The token the requests carry, so the model can tell a stale result.
-    Refresh(const APIClient &client, QObject *parent = nullptr);
+    explicit Refresh(const APIClient &client, QObject *parent = nullptr);
 
     const QString &token() const { return m_token; }
     // Ends the refresh without a result: `finished` never comes.
@@ -39,7 +39,7 @@ signals:
 
 private:
     void settle();
-    void end(Result result);
+    void end(const Result &result);
 
     QString m_token;
     ApiCall m_calls[3];

@@ -14,7 +14,7 @@ namespace {
 const QString enabledKey = QStringLiteral("VeskoNotifySales");
 // Well above what the feed lists at once, so only ids long gone are dropped.
 constexpr qsizetype maxSeen = 1024;
-constexpr qint64 maxAgeSeconds = 24 * 60 * 60;
+constexpr qint64 maxAgeSeconds = qint64{24} * 60 * 60;
 
 } // namespace
 

@@ -19,6 +19,7 @@ public:
     // The token handed to `done` on `context`'s thread, for a caller that
     // must not wait; never called once `context` is gone. A store that
     // answers at once answers before this returns.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): overrides keep `done` beyond the call
     virtual void loadLater(QObject *context, std::function<void(std::optional<QString>)> done)
     {
         (void)context;

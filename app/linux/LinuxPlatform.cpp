@@ -16,7 +16,7 @@ LinuxPlatform::~LinuxPlatform() = default;
 
 QUrl LinuxPlatform::appcastURL(const QJsonObject &info, const VeskoConfig &config)
 {
-    const QUrl fromInfo(info.value(QLatin1StringView("VeskoAppcastURL")).toString(), QUrl::StrictMode);
+    QUrl fromInfo(info.value(QLatin1StringView("VeskoAppcastURL")).toString(), QUrl::StrictMode);
     if (fromInfo.isValid() && !fromInfo.isRelative())
         return fromInfo;
     return appendingPath(config.webURL(), u"appcast.xml");

@@ -55,6 +55,8 @@ qint64 ProcessMemoryTrim::pageOutFilesOutside(const QSet<QString> &keep)
     for (const Mapping &mapping : fileMappings()) {
         if (keep.contains(mapping.path))
             continue;
+        // The address comes from /proc/self/maps: an integer is all there is.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         if (madvise(reinterpret_cast<void *>(mapping.start), mapping.end - mapping.start, MADV_PAGEOUT) == 0)
             advised += qint64(mapping.end - mapping.start);
     }

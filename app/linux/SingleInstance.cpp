@@ -89,7 +89,7 @@ QString directoryFor(const QString &name, const char **why)
 QString directoryFor(const QString &name)
 {
     const char *why = nullptr;
-    const QString directory = directoryFor(name, &why);
+    QString directory = directoryFor(name, &why);
     if (directory.isEmpty())
         qCDebug(lcInstance) << "no instance socket:" << why;
     return directory;
@@ -358,7 +358,7 @@ void SingleInstance::readFrom(QLocalSocket *socket, InstanceMessage &message)
     } else if (message.status() == Status::complete && message.kind() == InstanceMessage::Kind::statusQuery) {
         addListener(socket);
     } else if (message.status() == Status::complete) {
-        const QStringList arguments = message.arguments();
+        const QStringList &arguments = message.arguments();
         socket->putChar(InstanceMessage::acknowledgement);
         socket->disconnectFromServer();
         qCDebug(lcInstance) << "received a message with" << arguments.size() << "arguments";

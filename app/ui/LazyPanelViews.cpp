@@ -12,10 +12,10 @@ constexpr int releaseAfterMs = 30'000;
 
 } // namespace
 
-LazyPanelViews::LazyPanelViews(const PanelViewsSetup &setup, QString part, MemoryTrim *trim, QObject *parent)
+LazyPanelViews::LazyPanelViews(const PanelViewsSetup &setup, const QString &part, MemoryTrim *trim, QObject *parent)
     : QObject(parent),
       m_setup(setup),
-      m_part(std::move(part)),
+      m_part(part),
       m_trim(trim)
 {
     // Every symbol is bound when the part loads: a part that does not fit

@@ -22,7 +22,8 @@ class LazyPanelViews : public QObject, public Scene
 public:
     // `part` is the file of the loadable part; `trim`, when given, gives
     // back what the views used once they are let go.
-    LazyPanelViews(const PanelViewsSetup &setup, QString part, MemoryTrim *trim = nullptr, QObject *parent = nullptr);
+    LazyPanelViews(const PanelViewsSetup &setup, const QString &part, MemoryTrim *trim = nullptr,
+                   QObject *parent = nullptr);
     ~LazyPanelViews() override;
 
     bool showWelcomeIfNeeded() override;

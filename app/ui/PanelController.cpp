@@ -37,7 +37,7 @@ public:
     {
         const QSize logical = requestedSize.isValid() ? requestedSize : snoutSize;
         const QColor color = QColor::fromString(QLatin1Char('#') + id);
-        const QImage image = tinted(snoutImage(logical), color.isValid() ? color : Qt::black);
+        QImage image = tinted(snoutImage(logical), color.isValid() ? color : Qt::black);
         if (size)
             *size = image.size();
         return image;

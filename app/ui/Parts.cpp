@@ -8,7 +8,7 @@ namespace vesko {
 QString partPath(const QString &fileName)
 {
     const QDir dir = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absoluteDir();
-    const QString beside = dir.filePath(fileName);
+    QString beside = dir.filePath(fileName);
     if (QFileInfo::exists(beside))
         return beside;
     return QDir::cleanPath(dir.filePath(QStringLiteral(VESKO_PART_DIR_FROM_BIN) + u'/' + fileName));

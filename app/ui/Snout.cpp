@@ -56,7 +56,7 @@ QIcon snoutIcon(const QColor &color)
 {
     QIcon icon;
     for (const int height : snoutTrayHeights) {
-        const QSize size(std::lround(height * qreal(snoutSize.width()) / snoutSize.height()), height);
+        const QSize size(static_cast<int>(std::lround(height * qreal(snoutSize.width()) / snoutSize.height())), height);
         icon.addPixmap(QPixmap::fromImage(tinted(snoutImage(size), color)));
     }
     return icon;

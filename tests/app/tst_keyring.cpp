@@ -208,7 +208,7 @@ private slots:
         auto caller = std::make_unique<QObject>();
         QStringList answers;
         bool elsewhere = false;
-        tokenStore.loadLater(caller.get(), [&](std::optional<QString> token) {
+        tokenStore.loadLater(caller.get(), [&](const std::optional<QString> &token) {
             answers << token.value_or(QStringLiteral("<nothing>"));
             elsewhere |= QThread::currentThread() != caller->thread();
         });

@@ -52,7 +52,7 @@ private slots:
 private:
     // Sends PrepareForSleep(argument) from `peer` as logind's manager would, and returns
     // once it has reached the monitor's connection: a marker sent after it, heard there, has.
-    void prepareForSleep(QDBusConnection peer, const QVariant &argument)
+    void prepareForSleep(const QDBusConnection &peer, const QVariant &argument)
     {
         const int markers = m_markers;
         for (const QString &member : {u"PrepareForSleep"_s, u"Marker"_s})

@@ -217,7 +217,7 @@ private slots:
         const QString dot = QStringLiteral(" \u00B7 ");
         const QString ada = QStringLiteral("Ada");
         QTest::newRow("new, monthly") << makeEvent(
-            {.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = 12 * 60})
+            {.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = qint64{12} * 60})
                                       << "New"
                                       << "$19.99 / month" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "12 min";
         QTest::newRow("new, no interval")
@@ -230,7 +230,7 @@ private slots:
                                                                 .amount = 9900,
                                                                 .interval = u"year"_s,
                                                                 .customer = ada,
-                                                                .secondsAgo = 3 * 3600,
+                                                                .secondsAgo = qint64{3} * 3600,
                                                                 .currency = u"EUR"_s})
                                                   << u"Cancelled"_s << QString::fromUtf8("€99 / year")
                                                   << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "3 h";
@@ -242,7 +242,7 @@ private slots:
                           .amount = 500,
                           .interval = u"3 months"_s,
                           .customer = ada,
-                          .secondsAgo = 2 * 86400})
+                          .secondsAgo = qint64{2} * 86400})
             << "Back"
             << "$5 / 3 months" << u"Web"_s + dot + u"Lumen"_s + dot + u"Ada"_s << "2 d";
         QTest::newRow("reactivated, no amount")
@@ -306,7 +306,7 @@ private slots:
         QTest::newRow("never refreshed") << QDateTime() << "";
         QTest::newRow("just now") << now.addSecs(-20) << "Updated just now";
         QTest::newRow("clock behind the refresh") << now.addSecs(300) << "Updated just now";
-        QTest::newRow("minutes") << now.addSecs(-12 * 60) << "Updated 12 min ago";
+        QTest::newRow("minutes") << now.addSecs(qint64{-12} * 60) << "Updated 12 min ago";
     }
 
     void footerNote()

@@ -27,7 +27,7 @@ QJsonObject ev(const QString &id, const QString &kind = QStringLiteral("new"), q
     event[u"kind"_s] = kind;
     event[u"amount"_s] = amount;
     event[u"currency"_s] = currency;
-    event[u"occurred_at"_s] = t0.addSecs(minutes * 60).toString(Qt::ISODate);
+    event[u"occurred_at"_s] = t0.addSecs(qint64{minutes} * 60).toString(Qt::ISODate);
     return event;
 }
 
@@ -125,7 +125,7 @@ private slots:
     void clockAhead()
     {
         Stage stage;
-        stage.now = t0.addSecs(2 * 60 * 60);
+        stage.now = t0.addSecs(qint64{2} * 60 * 60);
         QVERIFY(stage.load({ev(u"a"_s, u"new"_s, 999, u"EUR"_s, -5)}));
         QVERIFY(stage.load({ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1), ev(u"a"_s, u"new"_s, 999, u"EUR"_s, -5)}));
         QVERIFY(stage.load({ev(u"c"_s, u"new"_s, 999, u"EUR"_s, 2), ev(u"b"_s, u"new"_s, 999, u"EUR"_s, 1)}));

@@ -306,6 +306,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
         std::vector<std::unique_ptr<QProcess>> launches;
+        launches.reserve(5);
         for (int i = 0; i < 5; ++i)
             launches.push_back(startPeer({QString::number(i)}));
         QByteArrayList roles;

@@ -41,8 +41,8 @@ private slots:
 
         // At 2× the left nostril spans x 11.33 to 17.33 and y 9 to 19.
         for (const auto &[name, size, ratio] : {std::tuple{"2x", own, 2.0}, std::tuple{"40x28", QSize(40, 28), 1.0}}) {
-            const auto row = [&](const char *what) -> QTestData & {
-                return QTest::addRow("%s %s", name, what) << size << ratio;
+            const auto row = [&, label = name, rowSize = size, rowRatio = ratio](const char *what) -> QTestData & {
+                return QTest::addRow("%s %s", label, what) << rowSize << rowRatio;
             };
             row("nostril top inside") << QPoint(14, 10) << 0;
             row("nostril bottom inside") << QPoint(14, 17) << 0;

@@ -202,11 +202,11 @@ private slots:
         w.shows = shown;
         w.settings.setValue("updates/lastCheck", base.addDays(1).toString(Qt::ISODateWithMs));
         for (const Restart &restart : restarts) {
-            w.now = w.now.addSecs(restart.minutesLater * 60);
+            w.now = w.now.addSecs(qint64{restart.minutesLater} * 60);
             w.body = restart.latest ? feed(item(restart.latest)) : "<rss>";
             auto updater = w.updater(0ms);
             QCOMPARE(updater->nextAutomaticCheck(), w.now);
-            QTRY_COMPARE(updater->nextAutomaticCheck(), w.now.addSecs(restart.nextInMinutes * 60));
+            QTRY_COMPARE(updater->nextAutomaticCheck(), w.now.addSecs(qint64{restart.nextInMinutes} * 60));
         }
         QCOMPARE(w.said, said);
         w.now = w.now.addSecs(1800);

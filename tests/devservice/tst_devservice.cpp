@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(total(summary->byProject()), summary->mrr());
         QCOMPARE(summary->arr(), 12 * summary->mrr());
         QCOMPARE(summary->currency(), currency);
-        for (const QJsonValue &event : call("GET", eventsPath, {}, auth).json()[u"data"_s].toArray())
+        for (const QJsonValue event : call("GET", eventsPath, {}, auth).json()[u"data"_s].toArray())
             QCOMPARE(event[u"currency"_s].toString(), currency);
         QCOMPARE(call("GET", mePath, {}, auth).json()[u"data"_s][u"currency"_s].toString(), currency);
     }

@@ -209,7 +209,7 @@ private slots:
         if (m_service) {
             const QJsonArray arrived = QJsonDocument::fromJson(call("GET", u"_control/log"_s).body).array();
             QVERIFY(!arrived.isEmpty());
-            for (const QJsonValue &entry : arrived) {
+            for (const QJsonValue entry : arrived) {
                 QVERIFY(!entry[u"path"_s].toString().contains(token));
                 QVERIFY(!entry[u"query"_s].toString().contains(token));
                 QVERIFY(!entry[u"body"_s].toString().contains(token));

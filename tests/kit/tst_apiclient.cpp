@@ -25,7 +25,7 @@ const QString token = QStringLiteral("tok_SECRET-4f1c2a");
 // Short limits so that timeouts happen in milliseconds.
 HttpSession::Limits quickLimits()
 {
-    return {.idleTimeout = 400ms, .deadline = 1500ms, .maxBodyBytes = 64 * 1024};
+    return {.idleTimeout = 400ms, .deadline = 1500ms, .maxBodyBytes = qint64{64} * 1024};
 }
 
 VeskoConfig configFor(const QByteArray &apiBase)
@@ -283,9 +283,9 @@ private slots:
             .status = 200, .body = me, .mode = Mode::trickle, .trickleIntervalMs = 300};
         QTest::newRow("truncated body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::truncate};
         QTest::newRow("reset mid-body") << ScriptedReply{.status = 200, .body = me, .mode = Mode::reset};
-        QTest::newRow("oversize, announced") << ScriptedReply::json(200, QByteArray(100 * 1024, ' ') + me);
+        QTest::newRow("oversize, announced") << ScriptedReply::json(200, QByteArray(qint64{100} * 1024, ' ') + me);
         QTest::newRow("oversize, chunked")
-            << ScriptedReply{.status = 200, .body = QByteArray(100 * 1024, ' ') + me, .chunked = true};
+            << ScriptedReply{.status = 200, .body = QByteArray(qint64{100} * 1024, ' ') + me, .chunked = true};
         QTest::newRow("closed without answer") << ScriptedReply{.mode = Mode::raw};
     }
     void transportFailures()
@@ -339,7 +339,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 30000);
         QCOMPARE(describe(*result), u"offline"_s);
         const qint64 grown = peakResident() - before;
-        constexpr qint64 bound = 64 * 1024 * 1024; // unbounded, it runs to gigabytes
+        constexpr qint64 bound = qint64{64} * 1024 * 1024; // unbounded, it runs to gigabytes
         qInfo("sent %lld bytes, peak resident grew by %lld bytes", server.bytesSent(), grown);
         QVERIFY2(server.bytesSent() < bound, qPrintable(QString::number(server.bytesSent())));
         QVERIFY2(before > 0 && grown < bound, qPrintable(QString::number(grown)));
@@ -390,7 +390,7 @@ private slots:
         m_server.setScript([](const ReceivedRequest &) { return ScriptedReply{.mode = ScriptedReply::Mode::stall}; });
         bool called = false;
         auto *context = new QObject;
-        ApiCall call = client().me(context, [&](Outcome<Me>) { called = true; });
+        ApiCall call = client().me(context, [&](const Outcome<Me> &) { called = true; });
         QTRY_COMPARE(m_server.requests().size() > 0, true);
         delete context;
         QTRY_VERIFY(!call.isRunning());
@@ -461,7 +461,7 @@ private slots:
         for (int round = 0; round < 5; ++round) {
             int finished = 0;
             for (int i = 0; i < 3; ++i)
-                client().me(this, [&](Outcome<Me>) { ++finished; });
+                client().me(this, [&](const Outcome<Me> &) { ++finished; });
             QTRY_COMPARE(finished, 3);
         }
         QVERIFY2(m_server.connections() - before <= 3, qPrintable(QString::number(m_server.connections() - before)));

@@ -314,7 +314,7 @@ private slots:
     {
         // Unknown members, however big or nested (within the parser's limit), are ignored.
         QJsonObject s = fixtures::summary();
-        s[u"note"_s] = QString(8 * 1024 * 1024, u'x');
+        s[u"note"_s] = QString(qint64{8} * 1024 * 1024, u'x');
         QJsonValue nested = QJsonArray{1};
         for (int i = 0; i < 500; ++i)
             nested = QJsonObject{{u"deeper"_s, nested}};
@@ -333,7 +333,7 @@ private slots:
         QCOMPARE(errorOf<Summary>(body)->reason(), Reason::malformedJson);
 
         // A huge string where a string belongs is kept as it is.
-        s[u"currency"_s] = QString(1024 * 1024, u'Z');
+        s[u"currency"_s] = QString(qint64{1024} * 1024, u'Z');
         QCOMPARE(decodeData<Summary>(fixtures::envelope(s)).currency().size(), 1024 * 1024);
     }
 

@@ -100,7 +100,7 @@ protected:
     {
         Wire result;
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const timeval timeout{timeoutMs / 1000, timeoutMs % 1000 * 1000};
+        const timeval timeout{timeoutMs / 1000, qint64{timeoutMs % 1000} * 1000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         const sockaddr_in address{AF_INET, htons(m_service->port()), {htonl(INADDR_LOOPBACK)}, {}};
         QByteArray received;

@@ -75,7 +75,7 @@ void EndlessServer::serve(int connection)
             return;
         request.append(buffer, n);
     }
-    const QByteArray chunk(64 * 1024, ' ');
+    const QByteArray chunk(qint64{64} * 1024, ' ');
     const QByteArray framed = QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
     QByteArray pending =
         "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" + framed;

@@ -153,7 +153,7 @@ private:
         }
     }
 
-    void drip(QTcpSocket *socket, QByteArray bytes, int intervalMs)
+    void drip(QTcpSocket *socket, const QByteArray &bytes, int intervalMs)
     {
         auto *timer = new QTimer(socket);
         timer->setInterval(intervalMs);

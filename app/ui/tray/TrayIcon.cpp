@@ -51,7 +51,7 @@ QString writeSymbolicIcon()
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
         return {};
-    const QString folder = runtime + QStringLiteral("/vesko/icons");
+    QString folder = runtime + QStringLiteral("/vesko/icons");
     if (!QDir().mkpath(folder))
         return {};
     const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
@@ -68,7 +68,7 @@ QString writeSymbolicIcon()
 
 } // namespace
 
-TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, MakeOldTray makeOldTray,
+TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, const QDBusConnection &bus, MakeOldTray makeOldTray,
                    QObject *parent)
     : QObject(parent),
       m_model(model),

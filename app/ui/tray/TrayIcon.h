@@ -45,7 +45,7 @@ public:
 
     using MakeOldTray = std::function<std::unique_ptr<OldTray>(const OldTrayTitles &titles)>;
 
-    TrayIcon(AppModel &model, const Appearance &appearance, QDBusConnection bus, MakeOldTray makeOldTray = {},
+    TrayIcon(AppModel &model, const Appearance &appearance, const QDBusConnection &bus, MakeOldTray makeOldTray = {},
              QObject *parent = nullptr);
     ~TrayIcon() override;
 

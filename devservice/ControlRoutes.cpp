@@ -24,9 +24,9 @@ bool ControlRoutes::isAuthorized(const IncomingRequest &request) const
     if (m_secret.isEmpty() || sent.size() != m_secret.size())
         return false;
     // Every byte compared, so the time taken tells nothing of how much matched.
-    char difference = 0;
+    int difference = 0;
     for (qsizetype i = 0; i < sent.size(); ++i)
-        difference |= static_cast<char>(sent[i] ^ m_secret[i]);
+        difference |= sent[i] ^ m_secret[i];
     return difference == 0;
 }
 

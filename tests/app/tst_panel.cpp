@@ -9,9 +9,9 @@
 #include "PanelController.h"
 #include "PanelQml.h"
 #include "ScriptedService.h"
+#include "StandaloneWindows.h"
 #include "UpdateNotices.h"
 #include "Updater.h"
-#include "Windows.h"
 
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -337,7 +337,7 @@ private slots:
     {
         Stage stage(QStringLiteral("tok"), {});
         stage.settle();
-        Windows windows(*stage.model, stage.palette, stage.settings);
+        StandaloneWindows windows(*stage.model, stage.palette, stage.settings);
         QSignalSpy published(stage.model.get(), &AppModel::refreshed);
         stage.panel->shown(); // the drop-down
         windows.openPanel();

@@ -404,7 +404,7 @@ private slots:
                               u"Check for updates\u2026"_s, u"Sign out"_s, u"Quit Vesko"_s}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
-        QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);
+        QCOMPARE(stage.model->trayStyle(), TrayStyle::amount);
         // A tray that draws no text beside the snout: the choice says what it does there.
         stage.panel->setTrayShowsText(false);
         QVERIFY(open());

@@ -100,7 +100,7 @@ std::function<void(HttpOutcome)> APIClient::completing(Completion done)
     return [done = std::move(done)](const HttpOutcome &outcome) { done(outcome.error); };
 }
 
-ApiCall APIClient::send(const Request &r, QObject *context, std::function<void(HttpOutcome)> done) const
+APICall APIClient::send(const Request &r, QObject *context, std::function<void(HttpOutcome)> done) const
 {
     QUrl url = appendingPath(m_config.apiURL(), r.path);
     if (!r.query.isEmpty())
@@ -118,28 +118,28 @@ ApiCall APIClient::send(const Request &r, QObject *context, std::function<void(H
     }
     if (!r.body.isNull())
         request.setRawHeader("Content-Type", "application/json");
-    return ApiCall(HttpCall::start(*m_session, request, r.verb, r.body, context, std::move(done)));
+    return APICall(HttpCall::start(*m_session, request, r.verb, r.body, context, std::move(done)));
 }
 
-ApiCall APIClient::summary(const QString &project, QObject *context, Done<Summary> done) const
+APICall APIClient::summary(const QString &project, QObject *context, Done<Summary> done) const
 {
     return send({"GET", u"v1/summary", encodedQuery({{QStringLiteral("project"), project}}), {}}, context,
                 decoding(std::move(done)));
 }
 
-ApiCall APIClient::events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const
+APICall APIClient::events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const
 {
     const QString query = encodedQuery(
         {{QStringLiteral("project"), QStringLiteral("all")}, {QStringLiteral("limit"), QString::number(limit)}});
     return send({"GET", u"v1/events", query, {}}, context, decoding(std::move(done)));
 }
 
-ApiCall APIClient::me(QObject *context, Done<Me> done) const
+APICall APIClient::me(QObject *context, Done<Me> done) const
 {
     return send({"GET", u"v1/me", {}, {}}, context, decoding(std::move(done)));
 }
 
-ApiCall APIClient::exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const
+APICall APIClient::exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const
 {
     // A token that could not be sent back safely is no token.
     Done<Token> unwrap = [done = std::move(done)](Outcome<Token> outcome) {
@@ -159,12 +159,12 @@ ApiCall APIClient::exchange(const QString &code, const QString &verifier, QObjec
                 decoding(std::move(unwrap)));
 }
 
-ApiCall APIClient::signOut(QObject *context, Completion done) const
+APICall APIClient::signOut(QObject *context, Completion done) const
 {
     return send({"DELETE", u"v1/app-auth/token", {}, {}}, context, completing(std::move(done)));
 }
 
-ApiCall APIClient::registerDevice(const QString &platform, const QString &pushToken, const QString &environment,
+APICall APIClient::registerDevice(const QString &platform, const QString &pushToken, const QString &environment,
                                   QObject *context, Completion done) const
 {
     return send({"POST", u"v1/devices", {}, device::Body{platform, pushToken, environment}.encoded()}, context,

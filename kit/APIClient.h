@@ -45,14 +45,14 @@ public:
     const VeskoConfig &config() const { return m_config; }
     const std::optional<QString> &token() const { return m_token; }
 
-    ApiCall summary(const QString &project, QObject *context, Done<Summary> done) const;
-    ApiCall events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const;
-    ApiCall me(QObject *context, Done<Me> done) const;
+    APICall summary(const QString &project, QObject *context, Done<Summary> done) const;
+    APICall events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const;
+    APICall me(QObject *context, Done<Me> done) const;
     // Trades a sign-in code and its PKCE verifier for the API token.
-    ApiCall exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const;
+    APICall exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const;
     // Revokes the token on the service. The answer's body is ignored.
-    ApiCall signOut(QObject *context, Completion done) const;
-    ApiCall registerDevice(const QString &platform, const QString &pushToken, const QString &environment,
+    APICall signOut(QObject *context, Completion done) const;
+    APICall registerDevice(const QString &platform, const QString &pushToken, const QString &environment,
                            QObject *context, Completion done) const;
 
 private:
@@ -64,7 +64,7 @@ private:
         QByteArray body; // null: no body and no Content-Type
     };
 
-    ApiCall send(const Request &request, QObject *context, std::function<void(HttpOutcome)> done) const;
+    APICall send(const Request &request, QObject *context, std::function<void(HttpOutcome)> done) const;
 
     template <typename T>
     static std::function<void(HttpOutcome)> decoding(Done<T> done);

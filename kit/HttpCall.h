@@ -71,11 +71,11 @@ private:
 };
 
 // The caller's handle on a call: lets it cancel, and tells whether it still runs.
-class ApiCall
+class APICall
 {
 public:
-    ApiCall() = default;
-    explicit ApiCall(HttpCall *call)
+    APICall() = default;
+    explicit APICall(HttpCall *call)
         : m_call(call)
     {}
 

@@ -1,7 +1,7 @@
 // vesko-shots DIR: renders the panel in each of its states, light and dark,
 // offscreen to DIR/<state>-<appearance>.png. The model gets into each state
 // against a scripted service on loopback, with a fixed clock. DIR/tray.png
-// draws what the tray item hands an indicator host, in each menu-bar style,
+// draws what the tray item hands an indicator host, in each tray style,
 // on a dark and a light top bar.
 #include "AppModel.h"
 #include "Fixtures.h"
@@ -103,11 +103,11 @@ QImage trayStrip()
 {
     struct Row
     {
-        MenuBarStyle style;
+        TrayStyle style;
         bool dark;
     };
-    const QList<Row> rows{{MenuBarStyle::both, true},  {MenuBarStyle::amount, true},  {MenuBarStyle::snout, true},
-                          {MenuBarStyle::both, false}, {MenuBarStyle::amount, false}, {MenuBarStyle::snout, false}};
+    const QList<Row> rows{{TrayStyle::both, true},  {TrayStyle::amount, true},  {TrayStyle::snout, true},
+                          {TrayStyle::both, false}, {TrayStyle::amount, false}, {TrayStyle::snout, false}};
     const qreal scale = 2;
     const int barHeight = 32, width = 220;
     QImage strip(QSize(width, barHeight * int(rows.size())) * scale, QImage::Format_ARGB32_Premultiplied);
@@ -123,8 +123,8 @@ QImage trayStrip()
         const QRect bar(0, i * barHeight, width, barHeight);
         painter.fillRect(bar, row.dark ? QColor(0x1e1e1e) : QColor(0xf6f5f4));
         const std::optional<QString> text =
-            row.style == MenuBarStyle::snout ? std::nullopt : std::optional(QStringLiteral("$12.3K"));
-        const bool snout = row.style != MenuBarStyle::amount;
+            row.style == TrayStyle::snout ? std::nullopt : std::optional(QStringLiteral("$12.3K"));
+        const bool snout = row.style != TrayStyle::amount;
         const auto content = TrayIcon::contentFor(trayText(snout, text, {}), row.dark, {});
         int x = 12;
         if (!content.icon.isEmpty()) {

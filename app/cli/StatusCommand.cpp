@@ -82,7 +82,7 @@ std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &argum
 StatusLine statusLineOf(const AppModel &model)
 {
     const Money::Mask mask(model.hideAmounts());
-    return statusLine(model.phase(), model.summary(), model.spokenLabel(), model.refreshedAt(), model.menuBarText(),
+    return statusLine(model.phase(), model.summary(), model.spokenLabel(), model.refreshedAt(), model.trayLabel(),
                       model.showsSnout());
 }
 
@@ -95,7 +95,7 @@ void serveStatus(SingleInstance &instance, AppModel &model)
     settle->setInterval(0);
     QObject::connect(settle, &QTimer::timeout, &instance, &SingleInstance::publishStatus);
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
-                        &AppModel::spokenLabelChanged, &AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged,
+                        &AppModel::spokenLabelChanged, &AppModel::trayLabelChanged, &AppModel::showsSnoutChanged,
                         &AppModel::hideAmountsChanged})
         QObject::connect(&model, signal, settle, qOverload<>(&QTimer::start));
 }
@@ -181,7 +181,7 @@ void StatusCommand::attach()
         });
     });
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
-                        &AppModel::spokenLabelChanged, &AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged})
+                        &AppModel::spokenLabelChanged, &AppModel::trayLabelChanged, &AppModel::showsSnoutChanged})
         connect(m_model.get(), signal, &m_settle, qOverload<>(&QTimer::start));
     modelChanged();
 }

@@ -42,7 +42,7 @@ AppModel::AppModel(Environment environment, QObject *parent)
       m_interval(environment.interval),
       m_platform(std::move(environment.platform))
 {
-    m_menuBarStyle = menuBarStyleFromRaw(m_settings.value(styleKey).toString()).value_or(MenuBarStyle::both);
+    m_trayStyle = trayStyleFromRaw(m_settings.value(styleKey).toString()).value_or(TrayStyle::both);
     // Only a stored "true" hides: anything else must not leave amounts hidden by accident.
     m_hideAmounts = m_settings.value(hideAmountsKey).toString() == u"true";
     connect(m_loopTimer.get(), &SleepTimer::timeout, this, &AppModel::loopTurn);
@@ -352,24 +352,24 @@ void AppModel::signOut()
 template <typename Change>
 void AppModel::updatingLabel(Change change)
 {
-    const std::optional<QString> text = menuBarText();
+    const std::optional<QString> text = trayLabel();
     const bool snout = showsSnout();
     const QString spoken = spokenLabel();
     change();
-    if (text != menuBarText())
-        emit menuBarTextChanged();
+    if (text != trayLabel())
+        emit trayLabelChanged();
     if (snout != showsSnout())
         emit showsSnoutChanged();
     if (spoken != spokenLabel())
         emit spokenLabelChanged();
 }
 
-void AppModel::setMenuBarStyle(MenuBarStyle style)
+void AppModel::setTrayStyle(TrayStyle style)
 {
     updatingLabel([&] {
-        if (m_menuBarStyle != style) {
-            m_menuBarStyle = style;
-            emit menuBarStyleChanged();
+        if (m_trayStyle != style) {
+            m_trayStyle = style;
+            emit trayStyleChanged();
         }
     });
     // Rewritten even when unchanged, so an unusable stored value is mended.
@@ -385,9 +385,9 @@ void AppModel::setHideAmounts(bool hide)
     emit hideAmountsChanged();
 }
 
-std::optional<QString> AppModel::menuBarText() const
+std::optional<QString> AppModel::trayLabel() const
 {
-    if (m_menuBarStyle == MenuBarStyle::snout || !m_summary)
+    if (m_trayStyle == TrayStyle::snout || !m_summary)
         return std::nullopt;
     const Money::Mask mask(m_hideAmounts);
     return Money::compact(m_summary->mrr(), m_summary->currency());
@@ -395,7 +395,7 @@ std::optional<QString> AppModel::menuBarText() const
 
 bool AppModel::showsSnout() const
 {
-    return m_menuBarStyle != MenuBarStyle::amount || !menuBarText();
+    return m_trayStyle != TrayStyle::amount || !trayLabel();
 }
 
 QString AppModel::spokenLabel() const

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "MenuBarStyle.h"
 #include "Phase.h"
 #include "Refresh.h"
 #include "SignInNotice.h"
+#include "TrayStyle.h"
 
 #include "HttpSession.h"
 #include "Me.h"
@@ -83,10 +83,10 @@ public:
     const VeskoConfig &config() const { return m_config; }
     Updater *updater() const { return m_updater; }
 
-    MenuBarStyle menuBarStyle() const { return m_menuBarStyle; }
-    void setMenuBarStyle(MenuBarStyle style);
-    std::optional<QString> menuBarText() const;
-    QString menuBarTextOrEmpty() const { return menuBarText().value_or(QString()); }
+    TrayStyle trayStyle() const { return m_trayStyle; }
+    void setTrayStyle(TrayStyle style);
+    std::optional<QString> trayLabel() const;
+    QString trayLabelOrEmpty() const { return trayLabel().value_or(QString()); }
     bool showsSnout() const;
     QString spokenLabel() const;
 
@@ -135,8 +135,8 @@ signals:
     void loopChanged();
     void authSessionChanged();
     void signInNoticeChanged();
-    void menuBarStyleChanged();
-    void menuBarTextChanged();
+    void trayStyleChanged();
+    void trayLabelChanged();
     void showsSnoutChanged();
     void spokenLabelChanged();
     void hideAmountsChanged();
@@ -188,7 +188,7 @@ private:
     quint64 m_signInAttempt = 0;
     bool m_cancellingSignIn = false;
     SignInNotice m_signInNotice = SignInNotice::none;
-    MenuBarStyle m_menuBarStyle = MenuBarStyle::both;
+    TrayStyle m_trayStyle = TrayStyle::both;
     bool m_hideAmounts = false;
 };
 

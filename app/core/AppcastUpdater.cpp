@@ -80,7 +80,7 @@ void AppcastUpdater::startCheck()
     // HttpCall takes only an HTTP answer: a file: or other feed URL fails.
     QNetworkRequest request(m_feedUrl);
     request.setRawHeader("Accept", "application/rss+xml, application/xml;q=0.9, text/xml;q=0.8");
-    m_call = ApiCall(HttpCall::start(m_session, request, "GET", {}, this, [this](const HttpOutcome &outcome) {
+    m_call = APICall(HttpCall::start(m_session, request, "GET", {}, this, [this](const HttpOutcome &outcome) {
         if (outcome.error)
             finish(std::nullopt);
         else

@@ -71,7 +71,7 @@ private:
     Schedule m_schedule;
     QTimer m_timer;
     QDateTime m_due;
-    ApiCall m_call;
+    APICall m_call;
     std::optional<Version> m_reported;
     bool m_checking = false;
     // Who waits for the running check: both may.

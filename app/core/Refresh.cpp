@@ -58,7 +58,7 @@ void Refresh::end(const Result &result)
     if (m_over)
         return;
     m_over = true;
-    for (ApiCall &call : m_calls)
+    for (APICall &call : m_calls)
         call.cancel(); // the ones still running; their outcomes are dropped
     deleteLater();
     emit finished(result);
@@ -69,7 +69,7 @@ void Refresh::cancel()
     if (m_over)
         return;
     m_over = true;
-    for (ApiCall &call : m_calls)
+    for (APICall &call : m_calls)
         call.cancel();
     deleteLater();
 }

@@ -42,7 +42,7 @@ private:
     void end(const Result &result);
 
     QString m_token;
-    ApiCall m_calls[3];
+    APICall m_calls[3];
     std::optional<Outcome<Summary>> m_summary;
     std::optional<Outcome<QList<VeskoEvent>>> m_events;
     std::optional<Outcome<Me>> m_me;

@@ -72,7 +72,7 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
                         &AppModel::meChanged, &AppModel::refreshedAtChanged, &AppModel::tokenChanged,
                         &AppModel::authSessionChanged, &AppModel::signInNoticeChanged})
         connect(&model, signal, this, &PanelController::recompute);
-    connect(&model, &AppModel::menuBarStyleChanged, this, &PanelController::changed);
+    connect(&model, &AppModel::trayStyleChanged, this, &PanelController::changed);
     connect(&model, &AppModel::hideAmountsChanged, this, &PanelController::recompute);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
@@ -191,7 +191,7 @@ void PanelController::recompute()
     m_eventRows.setRows<EventRow>(m_events.rows,
                                   [this](const EventRow &row) { return badgeColor(m_palette, row.kind); });
     m_footer = footerText(m_model.refreshedAt(), now, m_trayShowsText);
-    m_menuBarChoices.setRows(m_footer.menuBarChoices);
+    m_trayStyleChoices.setRows(m_footer.trayStyleChoices);
     emit changed();
 }
 
@@ -252,10 +252,10 @@ void PanelController::setTrayShowsText(bool shows)
     recompute();
 }
 
-void PanelController::setMenuBarStyle(int style)
+void PanelController::setTrayStyle(int style)
 {
-    if (style >= static_cast<int>(MenuBarStyle::both) && style <= static_cast<int>(MenuBarStyle::snout))
-        m_model.setMenuBarStyle(static_cast<MenuBarStyle>(style));
+    if (style >= static_cast<int>(TrayStyle::both) && style <= static_cast<int>(TrayStyle::snout))
+        m_model.setTrayStyle(static_cast<TrayStyle>(style));
 }
 
 void PanelController::openSettings()

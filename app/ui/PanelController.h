@@ -46,10 +46,10 @@ class PanelController : public QObject
     Q_PROPERTY(vesko::RowModel *eventRows READ eventRows CONSTANT)
     // The footer row and the titles of its More menu.
     Q_PROPERTY(vesko::FooterText footer READ footer NOTIFY changed)
-    // The menu-bar choices in menu order: title, style and note.
-    Q_PROPERTY(vesko::RowModel *menuBarChoices READ menuBarChoices CONSTANT)
-    // The current choice, as its MenuBarStyle value.
-    Q_PROPERTY(int menuBarStyle READ menuBarStyle WRITE setMenuBarStyle NOTIFY changed)
+    // The tray style choices in menu order: title, style and note.
+    Q_PROPERTY(vesko::RowModel *trayStyleChoices READ trayStyleChoices CONSTANT)
+    // The current choice, as its TrayStyle value.
+    Q_PROPERTY(int trayStyle READ trayStyle WRITE setTrayStyle NOTIFY changed)
     // A line above the footer about Vesko's own updates; empty for none.
     Q_PROPERTY(QString updateNote READ updateNote NOTIFY changed)
     Q_PROPERTY(QString updateActionTitle READ updateActionTitle NOTIFY changed)
@@ -84,7 +84,7 @@ public:
     const EventRows &events() const { return m_events; }
     RowModel *eventRows() { return &m_eventRows; }
     const FooterText &footer() const { return m_footer; }
-    RowModel *menuBarChoices() { return &m_menuBarChoices; }
+    RowModel *trayStyleChoices() { return &m_trayStyleChoices; }
     QString updateNote() const;
     QString updateActionTitle() const;
     Palette *colors() const { return &m_palette; }
@@ -94,8 +94,8 @@ public:
     // Whether the desktop's tray draws the figure beside the snout; the
     // "Amount only" choice says so where it does not.
     void setTrayShowsText(bool shows);
-    int menuBarStyle() const { return static_cast<int>(m_model.menuBarStyle()); }
-    void setMenuBarStyle(int style);
+    int trayStyle() const { return static_cast<int>(m_model.trayStyle()); }
+    void setTrayStyle(int style);
 
     bool hideAmounts() const { return m_model.hideAmounts(); }
     void setHideAmounts(bool hide) { m_model.setHideAmounts(hide); }
@@ -148,7 +148,7 @@ private:
     EventRows m_events;
     RowModel m_eventRows{EventRow::staticMetaObject, this};
     FooterText m_footer;
-    RowModel m_menuBarChoices{MenuBarChoice::staticMetaObject, this};
+    RowModel m_trayStyleChoices{TrayStyleChoice::staticMetaObject, this};
 };
 
 } // namespace vesko

@@ -1,8 +1,8 @@
 #include "QuickPanelViews.h"
 
 #include "PanelController.h"
+#include "StandaloneWindows.h"
 #include "TrayPanel.h"
-#include "Windows.h"
 
 #include <QQuickView>
 
@@ -12,7 +12,7 @@ QuickPanelViews::QuickPanelViews(const PanelViewsSetup &setup, const PanelViewsM
     : PanelViews(parent),
       m_controller(std::make_unique<PanelController>(setup.model, setup.palette)),
       m_dropDown(std::make_unique<TrayPanel>(*m_controller)),
-      m_windows(std::make_unique<Windows>(setup.model, setup.palette, setup.settings))
+      m_windows(std::make_unique<StandaloneWindows>(setup.model, setup.palette, setup.settings))
 {
     for (PanelController *controller : {m_controller.get(), &m_windows->controller()}) {
         controller->setSaleWatcher(setup.sales);
@@ -23,7 +23,7 @@ QuickPanelViews::QuickPanelViews(const PanelViewsSetup &setup, const PanelViewsM
         m_windows->setPanelPosition(*memory.panelWindowAt);
     setTrayShowsText(memory.trayShowsText);
     connect(m_dropDown.get(), &TrayPanel::showingChanged, this, &PanelViews::showingChanged);
-    connect(m_windows.get(), &Windows::showingChanged, this, &PanelViews::showingChanged);
+    connect(m_windows.get(), &StandaloneWindows::showingChanged, this, &PanelViews::showingChanged);
 }
 
 QuickPanelViews::~QuickPanelViews()

@@ -8,7 +8,7 @@ namespace vesko {
 
 class PanelController;
 class TrayPanel;
-class Windows;
+class StandaloneWindows;
 
 // The views drawn with Qt Quick, behind PanelViews. The drop-down and the
 // panel window each have their own controller, so showing one never cancels
@@ -30,12 +30,12 @@ public:
     PanelViewsMemory memory() const override;
 
     TrayPanel &dropDown() const { return *m_dropDown; }
-    Windows &windows() const { return *m_windows; }
+    StandaloneWindows &windows() const { return *m_windows; }
 
 private:
     std::unique_ptr<PanelController> m_controller;
     std::unique_ptr<TrayPanel> m_dropDown;
-    std::unique_ptr<Windows> m_windows;
+    std::unique_ptr<StandaloneWindows> m_windows;
     bool m_trayShowsText = true;
 };
 

@@ -247,7 +247,7 @@ private slots:
         settle();
         QSignalSpy summary(&model, &AppModel::summaryChanged), events(&model, &AppModel::eventsChanged),
             me(&model, &AppModel::meChanged), phase(&model, &AppModel::phaseChanged),
-            time(&model, &AppModel::refreshedAtChanged), text(&model, &AppModel::menuBarTextChanged);
+            time(&model, &AppModel::refreshedAtChanged), text(&model, &AppModel::trayLabelChanged);
         model.refresh(); // same data, same clock: nobody hears of it
         settle();
         QCOMPARE(time.size(), 0);
@@ -537,7 +537,7 @@ private slots:
         QCOMPARE(m_service->count("/v1/app-auth/token"), 0);
     }
 
-    void menuBar_data()
+    void trayLabel_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("withSummary");
@@ -550,7 +550,7 @@ private slots:
         QTest::newRow("snout") << "snout" << true << "" << true;
         QTest::newRow("wrong case") << "Amount" << true << "$12.3K" << true;
     }
-    void menuBar()
+    void trayLabel()
     {
         QFETCH(QString, stored);
         QFETCH(bool, withSummary);
@@ -560,29 +560,29 @@ private slots:
             m_settings->setValue("VeskoMenuBarStyle", stored);
         AppModel &model = make(withSummary ? std::optional(storedToken) : std::nullopt);
         settle();
-        QCOMPARE(model.menuBarTextOrEmpty(), text);
+        QCOMPARE(model.trayLabelOrEmpty(), text);
         QCOMPARE(model.showsSnout(), snout);
         QCOMPARE(model.spokenLabel(), withSummary ? QString(u"Vesko, MRR $12.3K"_s) : QString(u"Vesko"_s));
     }
 
-    void menuBarStyleIsStored()
+    void trayStyleIsStored()
     {
         AppModel &model = make();
         settle();
-        QSignalSpy style(&model, &AppModel::menuBarStyleChanged), text(&model, &AppModel::menuBarTextChanged),
+        QSignalSpy style(&model, &AppModel::trayStyleChanged), text(&model, &AppModel::trayLabelChanged),
             snout(&model, &AppModel::showsSnoutChanged), spoken(&model, &AppModel::spokenLabelChanged);
-        model.setMenuBarStyle(MenuBarStyle::both); // the current one: silent
+        model.setTrayStyle(TrayStyle::both); // the current one: silent
         QCOMPARE(style.size(), 0);
-        model.setMenuBarStyle(MenuBarStyle::amount);
+        model.setTrayStyle(TrayStyle::amount);
         QCOMPARE(style.size(), 1);
         QCOMPARE(snout.size(), 1);
         QCOMPARE(text.size(), 0);
-        model.setMenuBarStyle(MenuBarStyle::snout);
+        model.setTrayStyle(TrayStyle::snout);
         QCOMPARE(text.size(), 1);
         QCOMPARE(spoken.size(), 0); // spoken whatever the style
         QCOMPARE(m_settings->value(u"VeskoMenuBarStyle"_s).toString(), u"snout"_s);
         m_model.reset();
-        QCOMPARE(make().menuBarStyle(), MenuBarStyle::snout);
+        QCOMPARE(make().trayStyle(), TrayStyle::snout);
     }
 
     void accountActions()

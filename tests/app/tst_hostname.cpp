@@ -1,7 +1,7 @@
 // The computer's name, from a fake hostnamed on a throwaway system bus; and,
 // in the _no_bus run, without any system bus.
 #include "SystemHostName.h"
-#include "fakebus_ThrowawaySystemBus.h"
+#include "ThrowawaySystemBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

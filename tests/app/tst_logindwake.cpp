@@ -1,7 +1,7 @@
 // Wake from sleep, told by a fake logind on a throwaway system bus; and, in
 // the _no_bus run, without any system bus.
 #include "LogindWakeMonitor.h"
-#include "fakebus_ThrowawaySystemBus.h"
+#include "ThrowawaySystemBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -9,9 +9,9 @@
 #include "PanelController.h"
 #include "PanelQml.h"
 #include "ScriptedService.h"
+#include "StandaloneWindows.h"
 #include "UpdateNotices.h"
 #include "Updater.h"
-#include "Windows.h"
 
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -337,7 +337,7 @@ private slots:
     {
         Stage stage(QStringLiteral("tok"), {});
         stage.settle();
-        Windows windows(*stage.model, stage.palette, stage.settings);
+        StandaloneWindows windows(*stage.model, stage.palette, stage.settings);
         QSignalSpy published(stage.model.get(), &AppModel::refreshed);
         stage.panel->shown(); // the drop-down
         windows.openPanel();
@@ -404,7 +404,7 @@ private slots:
                               u"Check for updates\u2026"_s, u"Sign out"_s, u"Quit Vesko"_s}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
         choose(QStringLiteral("Amount only"));
-        QCOMPARE(stage.model->menuBarStyle(), MenuBarStyle::amount);
+        QCOMPARE(stage.model->trayStyle(), TrayStyle::amount);
         // A tray that draws no text beside the snout: the choice says what it does there.
         stage.panel->setTrayShowsText(false);
         QVERIFY(open());

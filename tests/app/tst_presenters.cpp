@@ -529,11 +529,11 @@ private slots:
     void amountOnlyNote()
     {
         const auto amountChoice = [](bool trayShowsText) {
-            for (const MenuBarChoice &choice : footerText({}, now, trayShowsText).menuBarChoices) {
-                if (choice.style == MenuBarStyle::amount)
+            for (const TrayStyleChoice &choice : footerText({}, now, trayShowsText).trayStyleChoices) {
+                if (choice.style == TrayStyle::amount)
                     return choice;
             }
-            return MenuBarChoice{};
+            return TrayStyleChoice{};
         };
         QCOMPARE(amountChoice(true).note, QString());
         QCOMPARE(amountChoice(false).note, u"This tray cannot show text: the snout stays"_s);

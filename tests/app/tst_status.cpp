@@ -291,7 +291,7 @@ private slots:
                               .tooltip =
                                   ready ? QStringLiteral("Vesko, MRR $1.2K") : QStringLiteral("Vesko\n") + message,
                               .phase = phase,
-                              .menuBar = ready ? QStringLiteral("$1.2K") : QString(),
+                              .trayLabel = ready ? QStringLiteral("$1.2K") : QString(),
                               .snout = true,
                               .message = message};
         SingleInstance primary;
@@ -327,7 +327,7 @@ private slots:
         line = {.text = QStringLiteral("$7"),
                 .tooltip = QStringLiteral("Vesko, MRR $7"),
                 .phase = QStringLiteral("ready"),
-                .menuBar = QStringLiteral("$7")};
+                .trayLabel = QStringLiteral("$7")};
         primary->publishStatus();
         QVERIFY(QSignalSpy(once.get(), &QProcess::finished).wait(10000));
         QCOMPARE(once->exitCode(), int(statusOk));
@@ -337,7 +337,7 @@ private slots:
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
-        line.menuBar = line.text = QStringLiteral("$8");
+        line.trayLabel = line.text = QStringLiteral("$8");
         primary->publishStatus();
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
         QCOMPARE(jsonLine(lines.at(1)).value(u"menubar"_s).toString(), QStringLiteral("$8"));
@@ -383,7 +383,7 @@ private slots:
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
-        QCOMPARE(jsonLine(lines.at(0)).value(u"menubar"_s).toString(), model.menuBarText().value());
+        QCOMPARE(jsonLine(lines.at(0)).value(u"menubar"_s).toString(), model.trayLabel().value());
         model.setHideAmounts(true);
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
         const QJsonObject masked = jsonLine(lines.at(1));
@@ -399,7 +399,7 @@ private slots:
     // What Xfce's Generic Monitor reads: markup it shows as text, never as markup.
     void genmon_data()
     {
-        QTest::addColumn<QString>("menuBar");
+        QTest::addColumn<QString>("trayLabel");
         QTest::addColumn<bool>("snout");
         QTest::addColumn<QString>("tooltip");
         QTest::addColumn<QString>("iconName");
@@ -435,15 +435,18 @@ private slots:
     }
     void genmon()
     {
-        QFETCH(QString, menuBar);
+        QFETCH(QString, trayLabel);
         QFETCH(bool, snout);
         QFETCH(QString, tooltip);
         QFETCH(QString, iconName);
         QFETCH(QString, iconPath);
         QFETCH(QString, command);
         QFETCH(QString, expected);
-        const StatusLine line{
-            .text = menuBar, .tooltip = tooltip, .phase = QStringLiteral("ready"), .menuBar = menuBar, .snout = snout};
+        const StatusLine line{.text = trayLabel,
+                              .tooltip = tooltip,
+                              .phase = QStringLiteral("ready"),
+                              .trayLabel = trayLabel,
+                              .snout = snout};
         QCOMPARE(formatted(line, StatusFormat::genmon, GenmonLook{iconName, iconPath, command}), expected);
         // The same line crosses the instance socket unchanged.
         QCOMPARE(statusLineFromFields(statusFields(line)), std::optional(line));

@@ -141,7 +141,7 @@ private slots:
     // What the host reads, for every style with and without a summary.
     void labelFollowsStyleAndSummary_data()
     {
-        QTest::addColumn<MenuBarStyle>("style");
+        QTest::addColumn<TrayStyle>("style");
         QTest::addColumn<bool>("withSummary");
         QTest::addColumn<QByteArray>("hostProgram");
         QTest::addColumn<QString>("label");
@@ -152,20 +152,20 @@ private slots:
         const QString figure = QStringLiteral("Vesko, MRR $12.3K");
         const QString amount = QStringLiteral("$12.3K");
         const QByteArray gnome = "gnome-shell", plasma = "kded5";
-        QTest::newRow("both, none") << MenuBarStyle::both << false << gnome << QString() << true << name;
-        QTest::newRow("both, summary") << MenuBarStyle::both << true << gnome << amount << true << figure;
-        QTest::newRow("amount, none") << MenuBarStyle::amount << false << gnome << QString() << true << name;
+        QTest::newRow("both, none") << TrayStyle::both << false << gnome << QString() << true << name;
+        QTest::newRow("both, summary") << TrayStyle::both << true << gnome << amount << true << figure;
+        QTest::newRow("amount, none") << TrayStyle::amount << false << gnome << QString() << true << name;
         QTest::newRow("amount, summary, label drawn")
-            << MenuBarStyle::amount << true << gnome << amount << false << figure;
+            << TrayStyle::amount << true << gnome << amount << false << figure;
         // Plasma and Xfce do not draw the label: without the snout nothing would show.
         QTest::newRow("amount, summary, label not drawn")
-            << MenuBarStyle::amount << true << plasma << amount << true << figure;
-        QTest::newRow("snout, none") << MenuBarStyle::snout << false << gnome << QString() << true << name;
-        QTest::newRow("snout, summary") << MenuBarStyle::snout << true << gnome << QString() << true << figure;
+            << TrayStyle::amount << true << plasma << amount << true << figure;
+        QTest::newRow("snout, none") << TrayStyle::snout << false << gnome << QString() << true << name;
+        QTest::newRow("snout, summary") << TrayStyle::snout << true << gnome << QString() << true << figure;
     }
     void labelFollowsStyleAndSummary()
     {
-        QFETCH(MenuBarStyle, style);
+        QFETCH(TrayStyle, style);
         QFETCH(bool, withSummary);
         QFETCH(QByteArray, hostProgram);
         QFETCH(QString, label);
@@ -175,7 +175,7 @@ private slots:
         const ProgramName pretend(hostProgram);
         FakeWatcher watcher(QStringLiteral("watcher"));
         Stage stage(1234567, withSummary ? std::optional(QStringLiteral("tok")) : std::nullopt);
-        stage.model->setMenuBarStyle(style);
+        stage.model->setTrayStyle(style);
         if (withSummary)
             QVERIFY(stage.load());
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
@@ -226,10 +226,10 @@ private slots:
         QCOMPARE(host.properties().value(u"XAyatanaLabelGuide"_s).toString(), QStringLiteral("$0,000"));
 
         const int before = stage.service.count("/v1/summary");
-        stage.model->setMenuBarStyle(MenuBarStyle::snout);
+        stage.model->setTrayStyle(TrayStyle::snout);
         QCOMPARE(labels.size(), 1);
         QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QString());
-        stage.model->setMenuBarStyle(MenuBarStyle::amount);
+        stage.model->setTrayStyle(TrayStyle::amount);
         QCOMPARE(labels.size(), 2);
         QCOMPARE(icons.size(), 1); // the snout goes
         QCOMPARE(host.properties().value(u"IconName"_s).toString(), QString());

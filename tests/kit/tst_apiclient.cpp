@@ -374,7 +374,7 @@ private slots:
     {
         m_server.setScript([](const ReceivedRequest &) { return ScriptedReply{.mode = ScriptedReply::Mode::stall}; });
         std::optional<Outcome<Me>> result;
-        ApiCall call = client().me(this, [&](Outcome<Me> o) { result.emplace(std::move(o)); });
+        APICall call = client().me(this, [&](Outcome<Me> o) { result.emplace(std::move(o)); });
         QTRY_COMPARE(m_server.requests().size() > 0, true);
         QVERIFY(call.isRunning());
         call.cancel();
@@ -390,7 +390,7 @@ private slots:
         m_server.setScript([](const ReceivedRequest &) { return ScriptedReply{.mode = ScriptedReply::Mode::stall}; });
         bool called = false;
         auto *context = new QObject;
-        ApiCall call = client().me(context, [&](const Outcome<Me> &) { called = true; });
+        APICall call = client().me(context, [&](const Outcome<Me> &) { called = true; });
         QTRY_COMPARE(m_server.requests().size() > 0, true);
         delete context;
         QTRY_VERIFY(!call.isRunning());

@@ -23,12 +23,12 @@ FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool t
         .refreshNote = refreshNote(refreshedAt, now),
         .menuLabel = QStringLiteral("More"),
         .accountSettings = QStringLiteral("Account settings\u2026"),
-        .showInMenuBar = QStringLiteral("Show in menu bar"),
-        .menuBarChoices =
+        .showInTray = QStringLiteral("Show in menu bar"),
+        .trayStyleChoices =
             {
-                {.title = QStringLiteral("Snout and amount"), .style = MenuBarStyle::both},
-                {.title = QStringLiteral("Amount only"), .style = MenuBarStyle::amount, .note = amountNote},
-                {.title = QStringLiteral("Snout only"), .style = MenuBarStyle::snout},
+                {.title = QStringLiteral("Snout and amount"), .style = TrayStyle::both},
+                {.title = QStringLiteral("Amount only"), .style = TrayStyle::amount, .note = amountNote},
+                {.title = QStringLiteral("Snout only"), .style = TrayStyle::snout},
             },
         .openAtLogin = QStringLiteral("Open at login"),
         .notifySales = QStringLiteral("Notify about new subscriptions"),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuBarStyle.h"
+#include "TrayStyle.h"
 
 #include <QDateTime>
 #include <QList>
@@ -10,16 +10,16 @@
 namespace vesko {
 
 // One option of the "Show in menu bar" choice.
-struct MenuBarChoice
+struct TrayStyleChoice
 {
     Q_GADGET
     Q_PROPERTY(QString title MEMBER title CONSTANT)
-    Q_PROPERTY(vesko::MenuBarStyle style MEMBER style CONSTANT)
+    Q_PROPERTY(vesko::TrayStyle style MEMBER style CONSTANT)
     Q_PROPERTY(QString note MEMBER note CONSTANT)
 
 public:
     QString title;
-    MenuBarStyle style = MenuBarStyle::both;
+    TrayStyle style = TrayStyle::both;
     QString note; // a line under the title; empty for none
 };
 
@@ -30,7 +30,7 @@ struct FooterText
     Q_PROPERTY(QString refreshNote MEMBER refreshNote CONSTANT)
     Q_PROPERTY(QString menuLabel MEMBER menuLabel CONSTANT)
     Q_PROPERTY(QString accountSettings MEMBER accountSettings CONSTANT)
-    Q_PROPERTY(QString showInMenuBar MEMBER showInMenuBar CONSTANT)
+    Q_PROPERTY(QString showInTray MEMBER showInTray CONSTANT)
     Q_PROPERTY(QString openAtLogin MEMBER openAtLogin CONSTANT)
     Q_PROPERTY(QString notifySales MEMBER notifySales CONSTANT)
     Q_PROPERTY(QString hideAmounts MEMBER hideAmounts CONSTANT)
@@ -43,8 +43,8 @@ public:
     QString refreshNote; // empty when never refreshed
     QString menuLabel;   // spoken name of the three-dot button
     QString accountSettings;
-    QString showInMenuBar;
-    QList<MenuBarChoice> menuBarChoices;
+    QString showInTray;
+    QList<TrayStyleChoice> trayStyleChoices;
     QString openAtLogin;
     QString notifySales;
     QString hideAmounts;

@@ -31,7 +31,7 @@ constexpr qsizetype fieldCap = 256;
 } // namespace
 
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
-                      const QDateTime &refreshedAt, const std::optional<QString> &menuBarText, bool showsSnout)
+                      const QDateTime &refreshedAt, const std::optional<QString> &trayLabel, bool showsSnout)
 {
     StatusLine line;
     if (summary)
@@ -44,7 +44,7 @@ StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary,
     else if (refreshedAt.isValid())
         line.tooltip += QStringLiteral("\nUpdated at ") + refreshedAt.toLocalTime().toString(QStringLiteral("HH:mm"));
     line.phase = QString::fromLatin1(QMetaEnum::fromType<Phase::Case>().valueToKey(int(phase.kind())));
-    line.menuBar = menuBarText.value_or(QString());
+    line.trayLabel = trayLabel.value_or(QString());
     line.snout = showsSnout;
     line.message = phase.message();
     return line;
@@ -59,7 +59,7 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
         const QJsonObject object{{u"text"_s, line.text},
                                  {u"tooltip"_s, line.tooltip},
                                  {u"class"_s, line.phase},
-                                 {u"menubar"_s, line.menuBar},
+                                 {u"menubar"_s, line.trayLabel},
                                  {u"snout"_s, line.snout}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
@@ -75,7 +75,7 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
     else if (icon)
         out += QStringLiteral("<img>%1</img><click>%2</click>").arg(markup(look.iconPath, false), command);
     // Something to click even when there is neither a figure nor an icon.
-    const QString text = line.menuBar.isEmpty() && !icon ? QStringLiteral("Vesko") : line.menuBar;
+    const QString text = line.trayLabel.isEmpty() && !icon ? QStringLiteral("Vesko") : line.trayLabel;
     if (!text.isEmpty())
         out += QStringLiteral("<txt>%1</txt><txtclick>%2</txtclick>").arg(markup(text, false), command);
     out += QStringLiteral("<tool>%1</tool>").arg(markup(line.tooltip, true));
@@ -87,7 +87,7 @@ QStringList statusFields(const StatusLine &line)
     const QStringList fields{QStringLiteral("phase"),   line.phase,
                              QStringLiteral("text"),    line.text,
                              QStringLiteral("tooltip"), line.tooltip,
-                             QStringLiteral("menubar"), line.menuBar,
+                             QStringLiteral("menubar"), line.trayLabel,
                              QStringLiteral("snout"),   line.snout ? QStringLiteral("1") : QStringLiteral("0"),
                              QStringLiteral("message"), line.message};
     QStringList capped;
@@ -111,7 +111,7 @@ std::optional<StatusLine> statusLineFromFields(const QStringList &fields)
         else if (key == u"tooltip")
             line.tooltip = value;
         else if (key == u"menubar")
-            line.menuBar = value;
+            line.trayLabel = value;
         else if (key == u"snout")
             line.snout = value != u"0";
         else if (key == u"message")

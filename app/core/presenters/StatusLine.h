@@ -19,9 +19,9 @@ struct StatusLine
     QString text;      // the compact MRR; empty without a summary
     QString tooltip;   // the spoken label, then the failure or the refresh time
     QString phase;     // "ready", "loading", "failed", "signedOut", "signingIn"
-    QString menuBar;   // what the top bar shows beside the snout: the figure, or
+    QString trayLabel; // what the tray item shows beside the snout: the figure, or
                        // nothing (no figure yet, or the snout alone by choice)
-    bool snout = true; // whether the top bar shows the snout
+    bool snout = true; // whether the tray item shows the snout
     QString message;   // the failure; empty unless failed
 
     bool operator==(const StatusLine &) const = default;
@@ -35,7 +35,7 @@ enum class StatusFormat {
 
 // `refreshedAt` is shown in local time.
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
-                      const QDateTime &refreshedAt, const std::optional<QString> &menuBarText = std::nullopt,
+                      const QDateTime &refreshedAt, const std::optional<QString> &trayLabel = std::nullopt,
                       bool showsSnout = true);
 
 // How Xfce's Generic Monitor shows Vesko: an icon from the theme by name

@@ -2,10 +2,10 @@
 
 namespace vesko {
 
-TrayText trayText(bool showsSnout, const std::optional<QString> &menuBarText, const QString &spokenLabel)
+TrayText trayText(bool showsSnout, const std::optional<QString> &trayLabel, const QString &spokenLabel)
 {
     TrayText text;
-    text.label = menuBarText.value_or(QString());
+    text.label = trayLabel.value_or(QString());
     // An empty label with no snout would leave nothing to click.
     text.showsSnout = showsSnout || text.label.isEmpty();
     text.labelGuide = labelGuide(text.label);

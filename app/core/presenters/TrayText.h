@@ -16,7 +16,7 @@ struct TrayText
                         // that cannot draw a label show instead
 };
 
-TrayText trayText(bool showsSnout, const std::optional<QString> &menuBarText, const QString &spokenLabel);
+TrayText trayText(bool showsSnout, const std::optional<QString> &trayLabel, const QString &spokenLabel);
 
 // `text` with each digit replaced by the widest one, "0".
 QString labelGuide(const QString &text);

@@ -96,12 +96,12 @@ Window {
             x: 26
             height: 24
             verticalAlignment: Text.AlignVCenter
-            text: Panel.footer.showInMenuBar
+            text: Panel.footer.showInTray
             color: Panel.colors.mutedText
             font.pixelSize: 12
         }
         Repeater {
-            model: Panel.menuBarChoices
+            model: Panel.trayStyleChoices
             Column {
                 id: choice
                 required property string title
@@ -112,12 +112,12 @@ Window {
                     text: choice.title
                     indented: true
                     checkable: true
-                    checked: Panel.menuBarStyle === choice.style
+                    checked: Panel.trayStyle === choice.style
                     Accessible.description: choice.note
                     // A delegate: the menu is reached through its window.
                     onTriggered: {
                         choice.Window.window.close()
-                        Panel.menuBarStyle = choice.style
+                        Panel.trayStyle = choice.style
                     }
                 }
                 PlainText {

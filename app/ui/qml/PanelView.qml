@@ -75,8 +75,8 @@ Item {
                 width: parent.width
                 visible: Panel.state.block === PanelBlock.Dashboard && Panel.state.showsChannels
             }
-            Veskos {
-                objectName: "veskos"
+            Events {
+                objectName: "events"
                 width: parent.width
                 visible: Panel.state.block === PanelBlock.Dashboard
             }

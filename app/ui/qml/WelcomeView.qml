@@ -4,7 +4,7 @@ import Vesko.Panel
 // Shown once: where to find the tray item, and what to do when it is missing.
 Rectangle {
     id: root
-    required property Windows windows
+    required property StandaloneWindows windows
     width: 420
     height: stack.implicitHeight + 48
     color: Panel.colors.panelBackground

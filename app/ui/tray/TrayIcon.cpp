@@ -91,7 +91,7 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, const QDBusCon
             fallBackIfNeeded();
         emit hostChanged();
     });
-    for (auto signal : {&AppModel::menuBarTextChanged, &AppModel::showsSnoutChanged, &AppModel::spokenLabelChanged})
+    for (auto signal : {&AppModel::trayLabelChanged, &AppModel::showsSnoutChanged, &AppModel::spokenLabelChanged})
         connect(&m_model, signal, this, &TrayIcon::update);
     connect(&m_appearance, &Appearance::darkChanged, this, &TrayIcon::update);
     for (auto signal : {&AppModel::hideAmountsChanged, &AppModel::summaryChanged, &AppModel::phaseChanged,
@@ -177,7 +177,7 @@ TrayIcon::Host TrayIcon::host() const
 
 void TrayIcon::update()
 {
-    const TrayText text = trayText(m_model.showsSnout(), m_model.menuBarText(), m_model.spokenLabel());
+    const TrayText text = trayText(m_model.showsSnout(), m_model.trayLabel(), m_model.spokenLabel());
     m_item.setContent(contentFor(text, m_appearance.isDark(), m_iconThemePath, labelShown()));
     if (m_legacy) {
         m_legacy->setIcon(snoutIcon(m_appearance.isDark() ? QColor(Qt::white) : QColor(Qt::black)));

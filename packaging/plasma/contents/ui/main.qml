@@ -1,4 +1,4 @@
-// The figure in a Plasma panel: the snout and the text Vesko's own top-bar
+// The figure in a Plasma panel: the snout and the text Vesko's own tray
 // item would show, read from the running Vesko every few seconds (it answers
 // from memory, so this costs the service nothing). A click opens Vesko's panel.
 import QtQuick 2.15
@@ -14,7 +14,7 @@ Item {
     id: root
 
     // What `vesko status --format json --running` said last.
-    property string menuBar: ""
+    property string trayLabel: ""
     property bool snout: true
     property string tooltip: "Vesko"
     property string phase: ""
@@ -34,13 +34,13 @@ Item {
         // 5: no Vesko runs; anything else unknown (127: not installed) reads the same.
         root.running = [0, 1, 3, 4].indexOf(exitCode) >= 0;
         if (line) {
-            root.menuBar = line.menubar || "";
+            root.trayLabel = line.menubar || "";
             root.snout = line.snout !== false;
             root.tooltip = line.tooltip || "Vesko";
             root.phase = line["class"] || "";
         } else {
             // Signed out, failed or not running print no line: the snout alone.
-            root.menuBar = "";
+            root.trayLabel = "";
             root.snout = true;
             root.phase = "";
             root.tooltip = exitCode === 3 ? "Vesko\nNot signed in. Click to sign in."
@@ -121,7 +121,7 @@ Item {
             }
             PlasmaComponents3.Label {
                 visible: text !== ""
-                text: root.menuBar
+                text: root.trayLabel
                 textFormat: Text.PlainText
             }
         }

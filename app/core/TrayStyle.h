@@ -8,22 +8,22 @@
 namespace vesko {
 
 // What the tray item shows, stored by its raw text.
-namespace MenuBarStyles {
+namespace TrayStyles {
 Q_NAMESPACE
 
-enum class MenuBarStyle {
+enum class TrayStyle {
     both,
     amount,
     snout
 };
-Q_ENUM_NS(MenuBarStyle)
+Q_ENUM_NS(TrayStyle)
 
-} // namespace MenuBarStyles
+} // namespace TrayStyles
 
-using MenuBarStyles::MenuBarStyle;
+using TrayStyles::TrayStyle;
 
-QString rawValue(MenuBarStyle style);
+QString rawValue(TrayStyle style);
 // Exact, case-sensitive match on "both", "amount", "snout".
-std::optional<MenuBarStyle> menuBarStyleFromRaw(QStringView raw);
+std::optional<TrayStyle> trayStyleFromRaw(QStringView raw);
 
 } // namespace vesko

@@ -1,7 +1,7 @@
 // The welcome window once per user, and the panel window made once and reused.
 #include "ModelRig.h"
 #include "Palette.h"
-#include "Windows.h"
+#include "StandaloneWindows.h"
 
 #include <QEventLoop>
 #include <QQmlEngine>
@@ -14,7 +14,7 @@
 
 using namespace vesko;
 
-class WindowsTest : public QObject, SignedOutRig
+class StandaloneWindowsTest : public QObject, SignedOutRig
 {
     Q_OBJECT
 
@@ -26,14 +26,14 @@ private slots:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/vesko/|Vesko\\.Panel"))); }
     void welcomeOnceThenPanel()
     {
-        Windows windows(model, palette, settings);
+        StandaloneWindows windows(model, palette, settings);
         windows.showWelcomeIfNeeded();
         QQuickView *welcome = windows.welcomeWindow();
         QVERIFY(welcome && welcome->status() == QQuickView::Ready);
         QVERIFY(QTest::qWaitForWindowExposed(welcome));
         QCOMPARE(welcome->title(), QStringLiteral("Welcome to Vesko"));
         QCOMPARE(settings.value(QStringLiteral("VeskoWelcomed")).toBool(), true);
-        Windows again(model, palette, settings);
+        StandaloneWindows again(model, palette, settings);
         again.showWelcomeIfNeeded();
         QVERIFY(!again.welcomeWindow());
         QVERIFY(QTest::qWaitForWindowActive(welcome));
@@ -59,7 +59,7 @@ private slots:
     // which only hide when closed, would refuse a QGuiApplication's quit.
     void quitFromTheMenuEndsTheLoop()
     {
-        Windows windows(model, palette, settings);
+        StandaloneWindows windows(model, palette, settings);
         windows.openPanel();
         QQuickView *window = windows.panelWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -70,5 +70,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowsTest)
-#include "tst_windows.moc"
+QTEST_MAIN(StandaloneWindowsTest)
+#include "tst_standalonewindows.moc"

@@ -24,15 +24,15 @@ class PanelController;
 // hidden afterwards, so a window keeps its place between showings. The panel
 // window has a controller of its own: its showing and hiding never touch the
 // drop-down's.
-class Windows : public QObject, public Scene
+class StandaloneWindows : public QObject, public Scene
 {
     Q_OBJECT
     QML_ELEMENT
-    QML_UNCREATABLE("The welcome view is handed its Windows.")
+    QML_UNCREATABLE("The welcome view is handed its StandaloneWindows.")
 
 public:
-    Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent = nullptr);
-    ~Windows() override;
+    StandaloneWindows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent = nullptr);
+    ~StandaloneWindows() override;
 
     // True when it came up: the first launch for this user.
     bool showWelcomeIfNeeded() override;

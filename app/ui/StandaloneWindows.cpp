@@ -1,4 +1,4 @@
-#include "Windows.h"
+#include "StandaloneWindows.h"
 
 #include "PanelController.h"
 #include "PanelQml.h"
@@ -70,15 +70,16 @@ void centre(QQuickView &view)
 
 } // namespace
 
-Windows::Windows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent)
+StandaloneWindows::StandaloneWindows(AppModel &model, Palette &palette, QSettings &settings, QObject *parent)
     : QObject(parent),
       m_controller(std::make_unique<PanelController>(model, palette)),
       m_settings(settings)
 {}
 
-Windows::~Windows() = default;
+StandaloneWindows::~StandaloneWindows() = default;
 
-std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QString &qml, const QVariantMap &properties)
+std::unique_ptr<QQuickView> StandaloneWindows::makeView(const QString &title, const QString &qml,
+                                                        const QVariantMap &properties)
 {
     auto view = std::make_unique<QQuickView>();
     m_controller->expose(*view->engine());
@@ -98,7 +99,7 @@ std::unique_ptr<QQuickView> Windows::makeView(const QString &title, const QStrin
     return view;
 }
 
-bool Windows::showWelcomeIfNeeded()
+bool StandaloneWindows::showWelcomeIfNeeded()
 {
     if (wasWelcomed(m_settings))
         return false;
@@ -108,7 +109,7 @@ bool Windows::showWelcomeIfNeeded()
         m_welcome = makeView(QStringLiteral("Welcome to Vesko"), QStringLiteral("WelcomeView.qml"),
                              {{QStringLiteral("windows"), QVariant::fromValue(this)}});
         centre(*m_welcome);
-        connect(m_welcome.get(), &QWindow::visibleChanged, this, &Windows::showingChanged);
+        connect(m_welcome.get(), &QWindow::visibleChanged, this, &StandaloneWindows::showingChanged);
     }
     m_welcome->show();
     m_welcome->raise();
@@ -116,7 +117,7 @@ bool Windows::showWelcomeIfNeeded()
     return true;
 }
 
-void Windows::openPanel()
+void StandaloneWindows::openPanel()
 {
     if (!m_panel) {
         m_panel = makeView(QStringLiteral("Vesko"), QStringLiteral("PanelView.qml"));
@@ -137,26 +138,26 @@ void Windows::openPanel()
     m_panel->requestActivate();
 }
 
-std::optional<QPoint> Windows::panelPosition() const
+std::optional<QPoint> StandaloneWindows::panelPosition() const
 {
     if (m_panel)
         return m_panel->framePosition();
     return m_panelAt;
 }
 
-void Windows::dismissWelcome()
+void StandaloneWindows::dismissWelcome()
 {
     if (m_welcome)
         m_welcome->hide();
 }
 
-void Windows::openHere()
+void StandaloneWindows::openHere()
 {
     dismissWelcome();
     openPanel();
 }
 
-bool Windows::eventFilter(QObject *watched, QEvent *event)
+bool StandaloneWindows::eventFilter(QObject *watched, QEvent *event)
 {
     // The window manager's frame is known once the window shows.
     if (event->type() == QEvent::Expose) {

@@ -36,11 +36,13 @@
 #include <cstring>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
 
-const QString signInOption = QStringLiteral("--sign-in");
+const QString signInOption = u"--sign-in"_s;
 
 QStringList argumentsOf(int argc, char **argv)
 {
@@ -74,7 +76,7 @@ int main(int argc, char **argv)
         return 0;
     }
     // Before anything graphical: a hand-over must be quick and needs no display.
-    if (SingleInstance::forward(QStringLiteral("vesko"), arguments))
+    if (SingleInstance::forward(u"vesko"_s, arguments))
         return 0;
 
     const QByteArray displayPlatform = preferredPlatform(QProcessEnvironment::systemEnvironment());
@@ -83,7 +85,7 @@ int main(int argc, char **argv)
     // The old system tray, for desktops without a StatusNotifierWatcher, is
     // drawn with widgets, which need a QApplication: only there is the part
     // with widgets loaded, and it makes the application object.
-    QLibrary widgetsPart(partPath(QStringLiteral("vesko-oldtray.so")));
+    QLibrary widgetsPart(partPath(u"vesko-oldtray.so"_s));
     widgetsPart.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     MakeWidgetsApplication makeWidgetsApplication = nullptr;
     MakeOldTray makeOldTray = nullptr;
@@ -100,18 +102,18 @@ int main(int argc, char **argv)
     if (oldTrayMayBeNeeded && !makeOldTray)
         qWarning("Cannot load the old system tray from %s: %s", qPrintable(widgetsPart.fileName()),
                  qPrintable(widgetsPart.errorString()));
-    QGuiApplication::setApplicationName(QStringLiteral("vesko"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vesko"));
+    QGuiApplication::setApplicationName(u"vesko"_s);
+    QGuiApplication::setApplicationDisplayName(u"Vesko"_s);
     QGuiApplication::setApplicationVersion(QStringLiteral(VESKO_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("app.vesko.Vesko"));
+    QGuiApplication::setDesktopFileName(u"app.vesko.Vesko"_s);
     // Taskbars that read the window's own icon show the snout, not a generic one.
-    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesko.Vesko"), snoutIcon(QColor(Qt::black))));
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(u"app.vesko.Vesko"_s, snoutIcon(QColor(Qt::black))));
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
     if (!instance.listen()) {
         // Another one came up meanwhile: it gets the arguments after all.
-        return SingleInstance::forward(QStringLiteral("vesko"), arguments) ? 0 : 1;
+        return SingleInstance::forward(u"vesko"_s, arguments) ? 0 : 1;
     }
 
     LinuxPlatform platform(QGuiApplication::applicationFilePath(), QStringLiteral(VESKO_VERSION));
@@ -155,7 +157,7 @@ int main(int argc, char **argv)
                           .settings = platform.settings(),
                           .sales = &sales,
                           .updates = updates.get()},
-                         partPath(QStringLiteral("vesko-views.so")), &trim);
+                         partPath(u"vesko-views.so"_s), &trim);
     TrayIcon::MakeOldTray oldTray;
     if (makeOldTray)
         oldTray = [makeOldTray](const OldTrayTitles &titles) { return std::unique_ptr<OldTray>(makeOldTray(titles)); };

@@ -27,6 +27,8 @@
 #include <map>
 #include <string>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace vesko::bench;
 
@@ -84,18 +86,17 @@ QByteArray eventList(const QJsonArray &sample, int count)
     QJsonArray events;
     for (int i = 0; i < count; ++i) {
         QJsonObject event = sample.at(i % sample.size()).toObject();
-        event.insert(QStringLiteral("id"), QStringLiteral("ev_%1").arg(i));
+        event.insert(u"id"_s, u"ev_%1"_s.arg(i));
         events.append(event);
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("data"), events}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject{{u"data"_s, events}}).toJson(QJsonDocument::Compact);
 }
 
 // Every magnitude from cents to billions, both signs, a currency with a
 // symbol and one without.
 QList<std::pair<qint64, QString>> amounts()
 {
-    static const QStringList currencies{QStringLiteral("USD"), QStringLiteral("EUR"), QStringLiteral("GBP"),
-                                        QStringLiteral("CHF"), QStringLiteral("JPY")};
+    static const QStringList currencies{u"USD"_s, u"EUR"_s, u"GBP"_s, u"CHF"_s, u"JPY"_s};
     QList<std::pair<qint64, QString>> list;
     qint64 state = 88172645463325252LL;
     for (int i = 0; i < 10'000; ++i) {
@@ -161,8 +162,8 @@ template <typename T>
 void typicalRow(const QString &name, const QByteArray &body)
 {
     const double decode = nsPerRun([&] { sink = sink + weight(decodeData<T>(body)); });
-    print(compared(QStringLiteral("decode %1 (%2 bytes) / bare JSON parse").arg(name).arg(body.size()), decode / 1000,
-                   parseNs(body) / 1000, QStringLiteral("us"), 2, std::nullopt));
+    print(compared(u"decode %1 (%2 bytes) / bare JSON parse"_s.arg(name).arg(body.size()), decode / 1000,
+                   parseNs(body) / 1000, u"us"_s, 2, std::nullopt));
 }
 
 } // namespace
@@ -172,10 +173,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const DevService service;
     const QString token = service.failure().isEmpty() ? service.grantToken() : QString();
-    const QByteArray summary = service.call("GET", QStringLiteral("v1/summary?project=all"), {}, token).body;
-    const QByteArray events = service.call("GET", QStringLiteral("v1/events?limit=5"), {}, token).body;
-    const QByteArray me = service.call("GET", QStringLiteral("v1/me"), {}, token).body;
-    const QByteArray sample = service.call("GET", QStringLiteral("v1/events?limit=100"), {}, token).body;
+    const QByteArray summary = service.call("GET", u"v1/summary?project=all"_s, {}, token).body;
+    const QByteArray events = service.call("GET", u"v1/events?limit=5"_s, {}, token).body;
+    const QByteArray me = service.call("GET", u"v1/me"_s, {}, token).body;
+    const QByteArray sample = service.call("GET", u"v1/events?limit=100"_s, {}, token).body;
     const QJsonArray sampleEvents = QJsonDocument::fromJson(sample).object().value(u"data").toArray();
     try {
         // A payload that does not decode would make every figure meaningless.
@@ -186,13 +187,13 @@ int main(int argc, char **argv)
     } catch (...) {
         std::fprintf(stderr, "vesko-bench-decode: the service's answers do not decode: %s\n",
                      qPrintable(service.failure()));
-        print(failed(QStringLiteral("decode figures"), QStringLiteral("no typical payloads")));
+        print(failed(u"decode figures"_s, u"no typical payloads"_s));
         return 1;
     }
 
-    typicalRow<Summary>(QStringLiteral("typical summary"), summary);
-    typicalRow<QList<VeskoEvent>>(QStringLiteral("typical events (5)"), events);
-    typicalRow<Me>(QStringLiteral("typical me"), me);
+    typicalRow<Summary>(u"typical summary"_s, summary);
+    typicalRow<QList<VeskoEvent>>(u"typical events (5)"_s, events);
+    typicalRow<Me>(u"typical me"_s, me);
 
     // The sizes are timed in interleaved rounds and each keeps its fastest
     // batch: a stretch of load from other work on the machine then cannot
@@ -213,16 +214,15 @@ int main(int argc, char **argv)
     }
     const QList<double> fastest = fastestInterleaved(rounds, measurements);
     for (qsizetype i = 0; i < counts.size(); ++i) {
-        print(compared(QStringLiteral("decode %1 events: per event / bare JSON parse").arg(counts[i]),
-                       fastest[2 * i] / 1000, fastest[2 * i + 1] / 1000, QStringLiteral("us"), 3, std::nullopt));
+        print(compared(u"decode %1 events: per event / bare JSON parse"_s.arg(counts[i]), fastest[2 * i] / 1000,
+                       fastest[2 * i + 1] / 1000, u"us"_s, 3, std::nullopt));
     }
     // Linear growth: the time per event at 10x and 100x the size, against 1,000.
     for (qsizetype i = 1; i < counts.size(); ++i) {
-        print(compared(QStringLiteral("per-event decode time, %1 vs %2 events (fastest of %3 interleaved rounds)")
-                           .arg(counts[i])
+        print(compared(u"per-event decode time, %1 vs %2 events (fastest of %3 interleaved rounds)"_s.arg(counts[i])
                            .arg(counts[0])
                            .arg(rounds),
-                       fastest[2 * i] / 1000, fastest[0] / 1000, QStringLiteral("us"), 3, 1.5));
+                       fastest[2 * i] / 1000, fastest[0] / 1000, u"us"_s, 3, 1.5));
     }
 
     const QList<std::pair<qint64, QString>> list = amounts();
@@ -246,8 +246,8 @@ int main(int argc, char **argv)
                                   sink = sink + fn(amount, currency).size();
                           })
                           / list.size();
-        print(compared(QStringLiteral("%1 per amount / ICU formatter kept per currency").arg(QLatin1StringView(name)),
-                       ns / 1000, floor / 1000, QStringLiteral("us"), 2, std::nullopt));
+        print(compared(u"%1 per amount / ICU formatter kept per currency"_s.arg(QLatin1StringView(name)), ns / 1000,
+                       floor / 1000, u"us"_s, 2, std::nullopt));
     }
     return 0;
 }

@@ -32,6 +32,8 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace vesko::bench;
 using namespace std::chrono_literals;
@@ -80,8 +82,8 @@ void printPrivate(qint64 pid, qint64 barePid)
     const std::optional<qint64> own = privateDirtyKiB(pid);
     const std::optional<qint64> bare = privateDirtyKiB(barePid);
     if (own && bare) {
-        print(compared(QStringLiteral("  of which private dirty (heap, stacks, relocated data) / same of bare"),
-                       mib(*own), mib(*bare), QStringLiteral("MiB"), 1, std::nullopt));
+        print(compared(u"  of which private dirty (heap, stacks, relocated data) / same of bare"_s, mib(*own),
+                       mib(*bare), u"MiB"_s, 1, std::nullopt));
     }
 }
 
@@ -99,9 +101,9 @@ QString extras(const char *what, const QMap<QString, qint64> &more, const QMap<Q
     for (const auto &[kib, name] : differences) {
         std::fprintf(stderr, "vesko-bench-desktop: %s: %s %+.1f MiB\n", what, qPrintable(name), kib / 1024.0);
         if (largest.size() < 5)
-            largest << QStringLiteral("%1 %2").arg(name.section(QStringLiteral(".so"), 0, 0), number(kib / 1024.0, 1));
+            largest << u"%1 %2"_s.arg(name.section(u".so"_s, 0, 0), number(kib / 1024.0, 1));
     }
-    return largest.join(QStringLiteral(", "));
+    return largest.join(u", "_s);
 }
 
 class DesktopBench
@@ -159,7 +161,7 @@ private:
 QString DesktopBench::prepare()
 {
     if (qEnvironmentVariableIsEmpty("VESKO_TEST_KEYRING_PASSWORD"))
-        return QStringLiteral("needs the throwaway session of scripts/with-test-session");
+        return u"needs the throwaway session of scripts/with-test-session"_s;
     for (const DevService *service : {&m_service, &m_jobService, &m_headlessService}) {
         if (!service->failure().isEmpty())
             return service->failure();
@@ -167,35 +169,32 @@ QString DesktopBench::prepare()
     m_jobToken = m_jobService.grantToken();
     m_headlessToken = m_headlessService.grantToken();
     if (m_jobToken.isEmpty() || m_headlessToken.isEmpty())
-        return QStringLiteral("the floors' services gave no token");
-    m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("bench-watcher"), &m_clock);
+        return u"the floors' services gave no token"_s;
+    m_watcher = std::make_unique<FakeWatcher>(u"bench-watcher"_s, &m_clock);
     if (!m_watcher->ready)
-        return QStringLiteral("the fake watcher could not take its bus name");
+        return u"the fake watcher could not take its bus name"_s;
     // Signed in as if through the browser: the service's token in the keyring.
     const QString token = m_service.grantToken();
     keyring.save(token);
     if (token.isEmpty() || keyring.load() != token)
-        return QStringLiteral("the token did not reach the throwaway keyring");
+        return u"the token did not reach the throwaway keyring"_s;
     // Not a first run: the welcome window would open a window.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
-    settings.setValue(QStringLiteral("VeskoWelcomed"), true);
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, u"vesko"_s, u"vesko"_s);
+    settings.setValue(u"VeskoWelcomed"_s, true);
     settings.sync();
 
-    const QString info = m_dir.filePath(QStringLiteral("vesko-info.json"));
+    const QString info = m_dir.filePath(u"vesko-info.json"_s);
     QFile file(info);
     const QString base = m_service.base().toString();
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(
-               QJsonDocument(QJsonObject{{QStringLiteral("VeskoAPIURL"), base}, {QStringLiteral("VeskoWebURL"), base}})
-                   .toJson())
-               <= 0)
-        return QStringLiteral("cannot write the info file");
+        || file.write(QJsonDocument(QJsonObject{{u"VeskoAPIURL"_s, base}, {u"VeskoWebURL"_s, base}}).toJson()) <= 0)
+        return u"cannot write the info file"_s;
     file.close();
-    m_environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
-    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
-    m_environment.remove(QStringLiteral("DISPLAY"));
-    m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_environment.insert(u"VESKO_INFO_FILE"_s, info);
+    m_environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    m_environment.insert(u"QT_QUICK_BACKEND"_s, u"software"_s);
+    m_environment.remove(u"DISPLAY"_s);
+    m_environment.remove(u"WAYLAND_DISPLAY"_s);
     return {};
 }
 
@@ -253,7 +252,7 @@ std::unique_ptr<QProcess> DesktopBench::floor(const char *binary, const DevServi
 {
     std::unique_ptr<QProcess> process = launch(QString::fromLocal8Bit(binary), {service.base().toString()});
     QProcessEnvironment environment = m_environment;
-    environment.insert(QStringLiteral("VESKO_BENCH_TOKEN"), token);
+    environment.insert(u"VESKO_BENCH_TOKEN"_s, token);
     process->setProcessEnvironment(environment);
     return process;
 }
@@ -293,9 +292,8 @@ void DesktopBench::followFrames(QProcess &vesko)
 
 std::optional<double> DesktopBench::clickToFrame()
 {
-    QDBusMessage click =
-        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
-                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, u"/StatusNotifierItem"_s,
+                                                        u"org.kde.StatusNotifierItem"_s, u"Activate"_s);
     click << 0 << 0;
     const qsizetype before = m_frames.size();
     const qint64 startNs = m_clock.nsecsElapsed();
@@ -307,7 +305,7 @@ std::optional<double> DesktopBench::clickToFrame()
 
 std::optional<double> DesktopBench::bareStart()
 {
-    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_GUI_BINARY), {QStringLiteral("--ready")});
+    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_GUI_BINARY), {u"--ready"_s});
     std::optional<qint64> readyNs;
     QObject::connect(bare.get(), &QProcess::readyReadStandardOutput, bare.get(), [&] {
         if (!readyNs)
@@ -328,9 +326,8 @@ std::optional<double> DesktopBench::bareStart()
 bool DesktopBench::quitVesko(QProcess &vesko)
 {
     QDBusMessage click =
-        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/MenuBar"),
-                                       QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
-    click << quitEntry << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+        QDBusMessage::createMethodCall(m_registeredSender, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s);
+    click << quitEntry << u"clicked"_s << QVariant::fromValue(QDBusVariant(0)) << 0u;
     m_watcher->bus.asyncCall(click);
     if (waitUntil([&] { return vesko.state() == QProcess::NotRunning; }, 10s))
         return vesko.exitStatus() == QProcess::NormalExit && vesko.exitCode() == 0;
@@ -341,9 +338,8 @@ bool DesktopBench::quitVesko(QProcess &vesko)
 
 void DesktopBench::measureStart()
 {
-    const QString figure =
-        QStringLiteral("start to tray item registered, signed in (median of %1) / job floor").arg(startRuns);
-    const QString bareFigure = QStringLiteral("  same / bare QGuiApplication start to its first event loop turn");
+    const QString figure = u"start to tray item registered, signed in (median of %1) / job floor"_s.arg(startRuns);
+    const QString bareFigure = u"  same / bare QGuiApplication start to its first event loop turn"_s;
     // The first of each warms the caches; it is not counted.
     QList<double> vesko;
     QList<double> job;
@@ -359,9 +355,9 @@ void DesktopBench::measureStart()
         const std::optional<double> veskoMs = launchVesko(process);
         clean = quitVesko(*process) && clean;
         if (!bareMs || !veskoMs || !jobMs) {
-            const QString why = !veskoMs ? QStringLiteral("vesko registered no tray item")
-                                : !jobMs ? QStringLiteral("the job floor registered no tray item")
-                                         : QStringLiteral("the bare program did not start");
+            const QString why = !veskoMs ? u"vesko registered no tray item"_s
+                                : !jobMs ? u"the job floor registered no tray item"_s
+                                         : u"the bare program did not start"_s;
             print(failed(figure, why));
             print(failed(bareFigure, why));
             return;
@@ -372,8 +368,8 @@ void DesktopBench::measureStart()
             bare << *bareMs;
         }
     }
-    print(compared(figure, median(vesko), median(job), QStringLiteral("ms"), 1, 1.5));
-    print(compared(bareFigure, median(vesko), median(bare), QStringLiteral("ms"), 1, 2.0));
+    print(compared(figure, median(vesko), median(job), u"ms"_s, 1, 1.5));
+    print(compared(bareFigure, median(vesko), median(bare), u"ms"_s, 1, 2.0));
     if (!clean)
         std::fprintf(stderr, "vesko-bench-desktop: vesko did not quit cleanly from its tray menu\n");
 }
@@ -434,7 +430,7 @@ void DesktopBench::measureIdle()
     std::unique_ptr<QProcess> vesko = launch(QStringLiteral(VESKO_BINARY));
     followFrames(*vesko);
     QProcessEnvironment environment = m_environment;
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QString::fromLatin1(frameLog));
+    environment.insert(u"QT_LOGGING_RULES"_s, QString::fromLatin1(frameLog));
     vesko->setProcessEnvironment(environment);
     bare->start();
     job->start();
@@ -448,7 +444,7 @@ void DesktopBench::measureIdle()
     };
     if (!before || !veskoUp || !waitForLine(*bare, "ready", 20s) || !lineSeenAt(*job, "polled", 20s)
         || !lineSeenAt(*headless, "polled", 20s)) {
-        failedIdle(QStringLiteral("vesko or a floor did not come up"));
+        failedIdle(u"vesko or a floor did not come up"_s);
         cleanUp();
         if (veskoUp)
             quitVesko(*vesko);
@@ -466,8 +462,7 @@ void DesktopBench::measureIdle()
     // Started once vesko has its figures, so that it can ask vesko for them.
     // `vesko status` execs vesko-status in the same process: the pid below is
     // the status program's, and so is the figure.
-    const std::unique_ptr<QProcess> status =
-        launch(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch")});
+    const std::unique_ptr<QProcess> status = launch(QStringLiteral(VESKO_BINARY), {u"status"_s, u"--watch"_s});
     status->setStandardOutputFile(QProcess::nullDevice());
     status->start();
     pause(settleTime);
@@ -498,24 +493,23 @@ void DesktopBench::measureIdle()
     const std::optional<qint64> jobKiB = residentKiB(job->processId());
     const std::optional<qint64> bareKiB = residentKiB(bare->processId());
     if (!veskoKiB || !jobKiB || !bareKiB) {
-        failedIdle(QStringLiteral("a process ended early"));
+        failedIdle(u"a process ended early"_s);
         cleanUp();
         stop(*status);
         quitVesko(*vesko);
         return;
     }
-    print(compared(QString::fromLatin1(idleFigure), mib(*veskoKiB), mib(*jobKiB), QStringLiteral("MiB"), 1, 1.2));
+    print(compared(QString::fromLatin1(idleFigure), mib(*veskoKiB), mib(*jobKiB), u"MiB"_s, 1, 1.2));
     const auto pss = [](qint64 pid) { return mib(proportionalKiB(pid).value_or(0)); };
-    print(compared(QStringLiteral("  PSS (shared pages split among their users) / job floor"), pss(veskoPid),
-                   pss(job->processId()), QStringLiteral("MiB"), 1, std::nullopt));
+    print(compared(u"  PSS (shared pages split among their users) / job floor"_s, pss(veskoPid), pss(job->processId()),
+                   u"MiB"_s, 1, std::nullopt));
     const auto dirty = [](qint64 pid) { return mib(privateDirtyKiB(pid).value_or(0)); };
-    print(compared(QStringLiteral("  private dirty (heap, stacks, relocated data) / job floor"), dirty(veskoPid),
-                   dirty(job->processId()), QStringLiteral("MiB"), 1, 1.5));
-    print(compared(QStringLiteral("  idle RSS / bare QGuiApplication"), mib(*veskoKiB), mib(*bareKiB),
-                   QStringLiteral("MiB"), 1, 1.3));
-    print(compared(QStringLiteral("  private dirty / bare QGuiApplication"), dirty(veskoPid), dirty(bare->processId()),
-                   QStringLiteral("MiB"), 1, std::nullopt));
-    print(Row{.figure = QStringLiteral("  largest RSS over the job floor, by mapping (MiB; all in the log)"),
+    print(compared(u"  private dirty (heap, stacks, relocated data) / job floor"_s, dirty(veskoPid),
+                   dirty(job->processId()), u"MiB"_s, 1, 1.5));
+    print(compared(u"  idle RSS / bare QGuiApplication"_s, mib(*veskoKiB), mib(*bareKiB), u"MiB"_s, 1, 1.3));
+    print(compared(u"  private dirty / bare QGuiApplication"_s, dirty(veskoPid), dirty(bare->processId()), u"MiB"_s, 1,
+                   std::nullopt));
+    print(Row{.figure = u"  largest RSS over the job floor, by mapping (MiB; all in the log)"_s,
               .measured = extras("idle RSS over the job floor", residentByMapping(veskoPid),
                                  residentByMapping(job->processId()))});
     reportWakeups(window);
@@ -524,14 +518,13 @@ void DesktopBench::measureIdle()
     const std::optional<qint64> statusKiB = residentKiB(status->processId());
     const std::optional<qint64> headlessKiB = residentKiB(headless->processId());
     if (statusKiB && headlessKiB) {
-        print(compared(statusFigureText, mib(*statusKiB), mib(*headlessKiB), QStringLiteral("MiB"), 1, 1.3));
-        print(compared(QStringLiteral("  private dirty / headless floor"), dirty(status->processId()),
-                       dirty(headless->processId()), QStringLiteral("MiB"), 1, std::nullopt));
+        print(compared(statusFigureText, mib(*statusKiB), mib(*headlessKiB), u"MiB"_s, 1, 1.3));
+        print(compared(u"  private dirty / headless floor"_s, dirty(status->processId()), dirty(headless->processId()),
+                       u"MiB"_s, 1, std::nullopt));
     } else {
-        print(failed(statusFigureText,
-                     status->state() == QProcess::NotRunning
-                         ? QStringLiteral("`vesko status --watch` ended, exit code %1").arg(status->exitCode())
-                         : QStringLiteral("the headless floor ended")));
+        print(failed(statusFigureText, status->state() == QProcess::NotRunning
+                                           ? u"`vesko status --watch` ended, exit code %1"_s.arg(status->exitCode())
+                                           : u"the headless floor ended"_s));
     }
     cleanUp();
     stop(*status);
@@ -544,7 +537,7 @@ void DesktopBench::measureIdle()
 
 QJsonArray DesktopBench::requestLog() const
 {
-    return QJsonDocument::fromJson(m_service.call("GET", QStringLiteral("_control/log")).body).array();
+    return QJsonDocument::fromJson(m_service.call("GET", u"_control/log"_s).body).array();
 }
 
 double perMinute(qint64 switches, qint64 ms)
@@ -563,7 +556,7 @@ void DesktopBench::reportWakeups(const Watched &window)
                          vesko[i].atMs / 1000.0);
     }
     if (vesko.size() < 2 || vesko.last().threads.isEmpty() || window.job.last().threads.isEmpty()) {
-        print(failed(figure, QStringLiteral("vesko or the job floor ended during the window")));
+        print(failed(figure, u"vesko or the job floor ended during the window"_s));
         return;
     }
     const WakeSplit split = splitWakeups(vesko);
@@ -573,37 +566,34 @@ void DesktopBench::reportWakeups(const Watched &window)
     const auto whole = [](const WakeSplit &s) {
         return perMinute(s.idleSwitches + s.pollSwitches, s.idleMs + s.pollMs);
     };
-    print(compared(figure, whole(split), whole(job), QStringLiteral("/min"), 1, 1.2));
-    print(Row{.figure = QStringLiteral("  polls in the %1 s window: vesko / job floor / headless floor")
-                            .arg(qRound((split.idleMs + split.pollMs) / 1000.0)),
-              .measured = QStringLiteral("%1 / %2 / %3").arg(split.polls).arg(job.polls).arg(headless.polls)});
-    print(compared(QStringLiteral("  wake-ups per minute between polls / 1 poll"), split.idlePerMinute(), 1,
-                   QStringLiteral("/min"), 1, 3.0));
-    print(Row{.figure = QStringLiteral("  context switches around service calls: vesko / job floor"),
-              .measured = QStringLiteral("%1 / %2").arg(split.pollSwitches).arg(job.pollSwitches)});
+    print(compared(figure, whole(split), whole(job), u"/min"_s, 1, 1.2));
+    print(Row{.figure = u"  polls in the %1 s window: vesko / job floor / headless floor"_s.arg(
+                  qRound((split.idleMs + split.pollMs) / 1000.0)),
+              .measured = u"%1 / %2 / %3"_s.arg(split.polls).arg(job.polls).arg(headless.polls)});
+    print(compared(u"  wake-ups per minute between polls / 1 poll"_s, split.idlePerMinute(), 1, u"/min"_s, 1, 3.0));
+    print(Row{.figure = u"  context switches around service calls: vesko / job floor"_s,
+              .measured = u"%1 / %2"_s.arg(split.pollSwitches).arg(job.pollSwitches)});
     for (auto it = split.idleByThread.begin(); it != split.idleByThread.end(); ++it) {
-        print(Row{.figure = QStringLiteral("  vesko thread '%1': between calls / around calls").arg(it.key()),
-                  .measured = QStringLiteral("%1 /min / %2")
-                                  .arg(number(perMinute(it.value(), split.idleMs), 1))
+        print(Row{.figure = u"  vesko thread '%1': between calls / around calls"_s.arg(it.key()),
+                  .measured = u"%1 /min / %2"_s.arg(number(perMinute(it.value(), split.idleMs), 1))
                                   .arg(split.pollByThread.value(it.key()))});
     }
     if (split.threadsLost)
         std::fprintf(
             stderr,
             "vesko-bench-desktop: a thread of vesko ended inside the window; its last switches are not counted\n");
-    print(Row{
-        .figure = QStringLiteral("  job floor between polls; headless floor and bare QGuiApplication, whole window"),
-        .measured = QStringLiteral("%1 /min; %2 /min; %3 /min")
-                        .arg(number(job.idlePerMinute(), 1), number(whole(headless), 1), number(whole(bare), 1))});
+    print(Row{.figure = u"  job floor between polls; headless floor and bare QGuiApplication, whole window"_s,
+              .measured = u"%1 /min; %2 /min; %3 /min"_s.arg(number(job.idlePerMinute(), 1), number(whole(headless), 1),
+                                                             number(whole(bare), 1))});
 }
 
 void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
 {
-    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_QUICK_BINARY), {QStringLiteral("--on-demand")});
+    const std::unique_ptr<QProcess> bare = launch(QStringLiteral(BARE_QUICK_BINARY), {u"--on-demand"_s});
     bare->start();
     if (!waitForLine(*bare, "ready", 20s)) {
         for (const char *figure : {clickFigure, panelFigure, hiddenFigure})
-            print(failed(QString::fromLatin1(figure), QStringLiteral("the bare view did not start")));
+            print(failed(QString::fromLatin1(figure), u"the bare view did not start"_s));
         stop(*bare);
         return;
     }
@@ -612,44 +602,42 @@ void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
     const std::optional<qint64> bareFrameNs = lineSeenAt(*bare, "rendered", 20s);
     const std::optional<double> clickMs = clickToFrame();
     if (clickMs && bareFrameNs) {
-        print(compared(QString::fromLatin1(clickFigure), *clickMs, (*bareFrameNs - bareClickNs) / 1e6,
-                       QStringLiteral("ms"), 1, 1.5));
+        print(
+            compared(QString::fromLatin1(clickFigure), *clickMs, (*bareFrameNs - bareClickNs) / 1e6, u"ms"_s, 1, 1.5));
     } else {
-        print(failed(QString::fromLatin1(clickFigure), clickMs
-                                                           ? QStringLiteral("the bare view never rendered")
-                                                           : QStringLiteral("vesko logged no frame after the click")));
+        print(failed(QString::fromLatin1(clickFigure),
+                     clickMs ? u"the bare view never rendered"_s : u"vesko logged no frame after the click"_s));
     }
 
     // Read once the memory has stopped moving: the panel may still be filling in.
     const std::optional<qint64> veskoKiB = settledResident(vesko.processId(), 3s, 15s);
     const std::optional<qint64> bareKiB = settledResident(bare->processId(), 3s, 15s);
     if (veskoKiB && bareKiB) {
-        print(compared(QString::fromLatin1(panelFigure), mib(*veskoKiB), mib(*bareKiB), QStringLiteral("MiB"), 1, 1.3));
+        print(compared(QString::fromLatin1(panelFigure), mib(*veskoKiB), mib(*bareKiB), u"MiB"_s, 1, 1.3));
         printPrivate(vesko.processId(), bare->processId());
-        print(Row{.figure = QStringLiteral("  RSS added to vesko by showing the panel"),
-                  .measured = number(mib(*veskoKiB - idleKiB), 1) + QStringLiteral(" MiB")});
+        print(Row{.figure = u"  RSS added to vesko by showing the panel"_s,
+                  .measured = number(mib(*veskoKiB - idleKiB), 1) + u" MiB"_s});
     } else {
-        print(failed(QString::fromLatin1(panelFigure), QStringLiteral("a process ended early")));
+        print(failed(QString::fromLatin1(panelFigure), u"a process ended early"_s));
     }
     stop(*bare);
 
     // A second click on the item hides the panel again.
     const qsizetype framesShown = m_frames.size();
-    QDBusMessage click =
-        QDBusMessage::createMethodCall(m_registeredSender, QStringLiteral("/StatusNotifierItem"),
-                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    QDBusMessage click = QDBusMessage::createMethodCall(m_registeredSender, u"/StatusNotifierItem"_s,
+                                                        u"org.kde.StatusNotifierItem"_s, u"Activate"_s);
     click << 0 << 0;
     m_watcher->bus.asyncCall(click);
     pause(hiddenWait);
     const std::optional<qint64> hiddenKiB = residentKiB(vesko.processId());
     if (hiddenKiB) {
-        print(bounded(QString::fromLatin1(hiddenFigure), mib(*hiddenKiB - idleKiB), QStringLiteral("MiB"), 1, 2.0,
-                      QStringLiteral("idle ") + number(mib(idleKiB), 1) + QStringLiteral(" MiB")));
-        print(Row{.figure = QStringLiteral("  largest RSS kept over idle, by mapping (MiB; all in the log)"),
+        print(bounded(QString::fromLatin1(hiddenFigure), mib(*hiddenKiB - idleKiB), u"MiB"_s, 1, 2.0,
+                      u"idle "_s + number(mib(idleKiB), 1) + u" MiB"_s));
+        print(Row{.figure = u"  largest RSS kept over idle, by mapping (MiB; all in the log)"_s,
                   .measured = extras("RSS after the panel was hidden, over idle", residentByMapping(vesko.processId()),
                                      m_idleMappings)});
     } else {
-        print(failed(QString::fromLatin1(hiddenFigure), QStringLiteral("vesko ended")));
+        print(failed(QString::fromLatin1(hiddenFigure), u"vesko ended"_s));
         return;
     }
     if (m_frames.size() > framesShown + 5)
@@ -657,8 +645,8 @@ void DesktopBench::reportPanel(QProcess &vesko, qint64 idleKiB)
                      static_cast<long long>(m_frames.size() - framesShown));
     // Opening it again after the wait, when whatever was released must come back.
     const std::optional<double> againMs = clickToFrame();
-    print(Row{.figure = QStringLiteral("  click to first frame, opened again after that wait"),
-              .measured = againMs ? number(*againMs, 1) + QStringLiteral(" ms") : QStringLiteral("no frame")});
+    print(Row{.figure = u"  click to first frame, opened again after that wait"_s,
+              .measured = againMs ? number(*againMs, 1) + u" ms"_s : u"no frame"_s});
 }
 
 } // namespace
@@ -669,7 +657,7 @@ int main(int argc, char **argv)
     DesktopBench bench;
     if (const QString problem = bench.prepare(); !problem.isEmpty()) {
         std::fprintf(stderr, "vesko-bench-desktop: %s\n", qPrintable(problem));
-        print(failed(QStringLiteral("desktop figures"), problem));
+        print(failed(u"desktop figures"_s, problem));
         return 1;
     }
     bench.measureStart();

@@ -6,6 +6,8 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko::bench {
 
 DevService::Answer DevService::call(const QByteArray &verb, const QString &pathAndQuery, const QByteArray &body,
@@ -17,7 +19,7 @@ DevService::Answer DevService::call(const QByteArray &verb, const QString &pathA
     request.setRawHeader("Connection", "close");
     if (!token.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-    if (pathAndQuery.startsWith(QStringLiteral("_control")))
+    if (pathAndQuery.startsWith(u"_control"_s))
         request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
     if (!body.isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
@@ -38,17 +40,17 @@ DevService::Answer DevService::call(const QByteArray &verb, const QString &pathA
 
 bool DevService::control(const QJsonObject &faults) const
 {
-    return call("POST", QStringLiteral("_control"), QJsonDocument(faults).toJson(QJsonDocument::Compact)).status == 200;
+    return call("POST", u"_control"_s, QJsonDocument(faults).toJson(QJsonDocument::Compact)).status == 200;
 }
 
 bool DevService::resetControl() const
 {
-    return call("POST", QStringLiteral("_control/reset"), QByteArray("")).status == 200;
+    return call("POST", u"_control/reset"_s, QByteArray("")).status == 200;
 }
 
 std::optional<DevService::Stats> DevService::stats() const
 {
-    const Answer answer = call("GET", QStringLiteral("_control/stats"));
+    const Answer answer = call("GET", u"_control/stats"_s);
     const QJsonObject object = QJsonDocument::fromJson(answer.body).object();
     if (answer.status != 200 || !object.value(u"connections").isDouble())
         return std::nullopt;
@@ -57,7 +59,7 @@ std::optional<DevService::Stats> DevService::stats() const
 
 QString DevService::grantToken() const
 {
-    const Answer answer = call("POST", QStringLiteral("_control/issue-token"), QByteArray(""));
+    const Answer answer = call("POST", u"_control/issue-token"_s, QByteArray(""));
     return QJsonDocument::fromJson(answer.body).object().value(u"data").toObject().value(u"token").toString();
 }
 

@@ -25,16 +25,18 @@
 #include <functional>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 #ifdef VESKO_FLOOR_TRAY
 bool FloorItem::registerOn(QDBusConnection bus)
 {
-    if (!bus.registerObject(QStringLiteral("/StatusNotifierItem"), this,
+    if (!bus.registerObject(u"/StatusNotifierItem"_s, this,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
                                 | QDBusConnection::ExportAllProperties))
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                                       u"org.kde.StatusNotifierWatcher"_s, u"RegisterStatusNotifierItem"_s);
     // Not waited for: the watcher answers whenever it likes, as with vesko.
     return bus.send(call << bus.baseService());
 }

@@ -3,6 +3,8 @@
 #include <QDBusConnection>
 #include <QObject>
 
+using namespace Qt::StringLiterals;
+
 // The least a tray item can be: an icon name and a title, on the session
 // bus, registered with the host's watcher. The job floor shows its figure in
 // the title, as a label would.
@@ -22,11 +24,11 @@ public:
     bool registerOn(QDBusConnection bus);
     void setTitle(const QString &title);
 
-    QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return QStringLiteral("bench-floor"); }
+    QString category() const { return u"ApplicationStatus"_s; }
+    QString id() const { return u"bench-floor"_s; }
     QString title() const { return m_title; }
-    QString status() const { return QStringLiteral("Active"); }
-    QString iconName() const { return QStringLiteral("applications-office"); }
+    QString status() const { return u"Active"_s; }
+    QString iconName() const { return u"applications-office"_s; }
     bool itemIsMenu() const { return false; }
 
 public slots:
@@ -37,5 +39,5 @@ signals:
     void NewTitle();
 
 private:
-    QString m_title = QStringLiteral("-");
+    QString m_title = u"-"_s;
 };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko::bench {
 
 namespace {
@@ -45,17 +47,17 @@ std::optional<qint64> statusField(const QByteArray &status, const QByteArray &na
 
 std::optional<qint64> residentKiB(qint64 pid)
 {
-    return statusField(readAll(QStringLiteral("/proc/%1/status").arg(pid)), "VmRSS");
+    return statusField(readAll(u"/proc/%1/status"_s.arg(pid)), "VmRSS");
 }
 
 std::optional<qint64> privateDirtyKiB(qint64 pid)
 {
-    return statusField(readAll(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)), "Private_Dirty");
+    return statusField(readAll(u"/proc/%1/smaps_rollup"_s.arg(pid)), "Private_Dirty");
 }
 
 std::optional<qint64> proportionalKiB(qint64 pid)
 {
-    return statusField(readAll(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)), "Pss");
+    return statusField(readAll(u"/proc/%1/smaps_rollup"_s.arg(pid)), "Pss");
 }
 
 QMap<QString, qint64> residentByMapping(const QByteArray &smaps)
@@ -70,7 +72,7 @@ QMap<QString, qint64> residentByMapping(const QByteArray &smaps)
         if ((line[0] >= '0' && line[0] <= '9') || (line[0] >= 'a' && line[0] <= 'f')) {
             const QList<QByteArray> parts = line.simplified().split(' ');
             const QString path = parts.size() > 5 ? QString::fromUtf8(parts.mid(5).join(' ')) : QString();
-            current = path.isEmpty() ? QStringLiteral("[anon]") : path.section(u'/', -1);
+            current = path.isEmpty() ? u"[anon]"_s : path.section(u'/', -1);
         } else if (line.startsWith("Rss:") && !current.isEmpty()) {
             resident[current] += statusField(line, "Rss").value_or(0);
         }
@@ -80,17 +82,17 @@ QMap<QString, qint64> residentByMapping(const QByteArray &smaps)
 
 QMap<QString, qint64> residentByMapping(qint64 pid)
 {
-    return residentByMapping(readAll(QStringLiteral("/proc/%1/smaps").arg(pid)));
+    return residentByMapping(readAll(u"/proc/%1/smaps"_s.arg(pid)));
 }
 
 std::optional<qint64> ownResidentKiB()
 {
-    return statusField(readAll(QStringLiteral("/proc/self/status")), "VmRSS");
+    return statusField(readAll(u"/proc/self/status"_s), "VmRSS");
 }
 
 Descriptors ownDescriptors()
 {
-    const QDir fds(QStringLiteral("/proc/self/fd"));
+    const QDir fds(u"/proc/self/fd"_s);
     Descriptors count;
     for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         ++count.total;
@@ -103,18 +105,17 @@ Descriptors ownDescriptors()
 ThreadCounts threadCounts(qint64 pid)
 {
     ThreadCounts counts;
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QString tasks = u"/proc/%1/task"_s.arg(pid);
     for (const QString &entry : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool ok = false;
         const qint64 tid = entry.toLongLong(&ok);
         if (!ok)
             continue;
         const std::optional<qint64> voluntary =
-            statusField(readAll(tasks + u'/' + entry + QStringLiteral("/status")), "voluntary_ctxt_switches");
+            statusField(readAll(tasks + u'/' + entry + u"/status"_s), "voluntary_ctxt_switches");
         if (!voluntary)
             continue; // ended while being read
-        counts.insert(
-            tid, {QString::fromUtf8(readAll(tasks + u'/' + entry + QStringLiteral("/comm")).trimmed()), *voluntary});
+        counts.insert(tid, {QString::fromUtf8(readAll(tasks + u'/' + entry + u"/comm"_s).trimmed()), *voluntary});
     }
     return counts;
 }

@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 using namespace vesko::bench;
 using namespace std::chrono_literals;
@@ -69,7 +71,7 @@ public:
 class PlainHostName : public HostName
 {
 public:
-    QString userVisibleName() const override { return QStringLiteral("bench"); }
+    QString userVisibleName() const override { return u"bench"_s; }
 };
 
 // One signed-in model and what it is built from; the clock counts the
@@ -79,7 +81,7 @@ class SignedInModel
 {
 public:
     SignedInModel(const DevService &service, const QString &token, std::chrono::milliseconds interval)
-        : m_settings(m_dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat),
+        : m_settings(m_dir.filePath(u"vesko.conf"_s), QSettings::IniFormat),
           m_secrets(token)
     {
         const QDateTime start = QDateTime::currentDateTimeUtc();
@@ -160,16 +162,15 @@ std::optional<double> timedCall(const APIClient &client)
 // Connections, undelayed refresh time, then the delayed refreshes, all on one model.
 void measureRefreshes(const DevService &service, const QString &token)
 {
-    const QString reuseFigure = QStringLiteral("TCP connections over %1 refreshes").arg(reuseRefreshes);
-    const QString delayFigure = QStringLiteral("refresh wall time, each call delayed D=%1 ms (median of %2) / D")
-                                    .arg(delayMs)
-                                    .arg(delayedRefreshes);
+    const QString reuseFigure = u"TCP connections over %1 refreshes"_s.arg(reuseRefreshes);
+    const QString delayFigure =
+        u"refresh wall time, each call delayed D=%1 ms (median of %2) / D"_s.arg(delayMs).arg(delayedRefreshes);
     const std::optional<DevService::Stats> before = service.stats();
     SignedInModel signedIn(service, token, 1h); // the loop's own next turn never comes
     AppModel &model = *signedIn.model;
     if (!before || !waitUntil([&] { return signedIn.published == 1; }, 30s)) {
-        print(failed(reuseFigure, QStringLiteral("the first refresh did not succeed")));
-        print(failed(delayFigure, QStringLiteral("the first refresh did not succeed")));
+        print(failed(reuseFigure, u"the first refresh did not succeed"_s));
+        print(failed(delayFigure, u"the first refresh did not succeed"_s));
         return;
     }
     QList<double> plain;
@@ -180,20 +181,18 @@ void measureRefreshes(const DevService &service, const QString &token)
     const std::optional<DevService::Stats> after = service.stats();
     if (!after || plain.size() != reuseRefreshes - 1
         || after->requests - before->requests != qint64{3} * reuseRefreshes) {
-        print(failed(reuseFigure, QStringLiteral("not every refresh succeeded")));
+        print(failed(reuseFigure, u"not every refresh succeeded"_s));
     } else {
         // The later reading's own connection is not the model's.
         const qint64 opened = after->connections - before->connections - 1;
-        print(bounded(reuseFigure, double(opened), QString(), 0, 3, QStringLiteral("3 (1 per parallel call)")));
-        print(Row{.figure = QStringLiteral("refresh wall time, no delay (median of %1)").arg(plain.size()),
-                  .measured = number(median(plain), 2) + QStringLiteral(" ms")});
+        print(bounded(reuseFigure, double(opened), QString(), 0, 3, u"3 (1 per parallel call)"_s));
+        print(Row{.figure = u"refresh wall time, no delay (median of %1)"_s.arg(plain.size()),
+                  .measured = number(median(plain), 2) + u" ms"_s});
     }
 
-    const QJsonObject delayed{{QStringLiteral("delay_ms"), delayMs}};
-    if (!service.control({{QStringLiteral("summary"), delayed},
-                          {QStringLiteral("events"), delayed},
-                          {QStringLiteral("me"), delayed}})) {
-        print(failed(delayFigure, QStringLiteral("the service refused the delay")));
+    const QJsonObject delayed{{u"delay_ms"_s, delayMs}};
+    if (!service.control({{u"summary"_s, delayed}, {u"events"_s, delayed}, {u"me"_s, delayed}})) {
+        print(failed(delayFigure, u"the service refused the delay"_s));
         return;
     }
     const APIClient client(model.config(), model.token(), signedIn.http());
@@ -209,15 +208,14 @@ void measureRefreshes(const DevService &service, const QString &token)
     }
     service.resetControl();
     if (times.size() != delayedRefreshes) {
-        print(failed(
-            delayFigure,
-            QStringLiteral("%1 of %2 refreshes failed").arg(delayedRefreshes - times.size()).arg(delayedRefreshes)));
+        print(failed(delayFigure,
+                     u"%1 of %2 refreshes failed"_s.arg(delayedRefreshes - times.size()).arg(delayedRefreshes)));
         return;
     }
-    print(compared(delayFigure, median(times), delayMs, QStringLiteral("ms"), 1, 1.15));
+    print(compared(delayFigure, median(times), delayMs, u"ms"_s, 1, 1.15));
     if (!singles.isEmpty()) {
-        print(compared(QStringLiteral("one delayed call alone (median of %1) / D").arg(singles.size()), median(singles),
-                       delayMs, QStringLiteral("ms"), 1, std::nullopt));
+        print(compared(u"one delayed call alone (median of %1) / D"_s.arg(singles.size()), median(singles), delayMs,
+                       u"ms"_s, 1, std::nullopt));
     }
     std::fprintf(stderr, "delayed refreshes: min %.1f ms, max %.1f ms\n", *std::min_element(times.begin(), times.end()),
                  *std::max_element(times.begin(), times.end()));
@@ -240,17 +238,15 @@ Row flat(const QString &figure, int late, int early, const QString &goal, bool m
     return Row{.figure = figure,
                .measured = QString::number(late),
                .floor = QString::number(early),
-               .ratio = (late >= early ? QStringLiteral("+") : QString()) + QString::number(late - early),
+               .ratio = (late >= early ? u"+"_s : QString()) + QString::number(late - early),
                .goal = goal,
-               .verdict = met ? QStringLiteral("met") : QStringLiteral("MISSED")};
+               .verdict = met ? u"met"_s : u"MISSED"_s};
 }
 
 void measureManyRefreshes(const DevService &service, const QString &token)
 {
-    const QString rssFigure =
-        QStringLiteral("RSS growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
-    const QString fdFigure =
-        QStringLiteral("open descriptors, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes);
+    const QString rssFigure = u"RSS growth, %L1 vs %2 fast refreshes"_s.arg(manyRefreshes).arg(earlyRefreshes);
+    const QString fdFigure = u"open descriptors, %L1 vs %2 fast refreshes"_s.arg(manyRefreshes).arg(earlyRefreshes);
     const std::optional<DevService::Stats> before = service.stats();
     // No pause between turns: the loop starts the next refresh as soon as one ends.
     SignedInModel signedIn(service, token, 0ms);
@@ -276,35 +272,31 @@ void measureManyRefreshes(const DevService &service, const QString &token)
     const double seconds = clock.elapsed() / 1000.0;
     signedIn.model.reset();
     if (signedIn.published < manyRefreshes) {
-        print(failed(rssFigure, QStringLiteral("stalled after %1 refreshes").arg(signedIn.published)));
-        print(failed(fdFigure, QStringLiteral("stalled")));
+        print(failed(rssFigure, u"stalled after %1 refreshes"_s.arg(signedIn.published)));
+        print(failed(fdFigure, u"stalled"_s));
         return;
     }
     const std::optional<DevService::Stats> after = service.stats();
     const double growthMiB = (late.residentKiB - early.residentKiB) / 1024.0;
-    print(
-        bounded(rssFigure, growthMiB, QStringLiteral("MiB"), 2, 2.0,
-                QStringLiteral("RSS after %1: %2 MiB").arg(earlyRefreshes).arg(number(early.residentKiB / 1024.0, 1))));
-    print(Row{
-        .figure = QStringLiteral("heap in use growth, %L1 vs %2 fast refreshes").arg(manyRefreshes).arg(earlyRefreshes),
-        .measured = number((late.heapBytes - early.heapBytes) / 1024.0, 1) + QStringLiteral(" KiB"),
-        .floor = QStringLiteral("heap after %1: %2 KiB").arg(earlyRefreshes).arg(number(early.heapBytes / 1024.0, 0))});
-    print(flat(fdFigure, late.fds.total, early.fds.total, QStringLiteral("flat (+0)"),
-               late.fds.total == early.fds.total));
+    print(bounded(rssFigure, growthMiB, u"MiB"_s, 2, 2.0,
+                  u"RSS after %1: %2 MiB"_s.arg(earlyRefreshes).arg(number(early.residentKiB / 1024.0, 1))));
+    print(Row{.figure = u"heap in use growth, %L1 vs %2 fast refreshes"_s.arg(manyRefreshes).arg(earlyRefreshes),
+              .measured = number((late.heapBytes - early.heapBytes) / 1024.0, 1) + u" KiB"_s,
+              .floor = u"heap after %1: %2 KiB"_s.arg(earlyRefreshes).arg(number(early.heapBytes / 1024.0, 0))});
+    print(flat(fdFigure, late.fds.total, early.fds.total, u"flat (+0)"_s, late.fds.total == early.fds.total));
     // Qt keeps up to six connections per host and opens one more when all are
     // busy: sockets may move within that; anything else must not move at all.
-    print(flat(QStringLiteral("  of which not sockets"), late.fds.total - late.fds.sockets,
-               early.fds.total - early.fds.sockets, QStringLiteral("flat (+0)"),
-               late.fds.total - late.fds.sockets == early.fds.total - early.fds.sockets));
-    print(flat(QStringLiteral("  of which sockets (Qt pools up to 6 per host)"), late.fds.sockets, early.fds.sockets,
-               QStringLiteral("<= 6"), late.fds.sockets <= 6));
+    print(flat(u"  of which not sockets"_s, late.fds.total - late.fds.sockets, early.fds.total - early.fds.sockets,
+               u"flat (+0)"_s, late.fds.total - late.fds.sockets == early.fds.total - early.fds.sockets));
+    print(flat(u"  of which sockets (Qt pools up to 6 per host)"_s, late.fds.sockets, early.fds.sockets, u"<= 6"_s,
+               late.fds.sockets <= 6));
     if (before && after) {
-        print(Row{.figure = QStringLiteral("  TCP connections opened over the %L1 fast refreshes").arg(manyRefreshes),
+        print(Row{.figure = u"  TCP connections opened over the %L1 fast refreshes"_s.arg(manyRefreshes),
                   .measured = QString::number(after->connections - before->connections - 1),
-                  .floor = QStringLiteral("3 (1 per parallel call)")});
+                  .floor = u"3 (1 per parallel call)"_s});
     }
-    print(Row{.figure = QStringLiteral("fast refreshes per second (loop, no pause)"),
-              .measured = number(manyRefreshes / seconds, 0)});
+    print(
+        Row{.figure = u"fast refreshes per second (loop, no pause)"_s, .measured = number(manyRefreshes / seconds, 0)});
 }
 
 } // namespace
@@ -315,10 +307,9 @@ int main(int argc, char **argv)
     const DevService service;
     const QString token = service.failure().isEmpty() ? service.grantToken() : QString();
     if (token.isEmpty()) {
-        std::fprintf(
-            stderr, "vesko-bench-refresh: %s\n",
-            qPrintable(service.failure().isEmpty() ? QStringLiteral("no token from the service") : service.failure()));
-        print(failed(QStringLiteral("refresh figures"), QStringLiteral("the demo service is not usable")));
+        std::fprintf(stderr, "vesko-bench-refresh: %s\n",
+                     qPrintable(service.failure().isEmpty() ? u"no token from the service"_s : service.failure()));
+        print(failed(u"refresh figures"_s, u"the demo service is not usable"_s));
         return 1;
     }
     measureRefreshes(service, token);

@@ -12,7 +12,7 @@ namespace {
 
 QString verdictFor(bool met)
 {
-    return met ? QStringLiteral("met") : QStringLiteral("MISSED");
+    return met ? u"met"_s : u"MISSED"_s;
 }
 
 QString clean(QString text)
@@ -47,7 +47,7 @@ Row compared(const QString &figure, double measured, double floor, const QString
     const double ratio = measured / floor;
     row.ratio = number(ratio, 2) + u'x';
     if (goal) {
-        row.goal = QStringLiteral("<= ") + number(*goal, 2) + u'x';
+        row.goal = u"<= "_s + number(*goal, 2) + u'x';
         row.verdict = verdictFor(ratio <= *goal);
     }
     return row;
@@ -60,14 +60,13 @@ Row bounded(const QString &figure, double measured, const QString &unit, int dec
     return Row{.figure = figure,
                .measured = number(measured, decimals) + suffix,
                .floor = floor,
-               .goal = QStringLiteral("<= ") + number(goal, decimals) + suffix,
+               .goal = u"<= "_s + number(goal, decimals) + suffix,
                .verdict = verdictFor(measured <= goal)};
 }
 
 Row failed(const QString &figure, const QString &why)
 {
-    return Row{
-        .figure = figure, .measured = QStringLiteral("not measured: ") + why, .verdict = QStringLiteral("MISSED")};
+    return Row{.figure = figure, .measured = u"not measured: "_s + why, .verdict = u"MISSED"_s};
 }
 
 } // namespace vesko::bench

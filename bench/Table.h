@@ -9,14 +9,16 @@
 // programs' other output (on standard error) never mixes in.
 namespace vesko::bench {
 
+using namespace Qt::StringLiterals;
+
 struct Row
 {
     QString figure;
     QString measured;
-    QString floor = QStringLiteral("-");
-    QString ratio = QStringLiteral("-");
-    QString goal = QStringLiteral("-");
-    QString verdict = QStringLiteral("info");
+    QString floor = u"-"_s;
+    QString ratio = u"-"_s;
+    QString goal = u"-"_s;
+    QString verdict = u"info"_s;
 };
 
 void print(const Row &row);
@@ -28,7 +30,7 @@ Row compared(const QString &figure, double measured, double floor, const QString
 
 // A figure with a goal on its own value (no floor): met when `measured <= goal`.
 Row bounded(const QString &figure, double measured, const QString &unit, int decimals, double goal,
-            const QString &floor = QStringLiteral("-"));
+            const QString &floor = u"-"_s);
 
 // A figure that could not be measured: the row says so and counts as missed.
 Row failed(const QString &figure, const QString &why);

@@ -81,11 +81,11 @@ private slots:
             "7f40-7f50 rw-p 00000000 00:00 0 \nRss:                  12 kB\n"
             "55d0c000-55d1c000 rw-p 00000000 00:00 0      [heap]\nRss:  64 kB\nVmFlags: rd wr mr\n"
             "7f50-7f60 r--s 00000000 00:05 9  /memfd:wayland-shm (deleted)\nRss:  8 kB\n";
-        const QMap<QString, qint64> expected{{QStringLiteral("vesko"), 4},
-                                             {QStringLiteral("libQt6Core.so.6.4.2"), 924},
-                                             {QStringLiteral("[anon]"), 312},
-                                             {QStringLiteral("[heap]"), 64},
-                                             {QStringLiteral("memfd:wayland-shm (deleted)"), 8}};
+        const QMap<QString, qint64> expected{{u"vesko"_s, 4},
+                                             {u"libQt6Core.so.6.4.2"_s, 924},
+                                             {u"[anon]"_s, 312},
+                                             {u"[heap]"_s, 64},
+                                             {u"memfd:wayland-shm (deleted)"_s, 8}};
         QCOMPARE(vesko::bench::residentByMapping(smaps), expected);
     }
 
@@ -212,10 +212,10 @@ private slots:
         QTest::addColumn<double>("floor");
         QTest::addColumn<QString>("ratio");
         QTest::addColumn<QString>("verdict");
-        QTest::newRow("under the goal") << 210.0 << 200.0 << QStringLiteral("1.05x") << QStringLiteral("met");
-        QTest::newRow("exactly the goal") << 230.0 << 200.0 << QStringLiteral("1.15x") << QStringLiteral("met");
-        QTest::newRow("over the goal") << 231.0 << 200.0 << QStringLiteral("1.16x") << QStringLiteral("MISSED");
-        QTest::newRow("no floor: no ratio, no verdict") << 5.0 << 0.0 << QStringLiteral("-") << QStringLiteral("info");
+        QTest::newRow("under the goal") << 210.0 << 200.0 << u"1.05x"_s << u"met"_s;
+        QTest::newRow("exactly the goal") << 230.0 << 200.0 << u"1.15x"_s << u"met"_s;
+        QTest::newRow("over the goal") << 231.0 << 200.0 << u"1.16x"_s << u"MISSED"_s;
+        QTest::newRow("no floor: no ratio, no verdict") << 5.0 << 0.0 << u"-"_s << u"info"_s;
     }
     void verdicts()
     {
@@ -223,11 +223,10 @@ private slots:
         QFETCH(double, floor);
         QFETCH(QString, ratio);
         QFETCH(QString, verdict);
-        const Row row = compared(QStringLiteral("x"), measured, floor, QStringLiteral("ms"), 1, 1.15);
+        const Row row = compared(u"x"_s, measured, floor, u"ms"_s, 1, 1.15);
         QCOMPARE(row.ratio, ratio);
         QCOMPARE(row.verdict, verdict);
-        QCOMPARE(bounded(QStringLiteral("x"), measured, QString(), 0, 210).verdict,
-                 measured <= 210 ? QStringLiteral("met") : QStringLiteral("MISSED"));
+        QCOMPARE(bounded(u"x"_s, measured, QString(), 0, 210).verdict, measured <= 210 ? u"met"_s : u"MISSED"_s);
     }
 
     // The live readers, on this very process.
@@ -248,7 +247,7 @@ private slots:
     {
         const Descriptors before = ownDescriptors();
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("open")));
+        QFile file(dir.filePath(u"open"_s));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(ownDescriptors().total, before.total + 1);
         QCOMPARE(ownDescriptors().sockets, before.sockets);
@@ -281,10 +280,10 @@ private slots:
             slept = true;
             waitFor(release); // alive until read
         });
-        sleeper->setObjectName(QStringLiteral("probe-sleeper"));
+        sleeper->setObjectName(u"probe-sleeper"_s);
         sleeper->start();
         QTRY_VERIFY(tid != 0);
-        QTRY_COMPARE(threadCounts(getpid()).value(tid).name, QStringLiteral("probe-sleeper"));
+        QTRY_COMPARE(threadCounts(getpid()).value(tid).name, u"probe-sleeper"_s);
         const qint64 before = threadCounts(getpid()).value(tid).voluntarySwitches;
         go = true;
         QTRY_VERIFY(slept);
@@ -308,10 +307,9 @@ private slots:
         QTest::addColumn<int>("calls");
         QTest::addColumn<qint64>("requests");
         QTest::newRow("nothing in between") << QByteArray() << QString() << 0 << qint64(0);
-        QTest::newRow("API calls") << QByteArray("GET") << QStringLiteral("v1/me") << 3 << qint64(3);
-        QTest::newRow("control calls") << QByteArray("GET") << QStringLiteral("_control") << 2 << qint64(0);
-        QTest::newRow("token granted") << QByteArray("POST") << QStringLiteral("_control/issue-token") << 1
-                                       << qint64(0);
+        QTest::newRow("API calls") << QByteArray("GET") << u"v1/me"_s << 3 << qint64(3);
+        QTest::newRow("control calls") << QByteArray("GET") << u"_control"_s << 2 << qint64(0);
+        QTest::newRow("token granted") << QByteArray("POST") << u"_control/issue-token"_s << 1 << qint64(0);
     }
     void serviceCallsCountOnce()
     {
@@ -352,8 +350,8 @@ private slots:
 
         QProcess floor;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VESKO_BENCH_TOKEN"), token);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(u"VESKO_BENCH_TOKEN"_s, token);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         floor.setProcessEnvironment(environment);
         floor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         floor.start(binary, {service.base().toString()});
@@ -371,8 +369,7 @@ private slots:
         // At most one connection per request, the stats call's own aside.
         QVERIFY(after->connections - before->connections - 1 <= 3);
         QStringList asked;
-        for (const QJsonValue entry :
-             QJsonDocument::fromJson(service.call("GET", QStringLiteral("_control/log")).body).array()) {
+        for (const QJsonValue entry : QJsonDocument::fromJson(service.call("GET", u"_control/log"_s).body).array()) {
             const QJsonObject object = entry.toObject();
             if (object.value(u"path").toString().startsWith(u"/v1/"))
                 asked << object.value(u"path").toString() + u'?' + object.value(u"query").toString();

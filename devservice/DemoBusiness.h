@@ -7,6 +7,8 @@
 
 namespace vesko::devservice {
 
+using namespace Qt::StringLiterals;
+
 // A small subscription business made up from a seed: two projects selling on
 // five channels, whose figures drift a little every minute and which gains a
 // subscription event every few minutes. Everything is a pure function of the
@@ -17,7 +19,7 @@ class DemoBusiness
 public:
     struct Settings
     {
-        QString currency = QStringLiteral("USD");
+        QString currency = u"USD"_s;
         bool hasSources = true;
         bool incomplete = false;
     };

@@ -12,6 +12,8 @@
 
 namespace vesko::devservice {
 
+using namespace Qt::StringLiterals;
+
 // A push device as the app registered it.
 struct RegisteredDevice
 {
@@ -24,7 +26,7 @@ struct RegisteredDevice
 // Everything the service remembers while it runs; the route handlers share it.
 struct ServiceState
 {
-    static constexpr auto defaultAppVersion = QLatin1StringView("0.1.0");
+    static constexpr auto defaultAppVersion = "0.1.0"_L1;
 
     ServiceState(quint64 seed, const QString &currency)
         : demo(seed, DemoBusiness::Settings{currency, true, false})

@@ -6,6 +6,8 @@
 #include "FuzzCheck.h"
 #include "VeskoConfig.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -23,14 +25,13 @@ void check(const QUrl &url)
         // An item put in front decides, whatever follows: a bare "code" means
         // no code, and the name counts once percent-decoded.
         const QString rest = url.hasQuery() ? u'&' + url.query(QUrl::FullyEncoded) : QString();
-        FUZZ_CHECK(!codeWithQuery(url, QStringLiteral("code") + rest));
-        FUZZ_CHECK(codeWithQuery(url, QStringLiteral("%63o%64e=first") + rest) == u"first");
+        FUZZ_CHECK(!codeWithQuery(url, u"code"_s + rest));
+        FUZZ_CHECK(codeWithQuery(url, u"%63o%64e=first"_s + rest) == u"first");
     }
     if (!code) {
         // A code added at the end is found, unless a bare "code" item (no '=') comes first.
         if (url.isValid()) {
-            const QString query = url.hasQuery() ? url.query(QUrl::FullyEncoded) + QStringLiteral("&code=abc")
-                                                 : QStringLiteral("code=abc");
+            const QString query = url.hasQuery() ? url.query(QUrl::FullyEncoded) + u"&code=abc"_s : u"code=abc"_s;
             const std::optional<QString> added = codeWithQuery(url, query);
             FUZZ_CHECK(!added || *added == u"abc");
         }
@@ -44,19 +45,19 @@ void check(const QUrl &url)
     FUZZ_CHECK(!code->contains(u'#') || query.contains(u"%23", Qt::CaseInsensitive));
 
     // Sent again the way a service encodes it, the same code comes back.
-    const QUrl resent(QStringLiteral("vesko://callback?state=x&") + encodedQuery({{QStringLiteral("code"), *code}})
-                          + QStringLiteral("&code=later#code=fragment"),
+    const QUrl resent(u"vesko://callback?state=x&"_s + encodedQuery({{u"code"_s, *code}})
+                          + u"&code=later#code=fragment"_s,
                       QUrl::StrictMode);
     FUZZ_CHECK(callbackCode(resent) == code);
 
     // Only the first item counts; scheme, host, path and fragment play no part.
-    FUZZ_CHECK(codeWithQuery(url, query + QStringLiteral("&code=later")) == code);
+    FUZZ_CHECK(codeWithQuery(url, query + u"&code=later"_s) == code);
     QUrl changed = url;
-    changed.setFragment(QStringLiteral("code=fragment"));
+    changed.setFragment(u"code=fragment"_s);
     FUZZ_CHECK(callbackCode(changed) == code);
-    changed.setScheme(QStringLiteral("https"));
-    changed.setHost(QStringLiteral("example.com"));
-    changed.setPath(QStringLiteral("/elsewhere"));
+    changed.setScheme(u"https"_s);
+    changed.setHost(u"example.com"_s);
+    changed.setPath(u"/elsewhere"_s);
     if (changed.isValid())
         FUZZ_CHECK(callbackCode(changed) == code);
 }

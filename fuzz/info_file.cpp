@@ -10,6 +10,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -25,7 +27,7 @@ const QLatin1StringView webKey("VeskoWebURL");
 QJsonObject readAsFile(const QByteArray &bytes)
 {
     static const int fd = memfd_create("vesko-info.json", 0);
-    static const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    static const QString path = u"/proc/self/fd/%1"_s.arg(fd);
     FUZZ_CHECK(fd >= 0 && ftruncate(fd, 0) == 0);
     FUZZ_CHECK(pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size());
     return VeskoConfig::readInfoFile(path);
@@ -49,8 +51,8 @@ void checkURL(const QJsonObject &info, QLatin1StringView key, const QUrl &url, c
 
 void checkConnectURL(const VeskoConfig &config, const QString &name)
 {
-    const QString challenge = QStringLiteral("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
-    const QString platform = QStringLiteral("linux");
+    const QString challenge = u"E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"_s;
+    const QString platform = u"linux"_s;
     const QUrl url = config.connectURL(challenge, platform, name);
     FUZZ_CHECK(url.isValid());
     FUZZ_CHECK(url.scheme() == config.webURL().scheme() && url.authority() == config.webURL().authority());
@@ -58,9 +60,8 @@ void checkConnectURL(const VeskoConfig &config, const QString &name)
     FUZZ_CHECK(path.endsWith(u"/connect-app") && !path.endsWith(u"//connect-app"));
     FUZZ_CHECK(!url.hasFragment());
     // Exactly the three items, in order, each value back as it was given.
-    const QList<std::pair<QString, QString>> expected{{QStringLiteral("challenge"), challenge},
-                                                      {QStringLiteral("platform"), platform},
-                                                      {QStringLiteral("name"), name}};
+    const QList<std::pair<QString, QString>> expected{
+        {u"challenge"_s, challenge}, {u"platform"_s, platform}, {u"name"_s, name}};
     // Decoded by hand: QUrlQuery turns noncharacters (U+FFFFF, say) into
     // U+FFFD when decoding, though the URL carries them correctly.
     QList<std::pair<QString, QString>> items;

@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -40,8 +42,8 @@ std::optional<qint64> referenceInstant(const QRegularExpressionMatch &m)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // [0-9], not \d: \d also matches other scripts' digits, which are no date.
-    static const QRegularExpression strict(QRegularExpression::anchoredPattern(QStringLiteral(
-        R"(([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})(Z|([+-])([0-9]{2}):([0-9]{2})))")));
+    static const QRegularExpression strict(QRegularExpression::anchoredPattern(
+        uR"(([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})(Z|([+-])([0-9]{2}):([0-9]{2})))"_s));
 
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     const std::optional<QDateTime> parsed = parseInternetDateTime(text);
@@ -62,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (year >= 1 && year <= 9999) {
         const QString utc = parsed->toString(Qt::ISODate);
         FUZZ_CHECK(utc.size() == 20 && utc.endsWith(u'Z'));
-        for (const QString &written :
-             {utc, utc.chopped(1) + QStringLiteral("+00:00"), utc.chopped(1) + QStringLiteral("-00:00")}) {
+        for (const QString &written : {utc, utc.chopped(1) + u"+00:00"_s, utc.chopped(1) + u"-00:00"_s}) {
             const std::optional<QDateTime> again = parseInternetDateTime(written);
             FUZZ_CHECK(again && *again == *parsed);
         }

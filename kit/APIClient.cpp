@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -32,8 +34,7 @@ struct Body
     QString codeVerifier;
     QByteArray encoded() const
     {
-        return QJsonDocument(
-                   QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("code_verifier"), codeVerifier}})
+        return QJsonDocument(QJsonObject{{u"code"_s, code}, {u"code_verifier"_s, codeVerifier}})
             .toJson(QJsonDocument::Compact);
     }
 };
@@ -47,9 +48,9 @@ struct Body
     QString environment;
     QByteArray encoded() const
     {
-        return QJsonDocument(QJsonObject{{QStringLiteral("platform"), platform},
-                                         {QStringLiteral("push_token"), pushToken},
-                                         {QStringLiteral("environment"), environment}})
+        return QJsonDocument(QJsonObject{{u"platform"_s, platform},
+                                         {u"push_token"_s, pushToken},
+                                         {u"environment"_s, environment}})
             .toJson(QJsonDocument::Compact);
     }
 };
@@ -123,14 +124,13 @@ APICall APIClient::send(const Request &r, QObject *context, std::function<void(H
 
 APICall APIClient::summary(const QString &project, QObject *context, Done<Summary> done) const
 {
-    return send({"GET", u"v1/summary", encodedQuery({{QStringLiteral("project"), project}}), {}}, context,
+    return send({"GET", u"v1/summary", encodedQuery({{u"project"_s, project}}), {}}, context,
                 decoding(std::move(done)));
 }
 
 APICall APIClient::events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const
 {
-    const QString query = encodedQuery(
-        {{QStringLiteral("project"), QStringLiteral("all")}, {QStringLiteral("limit"), QString::number(limit)}});
+    const QString query = encodedQuery({{u"project"_s, u"all"_s}, {u"limit"_s, QString::number(limit)}});
     return send({"GET", u"v1/events", query, {}}, context, decoding(std::move(done)));
 }
 
@@ -147,8 +147,8 @@ APICall APIClient::exchange(const QString &code, const QString &verifier, QObjec
             if (usableInHeader(token->token))
                 done(token->token);
             else
-                done(DecodingError(DecodingError::Reason::dataCorrupted, QStringLiteral("data.token"),
-                                   QStringLiteral("token is empty or holds control characters")));
+                done(DecodingError(DecodingError::Reason::dataCorrupted, u"data.token"_s,
+                                   u"token is empty or holds control characters"_s));
         } else if (const APIError *error = std::get_if<APIError>(&outcome)) {
             done(*error);
         } else {

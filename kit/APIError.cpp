@@ -1,16 +1,18 @@
 #include "APIError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QString APIError::toString() const
 {
     switch (m_case) {
     case Case::status:
-        return QStringLiteral("status(%1)").arg(m_code);
+        return u"status(%1)"_s.arg(m_code);
     case Case::unauthorized:
-        return QStringLiteral("unauthorized");
+        return u"unauthorized"_s;
     case Case::offline:
-        return QStringLiteral("offline");
+        return u"offline"_s;
     }
     return {};
 }

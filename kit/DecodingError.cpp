@@ -1,5 +1,7 @@
 #include "DecodingError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 DecodingError::DecodingError(Reason reason, QString path, QString detail)
@@ -11,7 +13,7 @@ DecodingError::DecodingError(Reason reason, QString path, QString detail)
 
 QString DecodingError::message() const
 {
-    return m_path.isEmpty() ? m_detail : m_path + QStringLiteral(": ") + m_detail;
+    return m_path.isEmpty() ? m_detail : m_path + u": "_s + m_detail;
 }
 
 } // namespace vesko

@@ -1,6 +1,8 @@
 #include "JsonDecoder.h"
 #include "VeskoEvent.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -32,8 +34,8 @@ VeskoEvent::Kind VeskoEvent::Kind::decode(const json::Value &value)
     // Cut between characters, not inside a surrogate pair.
     constexpr qsizetype shown = 40;
     const qsizetype cut = raw.size() > shown && raw.at(shown - 1).isHighSurrogate() ? shown - 1 : shown;
-    const QString quoted = raw.size() > shown ? raw.first(cut) + QStringLiteral("…") : raw;
-    value.fail(DecodingError::Reason::dataCorrupted, QStringLiteral("unknown event kind \"") + quoted + u'"');
+    const QString quoted = raw.size() > shown ? raw.first(cut) + u"…"_s : raw;
+    value.fail(DecodingError::Reason::dataCorrupted, u"unknown event kind \""_s + quoted + u'"');
 }
 
 size_t qHash(VeskoEvent::Kind kind, size_t seed) noexcept

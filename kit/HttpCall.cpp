@@ -5,6 +5,8 @@
 #include <QLoggingCategory>
 #include <QNetworkReply>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 // Method, path and outcome only: never a header, query or body, which may
@@ -112,7 +114,7 @@ void HttpCall::onFinished()
         m_body += m_reply->readAll();
     HttpOutcome outcome = classify();
     qCDebug(lcHttp) << m_reply->operation() << m_reply->request().url().path() << "->"
-                    << (outcome.error ? outcome.error->toString() : QStringLiteral("ok"));
+                    << (outcome.error ? outcome.error->toString() : u"ok"_s);
     // Out of the reply's own signal, and out of any cancel() on the stack.
     QMetaObject::invokeMethod(
         this, [this, outcome = std::move(outcome)]() mutable { deliver(std::move(outcome)); }, Qt::QueuedConnection);

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko::json {
 
 namespace {
@@ -128,13 +130,13 @@ public:
         // The parser's words without the text it last read: a message never
         // carries a value from the body.
         QString what = QString::fromUtf8(error.what());
-        what = what.left(what.indexOf(QLatin1StringView("; last read")));
-        const qsizetype colon = what.indexOf(QLatin1StringView(": "), std::max(qsizetype(0), what.indexOf(u"column")));
-        if (what.contains(QLatin1StringView("number overflow")))
-            what = QStringLiteral("number out of range");
+        what = what.left(what.indexOf("; last read"_L1));
+        const qsizetype colon = what.indexOf(": "_L1, std::max(qsizetype(0), what.indexOf(u"column")));
+        if (what.contains("number overflow"_L1))
+            what = u"number out of range"_s;
         else if (colon >= 0)
             what = what.sliced(colon + 2);
-        m_failure = what + QStringLiteral(" at byte ") + QString::number(position);
+        m_failure = what + u" at byte "_s + QString::number(position);
         return false;
     }
 
@@ -142,7 +144,7 @@ private:
     bool open(nlohmann::json container)
     {
         if (qsizetype(m_open.size()) >= maxDepth) {
-            m_failure = QStringLiteral("nested deeper than %1 levels").arg(maxDepth);
+            m_failure = u"nested deeper than %1 levels"_s.arg(maxDepth);
             return false;
         }
         m_open.push_back(std::move(container));
@@ -161,7 +163,7 @@ private:
         if (m_open.empty()) {
             // The service answers with an object (or a list); a bare scalar is no answer.
             if (!value.is_object() && !value.is_array()) {
-                m_failure = QStringLiteral("the document is neither an object nor an array");
+                m_failure = u"the document is neither an object nor an array"_s;
                 return false;
             }
             m_document = std::make_shared<nlohmann::json>(std::move(value));
@@ -208,7 +210,7 @@ void Value::fail(DecodingError::Reason reason, const QString &detail) const
 qsizetype Value::arraySize() const
 {
     if (!m_json.is_array())
-        fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an array"));
+        fail(DecodingError::Reason::typeMismatch, u"expected an array"_s);
     return qsizetype(m_json.size());
 }
 
@@ -221,7 +223,7 @@ Object::Object(const Value &value)
     : m_path(value.path())
 {
     if (!value.json().is_object())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an object"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected an object"_s);
     // The members come in byte order of their UTF-8 keys, which is code-point order.
     m_members.reserve(value.json().size());
     for (auto it = value.json().begin(); it != value.json().end(); ++it)
@@ -250,43 +252,43 @@ bool Object::isNull(const nlohmann::json &value)
 QString Decode<QString>::from(const Value &value)
 {
     if (!value.json().is_string())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a string"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected a string"_s);
     return textOf(value.json().get_ref<const std::string &>());
 }
 
 qint64 Decode<qint64>::from(const Value &value)
 {
     if (!value.json().is_number())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected an integer"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected an integer"_s);
     // The parser holds a number as a signed integer exactly when its literal
     // is a whole number within int64.
     if (value.json().type() != nlohmann::json::value_t::number_integer)
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a whole number within 64 bits"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected a whole number within 64 bits"_s);
     return value.json().get<qint64>();
 }
 
 bool Decode<bool>::from(const Value &value)
 {
     if (!value.json().is_boolean())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a boolean"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected a boolean"_s);
     return value.json().get<bool>();
 }
 
 double Decode<double>::from(const Value &value)
 {
     if (!value.json().is_number())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a number"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected a number"_s);
     return value.json().get<double>();
 }
 
 QDateTime Decode<QDateTime>::from(const Value &value)
 {
     if (!value.json().is_string())
-        value.fail(DecodingError::Reason::typeMismatch, QStringLiteral("expected a date-time string"));
+        value.fail(DecodingError::Reason::typeMismatch, u"expected a date-time string"_s);
     const std::optional<QDateTime> date = parseInternetDateTime(Decode<QString>::from(value));
     if (!date)
         value.fail(DecodingError::Reason::dataCorrupted,
-                   QStringLiteral("expected an RFC 3339 date-time such as 2026-03-01T09:30:00Z"));
+                   u"expected an RFC 3339 date-time such as 2026-03-01T09:30:00Z"_s);
     return *date;
 }
 
@@ -296,7 +298,7 @@ std::shared_ptr<const nlohmann::json> parseDocument(const QByteArray &body)
     // end of the input, leaving whatever follows unread.
     if (const qsizetype nul = body.indexOf('\0'); nul >= 0)
         throw DecodingError(DecodingError::Reason::malformedJson, {},
-                            QStringLiteral("a NUL byte at byte ") + QString::number(nul + 1));
+                            u"a NUL byte at byte "_s + QString::number(nul + 1));
     DocumentBuilder builder;
     const bool parsed = nlohmann::json::sax_parse(body.cbegin(), body.cend(), &builder);
     if (!parsed || !builder.document())

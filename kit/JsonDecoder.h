@@ -28,6 +28,8 @@
 // decided on the literal's digits, so exactly over the whole int64 range.
 namespace vesko::json {
 
+using namespace Qt::StringLiterals;
+
 // A place in the document, linked to its parent. The text ("data[2].kind")
 // is only built when an error needs it.
 class Path
@@ -103,11 +105,9 @@ public:
         const Path path = m_path.key(key);
         const nlohmann::json *member = find(key);
         if (!member)
-            throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(),
-                                QStringLiteral("required key is missing"));
+            throw DecodingError(DecodingError::Reason::keyNotFound, path.toString(), u"required key is missing"_s);
         if (isNull(*member))
-            throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(),
-                                QStringLiteral("required value is null"));
+            throw DecodingError(DecodingError::Reason::valueNotFound, path.toString(), u"required value is null"_s);
         return Decode<T>::from(Value(*member, path));
     }
 

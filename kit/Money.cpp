@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko::Money {
 
 namespace {
@@ -102,7 +104,7 @@ QString format(const std::string &decimal, const QString &currency, int minFract
     const bool negative = decimal.front() == '-';
     const std::string unsignedDecimal = negative ? decimal.substr(1) : decimal;
     const icu::UnicodeString number = numbers.formatDecimal(unsignedDecimal, status).toString(status);
-    QString text = negative ? QStringLiteral("-") : QString();
+    QString text = negative ? u"-"_s : QString();
     if (!currency.isEmpty())
         text += currency + noBreakSpace;
     return text + toQString(number);
@@ -125,7 +127,7 @@ Mask::~Mask()
 
 QString masked(const QString &currency)
 {
-    return format("0", currency, 0, 0).replace(u'0', QStringLiteral("\u2022\u2022\u2022"));
+    return format("0", currency, 0, 0).replace(u'0', u"\u2022\u2022\u2022"_s);
 }
 
 QString whole(qint64 amount, const QString &currency)
@@ -159,14 +161,14 @@ QString compact(qint64 amount, const QString &currency)
 QString growth(double percent)
 {
     if (std::isnan(percent))
-        return QStringLiteral("0%");
+        return u"0%"_s;
     const double rounded = std::round(percent); // halves away from zero
     // 2^63 is exactly representable; anything at or beyond it does not fit.
     constexpr double limit = 9223372036854775808.0;
     const qint64 n = rounded >= limit   ? std::numeric_limits<qint64>::max()
                      : rounded < -limit ? std::numeric_limits<qint64>::min()
                                         : static_cast<qint64>(rounded);
-    return (n > 0 ? QStringLiteral("+") : QString()) + QString::number(n) + u'%';
+    return (n > 0 ? u"+"_s : QString()) + QString::number(n) + u'%';
 }
 
 } // namespace vesko::Money

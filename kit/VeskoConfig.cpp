@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -48,8 +50,8 @@ QUrl VeskoConfig::defaultWebURL()
 
 VeskoConfig VeskoConfig::fromInfo(const QJsonObject &info)
 {
-    return VeskoConfig(urlFor(info, QLatin1StringView("VeskoAPIURL"), defaultAPIURL()),
-                       urlFor(info, QLatin1StringView("VeskoWebURL"), defaultWebURL()));
+    return VeskoConfig(urlFor(info, "VeskoAPIURL"_L1, defaultAPIURL()),
+                       urlFor(info, "VeskoWebURL"_L1, defaultWebURL()));
 }
 
 QJsonObject VeskoConfig::readInfoFile(const QString &path)
@@ -84,8 +86,8 @@ QString VeskoConfig::infoFilePath()
     if (!QCoreApplication::instance())
         return {};
     const QDir binDir(QCoreApplication::applicationDirPath());
-    for (const QString &candidate : {binDir.filePath(QStringLiteral("vesko-info.json")),
-                                     binDir.filePath(QStringLiteral("../share/vesko/vesko-info.json"))}) {
+    for (const QString &candidate :
+         {binDir.filePath(u"vesko-info.json"_s), binDir.filePath(u"../share/vesko/vesko-info.json"_s)}) {
         if (QFileInfo(candidate).isFile())
             return QDir::cleanPath(candidate);
     }
@@ -95,9 +97,7 @@ QString VeskoConfig::infoFilePath()
 QUrl VeskoConfig::connectURL(const QString &challenge, const QString &platform, const QString &name) const
 {
     QUrl url = appendingPath(m_webURL, u"connect-app");
-    url.setQuery(encodedQuery({{QStringLiteral("challenge"), challenge},
-                               {QStringLiteral("platform"), platform},
-                               {QStringLiteral("name"), name}}),
+    url.setQuery(encodedQuery({{u"challenge"_s, challenge}, {u"platform"_s, platform}, {u"name"_s, name}}),
                  QUrl::StrictMode);
     return url;
 }

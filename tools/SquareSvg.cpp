@@ -8,6 +8,8 @@
 #include <cmath>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -19,7 +21,7 @@ struct ViewBox
 
 std::optional<ViewBox> parsedViewBox(const QString &text)
 {
-    static const QRegularExpression separators(QStringLiteral(R"([\s,]+)"));
+    static const QRegularExpression separators(uR"([\s,]+)"_s);
     const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
     if (parts.size() != 4)
         return std::nullopt;
@@ -46,7 +48,7 @@ QString number(double value)
 QString squaredRootTag(const QXmlStreamReader &reader)
 {
     const QXmlStreamAttributes attributes = reader.attributes();
-    const std::optional<ViewBox> box = parsedViewBox(attributes.value(QStringLiteral("viewBox")).toString());
+    const std::optional<ViewBox> box = parsedViewBox(attributes.value(u"viewBox"_s).toString());
     if (!box)
         return {};
     const double side = std::max(box->width, box->height);
@@ -55,10 +57,10 @@ QString squaredRootTag(const QXmlStreamReader &reader)
 
     QString tag = u'<' + reader.qualifiedName().toString();
     for (const QXmlStreamNamespaceDeclaration &declaration : reader.namespaceDeclarations()) {
-        tag += QStringLiteral(" xmlns");
+        tag += u" xmlns"_s;
         if (!declaration.prefix().isEmpty())
             tag += u':' + declaration.prefix().toString();
-        tag += QStringLiteral("=\"") + declaration.namespaceUri().toString().toHtmlEscaped() + u'"';
+        tag += u"=\""_s + declaration.namespaceUri().toString().toHtmlEscaped() + u'"';
     }
     for (const QXmlStreamAttribute &attribute : attributes) {
         if (attribute.isDefault())
@@ -70,7 +72,7 @@ QString squaredRootTag(const QXmlStreamReader &reader)
             else if (attribute.name() == u"width" || attribute.name() == u"height")
                 value = number(side);
         }
-        tag += u' ' + attribute.qualifiedName().toString() + QStringLiteral("=\"") + value.toHtmlEscaped() + u'"';
+        tag += u' ' + attribute.qualifiedName().toString() + u"=\""_s + value.toHtmlEscaped() + u'"';
     }
     return tag;
 }
@@ -143,25 +145,24 @@ QByteArray squaredSvg(const QByteArray &svg, QString *error)
         if (!reader.isStartElement() || !rootTag.isEmpty())
             continue;
         if (reader.name() != u"svg" || reader.namespaceUri() != u"http://www.w3.org/2000/svg")
-            return fail(QStringLiteral("the root element is not an SVG element"));
+            return fail(u"the root element is not an SVG element"_s);
         rootTag = squaredRootTag(reader);
         if (rootTag.isEmpty())
-            return fail(QStringLiteral("the root element has no viewBox of four numbers with a positive size"));
+            return fail(u"the root element has no viewBox of four numbers with a positive size"_s);
     }
     if (reader.hasError())
-        return fail(QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString()));
+        return fail(u"line %1: %2"_s.arg(reader.lineNumber()).arg(reader.errorString()));
     if (rootTag.isEmpty())
-        return fail(QStringLiteral("no root element"));
+        return fail(u"no root element"_s);
 
     // The document is well-formed: its first tag is the root's, and only that
     // tag is replaced. Offsets are in characters, so it is cut as text.
     const qsizetype start = rootTagStart(text);
     const qsizetype end = start < 0 ? -1 : pastMarkup(text, start);
     if (end < 0)
-        return fail(QStringLiteral("the root start tag cannot be found"));
+        return fail(u"the root start tag cannot be found"_s);
     const bool selfClosing = text.at(end - 2) == u'/';
-    return (text.first(start) + rootTag + (selfClosing ? QStringLiteral("/>") : QStringLiteral(">")) + text.sliced(end))
-        .toUtf8();
+    return (text.first(start) + rootTag + (selfClosing ? u"/>"_s : u">"_s) + text.sliced(end)).toUtf8();
 }
 
 } // namespace vesko

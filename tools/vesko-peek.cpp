@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTextStream>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -37,8 +39,7 @@ void printEvents(const QList<VeskoEvent> &events)
     for (const VeskoEvent &e : events) {
         out << e.kind().rawValue() << "  ";
         if (e.amount())
-            out << Money::price(*e.amount(), e.currency())
-                << (e.interval() ? QStringLiteral(" / ") + *e.interval() : QString());
+            out << Money::price(*e.amount(), e.currency()) << (e.interval() ? u" / "_s + *e.interval() : QString());
         out << "  " << e.channel().label() << " · " << e.project().name() << "  " << timeAgo(e.occurredAt(), now)
             << "\n";
     }

@@ -39,11 +39,11 @@ void waitUntil(const std::function<bool()> &done, int ms = 3000)
 
 QJsonArray sampleEvents()
 {
-    QJsonObject cancelled = fixtures::event(QStringLiteral("ev_2"));
+    QJsonObject cancelled = fixtures::event(u"ev_2"_s);
     cancelled[u"kind"_s] = u"cancelled"_s;
     cancelled.remove(u"amount"_s);
     cancelled[u"occurred_at"_s] = u"2026-03-01T08:10:00Z"_s;
-    QJsonObject back = fixtures::event(QStringLiteral("ev_3"));
+    QJsonObject back = fixtures::event(u"ev_3"_s);
     back[u"kind"_s] = u"reactivated"_s;
     back[u"channel"_s] = u"web"_s;
     back[u"interval"_s] = u"year"_s;
@@ -56,7 +56,7 @@ QJsonArray sampleEvents()
 struct Shot
 {
     QString name;
-    std::optional<QString> token = QStringLiteral("tok");
+    std::optional<QString> token = u"tok"_s;
     QMap<QByteArray, ScriptedReply> replies;
     bool signIn = false;
     bool expires = false; // the sign-in then runs out
@@ -87,7 +87,7 @@ QImage render(const Shot &shot, bool dark)
     QQuickView view;
     panel.expose(*view.engine());
     view.setResizeMode(QQuickView::SizeViewToRootObject);
-    view.setSource(panelQml(QStringLiteral("PanelView.qml")));
+    view.setSource(panelQml(u"PanelView.qml"_s));
     if (view.status() != QQuickView::Ready)
         return {};
     view.show();
@@ -122,8 +122,7 @@ QImage trayStrip()
         const Row row = rows.at(i);
         const QRect bar(0, i * barHeight, width, barHeight);
         painter.fillRect(bar, row.dark ? QColor(0x1e1e1e) : QColor(0xf6f5f4));
-        const std::optional<QString> text =
-            row.style == TrayStyle::snout ? std::nullopt : std::optional(QStringLiteral("$12.3K"));
+        const std::optional<QString> text = row.style == TrayStyle::snout ? std::nullopt : std::optional(u"$12.3K"_s);
         const bool snout = row.style != TrayStyle::amount;
         const auto content = TrayIcon::contentFor(trayText(snout, text, {}), row.dark, {});
         int x = 12;
@@ -149,7 +148,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!out.mkpath(QStringLiteral("."))) {
+    if (!out.mkpath(u"."_s)) {
         std::fprintf(stderr, "vesko-shots: cannot create %s\n", argv[1]);
         return 1;
     }
@@ -165,7 +164,7 @@ int main(int argc, char **argv)
          .token = std::nullopt,
          .signIn = true,
          .expires = true,
-         .late = QStringLiteral("vesko://callback?code=late")},
+         .late = u"vesko://callback?code=late"_s},
         {.name = u"loading"_s, .replies = {{"/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall}}}},
         {.name = u"failed"_s, .replies = {{"/v1/summary", ScriptedReply::json(500, "{}")}}},
         {.name = u"ready"_s},
@@ -187,7 +186,7 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(file));
         }
     }
-    const QString tray = out.filePath(QStringLiteral("tray.png"));
+    const QString tray = out.filePath(u"tray.png"_s);
     if (trayStrip().save(tray)) {
         std::printf("%s\n", qPrintable(tray));
     } else {

@@ -22,6 +22,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -33,22 +35,22 @@ public:
     void open(const QUrl &) override {}
 };
 
-const QString instanceName = QStringLiteral("vesko");
+const QString instanceName = u"vesko"_s;
 
 // As GLib's command-line parser reads it (the Generic Monitor runs clicks through it).
 QString shellQuoted(const QString &word)
 {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+-]+$"));
+    static const QRegularExpression plain(u"^[A-Za-z0-9/._+-]+$"_s);
     if (plain.match(word).hasMatch())
         return word;
-    return u'\'' + QString(word).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    return u'\'' + QString(word).replace(u'\'', u"'\\''"_s) + u'\'';
 }
 
 } // namespace
 
 QString statusUsageText()
 {
-    return QStringLiteral("usage: vesko status [--format plain|json|genmon] [--watch] [--running]");
+    return u"usage: vesko status [--format plain|json|genmon] [--watch] [--running]"_s;
 }
 
 std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &arguments)
@@ -71,9 +73,9 @@ std::variant<StatusOptions, QString> parseStatusOptions(const QStringList &argum
             else if (value == u"genmon")
                 options.format = StatusFormat::genmon;
             else
-                return QStringLiteral("unknown format \"%1\" (plain, json or genmon)").arg(value);
+                return u"unknown format \"%1\" (plain, json or genmon)"_s.arg(value);
         } else {
-            return QStringLiteral("unknown option \"%1\"").arg(argument);
+            return u"unknown option \"%1\""_s.arg(argument);
         }
     }
     return options;
@@ -157,7 +159,7 @@ void StatusCommand::leaveInstance(bool answeredBefore)
         return;
     }
     if (m_options.runningOnly) {
-        m_err(QStringLiteral("vesko: no running Vesko answered"));
+        m_err(u"vesko: no running Vesko answered"_s);
         finish(statusNotRunning);
         return;
     }
@@ -214,14 +216,14 @@ void StatusCommand::show(const StatusLine &line)
         if (alwaysPrint)
             m_out(out);
         else
-            m_err(QStringLiteral("vesko: ") + message);
+            m_err(u"vesko: "_s + message);
         finish(code);
     };
     if (line.phase == u"ready") {
         m_out(out);
         finish(statusOk);
     } else if (line.phase == u"signedOut" || line.phase == u"signingIn") {
-        fail(QStringLiteral("not signed in; sign in from the tray or with: vesko --sign-in"), statusSignedOut);
+        fail(u"not signed in; sign in from the tray or with: vesko --sign-in"_s, statusSignedOut);
     } else if (line.phase == u"failed") {
         fail(line.message, line.message == Phase::offlineMessage() ? statusOffline : statusFailed);
     }
@@ -241,12 +243,12 @@ QString genmonIconFile()
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
         return {};
-    QString path = runtime + QStringLiteral("/vesko/icons/vesko-snout-genmon.png");
+    QString path = runtime + u"/vesko/icons/vesko-snout-genmon.png"_s;
     // Written once per session: a bar asks every few seconds.
     if (QFileInfo(path).isFile())
         return path;
     // Drawn at build time: this program links no GUI library to draw with.
-    QFile picture(QStringLiteral(":/vesko/vesko-snout-genmon.png"));
+    QFile picture(u":/vesko/vesko-snout-genmon.png"_s);
     QSaveFile file(path);
     if (!picture.open(QIODevice::ReadOnly) || !QDir().mkpath(QFileInfo(path).absolutePath())
         || !file.open(QIODevice::WriteOnly) || file.write(picture.readAll()) != picture.size() || !file.commit())
@@ -260,9 +262,9 @@ GenmonLook genmonLook(const QString &application)
     look.command = shellQuoted(application);
     // By name where the desktop's icon theme finds it: GTK then draws the
     // symbolic snout in the panel's own text colour.
-    for (const QString &name : {QStringLiteral("vesko-snout-symbolic"), QStringLiteral("app.vesko.Vesko-symbolic")}) {
-        for (const QString &folder : {QStringLiteral("symbolic"), QStringLiteral("scalable")}) {
-            const QString file = QStringLiteral("icons/hicolor/%1/apps/%2.svg").arg(folder, name);
+    for (const QString &name : {u"vesko-snout-symbolic"_s, u"app.vesko.Vesko-symbolic"_s}) {
+        for (const QString &folder : {u"symbolic"_s, u"scalable"_s}) {
+            const QString file = u"icons/hicolor/%1/apps/%2.svg"_s.arg(folder, name);
             if (!QStandardPaths::locate(QStandardPaths::GenericDataLocation, file).isEmpty()) {
                 look.iconName = name;
                 return look;
@@ -289,10 +291,10 @@ int runStatus(const QStringList &arguments, const QString &application)
         return statusOk;
     }
     // The application's own settings and keyring entry: the same account.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, u"vesko"_s, u"vesko"_s);
     KeyringSecretStore secrets;
     HttpSession http;
-    XdgAutostart autostart(QStringLiteral("app.vesko.Vesko"), application);
+    XdgAutostart autostart(u"app.vesko.Vesko"_s, application);
     NoUrlOpener urls;
     SystemHostName hostName;
     LogindWakeMonitor wake;

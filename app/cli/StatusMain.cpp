@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The `vesko` this program came with: beside it in the build tree, or where
@@ -14,7 +16,7 @@ namespace {
 QString applicationBinary()
 {
     const QDir folder(QCoreApplication::applicationDirPath());
-    QString beside = folder.filePath(QStringLiteral("vesko"));
+    QString beside = folder.filePath(u"vesko"_s);
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QDir::cleanPath(folder.filePath(QStringLiteral(VESKO_APP_FROM_STATUS)));
@@ -25,7 +27,7 @@ QString applicationBinary()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vesko"));
+    QCoreApplication::setApplicationName(u"vesko"_s);
     QStringList arguments = QCoreApplication::arguments().mid(1);
     // As `vesko` hands it over: "status" first.
     if (arguments.value(0) == u"status")

@@ -8,6 +8,8 @@
 
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 AppDelegate::AppDelegate(AppModel::Environment environment, Notifier &notifier, PushTransport &push,
@@ -25,7 +27,7 @@ AppDelegate::AppDelegate(AppModel::Environment environment, Notifier &notifier, 
     connect(&m_push, &PushTransport::registrationFailed, this, [this](const QString &reason) {
         m_pushRegistered = false;
         if (m_systemLog)
-            m_systemLog(QStringLiteral("Vesko: push registration failed: ") + reason);
+            m_systemLog(u"Vesko: push registration failed: "_s + reason);
     });
     connect(&m_push, &PushTransport::pushed, this, &AppDelegate::present);
 }

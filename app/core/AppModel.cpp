@@ -17,12 +17,14 @@
 
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString styleKey = QStringLiteral("VeskoMenuBarStyle");
-const QString hideAmountsKey = QStringLiteral("VeskoHideAmounts");
+const QString styleKey = u"VeskoMenuBarStyle"_s;
+const QString hideAmountsKey = u"VeskoHideAmounts"_s;
 
 } // namespace
 
@@ -242,7 +244,7 @@ void AppModel::signIn()
     const PKCE pkce;
     QString name = m_hostName.userVisibleName();
     if (name.isEmpty())
-        name = QStringLiteral("Linux");
+        name = u"Linux"_s;
     const QUrl url = m_config.connectURL(pkce.challenge(), m_platform, name);
     setPhase(Phase::signingIn());
 
@@ -401,9 +403,9 @@ bool AppModel::showsSnout() const
 QString AppModel::spokenLabel() const
 {
     if (!m_summary)
-        return QStringLiteral("Vesko");
+        return u"Vesko"_s;
     const Money::Mask mask(m_hideAmounts);
-    return QStringLiteral("Vesko, MRR ") + Money::compact(m_summary->mrr(), m_summary->currency());
+    return u"Vesko, MRR "_s + Money::compact(m_summary->mrr(), m_summary->currency());
 }
 
 bool AppModel::openAtLogin() const
@@ -431,7 +433,7 @@ void AppModel::registerPush(const QString &tokenText)
     // A device that failed to register just gets no pushes; the next launch
     // or sign-in tries again.
     APIClient(m_config, m_token, m_http)
-        .registerDevice(m_platform, tokenText, QStringLiteral("production"), this, [](std::optional<APIError>) {});
+        .registerDevice(m_platform, tokenText, u"production"_s, this, [](std::optional<APIError>) {});
 }
 
 } // namespace vesko

@@ -24,6 +24,8 @@ class QSettings;
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 class BrowserSession;
 class HostName;
 class LoginItem;
@@ -59,7 +61,7 @@ public:
         Updater *updater = nullptr;
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
         std::chrono::milliseconds interval = std::chrono::seconds(60);
-        QString platform = QStringLiteral("linux");
+        QString platform = u"linux"_s;
         // Reads the stored token without waiting for it (the tray: its item
         // goes up first); phase() is loading until it is known.
         bool tokenInBackground = false;

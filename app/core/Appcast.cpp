@@ -3,11 +3,13 @@
 #include <QList>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-constexpr auto sparkle = QLatin1StringView("http://www.andymatuschak.org/xml-namespaces/sparkle");
+constexpr auto sparkle = "http://www.andymatuschak.org/xml-namespaces/sparkle"_L1;
 
 // A shortVersionString longer than this is no name to show the user.
 constexpr qsizetype maxDisplayLength = 64;
@@ -48,24 +50,23 @@ Item readItem(QXmlStreamReader &xml)
 {
     Item item;
     while (xml.readNextStartElement()) {
-        if (isPlain(xml, QLatin1StringView("link"))) {
+        if (isPlain(xml, "link"_L1)) {
             item.link = text(xml);
-        } else if (isSparkle(xml, QLatin1StringView("version"))) {
+        } else if (isSparkle(xml, "version"_L1)) {
             item.version = text(xml);
-        } else if (isSparkle(xml, QLatin1StringView("shortVersionString"))) {
+        } else if (isSparkle(xml, "shortVersionString"_L1)) {
             item.shortVersion = text(xml);
-        } else if (isSparkle(xml, QLatin1StringView("releaseNotesLink"))) {
+        } else if (isSparkle(xml, "releaseNotesLink"_L1)) {
             item.releaseNotesLink = text(xml);
-        } else if (isSparkle(xml, QLatin1StringView("channel"))) {
+        } else if (isSparkle(xml, "channel"_L1)) {
             item.channel = text(xml);
-        } else if (isPlain(xml, QLatin1StringView("enclosure"))) {
+        } else if (isPlain(xml, "enclosure"_L1)) {
             // The first enclosure that names a version speaks for the item.
             const QXmlStreamAttributes attributes = xml.attributes();
-            const QString version = attributes.value(sparkle, QLatin1StringView("version")).trimmed().toString();
+            const QString version = attributes.value(sparkle, "version"_L1).trimmed().toString();
             if (item.enclosureVersion.isEmpty() && !version.isEmpty()) {
                 item.enclosureVersion = version;
-                item.enclosureShortVersion =
-                    attributes.value(sparkle, QLatin1StringView("shortVersionString")).trimmed().toString();
+                item.enclosureShortVersion = attributes.value(sparkle, "shortVersionString"_L1).trimmed().toString();
             }
             xml.skipCurrentElement();
         } else {
@@ -78,9 +79,9 @@ Item readItem(QXmlStreamReader &xml)
 void readChannel(QXmlStreamReader &xml, Feed &feed)
 {
     while (xml.readNextStartElement()) {
-        if (isPlain(xml, QLatin1StringView("item")))
+        if (isPlain(xml, "item"_L1))
             feed.items.append(readItem(xml));
-        else if (isPlain(xml, QLatin1StringView("link")))
+        else if (isPlain(xml, "link"_L1))
             feed.link = text(xml);
         else
             xml.skipCurrentElement();
@@ -95,11 +96,11 @@ bool readFeed(QXmlStreamReader &xml, Feed &feed)
         if (xml.readNext() == QXmlStreamReader::DTD)
             return false;
     }
-    if (!xml.isStartElement() || !isPlain(xml, QLatin1StringView("rss")))
+    if (!xml.isStartElement() || !isPlain(xml, "rss"_L1))
         return false;
     bool sawChannel = false;
     while (xml.readNextStartElement()) {
-        if (!sawChannel && isPlain(xml, QLatin1StringView("channel"))) {
+        if (!sawChannel && isPlain(xml, "channel"_L1)) {
             sawChannel = true;
             readChannel(xml, feed);
         } else {

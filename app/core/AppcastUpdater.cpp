@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <climits>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString lastCheckKey = QStringLiteral("updates/lastCheck");
-const QString announcedKey = QStringLiteral("updates/announcedVersion");
+const QString lastCheckKey = u"updates/lastCheck"_s;
+const QString announcedKey = u"updates/announcedVersion"_s;
 
 } // namespace
 

@@ -5,6 +5,8 @@
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 // What the panel shows. Two phases are equal when they are the same case and,
 // for `failed`, carry the same message.
 class Phase
@@ -36,9 +38,9 @@ public:
     friend bool operator==(const Phase &, const Phase &) = default;
 
     // The only texts a failure ever shows.
-    static QString loadFailedMessage() { return QStringLiteral("Something went wrong loading your numbers."); }
-    static QString offlineMessage() { return QStringLiteral("Vesko cannot be reached. Check your connection."); }
-    static QString signInFailedMessage() { return QStringLiteral("Signing in did not finish. Try again."); }
+    static QString loadFailedMessage() { return u"Something went wrong loading your numbers."_s; }
+    static QString offlineMessage() { return u"Vesko cannot be reached. Check your connection."_s; }
+    static QString signInFailedMessage() { return u"Signing in did not finish. Try again."_s; }
 
 private:
     Phase(Case c, QString message)

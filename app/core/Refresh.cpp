@@ -1,5 +1,7 @@
 #include "Refresh.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -20,7 +22,7 @@ Refresh::Refresh(const APIClient &client, QObject *parent)
     : QObject(parent),
       m_token(client.token().value_or(QString()))
 {
-    m_calls[0] = client.summary(QStringLiteral("all"), this, [this](Outcome<Summary> o) {
+    m_calls[0] = client.summary(u"all"_s, this, [this](Outcome<Summary> o) {
         m_summary = std::move(o);
         settle();
     });

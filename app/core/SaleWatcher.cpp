@@ -7,11 +7,13 @@
 
 #include <QSettings>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString enabledKey = QStringLiteral("VeskoNotifySales");
+const QString enabledKey = u"VeskoNotifySales"_s;
 // Well above what the feed lists at once, so only ids long gone are dropped.
 constexpr qsizetype maxSeen = 1024;
 constexpr qint64 maxAgeSeconds = qint64{24} * 60 * 60;

@@ -1,16 +1,18 @@
 #include "TrayStyle.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QString rawValue(TrayStyle style)
 {
     switch (style) {
     case TrayStyle::both:
-        return QStringLiteral("both");
+        return u"both"_s;
     case TrayStyle::amount:
-        return QStringLiteral("amount");
+        return u"amount"_s;
     case TrayStyle::snout:
-        return QStringLiteral("snout");
+        return u"snout"_s;
     }
     return {};
 }

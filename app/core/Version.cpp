@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -122,7 +124,7 @@ std::strong_ordering operator<=>(const Version &a, const Version &b)
     if (!a.m_valid || !b.m_valid)
         return a.m_valid <=> b.m_valid;
 
-    static const QString zero = QStringLiteral("0");
+    static const QString zero = u"0"_s;
     const qsizetype components = std::max(a.m_numbers.size(), b.m_numbers.size());
     for (qsizetype i = 0; i < components; ++i) {
         const QString &x = i < a.m_numbers.size() ? a.m_numbers[i] : zero;

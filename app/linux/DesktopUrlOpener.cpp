@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -25,7 +27,7 @@ void DesktopUrlOpener::open(const QUrl &url)
     // nothing; xdg-open still reaches the user's browser there. An argument,
     // never a shell line.
     if (!QDesktopServices::openUrl(url))
-        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+        QProcess::startDetached(u"xdg-open"_s, {url.toString(QUrl::FullyEncoded)});
 }
 
 } // namespace vesko

@@ -5,14 +5,16 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString service = QStringLiteral("org.freedesktop.Notifications");
-const QString path = QStringLiteral("/org/freedesktop/Notifications");
-const QString interface = QStringLiteral("org.freedesktop.Notifications");
-const QString appId = QStringLiteral("app.vesko.Vesko");
+const QString service = u"org.freedesktop.Notifications"_s;
+const QString path = u"/org/freedesktop/Notifications"_s;
+const QString interface = u"org.freedesktop.Notifications"_s;
+const QString appId = u"app.vesko.Vesko"_s;
 
 // Servers closing ours tell us; this only caps what one that never does costs.
 constexpr qsizetype maxRemembered = 64;
@@ -21,9 +23,7 @@ constexpr qsizetype maxRemembered = 64;
 // stays plain text there too.
 QString escaped(QString text)
 {
-    return text.replace(u'&', QStringLiteral("&amp;"))
-        .replace(u'<', QStringLiteral("&lt;"))
-        .replace(u'>', QStringLiteral("&gt;"));
+    return text.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
 }
 
 } // namespace
@@ -37,10 +37,9 @@ FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QObject *parent)
     // Naming the service makes QtDBus follow its owner: nobody else's signals count.
     // Signatures as QtDBus looks them up: normalised, or the subscription
     // silently fails.
-    const bool subscribed = m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                                          SLOT(actionInvoked(uint, QString)))
-                            && m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                                             SLOT(notificationClosed(uint)));
+    const bool subscribed =
+        m_bus.connect(service, path, interface, u"ActionInvoked"_s, this, SLOT(actionInvoked(uint, QString)))
+        && m_bus.connect(service, path, interface, u"NotificationClosed"_s, this, SLOT(notificationClosed(uint)));
     if (!subscribed)
         qWarning("Notifications: clicks will go unheard: %s", qPrintable(m_bus.lastError().message()));
     Q_ASSERT_X(subscribed, "FreedesktopNotifier", "signal subscription refused");
@@ -69,15 +68,14 @@ void FreedesktopNotifier::show(const Notification &notification)
     m_waiting.append(notification);
     if (m_waiting.size() > 1)
         return;
-    const QDBusMessage ask =
-        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, interface, u"GetCapabilities"_s);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         const QDBusPendingReply<QStringList> reply = *call;
         // A server that cannot say is taken to read markup: escaped text
         // can look odd, unescaped text could be misread.
-        m_bodyMarkup = !reply.isValid() || reply.value().contains(QStringLiteral("body-markup"));
+        m_bodyMarkup = !reply.isValid() || reply.value().contains(u"body-markup"_s);
         for (const Notification &waiting : std::exchange(m_waiting, {}))
             send(waiting);
     });
@@ -85,16 +83,16 @@ void FreedesktopNotifier::show(const Notification &notification)
 
 void FreedesktopNotifier::send(const Notification &notification)
 {
-    QVariantMap hints{{QStringLiteral("desktop-entry"), appId}};
+    QVariantMap hints{{u"desktop-entry"_s, appId}};
     if (notification.sound.isEmpty())
-        hints.insert(QStringLiteral("suppress-sound"), true);
+        hints.insert(u"suppress-sound"_s, true);
     else
-        hints.insert(QStringLiteral("sound-name"), notification.sound);
+        hints.insert(u"sound-name"_s, notification.sound);
 
-    QDBusMessage notify = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    notify << QStringLiteral("Vesko") << uint(0) << appId << notification.title
+    QDBusMessage notify = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_s);
+    notify << u"Vesko"_s << uint(0) << appId << notification.title
            << (*m_bodyMarkup ? escaped(notification.body) : notification.body)
-           << QStringList{QStringLiteral("default"), QStringLiteral("Open dashboard")} << hints << int(-1);
+           << QStringList{u"default"_s, u"Open dashboard"_s} << hints << int(-1);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();

@@ -3,12 +3,14 @@
 #include "AppcastUpdater.h"
 #include "DesktopBrowserSession.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 LinuxPlatform::LinuxPlatform(const QString &program, const QString &version)
     // ~/.config/vesko/vesko.conf
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"), QStringLiteral("vesko")),
-      m_autostart(QStringLiteral("app.vesko.Vesko"), program),
+    : m_settings(QSettings::IniFormat, QSettings::UserScope, u"vesko"_s, u"vesko"_s),
+      m_autostart(u"app.vesko.Vesko"_s, program),
       m_version(version)
 {}
 
@@ -16,7 +18,7 @@ LinuxPlatform::~LinuxPlatform() = default;
 
 QUrl LinuxPlatform::appcastURL(const QJsonObject &info, const VeskoConfig &config)
 {
-    QUrl fromInfo(info.value(QLatin1StringView("VeskoAppcastURL")).toString(), QUrl::StrictMode);
+    QUrl fromInfo(info.value("VeskoAppcastURL"_L1).toString(), QUrl::StrictMode);
     if (fromInfo.isValid() && !fromInfo.isRelative())
         return fromInfo;
     return appendingPath(config.webURL(), u"appcast.xml");

@@ -3,6 +3,8 @@
 #include <QDBusConnection>
 #include <QDBusError>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 LogindWakeMonitor::LogindWakeMonitor(QObject *parent)
@@ -13,9 +15,8 @@ LogindWakeMonitor::LogindWakeMonitor(QObject *parent)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (bus.isConnected()) {
         const bool subscribed =
-            bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                        SLOT(prepareForSleep(bool)));
+            bus.connect(u"org.freedesktop.login1"_s, u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
+                        u"PrepareForSleep"_s, this, SLOT(prepareForSleep(bool)));
         if (!subscribed)
             qWarning("Wake: cannot hear the system wake: %s", qPrintable(bus.lastError().message()));
         Q_ASSERT_X(subscribed, "LogindWakeMonitor", "PrepareForSleep subscription refused");

@@ -1,11 +1,13 @@
 #include "NoPushTransport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 void NoPushTransport::registerForPush()
 {
     QMetaObject::invokeMethod(
-        this, [this] { emit registrationFailed(QStringLiteral("no push service is available on this desktop")); },
+        this, [this] { emit registrationFailed(u"no push service is available on this desktop"_s); },
         Qt::QueuedConnection);
 }
 

@@ -6,22 +6,24 @@
 #include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
-const QString colorSchemeKey = QStringLiteral("color-scheme");
+const QString portalService = u"org.freedesktop.portal.Desktop"_s;
+const QString portalPath = u"/org/freedesktop/portal/desktop"_s;
+const QString settingsInterface = u"org.freedesktop.portal.Settings"_s;
+const QString appearanceNamespace = u"org.freedesktop.appearance"_s;
+const QString colorSchemeKey = u"color-scheme"_s;
 
 // ReadOne answers the value in a variant; the older Read, which portals before
 // ReadOne offer alone, wraps that in one more.
 QDBusMessage readCall(bool readOne)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
-                                                       readOne ? QStringLiteral("ReadOne") : QStringLiteral("Read"));
+                                                       readOne ? u"ReadOne"_s : u"Read"_s);
     call << appearanceNamespace << colorSchemeKey;
     return call;
 }
@@ -70,9 +72,8 @@ PortalColorScheme::PortalColorScheme(const QDBusConnection &bus, std::chrono::mi
     // known once something registered it, and without it the first
     // subscription of the process fails, silently.
     qRegisterMetaType<QDBusVariant>("QDBusVariant");
-    const bool subscribed =
-        m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                      SLOT(settingChanged(QString, QString, QDBusVariant)));
+    const bool subscribed = m_bus.connect(portalService, portalPath, settingsInterface, u"SettingChanged"_s, this,
+                                          SLOT(settingChanged(QString, QString, QDBusVariant)));
     if (!subscribed)
         qWarning("PortalColorScheme: cannot follow the desktop's colour scheme: %s",
                  qPrintable(m_bus.lastError().message()));

@@ -5,6 +5,8 @@
 #include <malloc.h>
 #include <sys/mman.h>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -20,7 +22,7 @@ struct Mapping
 QList<Mapping> fileMappings()
 {
     QList<Mapping> mappings;
-    QFile maps(QStringLiteral("/proc/self/maps"));
+    QFile maps(u"/proc/self/maps"_s);
     if (!maps.open(QIODevice::ReadOnly | QIODevice::Text))
         return mappings;
     // address perms offset dev inode path

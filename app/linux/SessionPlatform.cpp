@@ -1,18 +1,20 @@
 #include "SessionPlatform.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QByteArray preferredPlatform(const QProcessEnvironment &environment)
 {
-    if (environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
+    if (environment.contains(u"QT_QPA_PLATFORM"_s))
         return {};
-    if (environment.value(QStringLiteral("XDG_SESSION_TYPE")) != u"wayland")
+    if (environment.value(u"XDG_SESSION_TYPE"_s) != u"wayland")
         return {};
     // Without an X server to reach there is no XWayland to go through.
-    if (environment.value(QStringLiteral("DISPLAY")).isEmpty())
+    if (environment.value(u"DISPLAY"_s).isEmpty())
         return {};
-    const QStringList desktops = environment.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':');
-    if (!desktops.contains(QStringLiteral("GNOME"), Qt::CaseInsensitive))
+    const QStringList desktops = environment.value(u"XDG_CURRENT_DESKTOP"_s).split(u':');
+    if (!desktops.contains(u"GNOME"_s, Qt::CaseInsensitive))
         return {};
     return QByteArrayLiteral("xcb");
 }

@@ -23,6 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 // Counts and reasons only: an argument may be a callback URL with a
@@ -35,7 +37,7 @@ using namespace std::chrono_literals;
 using Status = InstanceMessage::Status;
 
 // The timer that bounds how long a peer may take to deliver its message.
-const QString deadlineName = QStringLiteral("vesko-delivery-deadline");
+const QString deadlineName = u"vesko-delivery-deadline"_s;
 
 // A file name of our own making: no separators, nothing hidden or relative.
 bool isPlainName(const QString &name)
@@ -97,12 +99,12 @@ QString directoryFor(const QString &name)
 
 QString socketIn(const QString &directory, const QString &name)
 {
-    return directory + u'/' + name + QLatin1StringView(".socket");
+    return directory + u'/' + name + ".socket"_L1;
 }
 
 QString lockIn(const QString &directory, const QString &name)
 {
-    return directory + u'/' + name + QLatin1StringView(".lock");
+    return directory + u'/' + name + ".lock"_L1;
 }
 
 std::optional<uid_t> peerUid(qintptr descriptor)
@@ -266,8 +268,8 @@ bool SingleInstance::isListening() const
 bool SingleInstance::runAlone(const char *why)
 {
     qCWarning(lcInstance).noquote() << why
-                                    << QLatin1StringView("- running without single instance: a later start"
-                                                         " (a sign-in callback too) will not find this one");
+                                    << "- running without single instance: a later start"
+                                       " (a sign-in callback too) will not find this one"_L1;
     m_alone = true;
     return true;
 }

@@ -14,6 +14,8 @@ class QLocalSocket;
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 class InstanceMessage;
 
 // Keeps Vesko to one process per user session. The first process to listen()
@@ -38,7 +40,7 @@ class SingleInstance : public QObject
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{5000};
 
-    explicit SingleInstance(QString name = QStringLiteral("vesko"), QObject *parent = nullptr);
+    explicit SingleInstance(QString name = u"vesko"_s, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // Becomes the primary instance; false only when another one runs. Where
@@ -102,7 +104,7 @@ class InstanceStatusQuery : public QObject
     Q_OBJECT
 
 public:
-    explicit InstanceStatusQuery(QString name = QStringLiteral("vesko"), QObject *parent = nullptr);
+    explicit InstanceStatusQuery(QString name = u"vesko"_s, QObject *parent = nullptr);
     ~InstanceStatusQuery() override;
 
     // Connects and asks. False at once when no primary runs (or its socket

@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QVariantMap>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -16,10 +18,9 @@ QVariantMap hostnamedProperties(std::chrono::milliseconds timeout)
     const QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.hostname1"), QStringLiteral("/org/freedesktop/hostname1"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-    call << QStringLiteral("org.freedesktop.hostname1");
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.hostname1"_s, u"/org/freedesktop/hostname1"_s,
+                                                       u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s);
+    call << u"org.freedesktop.hostname1"_s;
     // Block, not BlockWithGui: no events are handled while we wait.
     const QDBusMessage reply = bus.call(call, QDBus::Block, int(timeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
@@ -59,10 +60,10 @@ QString SystemHostName::userVisibleName() const
 {
     const QVariantMap properties = hostnamedProperties(m_timeout);
     // Whatever the user typed as the pretty name is theirs, "localhost" too.
-    if (QString pretty = text(properties, QStringLiteral("PrettyHostname")); !pretty.isEmpty())
+    if (QString pretty = text(properties, u"PrettyHostname"_s); !pretty.isEmpty())
         return pretty;
-    const QString candidates[] = {text(properties, QStringLiteral("StaticHostname")),
-                                  text(properties, QStringLiteral("Hostname")), m_kernelHostName().trimmed()};
+    const QString candidates[] = {text(properties, u"StaticHostname"_s), text(properties, u"Hostname"_s),
+                                  m_kernelHostName().trimmed()};
     for (const QString &name : candidates) {
         if (!name.isEmpty() && !isLocalhost(name))
             return name;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -144,7 +146,7 @@ QByteArray escaped(const QString &value)
 // (a lone one would start a field code).
 QString execArgument(const QString &argument)
 {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
     const bool quote = argument.isEmpty()
                        || std::any_of(argument.begin(), argument.end(), [](QChar c) { return reserved.contains(c); });
     QString out;
@@ -201,8 +203,8 @@ QString XdgAutostart::filePath() const
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     // Relative values are invalid there and to be ignored.
     if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/autostart/") + m_id + QStringLiteral(".desktop"));
+        base = QDir::homePath() + u"/.config"_s;
+    return QDir::cleanPath(base + u"/autostart/"_s + m_id + u".desktop"_s);
 }
 
 bool XdgAutostart::isEnabled() const

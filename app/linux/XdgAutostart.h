@@ -6,6 +6,8 @@
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 // Start at login through XDG autostart: a desktop entry named <id>.desktop in
 // $XDG_CONFIG_HOME/autostart (~/.config/autostart when that is unset or not
 // absolute). The file is the only state; every call looks at it afresh.
@@ -15,7 +17,7 @@ public:
     // `program` is the executable's path as it is (spaces, quotes and all);
     // the Exec line's quoting and the escaping of desktop entry values are
     // added here. `name` is what session settings list the entry as.
-    XdgAutostart(QString id, const QString &program, QString name = QStringLiteral("Vesko"));
+    XdgAutostart(QString id, const QString &program, QString name = u"Vesko"_s);
 
     // On exactly when our file is there and its [Desktop Entry] group sets
     // neither Hidden=true nor X-GNOME-Autostart-enabled=false.

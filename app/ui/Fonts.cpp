@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -15,7 +17,7 @@ QString addFamily(std::initializer_list<const char *> files)
     QStringList shared;
     QString first;
     for (const char *file : files) {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/vesko/fonts/") + QLatin1StringView(file));
+        const int id = QFontDatabase::addApplicationFont(u":/vesko/fonts/"_s + QLatin1StringView(file));
         const QStringList names = QFontDatabase::applicationFontFamilies(id);
         if (names.isEmpty())
             continue;

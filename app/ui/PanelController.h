@@ -21,6 +21,8 @@ class QQmlEngine;
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 class Refresh;
 class SaleWatcher;
 class UpdateNotices;
@@ -77,7 +79,7 @@ public:
 
     const PanelState &state() const { return m_state; }
     bool signInPending() const { return m_model.isSignInPending(); }
-    QString cancelSignInTitle() const { return QStringLiteral("Cancel"); }
+    QString cancelSignInTitle() const { return u"Cancel"_s; }
     const HeroText &hero() const { return m_hero; }
     const ChannelRows &channels() const { return m_channels; }
     RowModel *channelRows() { return &m_channelRows; }

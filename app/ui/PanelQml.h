@@ -5,10 +5,12 @@
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 // A view of the panel's QML module (Vesko.Panel), compiled into the binary.
 inline QUrl panelQml(const QString &file)
 {
-    return QUrl(QStringLiteral("qrc:/vesko/Vesko/Panel/") + file);
+    return QUrl(u"qrc:/vesko/Vesko/Panel/"_s + file);
 }
 
 } // namespace vesko

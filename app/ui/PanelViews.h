@@ -10,6 +10,8 @@
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 class AppModel;
 class Palette;
 class SaleWatcher;
@@ -59,7 +61,7 @@ signals:
 // The welcome window comes once per user; asked before the views are loaded.
 inline const QString &welcomedKey()
 {
-    static const QString key = QStringLiteral("VeskoWelcomed");
+    static const QString key = u"VeskoWelcomed"_s;
     return key;
 }
 inline bool wasWelcomed(const QSettings &settings)

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QString partPath(const QString &fileName)
 {
-    const QDir dir = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absoluteDir();
+    const QDir dir = QFileInfo(QFileInfo(u"/proc/self/exe"_s).canonicalFilePath()).absoluteDir();
     QString beside = dir.filePath(fileName);
     if (QFileInfo::exists(beside))
         return beside;

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QPainterPath snoutPath(const QRectF &rect)
@@ -91,13 +93,11 @@ QByteArray snoutSvg()
         // paints "-symbolic" icons in the panel's text colour whatever fill
         // they carry, and Plasma rewrites the "current-color-scheme" style
         // (its ColorScheme-Text convention) that currentColor refers to.
-        return QStringLiteral(
-                   R"(<svg xmlns="http://www.w3.org/2000/svg" width="120" height="84" viewBox="0 0 120 84">)"
-                   R"(<style id="current-color-scheme" type="text/css">.ColorScheme-Text { color:#232629; }</style>)"
-                   R"(<path class="ColorScheme-Text" fill="currentColor" fill-rule="evenodd" d="%1"/></svg>)"
-                   "\n")
-            .arg(data)
-            .toUtf8();
+        return uR"(<svg xmlns="http://www.w3.org/2000/svg" width="120" height="84" viewBox="0 0 120 84">)"
+               uR"(<style id="current-color-scheme" type="text/css">.ColorScheme-Text { color:#232629; }</style>)"
+               uR"(<path class="ColorScheme-Text" fill="currentColor" fill-rule="evenodd" d="%1"/></svg>)"
+               u"\n"_s.arg(data)
+                   .toUtf8();
     }();
     return svg;
 }

@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QtMath>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -106,8 +108,7 @@ bool StandaloneWindows::showWelcomeIfNeeded()
     // Recorded first: a crash while it shows must not bring it back every start.
     m_settings.setValue(welcomedKey(), true);
     if (!m_welcome) {
-        m_welcome = makeView(QStringLiteral("Welcome to Vesko"), QStringLiteral("WelcomeView.qml"),
-                             {{QStringLiteral("windows"), QVariant::fromValue(this)}});
+        m_welcome = makeView(u"Welcome to Vesko"_s, u"WelcomeView.qml"_s, {{u"windows"_s, QVariant::fromValue(this)}});
         centre(*m_welcome);
         connect(m_welcome.get(), &QWindow::visibleChanged, this, &StandaloneWindows::showingChanged);
     }
@@ -120,7 +121,7 @@ bool StandaloneWindows::showWelcomeIfNeeded()
 void StandaloneWindows::openPanel()
 {
     if (!m_panel) {
-        m_panel = makeView(QStringLiteral("Vesko"), QStringLiteral("PanelView.qml"));
+        m_panel = makeView(u"Vesko"_s, u"PanelView.qml"_s);
         if (m_panelAt)
             m_panel->setFramePosition(*m_panelAt);
         else

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray await(QNetworkReply *reply)
@@ -32,7 +34,7 @@ int main(int argc, char **argv)
     }
     const QUrl page = QUrl::fromEncoded(argv[1]);
     QNetworkAccessManager network;
-    const QUrlQuery form = connectForm(await(network.get(QNetworkRequest(page))), QStringLiteral("approve"));
+    const QUrlQuery form = connectForm(await(network.get(QNetworkRequest(page))), u"approve"_s);
 
     QNetworkRequest post(page.adjusted(QUrl::RemoveQuery));
     post.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-www-form-urlencoded"));

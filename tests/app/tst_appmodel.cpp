@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString storedToken = QStringLiteral("tok_stored");
+const QString storedToken = u"tok_stored"_s;
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
 
 using Replies = QMap<QByteArray, ScriptedReply>;
@@ -68,7 +68,7 @@ class AppModelTest : public QObject
         m_timer = timer.get();
         m_model = std::make_unique<AppModel>(
             AppModel::Environment{.config = VeskoConfig(QUrl(QString::fromLatin1(m_service->server.origin())),
-                                                        QUrl(QStringLiteral("https://web.example/base"))),
+                                                        QUrl(u"https://web.example/base"_s)),
                                   .secrets = inBackground ? static_cast<SecretStore &>(m_slowSecrets) : m_secrets,
                                   .http = *m_http,
                                   .settings = *m_settings,
@@ -102,7 +102,7 @@ private slots:
         m_http = std::make_unique<HttpSession>(
             HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20});
         m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
+        m_settings = std::make_unique<QSettings>(m_dir->filePath(u"vesko.conf"_s), QSettings::IniFormat);
         m_secrets = {};
         m_slowSecrets = {};
         m_login = {};

@@ -21,9 +21,9 @@ using namespace Qt::StringLiterals;
 
 using vesko::XdgAutostart;
 
-static const QString id = QStringLiteral("app.vesko.Vesko");
+static const QString id = u"app.vesko.Vesko"_s;
 // A program path that tries to break out of its line; quoted and escaped, it stays in it.
-static const QString exec = QStringLiteral(" vesko\\\nHidden=true");
+static const QString exec = u" vesko\\\nHidden=true"_s;
 static const QByteArray fresh = "[Desktop Entry]\nType=Application\nName=Vesko\n"
                                 R"(Exec=" vesko\\\\\nHidden=true")"
                                 "\n";
@@ -65,7 +65,7 @@ private slots:
         m_home.emplace();
         qputenv("HOME", QFile::encodeName(m_home->path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->path()) + "/config");
-        m_entry = m_home->filePath(QStringLiteral("config/autostart/app.vesko.Vesko.desktop"));
+        m_entry = m_home->filePath(u"config/autostart/app.vesko.Vesko.desktop"_s);
     }
 
     // Whether an entry reads as on; what setEnabled(true) leaves of it; setEnabled(false) removes that.
@@ -121,9 +121,8 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", "config");
         XdgAutostart(id, exec).setEnabled(true);
-        QCOMPARE(contentOf(m_home->filePath(QStringLiteral(".config/autostart/app.vesko.Vesko.desktop"))), fresh);
-        QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral(".config/autostart"))).permissions().toInt() & 0x7077,
-                 0x7000);
+        QCOMPARE(contentOf(m_home->filePath(u".config/autostart/app.vesko.Vesko.desktop"_s)), fresh);
+        QCOMPARE(QFileInfo(m_home->filePath(u".config/autostart"_s)).permissions().toInt() & 0x7077, 0x7000);
     }
 
     // Wherever Vesko is installed, the entry is valid and starts exactly that
@@ -131,27 +130,27 @@ private slots:
     void startsTheProgramWhereverItIs_data()
     {
         QTest::addColumn<QString>("folder");
-        QTest::newRow("plain") << QStringLiteral("bin");
-        QTest::newRow("a space") << QStringLiteral("My Apps");
-        QTest::newRow("quotes") << QStringLiteral("it's \"here\"");
-        QTest::newRow("a backslash") << QStringLiteral("back\\slash\\");
-        QTest::newRow("shell words") << QStringLiteral("$HOME `id` $(id) ~ *;|&<>#?");
-        QTest::newRow("a newline") << QStringLiteral("two\nlines");
-        QTest::newRow("non-ASCII") << QStringLiteral("Gr\u00fc\u00dfe =");
-        QTest::newRow("percent signs") << QStringLiteral("100% %f %u %%");
+        QTest::newRow("plain") << u"bin"_s;
+        QTest::newRow("a space") << u"My Apps"_s;
+        QTest::newRow("quotes") << u"it's \"here\""_s;
+        QTest::newRow("a backslash") << u"back\\slash\\"_s;
+        QTest::newRow("shell words") << u"$HOME `id` $(id) ~ *;|&<>#?"_s;
+        QTest::newRow("a newline") << u"two\nlines"_s;
+        QTest::newRow("non-ASCII") << u"Gr\u00fc\u00dfe ="_s;
+        QTest::newRow("percent signs") << u"100% %f %u %%"_s;
     }
     void startsTheProgramWhereverItIs()
     {
         QFETCH(QString, folder);
-        const QString program = m_home->filePath(folder + QStringLiteral("/vesko"));
-        const QString marker = m_home->filePath(QStringLiteral("started"));
+        const QString program = m_home->filePath(folder + u"/vesko"_s);
+        const QString marker = m_home->filePath(u"started"_s);
         QVERIFY(place(program, "#!/bin/sh\nprintf '%s\\n%s' \"$#\" \"$0\" > \"$VESKO_TEST_MARKER\"\n"));
         QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         XdgAutostart(id, program).setEnabled(true);
 
         QProcess validate;
         validate.setProcessChannelMode(QProcess::MergedChannels);
-        validate.start(QStringLiteral("desktop-file-validate"), {m_entry});
+        validate.start(u"desktop-file-validate"_s, {m_entry});
         QVERIFY(validate.waitForFinished());
         QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), contentOf(m_entry).constData());
 

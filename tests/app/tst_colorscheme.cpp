@@ -14,16 +14,18 @@
 #include <QThread>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 using vesko::PortalColorScheme;
 
 namespace {
 
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceNs = QStringLiteral("org.freedesktop.appearance");
-const QString colorScheme = QStringLiteral("color-scheme");
+const QString portalName = u"org.freedesktop.portal.Desktop"_s;
+const QString portalPath = u"/org/freedesktop/portal/desktop"_s;
+const QString settings = u"org.freedesktop.portal.Settings"_s;
+const QString appearanceNs = u"org.freedesktop.appearance"_s;
+const QString colorScheme = u"color-scheme"_s;
 
 constexpr auto testTimeout = 200ms;
 
@@ -54,7 +56,7 @@ public:
         if (message.interface() != settings || !(readOne || read))
             reply = message.createErrorReply(QDBusError::UnknownMethod, message.member());
         else if (message.arguments() != QVariantList{appearanceNs, colorScheme})
-            reply = message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), {});
+            reply = message.createErrorReply(u"org.freedesktop.portal.Error.NotFound"_s, {});
         else if (readOne)
             reply = message.createReply(QVariant::fromValue(QDBusVariant(m_behaviour.scheme)));
         else
@@ -73,7 +75,7 @@ class PortalOnBus
 {
 public:
     explicit PortalOnBus(PortalBehaviour behaviour)
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"))),
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"portal"_s)),
           m_fake(std::move(behaviour))
     {
         m_thread.start();
@@ -82,7 +84,7 @@ public:
     }
     ~PortalOnBus()
     {
-        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+        QDBusConnection::disconnectFromBus(u"portal"_s);
         m_thread.quit();
         m_thread.wait();
     }
@@ -90,7 +92,7 @@ public:
 
     void emitChange(const QString &ns, const QString &key, const QVariant &value)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(portalPath, settings, QStringLiteral("SettingChanged"));
+        QDBusMessage signal = QDBusMessage::createSignal(portalPath, settings, u"SettingChanged"_s);
         signal << ns << key << QVariant::fromValue(QDBusVariant(value));
         m_bus.send(signal);
     }
@@ -134,7 +136,7 @@ private slots:
     }
     // A refused subscription only warns, and only the first one in a process
     // was ever refused: every test watches for it.
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("cannot follow"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(u"cannot follow"_s)); }
 
     void readAtStart_data()
     {
@@ -144,7 +146,7 @@ private slots:
         QTest::newRow("no preference") << PortalBehaviour{.scheme = 0u} << false;
         QTest::newRow("prefers light") << PortalBehaviour{.scheme = 2u} << false;
         QTest::newRow("dark, Read alone") << PortalBehaviour{.scheme = 1u, .hasReadOne = false} << true;
-        QTest::newRow("1 as text") << PortalBehaviour{.scheme = QStringLiteral("1")} << false;
+        QTest::newRow("1 as text") << PortalBehaviour{.scheme = u"1"_s} << false;
     }
     void readAtStart()
     {
@@ -200,11 +202,10 @@ private slots:
         QTest::newRow("to dark") << 0u << QList{scheme(1)} << QList{true};
         QTest::newRow("to light") << 1u << QList{scheme(0)} << QList{false};
         QTest::newRow("same value again") << 1u << QList{scheme(1), scheme(0)} << QList{false};
-        QTest::newRow("another key") << 1u
-                                     << QList{Change{appearanceNs, QStringLiteral("contrast"), 0}, scheme(1), scheme(0)}
+        QTest::newRow("another key") << 1u << QList{Change{appearanceNs, u"contrast"_s, 0}, scheme(1), scheme(0)}
                                      << QList{false};
         QTest::newRow("another namespace")
-            << 1u << QList{Change{QStringLiteral("org.gnome.desktop.interface"), colorScheme, 0}, scheme(1), scheme(0)}
+            << 1u << QList{Change{u"org.gnome.desktop.interface"_s, colorScheme, 0}, scheme(1), scheme(0)}
             << QList{false};
     }
     void followsChanges()

@@ -24,7 +24,7 @@ struct Rig
     ScriptedService service;
     HttpSession http{HttpSession::Limits{.idleTimeout = 300ms, .deadline = 2s, .maxBodyBytes = 1 << 20}};
     QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    QSettings settings{dir.filePath(u"vesko.conf"_s), QSettings::IniFormat};
     FakeSecretStore secrets;
     SlowSecretStore slowSecrets;
     FakeLoginItem login;
@@ -42,8 +42,7 @@ struct Rig
         secrets.stored = slowSecrets.stored = std::move(token);
         SecretStore &store = inBackground ? slowSecrets : secrets;
         delegate = std::make_unique<AppDelegate>(
-            AppModel::Environment{.config =
-                                      VeskoConfig(service.origin(), QUrl(QStringLiteral("https://web.example/base"))),
+            AppModel::Environment{.config = VeskoConfig(service.origin(), QUrl(u"https://web.example/base"_s)),
                                   .secrets = store,
                                   .http = http,
                                   .settings = settings,
@@ -67,7 +66,7 @@ struct Rig
     }
 };
 
-const QString stored = QStringLiteral("tok_stored");
+const QString stored = u"tok_stored"_s;
 
 } // namespace
 
@@ -134,7 +133,7 @@ private slots:
         QTRY_COMPARE(rig.devices().size(), 1);
         delegate.model().signOut();
         delegate.model().signIn();
-        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(QStringLiteral("vesko://callback?code=abc"))));
+        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(u"vesko://callback?code=abc"_s)));
         QTRY_COMPARE(rig.devices().size(), 2);
         QCOMPARE(rig.push.requests, 2);
         QCOMPARE(rig.devices().last().headers.value("authorization"), QByteArray("Bearer tok_new"));
@@ -188,7 +187,7 @@ private slots:
         Rig &rig = *m_rig;
         rig.launch(std::nullopt);
         rig.notifier.click();
-        QCOMPARE(rig.urls.opened, QList{QUrl(QStringLiteral("https://web.example/base/app"))});
+        QCOMPARE(rig.urls.opened, QList{QUrl(u"https://web.example/base/app"_s)});
     }
 
     void reopenOpensThePanelEachTime()

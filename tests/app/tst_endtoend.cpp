@@ -61,7 +61,7 @@ class EndToEndTest : public QObject
     QString expectedLabel(const QString &token)
     {
         QNetworkAccessManager network;
-        QNetworkRequest request(m_service->url(QStringLiteral("v1/summary")));
+        QNetworkRequest request(m_service->url(u"v1/summary"_s));
         request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
         QNetworkReply *reply = network.get(request);
         QSignalSpy done(reply, &QNetworkReply::finished);
@@ -84,21 +84,21 @@ private slots:
         m_service = std::make_unique<DevServiceProcess>();
         QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
         const QString base = m_service->url(QString()).toString();
-        const QString info = m_dir.filePath(QStringLiteral("vesko-info.json"));
+        const QString info = m_dir.filePath(u"vesko-info.json"_s);
         QVERIFY(writeFile(info, QJsonDocument(QJsonObject{{u"VeskoAPIURL"_s, base}, {u"VeskoWebURL"_s, base}}).toJson(),
                           QFile::ReadOwner | QFile::WriteOwner));
         // xdg-open without a display takes $BROWSER.
-        const QString browser = m_dir.filePath(QStringLiteral("browser"));
+        const QString browser = m_dir.filePath(u"browser"_s);
         QVERIFY(writeFile(browser, "#!/bin/sh\nexec '" VESKO_TEST_BROWSER "' \"$1\"\n",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         keyring.remove();
-        m_watcher = std::make_unique<FakeWatcher>(QStringLiteral("watcher"));
+        m_watcher = std::make_unique<FakeWatcher>(u"watcher"_s);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
-        environment.insert(QStringLiteral("BROWSER"), browser);
-        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
-        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(u"VESKO_INFO_FILE"_s, info);
+        environment.insert(u"BROWSER"_s, browser);
+        environment.insert(u"QT_QUICK_BACKEND"_s, u"software"_s);
+        environment.remove(u"DISPLAY"_s);
         m_vesko.setProcessEnvironment(environment);
         m_vesko.setProcessChannelMode(QProcess::ForwardedChannels);
         m_vesko.start(QStringLiteral(VESKO_BINARY));
@@ -109,14 +109,14 @@ private slots:
     {
         QTRY_COMPARE_WITH_TIMEOUT(m_watcher->registered.size(), 1, 10000);
         Host host{.service = m_watcher->registered.first()};
-        QCOMPARE(host.properties().value(u"Title"_s).toString(), QStringLiteral("Vesko"));
+        QCOMPARE(host.properties().value(u"Title"_s).toString(), u"Vesko"_s);
         QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QString());
         // A watcher ran at start: the widgets for the old tray never load.
-        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_vesko.processId()));
+        QFile maps(u"/proc/%1/maps"_s.arg(m_vesko.processId()));
         QVERIFY(maps.open(QIODevice::ReadOnly));
         QVERIFY(!maps.readAll().contains("libQt6Widgets.so"));
 
-        QCOMPARE(launchVesko({QStringLiteral("--sign-in")}), 0);
+        QCOMPARE(launchVesko({u"--sign-in"_s}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(keyring.load().has_value(), 15000);
         const QString token = *keyring.load();
         // The figures drift by the minute: compare with a fresh reading each time.
@@ -124,7 +124,7 @@ private slots:
                                      && host.properties().value(u"XAyatanaLabel"_s).toString() == expectedLabel(token),
                                  15000);
         QCOMPARE(host.properties().value(u"Title"_s).toString(),
-                 QStringLiteral("Vesko, MRR ") + host.properties().value(u"XAyatanaLabel"_s).toString());
+                 u"Vesko, MRR "_s + host.properties().value(u"XAyatanaLabel"_s).toString());
     }
 
     // Quit from the tray menu: the process ends cleanly and the token stays.
@@ -133,8 +133,8 @@ private slots:
         if (m_watcher->registered.isEmpty())
             QSKIP("no tray item");
         Host host{.service = m_watcher->registered.first()};
-        host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-                  {3, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                  {3, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QVERIFY(m_vesko.waitForFinished(10000));
         QCOMPARE(m_vesko.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_vesko.exitCode(), 0);

@@ -31,7 +31,7 @@ std::atomic<int> promptCalls{0};
 
 QString loaded()
 {
-    return tokenStore.load().value_or(QStringLiteral("<nothing>"));
+    return tokenStore.load().value_or(u"<nothing>"_s);
 }
 
 // Fresh each time, so nothing cached hides what is stored.
@@ -122,7 +122,7 @@ private slots:
     void roundTripIsByteExact()
     {
         // A byte order mark is part of the token.
-        const QString token = QStringLiteral(u"\uFEFFa \"b\\c;t\u00e9\U0001F600");
+        const QString token = u"\uFEFFa \"b\\c;t\u00e9\U0001F600"_s;
         tokenStore.save(token);
         QCOMPARE(stored(), QList<QByteArray>{token.toUtf8()});
         QCOMPARE(loaded(), token);
@@ -162,7 +162,7 @@ private slots:
         QFETCH(QList<QByteArray>, secrets);
         for (const QByteArray &secret : secrets)
             QVERIFY(add(secret));
-        tokenStore.removeIfStill(QStringLiteral("refused"));
+        tokenStore.removeIfStill(u"refused"_s);
         QTEST(stored(), "left");
     }
 
@@ -209,7 +209,7 @@ private slots:
         QStringList answers;
         bool elsewhere = false;
         tokenStore.loadLater(caller.get(), [&](const std::optional<QString> &token) {
-            answers << token.value_or(QStringLiteral("<nothing>"));
+            answers << token.value_or(u"<nothing>"_s);
             elsewhere |= QThread::currentThread() != caller->thread();
         });
         QVERIFY(answers.isEmpty());
@@ -269,7 +269,7 @@ int main(int argc, char *argv[])
     // keep the token in this file, out of the keyring, and hand it back without one.
     QTemporaryDir scratch;
     qputenv("SECRET_BACKEND", "file");
-    qputenv("SECRET_FILE_TEST_PATH", scratch.filePath(QStringLiteral("keyring")).toLocal8Bit());
+    qputenv("SECRET_FILE_TEST_PATH", scratch.filePath(u"keyring"_s).toLocal8Bit());
     qputenv("SECRET_FILE_TEST_PASSWORD", "trap");
     KeyringTest withKeyring;
     WithoutSecretServiceTest withoutService;

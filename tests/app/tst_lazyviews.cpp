@@ -13,13 +13,15 @@
 #include <QTest>
 #include <QWindow>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
 
 bool mapped(const char *library)
 {
-    QFile maps(QStringLiteral("/proc/self/maps"));
+    QFile maps(u"/proc/self/maps"_s);
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
 }
 
@@ -53,7 +55,7 @@ class LazyViewsTest : public QObject, SignedOutRig
     }
 
 private slots:
-    void initTestCase() { settings.setValue(QStringLiteral("VeskoWelcomed"), true); }
+    void initTestCase() { settings.setValue(u"VeskoWelcomed"_s, true); }
 
     // Goes first: once loaded, the part stays in the process.
     void quickOnlyFromTheFirstShow()
@@ -67,7 +69,7 @@ private slots:
         lazy.toggleDropDown(QPoint(300, 10));
         QVERIFY(lazy.views());
         QVERIFY(mapped("libQt6Quick.so"));
-        QWindow *dropDown = shownWindow(QStringLiteral("Vesko"));
+        QWindow *dropDown = shownWindow(u"Vesko"_s);
         QVERIFY(dropDown);
         QVERIFY(QTest::qWaitForWindowExposed(dropDown));
 
@@ -77,13 +79,13 @@ private slots:
         QVERIFY(lazy.views());
 
         lazy.toggleDropDown(QPoint(300, 10));
-        QVERIFY(!shownWindow(QStringLiteral("Vesko")));
+        QVERIFY(!shownWindow(u"Vesko"_s));
         release(lazy);
         QVERIFY(mapped("libQt6Quick.so")); // kept: Qt Quick is not made to be unloaded
 
         // And back on the next click.
         lazy.toggleDropDown(QPoint(300, 10));
-        QVERIFY(shownWindow(QStringLiteral("Vesko")));
+        QVERIFY(shownWindow(u"Vesko"_s));
         lazy.toggleDropDown(QPoint(300, 10));
     }
 
@@ -91,7 +93,7 @@ private slots:
     {
         LazyPanelViews lazy(setup, QStringLiteral(VESKO_VIEWS_PART));
         lazy.openPanel();
-        QWindow *window = shownWindow(QStringLiteral("Vesko"));
+        QWindow *window = shownWindow(u"Vesko"_s);
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const QPoint placed = window->framePosition() + QPoint(37, 23);
@@ -100,19 +102,19 @@ private slots:
 
         // The drop-down's last point from the host: a null point later drops it there again.
         lazy.toggleDropDown(QPoint(200, 700));
-        QWindow *dropDown = shownWindow(QStringLiteral("Vesko"));
+        QWindow *dropDown = shownWindow(u"Vesko"_s);
         QVERIFY(dropDown);
         const QRect droppedAt = dropDown->geometry();
         lazy.toggleDropDown(QPoint());
         release(lazy);
 
         lazy.openPanel();
-        window = shownWindow(QStringLiteral("Vesko"));
+        window = shownWindow(u"Vesko"_s);
         QVERIFY(window);
         QCOMPARE(window->framePosition(), placed);
         window->hide();
         lazy.toggleDropDown(QPoint());
-        dropDown = shownWindow(QStringLiteral("Vesko"));
+        dropDown = shownWindow(u"Vesko"_s);
         QVERIFY(dropDown);
         QCOMPARE(dropDown->geometry(), droppedAt);
         lazy.toggleDropDown(QPoint());
@@ -138,7 +140,7 @@ private slots:
                 if (type == QtWarningMsg && text.contains(u"Cannot load the panel"))
                     ++*counter;
             });
-        LazyPanelViews lazy(setup, dir.filePath(QStringLiteral("no-such-part.so")));
+        LazyPanelViews lazy(setup, dir.filePath(u"no-such-part.so"_s));
         lazy.toggleDropDown(QPoint(300, 10));
         lazy.openPanel();
         qInstallMessageHandler(previous);

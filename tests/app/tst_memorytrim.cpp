@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -21,7 +23,7 @@ constexpr qint64 fileSize = 4 << 20;
 // Resident KiB of the mapping that holds `address`, from /proc/self/smaps.
 qint64 residentKiB(const void *address)
 {
-    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    QFile smaps(u"/proc/self/smaps"_s);
     if (!smaps.open(QIODevice::ReadOnly | QIODevice::Text))
         return -1;
     const auto at = quintptr(address);
@@ -45,8 +47,8 @@ qint64 residentKiB(const void *address)
 struct MappedFile
 {
     // In the build tree, not on a tmpfs, whose pages only swap could take.
-    QTemporaryDir dir{QDir::current().filePath(QStringLiteral("memorytrim-XXXXXX"))};
-    QFile file{dir.filePath(QStringLiteral("mapped"))};
+    QTemporaryDir dir{QDir::current().filePath(u"memorytrim-XXXXXX"_s)};
+    QFile file{dir.filePath(u"mapped"_s)};
     uchar *data = nullptr;
     QByteArray digest;
 

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using vesko::Appearance;
 using vesko::Channel;
 using vesko::Palette;
@@ -27,7 +29,7 @@ struct Step
 // "#rrggbb" as QColor::HexArgb names it when fully opaque.
 QString opaque(const QString &rgb)
 {
-    return QStringLiteral("#ff") + rgb.mid(1);
+    return u"#ff"_s + rgb.mid(1);
 }
 
 QList<bool> emitted(const QSignalSpy &spy)

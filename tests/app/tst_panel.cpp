@@ -59,7 +59,7 @@ struct Stage : ModelRig
     void settle() { QTRY_COMPARE_WITH_TIMEOUT(refreshes(), 0, 5000); }
     bool show()
     {
-        view.setSource(panelQml(QStringLiteral("PanelView.qml")));
+        view.setSource(panelQml(u"PanelView.qml"_s));
         view.show();
         return view.status() == QQuickView::Ready && QTest::qWaitForWindowExposed(&view);
     }
@@ -99,7 +99,7 @@ struct FakeUpdater : Updater
 {
     int checks = 0;
     void checkForUpdates() override { ++checks; }
-    void found() { emit updateAvailable(QStringLiteral("1.3"), QUrl(QStringLiteral("https://x.test/get")), true); }
+    void found() { emit updateAvailable(u"1.3"_s, QUrl(u"https://x.test/get"_s), true); }
 };
 
 } // namespace
@@ -114,7 +114,7 @@ private slots:
         FakeBrowserSession::all.clear();
         // A binding that reads nothing (an unregistered type, a missing
         // `Panel`) warns from the module's files: any such warning fails.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/vesko/|Vesko\\.Panel")));
+        QTest::failOnWarning(QRegularExpression(u"qrc:/vesko/|Vesko\\.Panel"_s));
     }
 
     void states_data()
@@ -128,7 +128,7 @@ private slots:
         QJsonObject noChannels = fixtures::summary();
         noChannels[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 0}}};
         noChannels[u"mrr"_s] = 0;
-        const QString waiting = QStringLiteral("Waiting for your browser\u2026");
+        const QString waiting = u"Waiting for your browser\u2026"_s;
         const QStringList dashboard{u"MONTHLY RECURRING REVENUE"_s, u"Latest veskos"_s};
 
         QTest::newRow("signed out") << false << false << Replies{}
@@ -173,7 +173,7 @@ private slots:
         QFETCH(QStringList, absent);
         QFETCH(bool, footer);
         const bool stalls = replies.value("/v1/summary").mode == ScriptedReply::Mode::stall;
-        Stage stage(signedIn ? std::optional(QStringLiteral("tok")) : std::nullopt, replies);
+        Stage stage(signedIn ? std::optional(u"tok"_s) : std::nullopt, replies);
         if (signIn)
             stage.model->signIn();
         if (!stalls)
@@ -192,7 +192,7 @@ private slots:
 
     void sectionsInOrder()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         QVERIFY(stage.show());
         const QStringList texts = stage.texts();
@@ -215,7 +215,7 @@ private slots:
     void heroIsBrandBlue()
     {
         QFETCH(bool, dark);
-        Stage stage(QStringLiteral("tok"), {}, dark);
+        Stage stage(u"tok"_s, {}, dark);
         stage.settle();
         QVERIFY(stage.show());
         QQuickItem *hero = stage.item(u"hero"_s);
@@ -234,10 +234,9 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("badge");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("new") << QStringLiteral("new") << QStringLiteral("New") << srgb(colors::mint);
-        QTest::newRow("cancelled") << QStringLiteral("cancelled") << QStringLiteral("Cancelled") << srgb(colors::coral);
-        QTest::newRow("reactivated") << QStringLiteral("reactivated") << QStringLiteral("Back")
-                                     << srgb(colors::lavender);
+        QTest::newRow("new") << u"new"_s << u"New"_s << srgb(colors::mint);
+        QTest::newRow("cancelled") << u"cancelled"_s << u"Cancelled"_s << srgb(colors::coral);
+        QTest::newRow("reactivated") << u"reactivated"_s << u"Back"_s << srgb(colors::lavender);
     }
     void badgeColours()
     {
@@ -245,11 +244,11 @@ private slots:
         QFETCH(QString, badge);
         QFETCH(QColor, color);
         QJsonObject event = fixtures::event();
-        event[QStringLiteral("kind")] = kind;
-        Stage stage(QStringLiteral("tok"), {{QByteArrayLiteral("/v1/events"), ok(QJsonArray{event})}});
+        event[u"kind"_s] = kind;
+        Stage stage(u"tok"_s, {{QByteArrayLiteral("/v1/events"), ok(QJsonArray{event})}});
         stage.settle();
         QVERIFY(stage.show());
-        const QList<QQuickItem *> badges = stage.items(QStringLiteral("badge"));
+        const QList<QQuickItem *> badges = stage.items(u"badge"_s);
         QCOMPARE(badges.size(), 1);
         QCOMPARE(stage.texts(badges.first()), QStringList{badge});
         QCOMPARE(badges.first()->property("color").value<QColor>(), color);
@@ -259,8 +258,8 @@ private slots:
     // palettes, two backgrounds.
     void eachEngineHasItsOwnPanel()
     {
-        Stage light(QStringLiteral("tok"), {});
-        Stage dark(QStringLiteral("tok"), {}, true);
+        Stage light(u"tok"_s, {});
+        Stage dark(u"tok"_s, {}, true);
         light.settle();
         dark.settle();
         QVERIFY(light.show());
@@ -277,7 +276,7 @@ private slots:
         QJsonObject summary = fixtures::summary();
         summary[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 1000000}},
                                               QJsonObject{{u"channel"_s, u"app_store"_s}, {u"mrr"_s, 1}}};
-        Stage stage(QStringLiteral("tok"), {{"/v1/summary", ok(summary)}});
+        Stage stage(u"tok"_s, {{"/v1/summary", ok(summary)}});
         stage.settle();
         QVERIFY(stage.show());
         const QList<QQuickItem *> fills = stage.items(u"barFill"_s);
@@ -298,16 +297,15 @@ private slots:
     // Hidden amounts: no text shows one, the bars keep their lengths.
     void hiddenAmounts()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         QVERIFY(stage.show());
         QList<qreal> bars;
         for (QQuickItem *fill : stage.items(u"barFill"_s))
             bars << fill->width();
         stage.model->setHideAmounts(true);
-        QTRY_VERIFY2(stage.texts().contains(QStringLiteral("$\u2022\u2022\u2022")),
-                     qPrintable(stage.texts().join(u" | "_s)));
-        const QRegularExpression amount(QStringLiteral("[$\u20AC\u00A3]\\d|\\d[.,]\\d\\d"));
+        QTRY_VERIFY2(stage.texts().contains(u"$\u2022\u2022\u2022"_s), qPrintable(stage.texts().join(u" | "_s)));
+        const QRegularExpression amount(u"[$\u20AC\u00A3]\\d|\\d[.,]\\d\\d"_s);
         for (const QString &text : stage.texts())
             QVERIFY2(!amount.match(text).hasMatch(), qPrintable(text));
         QList<qreal> hidden;
@@ -315,13 +313,13 @@ private slots:
             hidden << fill->width();
         QCOMPARE(hidden, bars);
         stage.model->setHideAmounts(false);
-        QTRY_VERIFY(stage.texts().contains(QStringLiteral("$12,346")));
+        QTRY_VERIFY(stage.texts().contains(u"$12,346"_s));
     }
 
     // The refresh started by a showing is cancelled when the panel hides.
     void hidingCancelsTheShowingsRefresh()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         stage.replies.insert("/v1/summary", ScriptedReply{.mode = ScriptedReply::Mode::stall});
         stage.panel->shown();
@@ -335,7 +333,7 @@ private slots:
     // coming and going leaves the other's refresh running.
     void eachViewHasItsOwnShowing()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         StandaloneWindows windows(*stage.model, stage.palette, stage.settings);
         QSignalSpy published(stage.model.get(), &AppModel::refreshed);
@@ -351,18 +349,18 @@ private slots:
     // the download page when there is something to get.
     void updateLine()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         FakeUpdater updater;
         FakeNotifier notifier;
-        UpdateNotices notices(updater, notifier, stage.urls, QStringLiteral("1.2"));
+        UpdateNotices notices(updater, notifier, stage.urls, u"1.2"_s);
         stage.panel->setUpdateNotices(&notices);
         QVERIFY(stage.show());
         stage.panel->shown();
         QVERIFY(!stage.item(u"updateLine"_s)->isVisible());
         stage.panel->checkForUpdates();
         QCOMPARE(updater.checks, 1);
-        QTRY_VERIFY(stage.texts(stage.item(u"updateLine"_s)).contains(QStringLiteral("Checking for updates\u2026")));
+        QTRY_VERIFY(stage.texts(stage.item(u"updateLine"_s)).contains(u"Checking for updates\u2026"_s));
         updater.found();
         QTRY_COMPARE(stage.texts(stage.item(u"updateLine"_s)),
                      (QStringList{u"Vesko 1.3 is available."_s, u"Download"_s}));
@@ -374,17 +372,17 @@ private slots:
         QVERIFY(footer->mapToScene(QPointF(0, footer->height())).y() <= stage.view.rootObject()->height());
         QQuickItem *download = stage.item(u"updateAction"_s);
         QTest::mouseClick(&stage.view, Qt::LeftButton, {}, download->mapToScene(QPointF(4, 4)).toPoint());
-        QCOMPARE(stage.urls.opened, QList<QUrl>{QUrl(QStringLiteral("https://x.test/get"))});
+        QCOMPARE(stage.urls.opened, QList<QUrl>{QUrl(u"https://x.test/get"_s)});
     }
 
     // The More menu lists its items in order and its choices reach the model.
     void footerMenu()
     {
-        Stage stage(QStringLiteral("tok"), {});
+        Stage stage(u"tok"_s, {});
         stage.settle();
         stage.login.enabled = true;
         QVERIFY(stage.show());
-        auto *menu = stage.view.rootObject()->findChild<QQuickWindow *>(QStringLiteral("footerMenu"));
+        auto *menu = stage.view.rootObject()->findChild<QQuickWindow *>(u"footerMenu"_s);
         QVERIFY(menu);
         const auto open = [&] {
             QQuickItem *more = stage.item(u"moreButton"_s);
@@ -403,21 +401,21 @@ private slots:
                               u"Amount only"_s, u"Snout only"_s, u"Open at login"_s, u"Hide amounts"_s,
                               u"Check for updates\u2026"_s, u"Sign out"_s, u"Quit Vesko"_s}));
         QCOMPARE(menu->property("loginOn").toBool(), true);
-        choose(QStringLiteral("Amount only"));
+        choose(u"Amount only"_s);
         QCOMPARE(stage.model->trayStyle(), TrayStyle::amount);
         // A tray that draws no text beside the snout: the choice says what it does there.
         stage.panel->setTrayShowsText(false);
         QVERIFY(open());
         QCOMPARE(stage.texts(menu->contentItem()).mid(3, 3),
                  (QStringList{u"Amount only"_s, u"This tray cannot show text: the snout stays"_s, u"Snout only"_s}));
-        choose(QStringLiteral("Sign out"));
+        choose(u"Sign out"_s);
         QVERIFY(!stage.model->isSignedIn());
     }
 
     // "Try again" refreshes; hiding the panel does not stop that refresh.
     void tryAgainOutlivesTheShowing()
     {
-        Stage stage(QStringLiteral("tok"), {{"/v1/summary", ScriptedReply::json(500, "{}")}});
+        Stage stage(u"tok"_s, {{"/v1/summary", ScriptedReply::json(500, "{}")}});
         stage.settle();
         QCOMPARE(stage.panel->state().block, PanelState::Block::Message);
         stage.replies.clear();

@@ -34,8 +34,8 @@ struct EventFields
     std::optional<QString> customer;
     Channel channel = Channel::web;
     qint64 secondsAgo = 0;
-    QString currency = QStringLiteral("USD");
-    QString id = QStringLiteral("evt_1");
+    QString currency = u"USD"_s;
+    QString id = u"evt_1"_s;
 };
 
 VeskoEvent makeEvent(const EventFields &s)
@@ -48,9 +48,9 @@ VeskoEvent makeEvent(const EventFields &s)
         .amount = s.amount,
         .currency = s.currency,
         .interval = s.interval,
-        .planName = QStringLiteral("Pro"),
+        .planName = u"Pro"_s,
         .customerLabel = s.customer,
-        .project = VeskoEvent::ProjectRef(QStringLiteral("prj_1"), QStringLiteral("Lumen")),
+        .project = VeskoEvent::ProjectRef(u"prj_1"_s, u"Lumen"_s),
     });
 }
 
@@ -82,9 +82,9 @@ private slots:
         QTest::addColumn<QString>("exact");
         QTest::addColumn<QString>("note");
 
-        const QString stops = QStringLiteral(" of this stops when those subscriptions reach the end of their period.");
-        const QString leftOut = QStringLiteral(" is left out: those subscriptions are set to end.");
-        const QString waiting = QStringLiteral("Some amounts are waiting for today's exchange rate.");
+        const QString stops = u" of this stops when those subscriptions reach the end of their period."_s;
+        const QString leftOut = u" is left out: those subscriptions are set to end."_s;
+        const QString waiting = u"Some amounts are waiting for today's exchange rate."_s;
         const QVariant none;
         QTest::newRow("mrr 0 with ending") << "USD" << 0ll << 500ll << true << none << false << "$0"
                                            << ""
@@ -153,7 +153,7 @@ private slots:
             .incomplete = incomplete,
         });
         const HeroText text = heroText(summary, countEnding);
-        QCOMPARE(text.caption, QStringLiteral("MONTHLY RECURRING REVENUE"));
+        QCOMPARE(text.caption, u"MONTHLY RECURRING REVENUE"_s);
         QCOMPARE(text.figure, figure);
         QCOMPARE(text.growth, pill);
         QCOMPARE(text.exactLine, exact);
@@ -214,8 +214,8 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("age");
 
-        const QString dot = QStringLiteral(" \u00B7 ");
-        const QString ada = QStringLiteral("Ada");
+        const QString dot = u" \u00B7 "_s;
+        const QString ada = u"Ada"_s;
         QTest::newRow("new, monthly") << makeEvent(
             {.amount = 1999, .interval = u"month"_s, .customer = ada, .secondsAgo = qint64{12} * 60})
                                       << "New"
@@ -333,7 +333,7 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<Action>("action");
 
-        const QString waiting = QStringLiteral("Waiting for your browser\u2026");
+        const QString waiting = u"Waiting for your browser\u2026"_s;
         const Action refresh = Action::refresh;
         QTest::newRow("signed out") << Phase::signedOut() << int(noSummary) << -1 << false << Block::SignIn << false
                                     << false << true << "Sign in" << true << refresh;
@@ -400,7 +400,7 @@ private slots:
             QCOMPARE(state.signIn.buttonEnabled, enabled);
             break;
         case PanelState::Block::Message:
-            QCOMPARE(state.message.title, QStringLiteral("No numbers yet"));
+            QCOMPARE(state.message.title, u"No numbers yet"_s);
             QCOMPARE(state.message.message, phase.message());
             QCOMPARE(state.message.actionTitle, button);
             QCOMPARE(state.message.action, action);

@@ -20,8 +20,8 @@ namespace {
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
 
 // An event `minutes` after t0 (negative: before it).
-QJsonObject ev(const QString &id, const QString &kind = QStringLiteral("new"), qint64 amount = 999,
-               const QString &currency = QStringLiteral("EUR"), int minutes = 1)
+QJsonObject ev(const QString &id, const QString &kind = u"new"_s, qint64 amount = 999,
+               const QString &currency = u"EUR"_s, int minutes = 1)
 {
     QJsonObject event = fixtures::event(id);
     event[u"kind"_s] = kind;
@@ -41,7 +41,7 @@ struct Stage : ModelRig
 
     Stage()
     {
-        secrets.stored = QStringLiteral("tok");
+        secrets.stored = u"tok"_s;
         model = std::make_unique<AppModel>(environment([this] { return now; }));
         watcher = std::make_unique<SaleWatcher>(*model, notifier, settings, [this] { return push; });
     }
@@ -139,13 +139,13 @@ private slots:
         Stage stage;
         QJsonArray feed;
         for (int i = 0; i < 1500; ++i)
-            feed.append(ev(QStringLiteral("e%1").arg(i), u"new"_s, 999, u"EUR"_s, -i / 100));
+            feed.append(ev(u"e%1"_s.arg(i), u"new"_s, 999, u"EUR"_s, -i / 100));
         QVERIFY(stage.load(feed));
         feed.prepend(ev(u"new"_s, u"new"_s, 999, u"EUR"_s, 3));
         QVERIFY(stage.load(feed));
         QVERIFY(stage.load(feed));
         QCOMPARE(stage.notifier.shown.size(), 1);
-        QCOMPARE(stage.notifier.shown.first().title, QStringLiteral("New subscription"));
+        QCOMPARE(stage.notifier.shown.first().title, u"New subscription"_s);
     }
 
     void oneEventInThePanelsWords()
@@ -154,8 +154,7 @@ private slots:
         QVERIFY(stage.load({}));
         QVERIFY(stage.load({ev(u"b"_s)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
-        QCOMPARE(stage.notifier.shown.first().body,
-                 QStringLiteral("\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"));
+        QCOMPARE(stage.notifier.shown.first().body, u"\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"_s);
     }
 
     void hiddenAmounts()
@@ -165,9 +164,9 @@ private slots:
         QVERIFY(stage.load({}));
         QVERIFY(stage.load({ev(u"p"_s, u"new"_s, 1999, u"USD"_s, 1), ev(u"q"_s, u"new"_s, 2299, u"USD"_s, 1)}));
         QCOMPARE(stage.notifier.shown.size(), 1);
-        QCOMPARE(stage.notifier.shown.first().title, QStringLiteral("2 new subscriptions"));
-        QCOMPARE(stage.notifier.shown.first().body.section(u'\n', 0, 0), QStringLiteral("+$\u2022\u2022\u2022"));
-        QVERIFY(!stage.notifier.shown.first().body.contains(QStringLiteral("19")));
+        QCOMPARE(stage.notifier.shown.first().title, u"2 new subscriptions"_s);
+        QCOMPARE(stage.notifier.shown.first().body.section(u'\n', 0, 0), u"+$\u2022\u2022\u2022"_s);
+        QVERIFY(!stage.notifier.shown.first().body.contains(u"19"_s));
     }
 
     void sound_data()
@@ -214,7 +213,7 @@ private slots:
         stage.service.events = {ev(u"d"_s, u"new"_s, 999, u"EUR"_s, 5)};
         stage.now = stage.now.addSecs(600);
         stage.model->signIn();
-        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(QStringLiteral("vesko://callback?code=c1"))));
+        QVERIFY(FakeBrowserSession::all.last()->receive(QUrl(u"vesko://callback?code=c1"_s)));
         QTRY_VERIFY(stage.model->isSignedIn() && stage.model->phase() == Phase::ready());
         QCOMPARE(stage.notifier.shown.size(), 0);
         QVERIFY(stage.load({ev(u"e"_s, u"new"_s, 999, u"EUR"_s, 15), ev(u"d"_s, u"new"_s, 999, u"EUR"_s, 5)}));

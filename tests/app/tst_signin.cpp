@@ -31,7 +31,7 @@ namespace {
 class TestBrowser : public UrlOpener
 {
 public:
-    QString decision = QStringLiteral("approve");
+    QString decision = u"approve"_s;
     QList<QUrl> callbacks;
 
     void open(const QUrl &url) override
@@ -87,7 +87,7 @@ class SignInTest : public QObject
     int exchanges()
     {
         QNetworkAccessManager network;
-        QNetworkRequest request(m_service->url(QStringLiteral("_control/log")));
+        QNetworkRequest request(m_service->url(u"_control/log"_s));
         request.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
         QNetworkReply *log = network.get(request);
         QSignalSpy done(log, &QNetworkReply::finished);
@@ -108,8 +108,7 @@ private slots:
         m_instance = std::make_unique<SingleInstance>();
         QVERIFY(m_instance->listen());
         m_http = std::make_unique<HttpSession>();
-        m_settings =
-            std::make_unique<QSettings>(m_runtime.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat);
+        m_settings = std::make_unique<QSettings>(m_runtime.filePath(u"vesko.conf"_s), QSettings::IniFormat);
         m_secrets.remove();
         const QUrl base = m_service->url(QString());
         m_model = std::make_unique<AppModel>(AppModel::Environment{
@@ -158,7 +157,7 @@ private slots:
         QVERIFY(m_secrets.load());
         const QDateTime refreshed = m_model->refreshedAt();
         QNetworkAccessManager network;
-        QNetworkRequest control(m_service->url(QStringLiteral("_control")));
+        QNetworkRequest control(m_service->url(u"_control"_s));
         control.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
         control.setRawHeader(DevServiceProcess::controlHeader, DevServiceProcess::controlSecret());
         QNetworkReply *set = network.post(control, R"({"summary":{"unauthorized_next":1}})");
@@ -175,7 +174,7 @@ private slots:
 
     void deniedInTheBrowser()
     {
-        m_browser.decision = QStringLiteral("deny");
+        m_browser.decision = u"deny"_s;
         m_model->signIn();
         QTRY_COMPARE(m_browser.callbacks.size(), 2);
         QCOMPARE(launchVesko({m_browser.callbacks.last().toString()}), 0);

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 class StandaloneWindowsTest : public QObject, SignedOutRig
@@ -23,7 +25,7 @@ class StandaloneWindowsTest : public QObject, SignedOutRig
 private slots:
     // A binding that reads nothing (an unregistered type, a missing `Panel`)
     // warns from the module's files: any such warning fails the test.
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/vesko/|Vesko\\.Panel"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(u"qrc:/vesko/|Vesko\\.Panel"_s)); }
     void welcomeOnceThenPanel()
     {
         StandaloneWindows windows(model, palette, settings);
@@ -31,8 +33,8 @@ private slots:
         QQuickView *welcome = windows.welcomeWindow();
         QVERIFY(welcome && welcome->status() == QQuickView::Ready);
         QVERIFY(QTest::qWaitForWindowExposed(welcome));
-        QCOMPARE(welcome->title(), QStringLiteral("Welcome to Vesko"));
-        QCOMPARE(settings.value(QStringLiteral("VeskoWelcomed")).toBool(), true);
+        QCOMPARE(welcome->title(), u"Welcome to Vesko"_s);
+        QCOMPARE(settings.value(u"VeskoWelcomed"_s).toBool(), true);
         StandaloneWindows again(model, palette, settings);
         again.showWelcomeIfNeeded();
         QVERIFY(!again.welcomeWindow());
@@ -40,12 +42,12 @@ private slots:
         QTest::keyClick(welcome, Qt::Key_Return);
         QVERIFY(!welcome->isVisible());
         welcome->show();
-        QQuickItem *link = welcome->rootObject()->findChild<QQuickItem *>(QStringLiteral("openHereLink"));
+        QQuickItem *link = welcome->rootObject()->findChild<QQuickItem *>(u"openHereLink"_s);
         QTest::mouseClick(welcome, Qt::LeftButton, {}, link->mapToScene(QPointF(4, 4)).toPoint());
         QVERIFY(!welcome->isVisible());
         QQuickView *window = windows.panelWindow();
         QVERIFY(window && window->isVisible());
-        QCOMPARE(window->title(), QStringLiteral("Vesko"));
+        QCOMPARE(window->title(), u"Vesko"_s);
         // Frame and all inside the screen, the panel no taller than the room left there.
         const QRect available = window->screen()->availableGeometry();
         QTRY_VERIFY(available.contains(window->frameGeometry()));

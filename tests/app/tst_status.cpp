@@ -91,18 +91,14 @@ class StatusTest : public QObject
 
     QString issueToken()
     {
-        return post(m_service->url(QStringLiteral("_control/issue-token")))
-            .value(u"data"_s)
-            .toObject()
-            .value(u"token"_s)
-            .toString();
+        return post(m_service->url(u"_control/issue-token"_s)).value(u"data"_s).toObject().value(u"token"_s).toString();
     }
 
     Run status(const QStringList &arguments, const QString &info)
     {
         QProcess vesko;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VESKO_INFO_FILE"), info);
+        environment.insert(u"VESKO_INFO_FILE"_s, info);
         vesko.setProcessEnvironment(environment);
         vesko.start(QStringLiteral(VESKO_BINARY), QStringList{u"status"_s} + arguments);
         if (!vesko.waitForFinished(30000))
@@ -117,7 +113,7 @@ class StatusTest : public QObject
     {
         auto vesko = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
+        environment.insert(u"VESKO_INFO_FILE"_s, m_info);
         vesko->setProcessEnvironment(environment);
         vesko->start(QStringLiteral(VESKO_BINARY), QStringList{u"status"_s} + arguments);
         return vesko;
@@ -132,10 +128,7 @@ class StatusTest : public QObject
         return {vesko->exitStatus() == QProcess::NormalExit ? vesko->exitCode() : -1,
                 QString::fromUtf8(vesko->readAllStandardOutput()), QString::fromUtf8(vesko->readAllStandardError())};
     }
-    qint64 serviceRequests()
-    {
-        return get(m_service->url(QStringLiteral("_control/stats"))).value(u"requests"_s).toInteger();
-    }
+    qint64 serviceRequests() { return get(m_service->url(u"_control/stats"_s)).value(u"requests"_s).toInteger(); }
 
     QString writeInfo(const QString &name, const QString &base)
     {
@@ -152,17 +145,16 @@ private slots:
         if (qEnvironmentVariableIsEmpty("VESKO_TEST_KEYRING_PASSWORD"))
             QSKIP("needs the throwaway session of scripts/with-test-session");
         // A runtime folder of this test's own: no other test's Vesko answers here.
-        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkdir(QStringLiteral("runtime")));
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath(QStringLiteral("runtime"))));
+        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkdir(u"runtime"_s));
+        QFile::setPermissions(m_dir.filePath(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath(u"runtime"_s)));
         m_service = std::make_unique<DevServiceProcess>();
         QVERIFY2(m_service->failure().isEmpty(), qPrintable(m_service->failure()));
-        m_info = writeInfo(QStringLiteral("info.json"), m_service->url(QString()).toString());
+        m_info = writeInfo(u"info.json"_s, m_service->url(QString()).toString());
         // A port nobody listens on: bound and closed again.
-        m_closedInfo = writeInfo(QStringLiteral("closed.json"), QStringLiteral("http://127.0.0.1:9/"));
+        m_closedInfo = writeInfo(u"closed.json"_s, u"http://127.0.0.1:9/"_s);
     }
-    void init() { post(m_service->url(QStringLiteral("_control/reset"))); }
+    void init() { post(m_service->url(u"_control/reset"_s)); }
 
     void exits_data()
     {
@@ -190,9 +182,9 @@ private slots:
         if (token == u"issued")
             keyring.save(issueToken());
         else if (token == u"bogus")
-            keyring.save(QStringLiteral("tok_not_issued"));
+            keyring.save(u"tok_not_issued"_s);
         if (!fault.isEmpty())
-            post(m_service->url(QStringLiteral("_control")), QJsonDocument::fromJson(fault.toUtf8()).object());
+            post(m_service->url(u"_control"_s), QJsonDocument::fromJson(fault.toUtf8()).object());
 
         const Run run = status({}, closedPort ? m_closedInfo : m_info);
         QCOMPARE(run.exitCode, exitCode);
@@ -205,8 +197,8 @@ private slots:
     void formats()
     {
         keyring.save(issueToken());
-        const Run plain = status({QStringLiteral("--format"), QStringLiteral("plain")}, m_info);
-        const Run json = status({QStringLiteral("--format=json")}, m_info);
+        const Run plain = status({u"--format"_s, u"plain"_s}, m_info);
+        const Run json = status({u"--format=json"_s}, m_info);
         QCOMPARE(plain.exitCode, 0);
         QCOMPARE(json.exitCode, 0);
         QVERIFY(plain.out.endsWith(u'\n'));
@@ -216,23 +208,19 @@ private slots:
         QCOMPARE(json.out.count(u'\n'), 1);
         // The figures drift by the minute; both runs fall in the same one almost always.
         QCOMPARE(line.value(u"text"_s).toString(), figure);
-        QCOMPARE(line.value(u"class"_s).toString(), QStringLiteral("ready"));
-        QVERIFY(line.value(u"tooltip"_s)
-                    .toString()
-                    .startsWith(QStringLiteral("Vesko, MRR ") + figure + u"\nUpdated at "_s));
+        QCOMPARE(line.value(u"class"_s).toString(), u"ready"_s);
+        QVERIFY(line.value(u"tooltip"_s).toString().startsWith(u"Vesko, MRR "_s + figure + u"\nUpdated at "_s));
 
         // The privacy switch, set in the tray, holds here too.
-        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesko"),
-                           QStringLiteral("vesko"));
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, u"vesko"_s, u"vesko"_s);
         settings.setValue("VeskoHideAmounts", true);
         settings.sync();
-        const Run hidden = status({QStringLiteral("--format=json")}, m_info);
+        const Run hidden = status({u"--format=json"_s}, m_info);
         settings.remove("VeskoHideAmounts");
         settings.sync();
         const QJsonObject masked = QJsonDocument::fromJson(hidden.out.toUtf8()).object();
-        QCOMPARE(masked.value(u"text"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0),
-                 QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(masked.value(u"text"_s).toString(), u"$\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR $\u2022\u2022\u2022"_s);
     }
 
     void watchPrintsAsItGoes()
@@ -240,16 +228,15 @@ private slots:
         keyring.save(issueToken());
         QProcess vesko;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VESKO_INFO_FILE"), m_info);
+        environment.insert(u"VESKO_INFO_FILE"_s, m_info);
         vesko.setProcessEnvironment(environment);
-        vesko.start(QStringLiteral(VESKO_BINARY), {QStringLiteral("status"), QStringLiteral("--watch"),
-                                                   QStringLiteral("--format"), QStringLiteral("json")});
+        vesko.start(QStringLiteral(VESKO_BINARY), {u"status"_s, u"--watch"_s, u"--format"_s, u"json"_s});
         QStringList classes;
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 while (vesko.canReadLine())
                     classes << QJsonDocument::fromJson(vesko.readLine()).object().value(u"class"_s).toString();
-                return classes.contains(QStringLiteral("ready"));
+                return classes.contains(u"ready"_s);
             }(),
             10000);
         QCOMPARE(classes, (QStringList{u"loading"_s, u"ready"_s}));
@@ -287,11 +274,10 @@ private slots:
         QFETCH(QString, out);
         keyring.save(issueToken());
         const bool ready = phase == u"ready";
-        const StatusLine line{.text = ready ? QStringLiteral("$1.2K") : QString(),
-                              .tooltip =
-                                  ready ? QStringLiteral("Vesko, MRR $1.2K") : QStringLiteral("Vesko\n") + message,
+        const StatusLine line{.text = ready ? u"$1.2K"_s : QString(),
+                              .tooltip = ready ? u"Vesko, MRR $1.2K"_s : u"Vesko\n"_s + message,
                               .phase = phase,
-                              .trayLabel = ready ? QStringLiteral("$1.2K") : QString(),
+                              .trayLabel = ready ? u"$1.2K"_s : QString(),
                               .snout = true,
                               .message = message};
         SingleInstance primary;
@@ -299,7 +285,7 @@ private slots:
         primary.setStatusSource([&] { return statusFields(line); });
 
         const qint64 before = serviceRequests();
-        const Run run = statusServed({QStringLiteral("--format"), format});
+        const Run run = statusServed({u"--format"_s, format});
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
         QCOMPARE(run.err.isEmpty(), exitCode == statusOk || format == u"genmon");
@@ -317,36 +303,33 @@ private slots:
     void followsTheRunningVesko()
     {
         keyring.save(issueToken());
-        StatusLine line{.text = {}, .tooltip = QStringLiteral("Vesko"), .phase = QStringLiteral("loading")};
+        StatusLine line{.text = {}, .tooltip = u"Vesko"_s, .phase = u"loading"_s};
         auto primary = std::make_unique<SingleInstance>();
         QVERIFY(primary->listen());
         primary->setStatusSource([&] { return statusFields(line); });
 
         const auto once = startStatus({});
         QTRY_COMPARE(primary->listenerCount(), 1);
-        line = {.text = QStringLiteral("$7"),
-                .tooltip = QStringLiteral("Vesko, MRR $7"),
-                .phase = QStringLiteral("ready"),
-                .trayLabel = QStringLiteral("$7")};
+        line = {.text = u"$7"_s, .tooltip = u"Vesko, MRR $7"_s, .phase = u"ready"_s, .trayLabel = u"$7"_s};
         primary->publishStatus();
         QVERIFY(QSignalSpy(once.get(), &QProcess::finished).wait(10000));
         QCOMPARE(once->exitCode(), int(statusOk));
         QCOMPARE(once->readAllStandardOutput(), "$7\n");
 
-        const auto watch = startStatus({QStringLiteral("--watch"), QStringLiteral("--format=json")});
+        const auto watch = startStatus({u"--watch"_s, u"--format=json"_s});
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
-        line.trayLabel = line.text = QStringLiteral("$8");
+        line.trayLabel = line.text = u"$8"_s;
         primary->publishStatus();
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
-        QCOMPARE(jsonLine(lines.at(1)).value(u"menubar"_s).toString(), QStringLiteral("$8"));
+        QCOMPARE(jsonLine(lines.at(1)).value(u"menubar"_s).toString(), u"$8"_s);
 
         const qint64 before = serviceRequests();
         primary.reset();
         QTRY_VERIFY_WITH_TIMEOUT(readLines() >= 4, 10000);
-        QCOMPARE(jsonLine(lines.at(2)).value(u"class"_s).toString(), QStringLiteral("loading"));
-        QCOMPARE(jsonLine(lines.at(3)).value(u"class"_s).toString(), QStringLiteral("ready"));
+        QCOMPARE(jsonLine(lines.at(2)).value(u"class"_s).toString(), u"loading"_s);
+        QCOMPARE(jsonLine(lines.at(3)).value(u"class"_s).toString(), u"ready"_s);
         QVERIFY(serviceRequests() > before);
         watch->kill();
         watch->waitForFinished();
@@ -358,7 +341,7 @@ private slots:
     {
         FakeSecretStore secrets;
         secrets.stored = issueToken();
-        QSettings settings(m_dir.filePath(QStringLiteral("app.conf")), QSettings::IniFormat);
+        QSettings settings(m_dir.filePath(u"app.conf"_s), QSettings::IniFormat);
         HttpSession http;
         FakeLoginItem login;
         FakeUrlOpener urls;
@@ -379,7 +362,7 @@ private slots:
         serveStatus(primary, model);
 
         const qint64 before = serviceRequests();
-        const auto watch = startStatus({QStringLiteral("--watch"), QStringLiteral("--format=json")});
+        const auto watch = startStatus({u"--watch"_s, u"--format=json"_s});
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
@@ -387,10 +370,9 @@ private slots:
         model.setHideAmounts(true);
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
         const QJsonObject masked = jsonLine(lines.at(1));
-        QCOMPARE(masked.value(u"text"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value(u"menubar"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0),
-                 QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(masked.value(u"text"_s).toString(), u"$\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"menubar"_s).toString(), u"$\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR $\u2022\u2022\u2022"_s);
         QCOMPARE(serviceRequests(), before);
         watch->kill();
         watch->waitForFinished();
@@ -406,7 +388,7 @@ private slots:
         QTest::addColumn<QString>("iconPath");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("expected");
-        const QString name = QStringLiteral("app.vesko.Vesko-symbolic");
+        const QString name = u"app.vesko.Vesko-symbolic"_s;
         QTest::newRow("signed in")
             << "$1.2K" << true << "Vesko, MRR $1.2K\nUpdated at 10:00" << name << QString() << "/usr/bin/vesko"
             << "<icon>app.vesko.Vesko-symbolic</icon><iconclick>/usr/bin/vesko</iconclick>"
@@ -442,11 +424,8 @@ private slots:
         QFETCH(QString, iconPath);
         QFETCH(QString, command);
         QFETCH(QString, expected);
-        const StatusLine line{.text = trayLabel,
-                              .tooltip = tooltip,
-                              .phase = QStringLiteral("ready"),
-                              .trayLabel = trayLabel,
-                              .snout = snout};
+        const StatusLine line{
+            .text = trayLabel, .tooltip = tooltip, .phase = u"ready"_s, .trayLabel = trayLabel, .snout = snout};
         QCOMPARE(formatted(line, StatusFormat::genmon, GenmonLook{iconName, iconPath, command}), expected);
         // The same line crosses the instance socket unchanged.
         QCOMPARE(statusLineFromFields(statusFields(line)), std::optional(line));
@@ -472,9 +451,8 @@ private slots:
                 if (pixel.alpha() >= 64) {
                     ++shown;
                     for (const int channel : {pixel.red(), pixel.green(), pixel.blue()})
-                        QVERIFY2(
-                            qAbs(channel - 0x88) <= 2,
-                            qPrintable(QStringLiteral("%1,%2: %3").arg(x).arg(y).arg(pixel.name(QColor::HexArgb))));
+                        QVERIFY2(qAbs(channel - 0x88) <= 2,
+                                 qPrintable(u"%1,%2: %3"_s.arg(x).arg(y).arg(pixel.name(QColor::HexArgb))));
                 }
             }
         }
@@ -530,7 +508,7 @@ private slots:
         const QString old = issueToken();
         keyring.save(old);
         KeyringSecretStore secrets;
-        QSettings settings(m_dir.filePath(QStringLiteral("watch.conf")), QSettings::IniFormat);
+        QSettings settings(m_dir.filePath(u"watch.conf"_s), QSettings::IniFormat);
         HttpSession http;
         FakeLoginItem login;
         FakeUrlOpener urls;
@@ -556,10 +534,10 @@ private slots:
             [&](const QString &line) { classes << jsonLine(line.toUtf8()).value(u"class"_s).toString(); },
             [](const QString &) {});
         watch.setSignInPoll(60000); // a minute: only a look at once passes
-        QTRY_COMPARE_WITH_TIMEOUT(classes.value(classes.size() - 1), QStringLiteral("ready"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(classes.value(classes.size() - 1), u"ready"_s, 10000);
 
         QNetworkAccessManager network;
-        QNetworkRequest revoke(m_service->url(QStringLiteral("v1/app-auth/token")));
+        QNetworkRequest revoke(m_service->url(u"v1/app-auth/token"_s));
         revoke.setRawHeader("Authorization", "Bearer " + old.toUtf8());
         QNetworkReply *revoked = network.deleteResource(revoke);
         QVERIFY(QSignalSpy(revoked, &QNetworkReply::finished).wait(5000));

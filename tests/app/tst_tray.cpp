@@ -59,7 +59,7 @@ struct Stage : ModelRig
     FakeColorScheme desktop;
     Appearance appearance{desktop};
 
-    explicit Stage(qint64 mrr = 1234567, std::optional<QString> token = QStringLiteral("tok"))
+    explicit Stage(qint64 mrr = 1234567, std::optional<QString> token = u"tok"_s)
     {
         QJsonObject summary = fixtures::summary();
         summary[u"mrr"_s] = mrr;
@@ -99,9 +99,8 @@ public:
     explicit MenuSignals(const Host &host)
     {
         for (const char *name : {"LayoutUpdated", "ItemsPropertiesUpdated"})
-            ok &= QDBusConnection(host.bus).connect(host.service, QStringLiteral("/MenuBar"),
-                                                    QStringLiteral("com.canonical.dbusmenu"), QString::fromLatin1(name),
-                                                    this, SLOT(heard(QDBusMessage)));
+            ok &= QDBusConnection(host.bus).connect(host.service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s,
+                                                    QString::fromLatin1(name), this, SLOT(heard(QDBusMessage)));
     }
     bool ok = true;
     QList<QDBusMessage> heardMessages;
@@ -112,13 +111,13 @@ public slots:
 
 QStringList labelsOf(const Host &host)
 {
-    const QDBusMessage layout = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                          QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    const QDBusMessage layout =
+        host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetLayout"_s, {0, -1, QStringList()});
     QStringList seen;
     for (const DBusMenuLayoutItem &child : qdbus_cast<DBusMenuLayoutItem>(layout.arguments().value(1)).children) {
         QString label = child.properties.value(u"label"_s, child.properties.value(u"type"_s)).toString();
         if (!child.properties.value(u"enabled"_s, true).toBool())
-            label += QStringLiteral(" (disabled)");
+            label += u" (disabled)"_s;
         seen << label;
     }
     return seen;
@@ -148,9 +147,9 @@ private slots:
         QTest::addColumn<bool>("snout");
         QTest::addColumn<QString>("spoken");
 
-        const QString name = QStringLiteral("Vesko");
-        const QString figure = QStringLiteral("Vesko, MRR $12.3K");
-        const QString amount = QStringLiteral("$12.3K");
+        const QString name = u"Vesko"_s;
+        const QString figure = u"Vesko, MRR $12.3K"_s;
+        const QString amount = u"$12.3K"_s;
         const QByteArray gnome = "gnome-shell", plasma = "kded5";
         QTest::newRow("both, none") << TrayStyle::both << false << gnome << QString() << true << name;
         QTest::newRow("both, summary") << TrayStyle::both << true << gnome << amount << true << figure;
@@ -173,8 +172,8 @@ private slots:
         QFETCH(QString, spoken);
 
         const ProgramName pretend(hostProgram);
-        FakeWatcher watcher(QStringLiteral("watcher"));
-        Stage stage(1234567, withSummary ? std::optional(QStringLiteral("tok")) : std::nullopt);
+        FakeWatcher watcher(u"watcher"_s);
+        Stage stage(1234567, withSummary ? std::optional(u"tok"_s) : std::nullopt);
         stage.model->setTrayStyle(style);
         if (withSummary)
             QVERIFY(stage.load());
@@ -204,14 +203,14 @@ private slots:
                     drawn = image.pixelColor(x, y).alpha() > 0;
         }
         QCOMPARE(drawn, snout);
-        QCOMPARE(read.value(u"Menu"_s).value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
+        QCOMPARE(read.value(u"Menu"_s).value<QDBusObjectPath>().path(), u"/MenuBar"_s);
     }
 
     // Changes reach the host through the protocol's signals, without a refresh.
     void changesAreAnnounced()
     {
         const ProgramName pretend("gnome-shell");
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage(99999);
         QVERIFY(stage.load());
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
@@ -222,8 +221,8 @@ private slots:
         Host host{.service = tray.item().serviceName()};
         QSignalSpy labels(&tray.item(), &StatusNotifierItem::newLabel);
         QSignalSpy icons(&tray.item(), &StatusNotifierItem::newIcon);
-        QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), QStringLiteral("$1,000"));
-        QCOMPARE(host.properties().value(u"XAyatanaLabelGuide"_s).toString(), QStringLiteral("$0,000"));
+        QCOMPARE(host.properties().value(u"XAyatanaLabel"_s).toString(), u"$1,000"_s);
+        QCOMPARE(host.properties().value(u"XAyatanaLabelGuide"_s).toString(), u"$0,000"_s);
 
         const int before = stage.service.count("/v1/summary");
         stage.model->setTrayStyle(TrayStyle::snout);
@@ -241,14 +240,14 @@ private slots:
         const QVariantMap read = host.properties();
         QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), QString());
         QVERIFY(!pixmapsOf(read.value(u"IconPixmap"_s)).isEmpty());
-        QCOMPARE(read.value(u"Title"_s).toString(), QStringLiteral("Vesko"));
+        QCOMPARE(read.value(u"Title"_s).toString(), u"Vesko"_s);
     }
 
     // The icon the host draws is the snout: opaque capsule, see-through nostrils and corners.
     void iconPixmapsAreTheSnout()
     {
         for (const bool dark : {false, true}) {
-            const auto content = TrayIcon::contentFor(trayText(true, std::nullopt, QStringLiteral("Vesko")), dark, {});
+            const auto content = TrayIcon::contentFor(trayText(true, std::nullopt, u"Vesko"_s), dark, {});
             QCOMPARE(content.icon.size(), 5);
             for (const SniPixmap &pixmap : content.icon) {
                 const QImage image = imageOf(pixmap);
@@ -266,7 +265,7 @@ private slots:
     // A host's click, and its menu: layout and a click on each entry.
     void activateAndMenu()
     {
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage;
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         QVERIFY(tray.show());
@@ -274,8 +273,7 @@ private slots:
         Host host{.service = tray.item().serviceName()};
 
         QSignalSpy activated(&tray, &TrayIcon::activated);
-        host.call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
-                  QStringLiteral("Activate"), {120, 8});
+        host.call(u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, {120, 8});
         QTRY_COMPARE(activated.size(), 1);
         QCOMPARE(activated.first().first().toPoint(), QPoint(120, 8));
 
@@ -286,8 +284,8 @@ private slots:
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         QSignalSpy quit(&tray, &TrayIcon::quitRequested);
         const auto click = [&](int id) {
-            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-                      {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+            host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                      {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         };
         click(TrayIcon::separatorEntry);
         click(99);
@@ -301,28 +299,24 @@ private slots:
     // The privacy switch from the tray menu: no amount in anything the host reads.
     void hideAmountsFromTheMenu()
     {
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage;
         QVERIFY(stage.load());
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         QVERIFY(tray.show());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         Host host{.service = tray.item().serviceName()};
-        host.call(
-            QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-            {int(TrayIcon::hideAmountsEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                  {int(TrayIcon::hideAmountsEntry), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QTRY_VERIFY(stage.model->hideAmounts());
         const QVariantMap read = host.properties();
-        QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), QStringLiteral("$\u2022\u2022\u2022"));
-        QCOMPARE(read.value(u"Title"_s).toString(), QStringLiteral("Vesko, MRR $\u2022\u2022\u2022"));
+        QCOMPARE(read.value(u"XAyatanaLabel"_s).toString(), u"$\u2022\u2022\u2022"_s);
+        QCOMPARE(read.value(u"Title"_s).toString(), u"Vesko, MRR $\u2022\u2022\u2022"_s);
         for (const char *text : {"Title", "IconAccessibleDesc", "XAyatanaLabel", "XAyatanaLabelGuide"})
-            QVERIFY2(
-                !read.value(QString::fromLatin1(text)).toString().contains(QRegularExpression(QStringLiteral("\\d"))),
-                text);
+            QVERIFY2(!read.value(QString::fromLatin1(text)).toString().contains(QRegularExpression(u"\\d"_s)), text);
         QCOMPARE(toolTipTitle(read.value(u"ToolTip"_s)), read.value(u"Title"_s).toString());
-        const QDBusMessage state =
-            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                      QStringLiteral("GetProperty"), {int(TrayIcon::hideAmountsEntry), QStringLiteral("toggle-state")});
+        const QDBusMessage state = host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetProperty"_s,
+                                             {int(TrayIcon::hideAmountsEntry), u"toggle-state"_s});
         QCOMPARE(state.arguments().value(0).value<QDBusVariant>().variant().toInt(), 1);
     }
 
@@ -330,7 +324,7 @@ private slots:
     // the panel, masked while amounts are hidden.
     void menuCarriesTheFigures()
     {
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage;
         QVERIFY(stage.load());
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
@@ -343,8 +337,8 @@ private slots:
                               u"separator"_s, u"Open Vesko"_s, u"Hide amounts"_s, u"separator"_s, u"Quit Vesko"_s}));
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
         for (const int id : {int(TrayIcon::figureEntry), TrayIcon::firstChannelEntry + 1}) {
-            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-                      {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+            host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                      {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         }
         QTRY_COMPARE(open.size(), 2);
 
@@ -353,13 +347,13 @@ private slots:
         QVERIFY(heard.ok);
         stage.model->setHideAmounts(true);
         QTRY_COMPARE(heard.heardMessages.size(), 1);
-        QCOMPARE(heard.heardMessages.first().member(), QStringLiteral("ItemsPropertiesUpdated"));
+        QCOMPARE(heard.heardMessages.first().member(), u"ItemsPropertiesUpdated"_s);
         QMap<int, QVariantMap> updated;
         for (const DBusMenuItem &item : qdbus_cast<DBusMenuItemList>(heard.heardMessages.first().arguments().value(0)))
             updated.insert(item.id, item.properties);
         QCOMPARE(updated.value(TrayIcon::hideAmountsEntry).value(u"toggle-state"_s).toInt(), 1);
         QCOMPARE(updated.value(TrayIcon::figureEntry).value(u"label"_s).toString(),
-                 QStringLiteral("MRR $\u2022\u2022\u2022 \u00b7 +12%"));
+                 u"MRR $\u2022\u2022\u2022 \u00b7 +12%"_s);
         const QStringList masked = labelsOf(host).mid(1, 2);
         QCOMPARE(masked, (QStringList{u"Web \u00b7 $\u2022\u2022\u2022"_s, u"App Store \u00b7 $\u2022\u2022\u2022"_s}));
     }
@@ -367,18 +361,18 @@ private slots:
     // Signed out, the menu's first entry signs in, and says so while it waits.
     void signedOutMenuSignsIn()
     {
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage(1234567, std::nullopt);
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         QVERIFY(tray.show());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         Host host{.service = tray.item().serviceName()};
 
-        QCOMPARE(labelsOf(host).value(0), QStringLiteral("Sign in"));
-        host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-                  {int(TrayIcon::signInEntry), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        QCOMPARE(labelsOf(host).value(0), u"Sign in"_s);
+        host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                  {int(TrayIcon::signInEntry), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QTRY_VERIFY(stage.model->isSignInPending());
-        QCOMPARE(labelsOf(host).value(0), QStringLiteral("Waiting for your browser\u2026 (disabled)"));
+        QCOMPARE(labelsOf(host).value(0), u"Waiting for your browser\u2026 (disabled)"_s);
     }
 
     // Every method and signal hosts use is exported: QtDBus silently leaves
@@ -386,15 +380,14 @@ private slots:
     // EventGroup; GNOME follows checks through ItemsPropertiesUpdated).
     void menuProtocolIsComplete()
     {
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         Stage stage;
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         QVERIFY(tray.show());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         Host host{.service = tray.item().serviceName()};
 
-        const QString xml = host.call(QStringLiteral("/MenuBar"), QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                      QStringLiteral("Introspect"), {})
+        const QString xml = host.call(u"/MenuBar"_s, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s, {})
                                 .arguments()
                                 .value(0)
                                 .toString();
@@ -406,26 +399,25 @@ private slots:
             QVERIFY2(xml.contains(QLatin1String(member)), member);
 
         QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
-        const DBusMenuEventList events{{int(TrayIcon::openPanelEntry), QStringLiteral("clicked"), QDBusVariant(0), 0},
-                                       {99, QStringLiteral("clicked"), QDBusVariant(0), 0}};
-        const QDBusMessage reply = host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                             QStringLiteral("EventGroup"), {QVariant::fromValue(events)});
+        const DBusMenuEventList events{{int(TrayIcon::openPanelEntry), u"clicked"_s, QDBusVariant(0), 0},
+                                       {99, u"clicked"_s, QDBusVariant(0), 0}};
+        const QDBusMessage reply =
+            host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"EventGroup"_s, {QVariant::fromValue(events)});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(reply.signature(), QStringLiteral("ai"));
+        QCOMPARE(reply.signature(), u"ai"_s);
         QCOMPARE(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{99}); // the unknown id
         QTRY_COMPARE(open.size(), 1);
 
-        const QDBusMessage groups = host.call(
-            QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetGroupProperties"),
-            {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}), QStringList{u"label"_s}});
+        const QDBusMessage groups =
+            host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetGroupProperties"_s,
+                      {QVariant::fromValue(QList<int>{int(TrayIcon::quitEntry)}), QStringList{u"label"_s}});
         const auto items = qdbus_cast<DBusMenuItemList>(groups.arguments().value(0));
         QCOMPARE(items.size(), 1);
         QCOMPARE(items.first().properties, (QVariantMap{{u"label"_s, u"Quit Vesko"_s}}));
-        const QDBusMessage shown =
-            host.call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                      QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 1})});
+        const QDBusMessage shown = host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"AboutToShowGroup"_s,
+                                             {QVariant::fromValue(QList<int>{0, 1})});
         QCOMPARE(shown.type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(shown.signature(), QStringLiteral("aiai"));
+        QCOMPARE(shown.signature(), u"aiai"_s);
     }
 
     // A shell restart: the watcher goes away and a new one must get the item again.
@@ -436,12 +428,12 @@ private slots:
         QVERIFY(!tray.show()); // no watcher, and a QGuiApplication has no old tray
         QCOMPARE(tray.host(), TrayIcon::Host::none);
         {
-            FakeWatcher first(QStringLiteral("first"));
+            FakeWatcher first(u"first"_s);
             QTRY_COMPARE(first.registered.size(), 1);
             QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         }
         QTRY_COMPARE(tray.host(), TrayIcon::Host::none);
-        FakeWatcher second(QStringLiteral("second"));
+        FakeWatcher second(u"second"_s);
         QTRY_COMPARE(second.registered, QStringList{tray.item().serviceName()});
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
     }
@@ -452,7 +444,7 @@ private slots:
     {
         QVERIFY(!statusNotifierWatcherRuns());
         {
-            FakeWatcher watcher(QStringLiteral("probe"));
+            FakeWatcher watcher(u"probe"_s);
             QVERIFY(statusNotifierWatcherRuns());
         }
         QTRY_VERIFY(!statusNotifierWatcherRuns());
@@ -487,8 +479,8 @@ private slots:
         QVERIFY(tray.show());
         QVERIFY(fake && fake->shown);
         QCOMPARE(tray.host(), TrayIcon::Host::systemTray);
-        QCOMPARE(titles.open, QStringLiteral("Open Vesko"));
-        QCOMPARE(titles.quit, QStringLiteral("Quit Vesko"));
+        QCOMPARE(titles.open, u"Open Vesko"_s);
+        QCOMPARE(titles.quit, u"Quit Vesko"_s);
         QCOMPARE(fake->toolTip, stage.model->spokenLabel());
 
         QSignalSpy clicked(&tray, &TrayIcon::activated);
@@ -501,7 +493,7 @@ private slots:
         QVERIFY(!masked.contains(u"12"));
         QCOMPARE(fake->toolTip, masked);
 
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
         QVERIFY(!fake->shown);
     }
@@ -512,10 +504,10 @@ private slots:
     {
         Stage stage;
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
-        FakeWatcher watcher(QStringLiteral("watcher"));
+        FakeWatcher watcher(u"watcher"_s);
         QVERIFY(tray.show());
         QTRY_COMPARE(watcher.registered.size(), 1);
-        watcher.drop(QStringLiteral("org.kde.StatusNotifierItem-1-1"));
+        watcher.drop(u"org.kde.StatusNotifierItem-1-1"_s);
         QTest::qWait(1500);
         QCOMPARE(watcher.registered.size(), 1);
         QCOMPARE(tray.host(), TrayIcon::Host::statusNotifier);
@@ -573,9 +565,9 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("guide");
-        QTest::newRow("compact") << QStringLiteral("$12.3K") << QStringLiteral("$00.0K");
-        QTest::newRow("grouped") << QStringLiteral("$1,999") << QStringLiteral("$0,000");
-        QTest::newRow("code") << QStringLiteral("CHF\u00a0987") << QStringLiteral("CHF\u00a0000");
+        QTest::newRow("compact") << u"$12.3K"_s << u"$00.0K"_s;
+        QTest::newRow("grouped") << u"$1,999"_s << u"$0,000"_s;
+        QTest::newRow("code") << u"CHF\u00a0987"_s << u"CHF\u00a0000"_s;
         QTest::newRow("empty") << QString() << QString();
     }
     // The symbolic icon's file is written when it is missing or old, never
@@ -594,9 +586,8 @@ private slots:
         QFETCH(std::optional<QByteArray>, before);
         QFETCH(bool, replaced);
 
-        const QString folder =
-            QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vesko/icons");
-        const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u"/vesko/icons"_s;
+        const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + u".svg"_s;
         QFile::remove(path);
         struct stat old = {};
         if (before) {

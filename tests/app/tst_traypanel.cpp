@@ -34,7 +34,7 @@ struct Stage : ModelRig
     explicit Stage(QMap<QByteArray, ScriptedReply> replies = {})
     {
         service.replies = std::move(replies);
-        secrets.stored = QStringLiteral("tok");
+        secrets.stored = u"tok"_s;
         model = std::make_unique<AppModel>(environment());
         controller = std::make_unique<PanelController>(*model, palette);
         panel = std::make_unique<TrayPanel>(*controller);
@@ -61,7 +61,7 @@ class TrayPanelTest : public QObject
 private slots:
     // A binding that reads nothing (an unregistered type, a missing `Panel`)
     // warns from the module's files: any such warning fails the test.
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/vesko/|Vesko\\.Panel"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(u"qrc:/vesko/|Vesko\\.Panel"_s)); }
     void placement_data()
     {
         QTest::addColumn<QRect>("available");
@@ -141,7 +141,7 @@ private slots:
         // Enough sales to make the dashboard taller than any screen.
         QJsonArray events;
         for (int i = 0; i < 30; ++i)
-            events.append(fixtures::event(QStringLiteral("ev_%1").arg(i)));
+            events.append(fixtures::event(u"ev_%1"_s.arg(i)));
         stage.service.replies = {{"/v1/events", ScriptedReply::json(200, fixtures::envelope(events))}};
         stage.controller->messageAction();
         QVERIFY(stage.settle());
@@ -155,9 +155,9 @@ private slots:
         QVERIFY(grown.height() <= TrayPanel::maximumHeight(area));
         QCOMPARE(fromBottom ? grown.bottom() : grown.top(), fromBottom ? small.bottom() : small.top());
         // Taller than the screen: it scrolls, and the footer stays in view.
-        auto *scroller = stage.item(QStringLiteral("scroller"));
+        auto *scroller = stage.item(u"scroller"_s);
         QVERIFY(scroller->property("contentHeight").toReal() > scroller->height());
-        QQuickItem *footer = stage.item(QStringLiteral("footer"));
+        QQuickItem *footer = stage.item(u"footer"_s);
         QVERIFY(footer->isVisible());
         QVERIFY(footer->mapToScene(QPointF(0, footer->height())).y() <= root->height());
     }
@@ -192,10 +192,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QVERIFY(stage.settle());
 
-        auto *menu = view->rootObject()->findChild<QQuickWindow *>(QStringLiteral("footerMenu"));
+        auto *menu = view->rootObject()->findChild<QQuickWindow *>(u"footerMenu"_s);
         QVERIFY(menu);
         if (menuOpen) {
-            QQuickItem *more = stage.item(QStringLiteral("moreButton"));
+            QQuickItem *more = stage.item(u"moreButton"_s);
             QTest::mouseClick(view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
             QVERIFY(QTest::qWaitForWindowExposed(menu));
         }
@@ -229,8 +229,7 @@ private slots:
         const QRawFont raw = QRawFont::fromFont(font);
         QVERIFY(raw.isValid());
         QVERIFY(raw.familyName() == family);
-        const QList<QPointF> advances =
-            raw.advancesForGlyphIndexes(raw.glyphIndexesForString(QStringLiteral("0123456789")));
+        const QList<QPointF> advances = raw.advancesForGlyphIndexes(raw.glyphIndexesForString(u"0123456789"_s));
         QCOMPARE(advances.size(), 10);
         for (const QPointF &advance : advances)
             QCOMPARE(advance.x(), advances.constFirst().x());

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QDateTime base = QDateTime::fromString(QStringLiteral("2025-03-01T12:00:00Z"), Qt::ISODate);
+const QDateTime base = QDateTime::fromString(u"2025-03-01T12:00:00Z"_s, Qt::ISODate);
 
 QByteArray feed(const QByteArray &channel)
 {
@@ -35,7 +35,7 @@ QByteArray item(const QByteArray &version, const QByteArray &extra = "<link>http
 struct World
 {
     QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.ini")), QSettings::IniFormat};
+    QSettings settings{dir.filePath(u"vesko.ini"_s), QSettings::IniFormat};
     HttpSession session;
     QByteArray body;
     TestHttpServer server{[this](const ReceivedRequest &) { return ScriptedReply{200, body}; }};
@@ -45,19 +45,18 @@ struct World
     bool shows = true; // whoever hears of an update tells the user
 
     // Checks every hour; a failed automatic check is tried again after 10 minutes.
-    std::unique_ptr<AppcastUpdater> updater(std::chrono::milliseconds startDelay,
-                                            const QString &current = QStringLiteral("1.0"))
+    std::unique_ptr<AppcastUpdater> updater(std::chrono::milliseconds startDelay, const QString &current = u"1.0"_s)
     {
         auto u = std::make_unique<AppcastUpdater>(
             url, current, settings, session, AppcastUpdater::Schedule{1h, startDelay, 10min, [this] { return now; }});
-        QObject::connect(
-            u.get(), &Updater::updateAvailable, [this, u = u.get()](const QString &v, const QUrl &page, bool user) {
-                said << QStringLiteral("%1 %2 %3").arg(v, page.toString(), QLatin1String(user ? "user" : "auto"));
-                if (shows)
-                    u->markAnnounced();
-            });
-        QObject::connect(u.get(), &Updater::upToDate, [this] { said << QStringLiteral("upToDate"); });
-        QObject::connect(u.get(), &Updater::checkFailed, [this] { said << QStringLiteral("failed"); });
+        QObject::connect(u.get(), &Updater::updateAvailable,
+                         [this, u = u.get()](const QString &v, const QUrl &page, bool user) {
+                             said << u"%1 %2 %3"_s.arg(v, page.toString(), QLatin1String(user ? "user" : "auto"));
+                             if (shows)
+                                 u->markAnnounced();
+                         });
+        QObject::connect(u.get(), &Updater::upToDate, [this] { said << u"upToDate"_s; });
+        QObject::connect(u.get(), &Updater::checkFailed, [this] { said << u"failed"_s; });
         return u;
     }
 };
@@ -72,7 +71,7 @@ struct FakeUpdater : Updater
     void answer(const QString &outcome, bool user)
     {
         if (outcome == u"available")
-            emit updateAvailable(QStringLiteral("1.3"), QUrl(QStringLiteral("https://x.test/get")), user);
+            emit updateAvailable(u"1.3"_s, QUrl(u"https://x.test/get"_s), user);
         else if (outcome == u"upToDate")
             emit upToDate();
         else
@@ -130,7 +129,7 @@ private slots:
         QTest::addColumn<QString>("current");
         QTest::addColumn<QByteArray>("body"); // null: nothing listens
         QTest::addColumn<QString>("expected");
-        const QString v13 = QStringLiteral("1.3.0 https://x.test/ user");
+        const QString v13 = u"1.3.0 https://x.test/ user"_s;
         QTest::newRow("newer") << "1.2" << feed(item("1.3.0")) << v13;
         QTest::newRow("same") << "1.3" << feed(item("1.3.0")) << "upToDate";
         QTest::newRow("older") << "2.0" << feed(item("1.3.0")) << "upToDate";
@@ -226,8 +225,8 @@ private slots:
         QTest::addColumn<int>("announcedThen");  // before any panel shows again
         QTest::addColumn<int>("announcedLater"); // after one did
 
-        const QString found = QStringLiteral("Vesko 1.3 is available.");
-        const QStringList foundTitle{QStringLiteral("Vesko 1.3 is available")};
+        const QString found = u"Vesko 1.3 is available."_s;
+        const QStringList foundTitle{u"Vesko 1.3 is available"_s};
         QTest::newRow("automatic find") << "available" << false << false << true << found << foundTitle << 1 << 1;
         QTest::newRow("automatic find, panel open")
             << "available" << false << true << true << found << foundTitle << 1 << 1;
@@ -260,12 +259,12 @@ private slots:
         FakeNotifier notifier;
         notifier.available = server;
         FakeUrlOpener urls;
-        UpdateNotices notices(updater, notifier, urls, QStringLiteral("1.2"));
+        UpdateNotices notices(updater, notifier, urls, u"1.2"_s);
         notices.viewShown();
         if (user) {
             notices.check();
             QCOMPARE(updater.checks, 1);
-            QCOMPARE(notices.text().note, QStringLiteral("Checking for updates\u2026"));
+            QCOMPARE(notices.text().note, u"Checking for updates\u2026"_s);
         }
         if (!panelShows)
             notices.viewHidden();

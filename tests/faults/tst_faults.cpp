@@ -46,8 +46,7 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
 {
     {
         const QMutexLocker lock(&logMutex);
-        logLines.append(QString::fromLatin1(context.category ? context.category : "default") + QStringLiteral(": ")
-                        + message);
+        logLines.append(QString::fromLatin1(context.category ? context.category : "default") + u": "_s + message);
     }
     if (type != QtDebugMsg && type != QtInfoMsg) // Qt Test still counts and shows warnings
         testHandler(type, context, message);
@@ -66,10 +65,7 @@ public:
                                  [this, socket] { received += socket->readAll(); });
         });
     }
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(path);
-    }
+    QString url(const QString &path) const { return u"http://127.0.0.1:%1/%2"_s.arg(m_server.serverPort()).arg(path); }
 
     QByteArray received;
 
@@ -93,7 +89,7 @@ class FaultsTest : public QObject, private ServiceFixture
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QSettings m_settings{m_dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    QSettings m_settings{m_dir.filePath(u"vesko.conf"_s), QSettings::IniFormat};
     FakeLoginItem m_login;
     FakeUrlOpener m_urls;
     FakeHostName m_host;
@@ -121,7 +117,7 @@ private slots:
     void initTestCase()
     {
         testHandler = qInstallMessageHandler(capture);
-        QLoggingCategory::setFilterRules(QStringLiteral("*=true"));
+        QLoggingCategory::setFilterRules(u"*=true"_s);
     }
     void cleanupTestCase() { qInstallMessageHandler(testHandler); }
 
@@ -134,7 +130,7 @@ private slots:
         QCOMPARE(call("POST", u"_control/log/clear"_s).status(), 204);
         m_bystander.received.clear();
         // A fault is an everyday event: it must not fill the user's log with warnings.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::failOnWarning(QRegularExpression(u"."_s));
         const QMutexLocker lock(&logMutex);
         logLines.clear();
     }
@@ -147,7 +143,7 @@ private slots:
 
         QTest::newRow("refused") << QString() << QJsonObject() << Expect::offline;
         const qint64 cap = HttpSession::Limits{}.maxBodyBytes;
-        for (const QString &endpoint : {QStringLiteral("summary"), QStringLiteral("events"), QStringLiteral("me")}) {
+        for (const QString &endpoint : {u"summary"_s, u"events"_s, u"me"_s}) {
             const QList<std::tuple<const char *, QJsonObject, Expect>> faults{
                 {"stall", {{u"stall"_s, true}}, Expect::offline}, // the idle timeout
                 // A byte a millisecond through a long body: never idle, so only the deadline ends it.
@@ -168,7 +164,7 @@ private slots:
         }
         // The cap itself is still an answer.
         QTest::newRow("summary at the size cap")
-            << QStringLiteral("summary") << QJsonObject{{u"oversize_bytes"_s, cap}} << Expect::published;
+            << u"summary"_s << QJsonObject{{u"oversize_bytes"_s, cap}} << Expect::published;
     }
 
     // Two models meet each fault: one holding data from a good refresh, and
@@ -219,7 +215,7 @@ private slots:
         // ...and in no log line of any category at any level.
         {
             const QMutexLocker lock(&logMutex);
-            QVERIFY2(!logLines.filter(QStringLiteral("vesko.http: ")).isEmpty(), "debug output was not captured");
+            QVERIFY2(!logLines.filter(u"vesko.http: "_s).isEmpty(), "debug output was not captured");
             const QStringList leaks = logLines.filter(token);
             QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join(u'\n')));
         }

@@ -24,12 +24,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
 
 const QString mode = qEnvironmentVariable("VESKO_TEST_KEYCHAIN");
-const QString earlier = QStringLiteral("tok-kept-before-the-lock");
+const QString earlier = u"tok-kept-before-the-lock"_s;
 // A hang guard, far above a working call and far below D-Bus's 25 s timeout.
 constexpr qint64 boundMs = 5000;
 
@@ -94,7 +96,7 @@ void ignorePrompts()
 // kernel queues them, nobody accepts.
 QByteArray silentBus(const QString &folder)
 {
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/silent-bus"));
+    const QByteArray path = QFile::encodeName(folder + u"/silent-bus"_s);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (size_t(path.size()) >= sizeof address.sun_path)
@@ -134,7 +136,7 @@ class KeychainFaultsTest : public QObject, private ServiceFixture
 {
     Q_OBJECT
 
-    QSettings m_settings{qEnvironmentVariable("HOME") + QStringLiteral("/vesko-faults.conf"), QSettings::IniFormat};
+    QSettings m_settings{qEnvironmentVariable("HOME") + u"/vesko-faults.conf"_s, QSettings::IniFormat};
     HttpSession m_http;
     KeyringSecretStore m_secrets;
     FakeLoginItem m_login;
@@ -185,15 +187,13 @@ private slots:
         // Approved on the service's connect page; the callback comes back.
         model->signIn();
         QVERIFY(!FakeBrowserSession::all.isEmpty());
-        const QString challenge =
-            QUrlQuery(FakeBrowserSession::all.last()->started).queryItemValue(QStringLiteral("challenge"));
+        const QString challenge = QUrlQuery(FakeBrowserSession::all.last()->started).queryItemValue(u"challenge"_s);
         const QString code = approve(challenge);
         QVERIFY(!code.isEmpty());
         QUrlQuery callback;
-        callback.addQueryItem(QStringLiteral("code"), code);
+        callback.addQueryItem(u"code"_s, code);
         timer.restart();
-        QVERIFY(
-            model->handleCallback(QUrl(QStringLiteral("vesko://callback?") + callback.toString(QUrl::FullyEncoded))));
+        QVERIFY(model->handleCallback(QUrl(u"vesko://callback?"_s + callback.toString(QUrl::FullyEncoded))));
         QTRY_VERIFY_WITH_TIMEOUT(model->token(), boundMs);
         QCOMPARE_LT(timer.elapsed(), boundMs);
         const QString token = *model->token();
@@ -202,7 +202,7 @@ private slots:
 
         // Kept nowhere: the next launch starts signed out, and no file holds it.
         QVERIFY(!launch()->isSignedIn());
-        const QString canary = qEnvironmentVariable("HOME") + QStringLiteral("/canary");
+        const QString canary = qEnvironmentVariable("HOME") + u"/canary"_s;
         QFile file(canary);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(token.toUtf8()) > 0);
         file.close();
@@ -255,11 +255,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!model->isTokenPending(), int(bound));
             QCOMPARE(model->phase(), Phase::signedOut());
         } else if (call == u"save")
-            m_secrets.save(QStringLiteral("tok-nowhere"));
+            m_secrets.save(u"tok-nowhere"_s);
         else if (call == u"remove")
             m_secrets.remove();
         else
-            m_secrets.removeIfStill(QStringLiteral("tok-nowhere"));
+            m_secrets.removeIfStill(u"tok-nowhere"_s);
         QCOMPARE_LT(timer.elapsed(), bound);
     }
 };
@@ -288,8 +288,7 @@ int main(int argc, char *argv[])
     // A store on libsecret's password API would fall back to this file and
     // hand the token back to the next launch.
     qputenv("SECRET_BACKEND", "file");
-    qputenv("SECRET_FILE_TEST_PATH",
-            (qEnvironmentVariable("HOME") + QStringLiteral("/fallback.keyring")).toLocal8Bit());
+    qputenv("SECRET_FILE_TEST_PATH", (qEnvironmentVariable("HOME") + u"/fallback.keyring"_s).toLocal8Bit());
     qputenv("SECRET_FILE_TEST_PASSWORD", "trap");
     QCoreApplication app(argc, argv);
     KeychainFaultsTest test;

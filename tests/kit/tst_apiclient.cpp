@@ -20,7 +20,7 @@ Q_DECLARE_METATYPE(ScriptedReply)
 
 namespace {
 
-const QString token = QStringLiteral("tok_SECRET-4f1c2a");
+const QString token = u"tok_SECRET-4f1c2a"_s;
 
 // Short limits so that timeouts happen in milliseconds.
 HttpSession::Limits quickLimits()
@@ -30,7 +30,7 @@ HttpSession::Limits quickLimits()
 
 VeskoConfig configFor(const QByteArray &apiBase)
 {
-    return VeskoConfig(QUrl(QString::fromLatin1(apiBase)), QUrl(QStringLiteral("http://127.0.0.1:1")));
+    return VeskoConfig(QUrl(QString::fromLatin1(apiBase)), QUrl(u"http://127.0.0.1:1"_s));
 }
 
 // Runs one call and waits for its single outcome.
@@ -75,7 +75,7 @@ QByteArray gzip(const QByteArray &data, bool rightChecksum = true)
 // The process's peak resident size since the last reset, in bytes.
 qint64 peakResident()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
@@ -87,7 +87,7 @@ qint64 peakResident()
 
 void resetPeakResident()
 {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    QFile refs(u"/proc/self/clear_refs"_s);
     if (refs.open(QIODevice::WriteOnly))
         refs.write("5");
 }
@@ -96,10 +96,10 @@ template <typename T>
 QString describe(const Outcome<T> &outcome)
 {
     if (std::holds_alternative<T>(outcome))
-        return QStringLiteral("ok");
+        return u"ok"_s;
     if (const APIError *e = std::get_if<APIError>(&outcome))
         return e->toString();
-    return QStringLiteral("decoding");
+    return u"decoding"_s;
 }
 
 } // namespace
@@ -163,7 +163,7 @@ private slots:
         bool finished = false;
         auto done = [&](auto &&) { finished = true; };
         if (operation == u"summary"_s)
-            c.summary(QStringLiteral("all"), this, done);
+            c.summary(u"all"_s, this, done);
         else if (operation == u"summary odd"_s)
             c.summary(QString::fromUtf8("a b&c+d=\xc3\xa9"), this, done);
         else if (operation == u"events"_s)
@@ -171,11 +171,11 @@ private slots:
         else if (operation == u"me"_s)
             c.me(this, done);
         else if (operation == u"exchange"_s)
-            c.exchange(QStringLiteral("c0de"), QStringLiteral("v3rifier"), this, done);
+            c.exchange(u"c0de"_s, u"v3rifier"_s, this, done);
         else if (operation == u"signOut"_s)
             c.signOut(this, done);
         else
-            c.registerDevice(QStringLiteral("linux"), QStringLiteral("00ff"), QStringLiteral("production"), this, done);
+            c.registerDevice(u"linux"_s, u"00ff"_s, u"production"_s, this, done);
         QTRY_VERIFY(finished);
 
         QCOMPARE(m_server.requests().size(), before + 1);
@@ -266,8 +266,7 @@ private slots:
             m_server.setScript([&](const ReceivedRequest &) {
                 return ScriptedReply{status, {}, {{"Location", elsewhere.origin() + "/v1/me"}}};
             });
-            QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })),
-                     QStringLiteral("status(%1)").arg(status));
+            QCOMPARE(describe(await<Me>([&](auto done) { client().me(this, done); })), u"status(%1)"_s.arg(status));
         }
         QVERIFY(elsewhere.requests().isEmpty());
     }
@@ -361,8 +360,8 @@ private slots:
     {
         // The base URL is used as configured; a file is an answer without an HTTP status.
         QTemporaryDir dir;
-        QDir(dir.path()).mkpath(QStringLiteral("v1"));
-        QFile file(dir.filePath(QStringLiteral("v1/me")));
+        QDir(dir.path()).mkpath(u"v1"_s);
+        QFile file(dir.filePath(u"v1/me"_s));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(fixtures::envelope(fixtures::me()));
         file.close();
@@ -402,7 +401,7 @@ private slots:
     {
         // A token that would break the header line is never sent.
         const qsizetype before = m_server.requests().size();
-        for (const QString &bad : {QStringLiteral("tok\r\nX-Evil: 1"), QStringLiteral("tok\x01"), QString()}) {
+        for (const QString &bad : {u"tok\r\nX-Evil: 1"_s, u"tok\x01"_s, QString()}) {
             const APIClient c(configFor(m_server.origin()), bad, m_session);
             QCOMPARE(describe(await<Me>([&](auto done) { c.me(this, done); })), u"unauthorized"_s);
         }
@@ -413,15 +412,14 @@ private slots:
              {QByteArray(R"({"data":{"token":"a\nb"}})"), QByteArray(R"({"data":{"token":""}})"),
               QByteArray(R"({"data":{"token":7}})"), QByteArray(R"({"data":{}})")}) {
             m_server.setScript([answer](const ReceivedRequest &) { return ScriptedReply::json(200, answer); });
-            QCOMPARE(describe(await<QString>([&](auto done) {
-                         client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done);
-                     })),
-                     u"decoding"_s);
+            QCOMPARE(
+                describe(await<QString>([&](auto done) { client(std::nullopt).exchange(u"c"_s, u"v"_s, this, done); })),
+                u"decoding"_s);
         }
         m_server.setScript(
             [](const ReceivedRequest &) { return ScriptedReply::json(200, R"({"data":{"token":"t0k","x":1}})"); });
-        const Outcome<QString> good = await<QString>(
-            [&](auto done) { client(std::nullopt).exchange(QStringLiteral("c"), QStringLiteral("v"), this, done); });
+        const Outcome<QString> good =
+            await<QString>([&](auto done) { client(std::nullopt).exchange(u"c"_s, u"v"_s, this, done); });
         QCOMPARE(std::get<QString>(good), u"t0k"_s);
     }
 
@@ -430,7 +428,7 @@ private slots:
         // Every category at every level, Qt's own included.
         static QStringList lines;
         lines.clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+        QLoggingCategory::setFilterRules(u"*.debug=true"_s);
         const QtMessageHandler previous =
             qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) { lines.append(m); });
         m_server.setScript([](const ReceivedRequest &r) {
@@ -438,15 +436,13 @@ private slots:
                 return ScriptedReply::json(200, R"({"data":{"token":"tok_FRESH-77"}})");
             return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
         });
-        await<QString>([&](auto done) {
-            client(std::nullopt)
-                .exchange(QStringLiteral("code-SECRET-1"), QStringLiteral("verifier-SECRET-2"), this, done);
-        });
+        await<QString>(
+            [&](auto done) { client(std::nullopt).exchange(u"code-SECRET-1"_s, u"verifier-SECRET-2"_s, this, done); });
         await<Me>([&](auto done) { client().me(this, done); });
         qInstallMessageHandler(previous);
         QLoggingCategory::setFilterRules(QString());
 
-        QVERIFY2(lines.join(u'\n').contains(QStringLiteral("/v1/me")), "logging was not on");
+        QVERIFY2(lines.join(u'\n').contains(u"/v1/me"_s), "logging was not on");
         for (const QString &line : lines) {
             for (const char *secret : {"tok_SECRET", "tok_FRESH", "code-SECRET", "verifier-SECRET"})
                 QVERIFY2(!line.contains(QLatin1StringView(secret)), qPrintable(line));

@@ -82,7 +82,7 @@ private slots:
         QFETCH(bool, readable);
         QFETCH(QString, api);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("vesko-info.json"));
+        const QString path = dir.filePath(u"vesko-info.json"_s);
         const QByteArray encoded = QFile::encodeName(path);
         if (content == "<fifo>") {
             QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
@@ -139,11 +139,11 @@ private slots:
         QFETCH(QString, web);
         QFETCH(QString, name);
         QFETCH(QString, url);
-        const VeskoConfig config(QUrl(QStringLiteral("https://api.vesko.example")), QUrl(web));
-        const QUrl connect = config.connectURL(QStringLiteral("ch_1"), QStringLiteral("linux"), name);
+        const VeskoConfig config(QUrl(u"https://api.vesko.example"_s), QUrl(web));
+        const QUrl connect = config.connectURL(u"ch_1"_s, u"linux"_s, name);
         QCOMPARE(connect.toString(QUrl::FullyEncoded), url);
         // One value for the name, whatever it holds.
-        QCOMPARE(QUrlQuery(connect).queryItemValue(QStringLiteral("name"), QUrl::FullyDecoded), name);
+        QCOMPARE(QUrlQuery(connect).queryItemValue(u"name"_s, QUrl::FullyDecoded), name);
     }
 };
 

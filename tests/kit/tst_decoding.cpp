@@ -191,10 +191,10 @@ private slots:
         const QString mark(QChar(0xFEFF));
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("leading") << bom + "Ada" << mark + QStringLiteral("Ada");
+        QTest::newRow("leading") << bom + "Ada" << mark + u"Ada"_s;
         QTest::newRow("two leading") << bom + bom << mark + mark;
-        QTest::newRow("trailing") << "Ada" + bom << QStringLiteral("Ada") + mark;
-        QTest::newRow("escaped") << QByteArray("\\ufeffAda") << mark + QStringLiteral("Ada");
+        QTest::newRow("trailing") << "Ada" + bom << u"Ada"_s + mark;
+        QTest::newRow("escaped") << QByteArray("\\ufeffAda") << mark + u"Ada"_s;
     }
     void byteOrderMarkIsText()
     {

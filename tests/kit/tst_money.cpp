@@ -32,7 +32,7 @@ private slots:
         QTest::addColumn<qint64>("amount");
         QTest::addColumn<QString>("currency");
         QTest::addColumn<QString>("text");
-        const QString nbsp = QStringLiteral("\u00A0");
+        const QString nbsp = u"\u00A0"_s;
         struct Row
         {
             const char *call;
@@ -128,9 +128,9 @@ private slots:
             }
             const Money::Mask inner(false); // an inner scope cannot lift an outer mask
             QCOMPARE(Money::price(1999, currency), text);
-            QCOMPARE(Money::growth(12.5), QStringLiteral("+13%"));
+            QCOMPARE(Money::growth(12.5), u"+13%"_s);
         }
-        QVERIFY(Money::price(1999, currency).contains(QStringLiteral("19.99")));
+        QVERIFY(Money::price(1999, currency).contains(u"19.99"_s));
     }
 
     void growth_data()

@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using vesko::PKCE;
 
 class PkceTest : public QObject
@@ -35,7 +37,7 @@ private slots:
 
     void generatedPairs()
     {
-        static const QRegularExpression base64Url(QStringLiteral("^[A-Za-z0-9_-]{43}$"));
+        static const QRegularExpression base64Url(u"^[A-Za-z0-9_-]{43}$"_s);
         QSet<QString> seen;
         for (int i = 0; i < 200; ++i) {
             const PKCE pkce;

@@ -263,7 +263,7 @@ private slots:
         QVERIFY(error->message().contains(u"kkkk"_s));
         QVERIFY(error->message().size() < 200);
         // Cut where a character outside the BMP straddles the limit: no half of it stays.
-        const QString grin = QStringLiteral("\U0001F600");
+        const QString grin = u"\U0001F600"_s;
         for (const QString &odd : {QString(u'k') + grin.repeated(50), grin.repeated(50)}) {
             const std::optional<DecodingError> cut =
                 errorOf<VeskoEvent>(fixtures::envelope(with(fixtures::event(), u"kind"_s, odd)));

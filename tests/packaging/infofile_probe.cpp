@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 int main(int argc, char **argv)
@@ -16,7 +18,7 @@ int main(int argc, char **argv)
     const QJsonObject info = VeskoConfig::readInfoFile(path);
     const auto text = [&](const char *key) {
         const QJsonValue value = info.value(QLatin1StringView(key));
-        return value.isString() ? value.toString() : QStringLiteral("-");
+        return value.isString() ? value.toString() : u"-"_s;
     };
     QTextStream out(stdout);
     out << path << '\n'

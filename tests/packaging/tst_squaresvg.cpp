@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 using namespace vesko;
 
 namespace {
@@ -27,10 +29,10 @@ Root readRoot(const QByteArray &svg)
             root.qualifiedName = reader.qualifiedName().toString();
             root.namespaceUri = reader.namespaceUri().toString();
             const QXmlStreamAttributes attributes = reader.attributes();
-            root.viewBox = attributes.value(QStringLiteral("viewBox")).toString();
-            root.hasWidth = attributes.hasAttribute(QStringLiteral("width"));
-            root.width = attributes.value(QStringLiteral("width")).toString();
-            root.height = attributes.value(QStringLiteral("height")).toString();
+            root.viewBox = attributes.value(u"viewBox"_s).toString();
+            root.hasWidth = attributes.hasAttribute(u"width"_s);
+            root.width = attributes.value(u"width"_s).toString();
+            root.height = attributes.value(u"height"_s).toString();
             continue;
         }
         if (reader.name() == u"title")
@@ -149,10 +151,9 @@ private slots:
         QVERIFY(!squared.isEmpty());
         QXmlStreamReader reader(squared);
         QVERIFY(reader.readNextStartElement());
-        QCOMPARE(reader.attributes().value(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("title")),
-                 u"a <b> & \"c\"");
-        QCOMPARE(reader.attributes().value(QStringLiteral("class")), u"x");
-        QCOMPARE(reader.attributes().value(QStringLiteral("viewBox")), u"0 -0.5 2 2");
+        QCOMPARE(reader.attributes().value(u"http://www.w3.org/1999/xlink"_s, u"title"_s), u"a <b> & \"c\"");
+        QCOMPARE(reader.attributes().value(u"class"_s), u"x");
+        QCOMPARE(reader.attributes().value(u"viewBox"_s), u"0 -0.5 2 2");
         reader.skipCurrentElement();
         reader.readNext();
         QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));

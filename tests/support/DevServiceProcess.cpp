@@ -19,20 +19,19 @@ DevServiceProcess::DevServiceProcess(const QStringList &arguments, const QByteAr
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("VESKO_DEVSERVICE_SECRET"));
+    environment.remove(u"VESKO_DEVSERVICE_SECRET"_s);
     if (!secret.isEmpty())
-        environment.insert(QStringLiteral("VESKO_DEVSERVICE_SECRET"), QString::fromLatin1(secret));
+        environment.insert(u"VESKO_DEVSERVICE_SECRET"_s, QString::fromLatin1(secret));
     m_process.setProcessEnvironment(environment);
     m_process.start(QStringLiteral(VESKO_DEVSERVICE_PATH), QStringList{u"--port"_s, u"0"_s} + arguments);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }
     const QString line = QString::fromUtf8(m_process.readLine());
     // The announcement is a contract: scripts read the port from exactly this line.
-    static const QRegularExpression announcement(
-        QStringLiteral("^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"));
+    static const QRegularExpression announcement(u"^vesko-devservice listening on http://127\\.0\\.0\\.1:(\\d+)\\n$"_s);
     const QRegularExpressionMatch match = announcement.match(line);
     if (match.hasMatch())
         m_port = match.captured(1).toUShort();
     else
-        m_failure = QStringLiteral("no announcement (%1), first line: %2").arg(m_process.errorString(), line);
+        m_failure = u"no announcement (%1), first line: %2"_s.arg(m_process.errorString(), line);
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 // A running vesko-devservice on a free port, stopped when this goes away.
 // Its /_control answers whoever sends controlSecret() in controlHeader.
 class DevServiceProcess
@@ -27,7 +29,7 @@ public:
     // pathAndQuery such as "v1/events?limit=5"
     QUrl url(const QString &pathAndQuery) const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(pathAndQuery));
+        return QUrl(u"http://127.0.0.1:%1/%2"_s.arg(m_port).arg(pathAndQuery));
     }
 
 private:

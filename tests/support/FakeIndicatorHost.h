@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+using namespace Qt::StringLiterals;
+
 // Takes registrations the way a host's watcher does, on its own connection.
 // Given a clock, it also notes who registered an item and when (the bench's
 // start-to-tray figure).
@@ -33,13 +35,13 @@ public:
         : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName)),
           m_clock(clock)
     {
-        ready = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllSlots)
-                && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        ready = bus.registerObject(u"/StatusNotifierWatcher"_s, this, QDBusConnection::ExportAllSlots)
+                && bus.registerService(u"org.kde.StatusNotifierWatcher"_s);
     }
     ~FakeWatcher() override
     {
-        bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-        bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        bus.unregisterService(u"org.kde.StatusNotifierWatcher"_s);
+        bus.unregisterObject(u"/StatusNotifierWatcher"_s);
         QDBusConnection::disconnectFromBus(bus.name());
     }
 
@@ -51,9 +53,8 @@ public:
     // The host letting go of an item, as when it failed to set it up.
     void drop(const QString &service)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"),
-                                                         QStringLiteral("org.kde.StatusNotifierWatcher"),
-                                                         QStringLiteral("StatusNotifierItemUnregistered"));
+        QDBusMessage signal = QDBusMessage::createSignal(
+            u"/StatusNotifierWatcher"_s, u"org.kde.StatusNotifierWatcher"_s, u"StatusNotifierItemUnregistered"_s);
         signal << service;
         bus.send(signal);
     }
@@ -75,15 +76,14 @@ private:
 // A host's view of the item: property reads, method calls and signals.
 struct Host
 {
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host"));
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
     QString service;
 
     QVariantMap properties() const
     {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
-                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-        call << QStringLiteral("org.kde.StatusNotifierItem");
+        QDBusMessage call = QDBusMessage::createMethodCall(service, u"/StatusNotifierItem"_s,
+                                                           u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s);
+        call << u"org.kde.StatusNotifierItem"_s;
         const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, 5000);
         if (reply.type() != QDBusMessage::ReplyMessage)
             return {};

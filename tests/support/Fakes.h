@@ -20,6 +20,8 @@
 #include <optional>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 struct FakeSecretStore : vesko::SecretStore
 {
     std::optional<QString> stored;
@@ -66,7 +68,7 @@ struct FakeUrlOpener : vesko::UrlOpener
 
 struct FakeHostName : vesko::HostName
 {
-    QString name = QStringLiteral("Ada's Laptop");
+    QString name = u"Ada's Laptop"_s;
     QString userVisibleName() const override { return name; }
 };
 
@@ -123,7 +125,7 @@ struct FakeNotifier : vesko::Notifier
 struct FakePushTransport : vesko::PushTransport
 {
     std::optional<QByteArray> token = QByteArray::fromHex("0aff00c0ffee");
-    QString reason = QStringLiteral("no service (100%s sure)");
+    QString reason = u"no service (100%s sure)"_s;
     int requests = 0;
     void registerForPush() override
     {

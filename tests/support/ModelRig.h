@@ -10,10 +10,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 struct RigFakes
 {
     QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("vesko.conf")), QSettings::IniFormat};
+    QSettings settings{dir.filePath(u"vesko.conf"_s), QSettings::IniFormat};
     FakeSecretStore secrets;
     FakeLoginItem login;
     FakeUrlOpener urls;
@@ -24,7 +26,7 @@ struct RigFakes
     vesko::AppModel::Environment environment(
         const QUrl &api, std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); })
     {
-        return {.config = vesko::VeskoConfig(api, QUrl(QStringLiteral("https://web.example/"))),
+        return {.config = vesko::VeskoConfig(api, QUrl(u"https://web.example/"_s)),
                 .secrets = secrets,
                 .http = http,
                 .settings = settings,
@@ -52,5 +54,5 @@ struct ModelRig : RigFakes
 // Signed out (an empty keyring), its API on a port where nothing listens.
 struct SignedOutRig : RigFakes
 {
-    vesko::AppModel model{environment(QUrl(QStringLiteral("http://127.0.0.1:9/")))};
+    vesko::AppModel model{environment(QUrl(u"http://127.0.0.1:9/"_s))};
 };

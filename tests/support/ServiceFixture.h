@@ -20,10 +20,10 @@
 
 using namespace Qt::StringLiterals;
 
-inline const QString summaryPath = QStringLiteral("v1/summary?project=all");
-inline const QString eventsPath = QStringLiteral("v1/events?project=all&limit=5");
-inline const QString mePath = QStringLiteral("v1/me");
-inline const QString tokenPath = QStringLiteral("v1/app-auth/token");
+inline const QString summaryPath = u"v1/summary?project=all"_s;
+inline const QString eventsPath = u"v1/events?project=all&limit=5"_s;
+inline const QString mePath = u"v1/me"_s;
+inline const QString tokenPath = u"v1/app-auth/token"_s;
 
 // JSON written with single quotes, which keeps tables legible.
 inline QByteArray jsonText(const char *text)
@@ -47,7 +47,7 @@ inline QByteArray request(const QByteArray &method, const QString &path, const Q
                           const QByteArray &authorization = {}, bool close = true, const QByteArray &extra = {})
 {
     QByteArray credentials = authorization.isEmpty() ? QByteArray() : "Authorization: " + authorization + "\r\n";
-    if (path.startsWith(QLatin1StringView("_control")))
+    if (path.startsWith("_control"_L1))
         credentials += DevServiceProcess::controlHeader + (": " + DevServiceProcess::controlSecret()) + "\r\n";
     return method + " /" + path.toUtf8()
            + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + credentials
@@ -57,7 +57,7 @@ inline QByteArray request(const QByteArray &method, const QString &path, const Q
 // What the service's request log shows in place of a token, code or verifier.
 inline QString loggedAs(const QByteArray &secret)
 {
-    return QStringLiteral("sha256:")
+    return u"sha256:"_s
            + QString::fromLatin1(QCryptographicHash::hash(secret, QCryptographicHash::Sha256).first(8).toHex());
 }
 

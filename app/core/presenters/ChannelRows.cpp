@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -29,7 +31,7 @@ ChannelRows channelRows(const Summary &summary)
     for (const ChannelAmount &entry : paying)
         largest = std::max(largest, entry.mrr());
 
-    ChannelRows card{.title = QStringLiteral("Where it comes from")};
+    ChannelRows card{.title = u"Where it comes from"_s};
     card.rows.reserve(paying.size());
     for (const ChannelAmount &entry : paying) {
         card.rows.append({

@@ -3,6 +3,8 @@
 #include "EventText.h"
 #include "TimeAgo.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -18,8 +20,7 @@ QString headline(const VeskoEvent &event)
 {
     if (event.amount())
         return priceText(event);
-    return event.kind() == VeskoEvent::Kind::cancelled ? QStringLiteral("Subscription ended")
-                                                       : kindTitle(VeskoEvent::Kind::new_);
+    return event.kind() == VeskoEvent::Kind::cancelled ? u"Subscription ended"_s : kindTitle(VeskoEvent::Kind::new_);
 }
 
 QString detail(const VeskoEvent &event)
@@ -29,7 +30,7 @@ QString detail(const VeskoEvent &event)
         parts.append(event.project().name());
     if (isShown(event.customerLabel()))
         parts.append(*event.customerLabel());
-    return parts.join(QStringLiteral(" \u00B7 "));
+    return parts.join(u" \u00B7 "_s);
 }
 
 } // namespace
@@ -38,11 +39,11 @@ QString badgeText(VeskoEvent::Kind kind)
 {
     switch (kind.value()) {
     case VeskoEvent::Kind::new_:
-        return QStringLiteral("New");
+        return u"New"_s;
     case VeskoEvent::Kind::cancelled:
-        return QStringLiteral("Cancelled");
+        return u"Cancelled"_s;
     case VeskoEvent::Kind::reactivated:
-        return QStringLiteral("Back");
+        return u"Back"_s;
     }
     return {};
 }
@@ -61,9 +62,9 @@ EventRow eventRow(const VeskoEvent &event, const QDateTime &now)
 
 EventRows eventRows(const QList<VeskoEvent> &events, const QDateTime &now)
 {
-    EventRows card{.title = QStringLiteral("Latest veskos")};
+    EventRows card{.title = u"Latest veskos"_s};
     if (events.isEmpty())
-        card.emptyText = QStringLiteral("New subscribers show up here the moment they arrive.");
+        card.emptyText = u"New subscribers show up here the moment they arrive."_s;
     card.rows.reserve(events.size());
     for (const VeskoEvent &event : events)
         card.rows.append(eventRow(event, now));

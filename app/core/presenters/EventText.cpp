@@ -2,6 +2,8 @@
 
 #include "Money.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QString priceText(const VeskoEvent &event)
@@ -12,7 +14,7 @@ QString priceText(const VeskoEvent &event)
     // An empty interval from the service reads as absent: it would only
     // leave a dangling separator behind.
     if (event.interval() && !event.interval()->isEmpty())
-        text += QStringLiteral(" / ") + *event.interval();
+        text += u" / "_s + *event.interval();
     return text;
 }
 
@@ -20,11 +22,11 @@ QString kindTitle(VeskoEvent::Kind kind)
 {
     switch (kind.value()) {
     case VeskoEvent::Kind::new_:
-        return QStringLiteral("New subscription");
+        return u"New subscription"_s;
     case VeskoEvent::Kind::cancelled:
-        return QStringLiteral("Subscription cancelled");
+        return u"Subscription cancelled"_s;
     case VeskoEvent::Kind::reactivated:
-        return QStringLiteral("Subscription reactivated");
+        return u"Subscription reactivated"_s;
     }
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include "TimeAgo.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
@@ -11,32 +13,31 @@ QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
         return {};
     const QString ago = timeAgo(refreshedAt, now);
     if (ago == u"just now")
-        return QStringLiteral("Updated just now");
-    return QStringLiteral("Updated ") + ago + QStringLiteral(" ago");
+        return u"Updated just now"_s;
+    return u"Updated "_s + ago + u" ago"_s;
 }
 
 FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText)
 {
-    const QString amountNote =
-        trayShowsText ? QString() : QStringLiteral("This tray cannot show text: the snout stays");
+    const QString amountNote = trayShowsText ? QString() : u"This tray cannot show text: the snout stays"_s;
     return {
         .refreshNote = refreshNote(refreshedAt, now),
-        .menuLabel = QStringLiteral("More"),
-        .accountSettings = QStringLiteral("Account settings\u2026"),
-        .showInTray = QStringLiteral("Show in menu bar"),
+        .menuLabel = u"More"_s,
+        .accountSettings = u"Account settings\u2026"_s,
+        .showInTray = u"Show in menu bar"_s,
         .trayStyleChoices =
             {
-                {.title = QStringLiteral("Snout and amount"), .style = TrayStyle::both},
-                {.title = QStringLiteral("Amount only"), .style = TrayStyle::amount, .note = amountNote},
-                {.title = QStringLiteral("Snout only"), .style = TrayStyle::snout},
+                {.title = u"Snout and amount"_s, .style = TrayStyle::both},
+                {.title = u"Amount only"_s, .style = TrayStyle::amount, .note = amountNote},
+                {.title = u"Snout only"_s, .style = TrayStyle::snout},
             },
-        .openAtLogin = QStringLiteral("Open at login"),
-        .notifySales = QStringLiteral("Notify about new subscriptions"),
-        .hideAmounts = QStringLiteral("Hide amounts"),
-        .checkForUpdates = QStringLiteral("Check for updates\u2026"),
-        .signOut = QStringLiteral("Sign out"),
-        .quit = QStringLiteral("Quit Vesko"),
-        .openDashboard = QStringLiteral("Open dashboard"),
+        .openAtLogin = u"Open at login"_s,
+        .notifySales = u"Notify about new subscriptions"_s,
+        .hideAmounts = u"Hide amounts"_s,
+        .checkForUpdates = u"Check for updates\u2026"_s,
+        .signOut = u"Sign out"_s,
+        .quit = u"Quit Vesko"_s,
+        .openDashboard = u"Open dashboard"_s,
     };
 }
 

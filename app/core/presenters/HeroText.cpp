@@ -3,28 +3,29 @@
 #include "Money.h"
 #include "Summary.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 HeroText heroText(const Summary &summary, bool countEnding)
 {
     const QString &currency = summary.currency();
     HeroText text;
-    text.caption = QStringLiteral("MONTHLY RECURRING REVENUE");
+    text.caption = u"MONTHLY RECURRING REVENUE"_s;
     text.figure = Money::whole(summary.mrr(), currency);
     if (const std::optional<double> growth = summary.growth())
         text.growth = Money::growth(*growth);
     if (summary.mrr() >= 1) {
-        text.exactLine = Money::price(summary.mrr(), currency) + QStringLiteral(" exactly.");
+        text.exactLine = Money::price(summary.mrr(), currency) + u" exactly."_s;
         if (summary.ending() > 0) {
             text.exactLine +=
                 u' ' + Money::price(summary.ending(), currency)
-                + (countEnding
-                       ? QStringLiteral(" of this stops when those subscriptions reach the end of their period.")
-                       : QStringLiteral(" is left out: those subscriptions are set to end."));
+                + (countEnding ? u" of this stops when those subscriptions reach the end of their period."_s
+                               : u" is left out: those subscriptions are set to end."_s);
         }
     }
     if (summary.incomplete())
-        text.exchangeNote = QStringLiteral("Some amounts are waiting for today's exchange rate.");
+        text.exchangeNote = u"Some amounts are waiting for today's exchange rate."_s;
     return text;
 }
 

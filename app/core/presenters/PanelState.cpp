@@ -2,6 +2,8 @@
 
 #include "ChannelRows.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -23,14 +25,14 @@ PanelState::Block blockFor(Phase::Case phase, bool hasSummary)
 
 MessageText messageFor(const Phase &phase, bool signedIn)
 {
-    MessageText text{.title = QStringLiteral("No numbers yet"), .message = phase.message()};
+    MessageText text{.title = u"No numbers yet"_s, .message = phase.message()};
     // Without a token a refresh does nothing: after a failed sign-in the way
     // out is signing in again.
     if (signedIn) {
-        text.actionTitle = QStringLiteral("Try again");
+        text.actionTitle = u"Try again"_s;
         text.action = MessageText::Action::refresh;
     } else {
-        text.actionTitle = QStringLiteral("Sign in");
+        text.actionTitle = u"Sign in"_s;
         text.action = MessageText::Action::signIn;
     }
     return text;
@@ -40,14 +42,14 @@ QString signInSentence(SignInNotice notice)
 {
     switch (notice) {
     case SignInNotice::expired:
-        return QStringLiteral("Your sign-in expired before the browser came back. Sign in again to continue.");
+        return u"Your sign-in expired before the browser came back. Sign in again to continue."_s;
     case SignInNotice::lateApproval:
-        return QStringLiteral("That approval came after the sign-in had expired. Sign in again and approve once more.");
+        return u"That approval came after the sign-in had expired. Sign in again and approve once more."_s;
     case SignInNotice::none:
         break;
     }
-    return QStringLiteral("Sign in with your Vesko account. You approve it in your browser; "
-                          "no password goes into this app.");
+    return u"Sign in with your Vesko account. You approve it in your browser; "
+           u"no password goes into this app."_s;
 }
 
 } // namespace
@@ -63,9 +65,9 @@ PanelState panelState(const Phase &phase, const std::optional<Summary> &summary,
         .countEnding = me ? me->countEndingSubscriptions() : true,
         .signIn =
             {
-                .title = QStringLiteral("Your MRR in the menu bar"),
+                .title = u"Your MRR in the menu bar"_s,
                 .sentence = signInSentence(waiting ? SignInNotice::none : notice),
-                .buttonTitle = waiting ? QStringLiteral("Waiting for your browser\u2026") : QStringLiteral("Sign in"),
+                .buttonTitle = waiting ? u"Waiting for your browser\u2026"_s : u"Sign in"_s,
                 .buttonEnabled = !waiting,
             },
         .message = messageFor(phase, signedIn),

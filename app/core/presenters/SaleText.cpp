@@ -5,11 +5,13 @@
 
 #include <QMap>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString dot = QStringLiteral(" \u00B7 ");
+const QString dot = u" \u00B7 "_s;
 
 QString counted(qsizetype n, const QString &one, const QString &many)
 {
@@ -65,26 +67,26 @@ Notification saleNotification(const QList<VeskoEvent> &events)
     if (kinds > 1) {
         QStringList counts;
         if (added)
-            counts << QString::number(added) + QStringLiteral(" new");
+            counts << QString::number(added) + u" new"_s;
         if (back)
-            counts << QString::number(back) + QStringLiteral(" reactivated");
+            counts << QString::number(back) + u" reactivated"_s;
         if (cancelled)
-            counts << QString::number(cancelled) + QStringLiteral(" cancelled");
-        title = counts.join(QStringLiteral(", "));
+            counts << QString::number(cancelled) + u" cancelled"_s;
+        title = counts.join(u", "_s);
     } else if (added) {
-        title = counted(added, QStringLiteral("new subscription"), QStringLiteral("new subscriptions"));
+        title = counted(added, u"new subscription"_s, u"new subscriptions"_s);
     } else if (back) {
-        title = counted(back, QStringLiteral("subscription reactivated"), QStringLiteral("subscriptions reactivated"));
+        title = counted(back, u"subscription reactivated"_s, u"subscriptions reactivated"_s);
     } else {
-        title = counted(cancelled, QStringLiteral("subscription cancelled"), QStringLiteral("subscriptions cancelled"));
+        title = counted(cancelled, u"subscription cancelled"_s, u"subscriptions cancelled"_s);
     }
 
     QStringList lines;
     QStringList sums;
     for (auto it = gained.cbegin(); it != gained.cend(); ++it)
-        sums << (it.value() < 0 ? QString() : QStringLiteral("+")) + Money::price(it.value(), it.key());
+        sums << (it.value() < 0 ? QString() : u"+"_s) + Money::price(it.value(), it.key());
     if (!sums.isEmpty())
-        lines << sums.join(QStringLiteral(", "));
+        lines << sums.join(u", "_s);
     for (const VeskoEvent &event : events)
         lines << kindTitle(event.kind()) + dot + line(event);
     return {title, lines.join(u'\n'), {}};

@@ -40,9 +40,9 @@ StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary,
     if (phase.kind() == Phase::Case::failed)
         line.tooltip += u'\n' + phase.message();
     else if (phase.kind() == Phase::Case::signedOut)
-        line.tooltip += QStringLiteral("\nNot signed in");
+        line.tooltip += u"\nNot signed in"_s;
     else if (refreshedAt.isValid())
-        line.tooltip += QStringLiteral("\nUpdated at ") + refreshedAt.toLocalTime().toString(QStringLiteral("HH:mm"));
+        line.tooltip += u"\nUpdated at "_s + refreshedAt.toLocalTime().toString(u"HH:mm"_s);
     line.phase = QString::fromLatin1(QMetaEnum::fromType<Phase::Case>().valueToKey(int(phase.kind())));
     line.trayLabel = trayLabel.value_or(QString());
     line.snout = showsSnout;
@@ -68,28 +68,25 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
     }
     QString out;
     // The command goes to a click as it is: nothing in it may close the tag.
-    const QString command = look.command.contains(u'<') ? QStringLiteral("vesko") : look.command;
+    const QString command = look.command.contains(u'<') ? u"vesko"_s : look.command;
     const bool icon = line.snout && !(look.iconName.isEmpty() && look.iconPath.isEmpty());
     if (icon && !look.iconName.isEmpty())
-        out += QStringLiteral("<icon>%1</icon><iconclick>%2</iconclick>").arg(markup(look.iconName, false), command);
+        out += u"<icon>%1</icon><iconclick>%2</iconclick>"_s.arg(markup(look.iconName, false), command);
     else if (icon)
-        out += QStringLiteral("<img>%1</img><click>%2</click>").arg(markup(look.iconPath, false), command);
+        out += u"<img>%1</img><click>%2</click>"_s.arg(markup(look.iconPath, false), command);
     // Something to click even when there is neither a figure nor an icon.
-    const QString text = line.trayLabel.isEmpty() && !icon ? QStringLiteral("Vesko") : line.trayLabel;
+    const QString text = line.trayLabel.isEmpty() && !icon ? u"Vesko"_s : line.trayLabel;
     if (!text.isEmpty())
-        out += QStringLiteral("<txt>%1</txt><txtclick>%2</txtclick>").arg(markup(text, false), command);
-    out += QStringLiteral("<tool>%1</tool>").arg(markup(line.tooltip, true));
+        out += u"<txt>%1</txt><txtclick>%2</txtclick>"_s.arg(markup(text, false), command);
+    out += u"<tool>%1</tool>"_s.arg(markup(line.tooltip, true));
     return out;
 }
 
 QStringList statusFields(const StatusLine &line)
 {
-    const QStringList fields{QStringLiteral("phase"),   line.phase,
-                             QStringLiteral("text"),    line.text,
-                             QStringLiteral("tooltip"), line.tooltip,
-                             QStringLiteral("menubar"), line.trayLabel,
-                             QStringLiteral("snout"),   line.snout ? QStringLiteral("1") : QStringLiteral("0"),
-                             QStringLiteral("message"), line.message};
+    const QStringList fields{u"phase"_s,   line.phase,   u"text"_s,      line.text,  u"tooltip"_s,
+                             line.tooltip, u"menubar"_s, line.trayLabel, u"snout"_s, line.snout ? u"1"_s : u"0"_s,
+                             u"message"_s, line.message};
     QStringList capped;
     for (const QString &field : fields)
         capped << field.left(fieldCap);

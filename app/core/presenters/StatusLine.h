@@ -12,6 +12,8 @@
 
 namespace vesko {
 
+using namespace Qt::StringLiterals;
+
 // One line of `vesko status`: what a status bar shows, its tooltip, and the
 // phase it was in (for the bar's styling).
 struct StatusLine
@@ -45,7 +47,7 @@ struct GenmonLook
 {
     QString iconName;
     QString iconPath;
-    QString command = QStringLiteral("vesko");
+    QString command = u"vesko"_s;
 };
 
 // Plain: the text alone. JSON: one compact object per line with the keys

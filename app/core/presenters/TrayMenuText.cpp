@@ -3,11 +3,13 @@
 #include "ChannelRows.h"
 #include "HeroText.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString separator = QStringLiteral(" \u00b7 ");
+const QString separator = u" \u00b7 "_s;
 
 } // namespace
 
@@ -30,7 +32,7 @@ TrayMenuText trayMenuText(const PanelState &state, const std::optional<Summary> 
     if (!summary || state.block != PanelState::Block::Dashboard)
         return text;
     const HeroText hero = heroText(*summary, state.countEnding);
-    text.headline = QStringLiteral("MRR ") + hero.figure;
+    text.headline = u"MRR "_s + hero.figure;
     if (!hero.growth.isEmpty())
         text.headline += separator + hero.growth;
     if (state.showsChannels) {

@@ -1,5 +1,7 @@
 #include "UpdateText.h"
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -21,24 +23,24 @@ QString shortened(QString version)
 UpdateText updateText(UpdateStatus status, const QString &version)
 {
     const QString shown = shortened(version);
-    const QString vesko = shown.isEmpty() ? QStringLiteral("Vesko") : QStringLiteral("Vesko ") + shown;
+    const QString vesko = shown.isEmpty() ? u"Vesko"_s : u"Vesko "_s + shown;
     switch (status) {
     case UpdateStatus::none:
         break;
     case UpdateStatus::checking:
-        return {QStringLiteral("Checking for updates\u2026"), {}, {}};
+        return {u"Checking for updates\u2026"_s, {}, {}};
     case UpdateStatus::upToDate:
-        return {vesko + QStringLiteral(" is the newest version."),
+        return {vesko + u" is the newest version."_s,
                 {},
-                {QStringLiteral("Vesko is up to date"), vesko + QStringLiteral(" is the newest version."), {}}};
+                {u"Vesko is up to date"_s, vesko + u" is the newest version."_s, {}}};
     case UpdateStatus::failed:
-        return {QStringLiteral("Couldn\u2019t check for updates. Try again later."),
+        return {u"Couldn\u2019t check for updates. Try again later."_s,
                 {},
-                {QStringLiteral("Couldn\u2019t check for updates"), QStringLiteral("Try again later."), {}}};
+                {u"Couldn\u2019t check for updates"_s, u"Try again later."_s, {}}};
     case UpdateStatus::available:
-        return {vesko + QStringLiteral(" is available."),
-                QStringLiteral("Download"),
-                {vesko + QStringLiteral(" is available"), QStringLiteral("Click to open its download page."), {}}};
+        return {vesko + u" is available."_s,
+                u"Download"_s,
+                {vesko + u" is available"_s, u"Click to open its download page."_s, {}}};
     }
     return {};
 }

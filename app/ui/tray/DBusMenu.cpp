@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
@@ -15,7 +17,7 @@ namespace {
 // dbusmenu reads "_" as a mnemonic marker; a literal one is written twice.
 QString escapedLabel(QString label)
 {
-    return label.replace(u'_', QStringLiteral("__"));
+    return label.replace(u'_', u"__"_s);
 }
 
 QVariantMap only(QVariantMap properties, const QStringList &wanted)
@@ -29,7 +31,7 @@ QVariantMap only(QVariantMap properties, const QStringList &wanted)
 
 QVariantMap rootProperties()
 {
-    return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
+    return {{u"children-display"_s, u"submenu"_s}};
 }
 
 } // namespace
@@ -55,8 +57,8 @@ public:
     }
 
     uint version() const { return 3; }
-    QString textDirection() const { return QStringLiteral("ltr"); }
-    QString status() const { return QStringLiteral("normal"); }
+    QString textDirection() const { return u"ltr"_s; }
+    QString status() const { return u"normal"_s; }
     QStringList iconThemePath() const { return {}; }
 
 public slots:
@@ -166,7 +168,7 @@ void DBusMenu::setEntries(const QList<MenuEntry> &entries)
             continue;
         updated << DBusMenuItem{entries[i].id, properties(entries[i], {})};
         if (old[i].checked && !entries[i].checked)
-            removed << DBusMenuItemKeys{entries[i].id, {QStringLiteral("toggle-type"), QStringLiteral("toggle-state")}};
+            removed << DBusMenuItemKeys{entries[i].id, {u"toggle-type"_s, u"toggle-state"_s}};
     }
     emit itemsPropertiesUpdated(updated, removed);
 }
@@ -175,16 +177,16 @@ QVariantMap DBusMenu::properties(const MenuEntry &entry, const QStringList &want
 {
     QVariantMap properties;
     if (entry.separator) {
-        properties.insert(QStringLiteral("type"), QStringLiteral("separator"));
+        properties.insert(u"type"_s, u"separator"_s);
     } else {
-        properties.insert(QStringLiteral("label"), escapedLabel(entry.label));
-        properties.insert(QStringLiteral("enabled"), entry.enabled);
+        properties.insert(u"label"_s, escapedLabel(entry.label));
+        properties.insert(u"enabled"_s, entry.enabled);
         if (entry.checked) {
-            properties.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
-            properties.insert(QStringLiteral("toggle-state"), *entry.checked ? 1 : 0);
+            properties.insert(u"toggle-type"_s, u"checkmark"_s);
+            properties.insert(u"toggle-state"_s, *entry.checked ? 1 : 0);
         }
     }
-    properties.insert(QStringLiteral("visible"), true);
+    properties.insert(u"visible"_s, true);
     return only(properties, wanted);
 }
 

@@ -9,6 +9,8 @@
 #include <QDBusServiceWatcher>
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 // The exported interface, as StatusNotifierWatcher hosts read it. Ayatana's
@@ -53,10 +55,10 @@ public:
                 [this] { emit NewIconThemePath(m_item->m_content.iconThemePath); });
     }
 
-    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString category() const { return u"ApplicationStatus"_s; }
     QString id() const { return m_item->m_id; }
     QString title() const { return m_item->m_content.title; }
-    QString status() const { return QStringLiteral("Active"); }
+    QString status() const { return u"Active"_s; }
     int windowId() const { return 0; }
     QString iconName() const { return m_item->m_content.iconName; }
     SniPixmapList iconPixmap() const { return m_item->m_content.icon; }
@@ -124,7 +126,7 @@ bool StatusNotifierItem::start()
     if (!m_bus.isConnected())
         return false;
     // The name hosts expect; one item per process.
-    m_serviceName = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
+    m_serviceName = u"org.kde.StatusNotifierItem-%1-1"_s.arg(QCoreApplication::applicationPid());
     if (!m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors))
         return false;
     if (!m_bus.registerService(m_serviceName))
@@ -143,10 +145,9 @@ bool StatusNotifierItem::start()
     // A host may drop a live item: GNOME's extension does when an item
     // registers while it is still setting itself up. We are still here, so
     // we register again, a few times at most for a host that keeps refusing.
-    [[maybe_unused]] const bool watching =
-        m_bus.connect(QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
-                      QString::fromLatin1(watcherService), QStringLiteral("StatusNotifierItemUnregistered"), this,
-                      SLOT(watcherDropped(QString)));
+    [[maybe_unused]] const bool watching = m_bus.connect(
+        QString::fromLatin1(watcherService), u"/StatusNotifierWatcher"_s, QString::fromLatin1(watcherService),
+        u"StatusNotifierItemUnregistered"_s, this, SLOT(watcherDropped(QString)));
     Q_ASSERT(watching);
     registerWithWatcher();
     return true;
@@ -169,9 +170,9 @@ bool StatusNotifierItem::watcherPresent() const
 
 void StatusNotifierItem::registerWithWatcher()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
-        QString::fromLatin1(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), u"/StatusNotifierWatcher"_s,
+                                       QString::fromLatin1(watcherService), u"RegisterStatusNotifierItem"_s);
     call << m_serviceName;
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
@@ -184,9 +185,8 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::learnHostProgram()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
+                                                       u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s);
     call << QString::fromLatin1(watcherService);
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
@@ -194,7 +194,7 @@ void StatusNotifierItem::learnHostProgram()
         const QDBusMessage reply = finished->reply();
         if (!m_registered || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return;
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(reply.arguments().constFirst().toUInt()));
+        QFile comm(u"/proc/%1/comm"_s.arg(reply.arguments().constFirst().toUInt()));
         if (comm.open(QIODevice::ReadOnly))
             setHostProgram(QString::fromUtf8(comm.read(64)).trimmed());
     });

@@ -15,13 +15,15 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+using namespace Qt::StringLiterals;
+
 namespace vesko {
 
 namespace {
 
-const QString openTitle = QStringLiteral("Open Vesko");
-const QString quitTitle = QStringLiteral("Quit Vesko");
-const QString hideTitle = QStringLiteral("Hide amounts");
+const QString openTitle = u"Open Vesko"_s;
+const QString quitTitle = u"Quit Vesko"_s;
+const QString hideTitle = u"Hide amounts"_s;
 
 // Square canvases, the snout centred across their width: hosts scale
 // icons to a square slot. No colour: the canvases stay empty.
@@ -51,10 +53,10 @@ QString writeSymbolicIcon()
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
         return {};
-    QString folder = runtime + QStringLiteral("/vesko/icons");
+    QString folder = runtime + u"/vesko/icons"_s;
     if (!QDir().mkpath(folder))
         return {};
-    const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + QStringLiteral(".svg");
+    const QString path = folder + u'/' + QString::fromLatin1(TrayIcon::symbolicIconName) + u".svg"_s;
     const QByteArray svg = snoutSvg();
     // Usually there from the last run: a rewrite would only cost a flush.
     if (QFile current(path);
@@ -73,7 +75,7 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, const QDBusCon
     : QObject(parent),
       m_model(model),
       m_appearance(appearance),
-      m_item(QStringLiteral("vesko"), bus),
+      m_item(u"vesko"_s, bus),
       m_menu(),
       m_makeOldTray(std::move(makeOldTray))
 {
@@ -156,8 +158,7 @@ QPoint TrayIcon::logicalPoint(QPoint native, qreal devicePixelRatio)
 bool TrayIcon::drawsLabel(const QString &hostProgram)
 {
     // As /proc names them: cut to 15 characters.
-    static const QStringList programs{QStringLiteral("gnome-shell"), QStringLiteral("indicator-appli"),
-                                      QStringLiteral("ayatana-indicat")};
+    static const QStringList programs{u"gnome-shell"_s, u"indicator-appli"_s, u"ayatana-indicat"_s};
     return programs.contains(hostProgram);
 }
 

@@ -17,6 +17,8 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+
+using namespace Qt::StringLiterals;
 #endif
 
 namespace vesko {
@@ -181,7 +183,7 @@ void TrayPanel::ensureView()
         m_view->setFlags(Qt::Popup | Qt::FramelessWindowHint);
     else
         m_view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    m_view->setTitle(QStringLiteral("Vesko"));
+    m_view->setTitle(u"Vesko"_s);
     if (translucent) {
         QSurfaceFormat format = m_view->format();
         format.setAlphaBufferSize(8);
@@ -190,7 +192,7 @@ void TrayPanel::ensureView()
     }
     m_controller.expose(*m_view->engine());
     m_view->setResizeMode(QQuickView::SizeViewToRootObject);
-    m_view->setSource(panelQml(QStringLiteral("PanelView.qml")));
+    m_view->setSource(panelQml(u"PanelView.qml"_s));
     if (QQuickItem *root = m_view->rootObject()) {
         root->setProperty("rounded", translucent);
         connect(root, &QQuickItem::heightChanged, this, &TrayPanel::fit);
@@ -285,7 +287,7 @@ bool TrayPanel::isVisible() const
 QQuickWindow *TrayPanel::footerMenu() const
 {
     QQuickItem *root = m_view ? m_view->rootObject() : nullptr;
-    return root ? root->findChild<QQuickWindow *>(QStringLiteral("footerMenu")) : nullptr;
+    return root ? root->findChild<QQuickWindow *>(u"footerMenu"_s) : nullptr;
 }
 
 bool TrayPanel::eventFilter(QObject *watched, QEvent *event)

@@ -12,8 +12,6 @@ using namespace Qt::StringLiterals;
 class Phase
 {
     Q_GADGET
-    Q_PROPERTY(Case kind READ kind CONSTANT)
-    Q_PROPERTY(QString message READ message CONSTANT)
 
 public:
     enum class Case {

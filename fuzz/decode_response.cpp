@@ -311,7 +311,7 @@ std::optional<qint64> wholeNumber(const std::string &literal)
         digits.erase(0, 1);
     if (digits.find_first_not_of('0') == std::string::npos)
         return 0;
-    long long shift = point == std::string::npos ? 0 : -(long long)(mantissa.size() - point - 1);
+    long long shift = point == std::string::npos ? 0 : -static_cast<long long>(mantissa.size() - point - 1);
     if (e != std::string::npos) {
         std::string exponent = literal.substr(e + 1);
         if (exponent.front() == '+')
@@ -319,7 +319,7 @@ std::optional<qint64> wholeNumber(const std::string &literal)
         long long written = 0;
         if (std::from_chars(exponent.data(), exponent.data() + exponent.size(), written).ec != std::errc())
             return std::nullopt; // beyond any length: far too big or far too small for a nonzero number
-        if (written > 100 || written < -(long long)(digits.size()) - 100)
+        if (written > 100 || written < -static_cast<long long>(digits.size()) - 100)
             return std::nullopt;
         shift += written;
     }

@@ -3,15 +3,14 @@
 // show the time per event stays flat, and the money texts per amount. Each is
 // set against Qt's bare JSON parse of the same bytes, or ICU formatting with
 // formatters kept per currency.
-#include "DevService.h"
-#include "Probe.h"
-#include "Table.h"
-
-#include "DataEnvelope.h"
-#include "Me.h"
-#include "Money.h"
-#include "Summary.h"
-#include "VeskoEvent.h"
+#include "bench/DevService.h"
+#include "bench/Probe.h"
+#include "bench/Table.h"
+#include "kit/DataEnvelope.h"
+#include "kit/Me.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
+#include "kit/VeskoEvent.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,13 +18,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <unicode/currunit.h>
-#include <unicode/numberformatter.h>
-
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
+#include <unicode/currunit.h>
+#include <unicode/numberformatter.h>
 
 using namespace Qt::StringLiterals;
 

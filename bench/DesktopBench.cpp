@@ -6,12 +6,11 @@
 // started the same way in the same run: the job floor (the same polls and a
 // tray item, nothing else), the headless floor (the same polls, no GUI) and
 // bare Qt programs.
-#include "DevService.h"
-#include "FakeIndicatorHost.h"
-#include "Probe.h"
-#include "Table.h"
-
-#include "KeyringSecretStore.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "bench/DevService.h"
+#include "bench/Probe.h"
+#include "bench/Table.h"
+#include "tests/support/FakeIndicatorHost.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

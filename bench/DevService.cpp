@@ -1,4 +1,4 @@
-#include "DevService.h"
+#include "bench/DevService.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DevServiceProcess.h"
+#include "tests/support/DevServiceProcess.h"
 
 #include <QJsonObject>
 #include <QUrl>

@@ -7,7 +7,7 @@
 //   vesko-bench-floor-job|vesko-bench-floor-headless BASE_URL   (token in $VESKO_BENCH_TOKEN)
 // After its first round of answers it prints the MRR it read, then "polled".
 #ifdef VESKO_FLOOR_TRAY
-#include "FloorItem.h"
+#include "bench/FloorItem.h"
 
 #include <QDBusMessage>
 #include <QGuiApplication>

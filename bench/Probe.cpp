@@ -1,4 +1,4 @@
-#include "Probe.h"
+#include "bench/Probe.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,17 +2,16 @@
 // process: wall time with every endpoint delayed, connections opened over 20
 // refreshes, and memory and descriptors after 10,000 back-to-back refreshes.
 // Everything but the network is faked: a refresh reaches nothing else.
-#include "DevService.h"
-#include "Probe.h"
-#include "Table.h"
-
-#include "AppModel.h"
-#include "BrowserSession.h"
-#include "HostName.h"
-#include "LoginItem.h"
-#include "SecretStore.h"
-#include "SleepTimer.h"
-#include "UrlOpener.h"
+#include "app/core/AppModel.h"
+#include "app/core/BrowserSession.h"
+#include "app/core/HostName.h"
+#include "app/core/LoginItem.h"
+#include "app/core/SecretStore.h"
+#include "app/core/SleepTimer.h"
+#include "app/core/UrlOpener.h"
+#include "bench/DevService.h"
+#include "bench/Probe.h"
+#include "bench/Table.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,10 +21,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <malloc.h>
-
 #include <cstdio>
 #include <functional>
+#include <malloc.h>
 
 using namespace Qt::StringLiterals;
 

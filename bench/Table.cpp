@@ -1,4 +1,4 @@
-#include "Table.h"
+#include "bench/Table.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 // The probes the benchmarks trust: reading /proc, splitting a wake-up window
 // into polls and idle time, the verdicts of the table, and the accounting of
 // the demo service's connection count that the reuse figure subtracts from.
-#include "DevService.h"
-#include "Probe.h"
-#include "Table.h"
+#include "bench/DevService.h"
+#include "bench/Probe.h"
+#include "bench/Table.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -14,10 +14,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <atomic>
 #include <vector>
 
 using namespace Qt::StringLiterals;

@@ -1,6 +1,6 @@
-#include "ApiRoutes.h"
+#include "devservice/ApiRoutes.h"
 
-#include "ServiceState.h"
+#include "devservice/ServiceState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

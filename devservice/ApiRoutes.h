@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HttpReply.h"
-#include "IncomingRequest.h"
+#include "devservice/HttpReply.h"
+#include "devservice/IncomingRequest.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
-#include "AuthorizationServer.h"
+#include "devservice/AuthorizationServer.h"
 
-#include "ServiceClock.h"
+#include "devservice/ServiceClock.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

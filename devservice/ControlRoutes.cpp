@@ -1,6 +1,6 @@
-#include "ControlRoutes.h"
+#include "devservice/ControlRoutes.h"
 
-#include "ServiceState.h"
+#include "devservice/ServiceState.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

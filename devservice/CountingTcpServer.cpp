@@ -1,4 +1,4 @@
-#include "CountingTcpServer.h"
+#include "devservice/CountingTcpServer.h"
 
 namespace vesko::devservice {
 

@@ -1,4 +1,4 @@
-#include "DemoBusiness.h"
+#include "devservice/DemoBusiness.h"
 
 #include <QList>
 

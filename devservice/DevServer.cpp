@@ -1,7 +1,7 @@
-#include "DevServer.h"
+#include "devservice/DevServer.h"
 
-#include "CountingTcpServer.h"
-#include "ReplyDelivery.h"
+#include "devservice/CountingTcpServer.h"
+#include "devservice/ReplyDelivery.h"
 
 #include <QHttpServerRequest>
 #include <QTcpSocket>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ApiRoutes.h"
-#include "ControlRoutes.h"
-#include "ServiceState.h"
-#include "WebPages.h"
+#include "devservice/ApiRoutes.h"
+#include "devservice/ControlRoutes.h"
+#include "devservice/ServiceState.h"
+#include "devservice/WebPages.h"
 
 #include <QAbstractHttpServer>
 

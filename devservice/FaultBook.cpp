@@ -1,4 +1,4 @@
-#include "FaultBook.h"
+#include "devservice/FaultBook.h"
 
 using namespace Qt::StringLiterals;
 

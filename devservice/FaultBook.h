@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FaultPlan.h"
+#include "devservice/FaultPlan.h"
 
 #include <QHash>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "FaultPlan.h"
+#include "devservice/FaultPlan.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HttpReply.h"
+#include "devservice/HttpReply.h"
 
 #include <QJsonObject>
 #include <QString>

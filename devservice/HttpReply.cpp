@@ -1,4 +1,4 @@
-#include "HttpReply.h"
+#include "devservice/HttpReply.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

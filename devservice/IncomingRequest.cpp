@@ -1,4 +1,4 @@
-#include "IncomingRequest.h"
+#include "devservice/IncomingRequest.h"
 
 #include <QHttpServerRequest>
 

@@ -1,4 +1,4 @@
-#include "ReplyDelivery.h"
+#include "devservice/ReplyDelivery.h"
 
 #include <QTimer>
 

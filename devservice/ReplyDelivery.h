@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FaultPlan.h"
-#include "HttpReply.h"
+#include "devservice/FaultPlan.h"
+#include "devservice/HttpReply.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "RequestLog.h"
+#include "devservice/RequestLog.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>

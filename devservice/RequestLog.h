@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IncomingRequest.h"
+#include "devservice/IncomingRequest.h"
 
 #include <QJsonArray>
 #include <QList>

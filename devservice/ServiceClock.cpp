@@ -1,4 +1,4 @@
-#include "ServiceClock.h"
+#include "devservice/ServiceClock.h"
 
 namespace vesko::devservice {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AuthorizationServer.h"
-#include "DemoBusiness.h"
-#include "FaultBook.h"
-#include "RequestLog.h"
-#include "ServiceClock.h"
+#include "devservice/AuthorizationServer.h"
+#include "devservice/DemoBusiness.h"
+#include "devservice/FaultBook.h"
+#include "devservice/RequestLog.h"
+#include "devservice/ServiceClock.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "WebPages.h"
+#include "devservice/WebPages.h"
 
-#include "AuthorizationServer.h"
-#include "ServiceState.h"
+#include "devservice/AuthorizationServer.h"
+#include "devservice/ServiceState.h"
 
 #include <QJsonArray>
 #include <QLocale>

@@ -3,8 +3,8 @@
 // page of the browser sign-in, and lets tests inject faults through /_control
 // (with the secret from $VESKO_DEVSERVICE_SECRET; without one, /_control is shut).
 
-#include "DemoBusiness.h"
-#include "DevServer.h"
+#include "devservice/DemoBusiness.h"
+#include "devservice/DevServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

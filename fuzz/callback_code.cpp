@@ -2,9 +2,9 @@
 // redirected to. Whatever code comes out must be the value of the first
 // "code" item and nothing else: not a later item, not the fragment, not a
 // piece of the next item, and it must survive being sent again.
-#include "CallbackCode.h"
-#include "FuzzCheck.h"
-#include "VeskoConfig.h"
+#include "app/core/CallbackCode.h"
+#include "fuzz/FuzzCheck.h"
+#include "kit/VeskoConfig.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,13 +3,13 @@
 // a plain walk over a strict reader of its own, written from RFC 8259's
 // grammar and keeping each number's literal. Both must agree on whether a body
 // is acceptable and, when it is, on every field, amounts to the last unit.
-#include "DataEnvelope.h"
-#include "FuzzCheck.h"
-#include "InternetDateTime.h"
-#include "KeyConversion.h"
-#include "Me.h"
-#include "Summary.h"
-#include "VeskoEvent.h"
+#include "fuzz/FuzzCheck.h"
+#include "kit/DataEnvelope.h"
+#include "kit/InternetDateTime.h"
+#include "kit/KeyConversion.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
+#include "kit/VeskoEvent.h"
 
 #include <charconv>
 #include <cmath>

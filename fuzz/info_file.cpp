@@ -2,8 +2,8 @@
 // must come out usable (the key's own URL, or the built-in default), one key
 // never spoils the other, a file beyond the cap is not read at all, and the
 // connect page is reachable under whatever web URL results.
-#include "FuzzCheck.h"
-#include "VeskoConfig.h"
+#include "fuzz/FuzzCheck.h"
+#include "kit/VeskoConfig.h"
 
 #include <QJsonDocument>
 

@@ -2,8 +2,8 @@
 // status query reads what comes back. The first input byte chooses how the
 // stream is cut into reads and which kind a round trip uses; the rest is the
 // stream (and, split at NUL bytes, a string list to encode).
-#include "FuzzCheck.h"
-#include "InstanceMessage.h"
+#include "app/linux/InstanceMessage.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QtEndian>
 

@@ -2,8 +2,8 @@
 // (YYYY-MM-DDTHH:MM:SS then Z or ±HH:MM, every field in range) and give the
 // instant Qt's own calendar gives for it; what it accepts, written back, reads
 // as the same instant.
-#include "FuzzCheck.h"
-#include "InternetDateTime.h"
+#include "fuzz/FuzzCheck.h"
+#include "kit/InternetDateTime.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "APIClient.h"
+#include "kit/APIClient.h"
 
-#include "DataEnvelope.h"
-#include "HttpSession.h"
+#include "kit/DataEnvelope.h"
+#include "kit/HttpSession.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "APIError.h"
-#include "DecodingError.h"
-#include "HttpCall.h"
-#include "Me.h"
-#include "Summary.h"
-#include "VeskoConfig.h"
-#include "VeskoEvent.h"
+#include "kit/APIError.h"
+#include "kit/DecodingError.h"
+#include "kit/HttpCall.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
+#include "kit/VeskoConfig.h"
+#include "kit/VeskoEvent.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "APIError.h"
+#include "kit/APIError.h"
 
 using namespace Qt::StringLiterals;
 

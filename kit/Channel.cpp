@@ -1,6 +1,6 @@
-#include "Channel.h"
+#include "kit/Channel.h"
 
-#include "JsonDecoder.h"
+#include "kit/JsonDecoder.h"
 
 #include <array>
 

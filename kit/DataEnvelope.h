@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JsonDecoder.h"
+#include "kit/JsonDecoder.h"
 
 namespace vesko {
 

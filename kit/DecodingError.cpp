@@ -1,4 +1,4 @@
-#include "DecodingError.h"
+#include "kit/DecodingError.h"
 
 using namespace Qt::StringLiterals;
 

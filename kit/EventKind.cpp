@@ -1,5 +1,5 @@
-#include "JsonDecoder.h"
-#include "VeskoEvent.h"
+#include "kit/JsonDecoder.h"
+#include "kit/VeskoEvent.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
-#include "HttpCall.h"
+#include "kit/HttpCall.h"
 
-#include "HttpSession.h"
+#include "kit/HttpSession.h"
 
 #include <QLoggingCategory>
 #include <QNetworkReply>

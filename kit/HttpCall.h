@@ -1,6 +1,6 @@
 #pragma once
 
-#include "APIError.h"
+#include "kit/APIError.h"
 
 #include <QByteArray>
 #include <QNetworkRequest>

@@ -1,4 +1,4 @@
-#include "InternetDateTime.h"
+#include "kit/InternetDateTime.h"
 
 namespace vesko {
 

@@ -1,14 +1,13 @@
-#include "JsonDecoder.h"
+#include "kit/JsonDecoder.h"
 
-#include "InternetDateTime.h"
-#include "KeyConversion.h"
-
-#include <nlohmann/json.hpp>
+#include "kit/InternetDateTime.h"
+#include "kit/KeyConversion.h"
 
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 

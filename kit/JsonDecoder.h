@@ -1,15 +1,14 @@
 #pragma once
 
-#include "DecodingError.h"
+#include "kit/DecodingError.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 
-#include <nlohmann/json_fwd.hpp>
-
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <utility>
 #include <vector>

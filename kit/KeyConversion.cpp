@@ -1,4 +1,4 @@
-#include "KeyConversion.h"
+#include "kit/KeyConversion.h"
 
 #include <QStringList>
 

@@ -1,12 +1,11 @@
-#include "Money.h"
-
-#include <unicode/locid.h>
-#include <unicode/numberformatter.h>
+#include "kit/Money.h"
 
 #include <cmath>
 #include <limits>
 #include <map>
 #include <string>
+#include <unicode/locid.h>
+#include <unicode/numberformatter.h>
 
 using namespace Qt::StringLiterals;
 

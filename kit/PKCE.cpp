@@ -1,4 +1,4 @@
-#include "PKCE.h"
+#include "kit/PKCE.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>

@@ -1,11 +1,11 @@
 // How each service record is read from JSON. Fields are read in the order
 // they are declared, and the first that fails stops the record.
-#include "ChannelAmount.h"
-#include "JsonDecoder.h"
-#include "Me.h"
-#include "ProjectAmount.h"
-#include "Summary.h"
-#include "VeskoEvent.h"
+#include "kit/ChannelAmount.h"
+#include "kit/JsonDecoder.h"
+#include "kit/Me.h"
+#include "kit/ProjectAmount.h"
+#include "kit/Summary.h"
+#include "kit/VeskoEvent.h"
 
 namespace vesko {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChannelAmount.h"
-#include "ProjectAmount.h"
+#include "kit/ChannelAmount.h"
+#include "kit/ProjectAmount.h"
 
 #include <QDateTime>
 #include <QList>

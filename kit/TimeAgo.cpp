@@ -1,4 +1,4 @@
-#include "TimeAgo.h"
+#include "kit/TimeAgo.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "VeskoConfig.h"
+#include "kit/VeskoConfig.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "SquareSvg.h"
+#include "tools/SquareSvg.h"
 
 #include <QRegularExpression>
 #include <QXmlStreamReader>

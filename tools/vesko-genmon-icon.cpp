@@ -2,7 +2,7 @@
 // image file, at its natural size: 22 pixels wide to sit in a panel, grey so
 // that it reads on light and dark panels. The build carries it inside
 // vesko-status, which links no GUI library to draw it with.
-#include "Snout.h"
+#include "app/ui/Snout.h"
 
 #include <QBuffer>
 #include <QSaveFile>

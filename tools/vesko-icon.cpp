@@ -1,8 +1,8 @@
 // vesko-icon FILE: writes the application icon, the snout mark the application
 // draws, on a square canvas. The build makes the installed icon with it, so the
 // two cannot drift apart.
-#include "Snout.h"
-#include "SquareSvg.h"
+#include "app/ui/Snout.h"
+#include "tools/SquareSvg.h"
 
 #include <QSaveFile>
 

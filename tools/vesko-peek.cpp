@@ -1,12 +1,12 @@
 // Reads saved service answers (summary, events or account) and prints them
 // with the library's decoding and money text. Handy for checking what a
 // given answer will look like, and for seeing why one does not decode.
-#include "DataEnvelope.h"
-#include "Me.h"
-#include "Money.h"
-#include "Summary.h"
-#include "TimeAgo.h"
-#include "VeskoEvent.h"
+#include "kit/DataEnvelope.h"
+#include "kit/Me.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
+#include "kit/TimeAgo.h"
+#include "kit/VeskoEvent.h"
 
 #include <QFile>
 #include <QTextStream>

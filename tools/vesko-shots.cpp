@@ -3,14 +3,14 @@
 // against a scripted service on loopback, with a fixed clock. DIR/tray.png
 // draws what the tray item hands an indicator host, in each tray style,
 // on a dark and a light top bar.
-#include "AppModel.h"
-#include "Fixtures.h"
-#include "ModelRig.h"
-#include "Palette.h"
-#include "PanelController.h"
-#include "PanelQml.h"
-#include "TrayIcon.h"
-#include "presenters/TrayText.h"
+#include "app/core/AppModel.h"
+#include "app/core/presenters/TrayText.h"
+#include "app/ui/Palette.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/PanelQml.h"
+#include "app/ui/tray/TrayIcon.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ModelRig.h"
 
 #include <QDir>
 #include <QElapsedTimer>

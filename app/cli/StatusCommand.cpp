@@ -1,14 +1,14 @@
-#include "StatusCommand.h"
+#include "app/cli/StatusCommand.h"
 
-#include "AppModel.h"
-#include "BootClockTimer.h"
-#include "KeyringSecretStore.h"
-#include "LogindWakeMonitor.h"
-#include "Money.h"
-#include "SingleInstance.h"
-#include "SystemHostName.h"
-#include "UrlOpener.h"
-#include "XdgAutostart.h"
+#include "app/core/AppModel.h"
+#include "app/core/UrlOpener.h"
+#include "app/linux/BootClockTimer.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "app/linux/LogindWakeMonitor.h"
+#include "app/linux/SingleInstance.h"
+#include "app/linux/SystemHostName.h"
+#include "app/linux/XdgAutostart.h"
+#include "kit/Money.h"
 
 #include <QCoreApplication>
 #include <QDir>

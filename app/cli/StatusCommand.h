@@ -1,6 +1,6 @@
 #pragma once
 
-#include "presenters/StatusLine.h"
+#include "app/core/presenters/StatusLine.h"
 
 #include <QObject>
 #include <QPointer>

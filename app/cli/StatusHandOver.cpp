@@ -1,13 +1,12 @@
-#include "StatusHandOver.h"
+#include "app/cli/StatusHandOver.h"
 
-#include "StatusCommand.h"
-
-#include <unistd.h>
+#include "app/cli/StatusCommand.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace vesko {

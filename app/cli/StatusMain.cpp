@@ -1,7 +1,7 @@
 // vesko-status: `vesko status …`, which `vesko` hands over to with its argv.
 // Qt Core, Network and D-Bus only: a status bar starts it every few seconds,
 // so it loads no GUI library and starts in a fraction of vesko's memory.
-#include "StatusCommand.h"
+#include "app/cli/StatusCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "AppDelegate.h"
+#include "app/core/AppDelegate.h"
 
-#include "DeviceToken.h"
-#include "Notifier.h"
-#include "PushTransport.h"
-#include "Scene.h"
-#include "SleepTimer.h"
+#include "app/core/DeviceToken.h"
+#include "app/core/Notifier.h"
+#include "app/core/PushTransport.h"
+#include "app/core/Scene.h"
+#include "app/core/SleepTimer.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppModel.h"
-#include "Notification.h"
+#include "app/core/AppModel.h"
+#include "app/core/Notification.h"
 
 #include <QObject>
 

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "Phase.h"
-#include "Refresh.h"
-#include "SignInNotice.h"
-#include "TrayStyle.h"
-
-#include "HttpSession.h"
-#include "Me.h"
-#include "Summary.h"
-#include "VeskoConfig.h"
-#include "VeskoEvent.h"
+#include "app/core/Phase.h"
+#include "app/core/Refresh.h"
+#include "app/core/SignInNotice.h"
+#include "app/core/TrayStyle.h"
+#include "kit/HttpSession.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
+#include "kit/VeskoConfig.h"
+#include "kit/VeskoEvent.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "Appcast.h"
+#include "app/core/Appcast.h"
 
 #include <QList>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppcastRelease.h"
+#include "app/core/AppcastRelease.h"
 
 #include <QByteArray>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Version.h"
+#include "app/core/Version.h"
 
 #include <QString>
 #include <QUrl>

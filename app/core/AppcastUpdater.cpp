@@ -1,7 +1,7 @@
-#include "AppcastUpdater.h"
+#include "app/core/AppcastUpdater.h"
 
-#include "Appcast.h"
-#include "HttpSession.h"
+#include "app/core/Appcast.h"
+#include "kit/HttpSession.h"
 
 #include <QNetworkRequest>
 #include <QSettings>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "AppcastRelease.h"
-#include "HttpCall.h"
-#include "Updater.h"
-#include "Version.h"
+#include "app/core/AppcastRelease.h"
+#include "app/core/Updater.h"
+#include "app/core/Version.h"
+#include "kit/HttpCall.h"
 
 #include <QDateTime>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "CallbackCode.h"
+#include "app/core/CallbackCode.h"
 
 namespace vesko {
 

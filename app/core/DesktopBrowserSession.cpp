@@ -1,6 +1,6 @@
-#include "DesktopBrowserSession.h"
+#include "app/core/DesktopBrowserSession.h"
 
-#include "UrlOpener.h"
+#include "app/core/UrlOpener.h"
 
 namespace vesko {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrowserSession.h"
+#include "app/core/BrowserSession.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "DeviceToken.h"
+#include "app/core/DeviceToken.h"
 
 namespace vesko {
 

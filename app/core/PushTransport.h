@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Notification.h"
+#include "app/core/Notification.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "Refresh.h"
+#include "app/core/Refresh.h"
 
 using namespace Qt::StringLiterals;
 

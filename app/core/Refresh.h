@@ -1,6 +1,6 @@
 #pragma once
 
-#include "APIClient.h"
+#include "kit/APIClient.h"
 
 #include <QObject>
 

@@ -1,9 +1,9 @@
-#include "SaleWatcher.h"
+#include "app/core/SaleWatcher.h"
 
-#include "AppModel.h"
-#include "Money.h"
-#include "Notifier.h"
-#include "presenters/SaleText.h"
+#include "app/core/AppModel.h"
+#include "app/core/Notifier.h"
+#include "app/core/presenters/SaleText.h"
+#include "kit/Money.h"
 
 #include <QSettings>
 

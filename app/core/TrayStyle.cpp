@@ -1,4 +1,4 @@
-#include "TrayStyle.h"
+#include "app/core/TrayStyle.h"
 
 using namespace Qt::StringLiterals;
 

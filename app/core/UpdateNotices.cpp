@@ -1,8 +1,8 @@
-#include "UpdateNotices.h"
+#include "app/core/UpdateNotices.h"
 
-#include "Notifier.h"
-#include "Updater.h"
-#include "UrlOpener.h"
+#include "app/core/Notifier.h"
+#include "app/core/Updater.h"
+#include "app/core/UrlOpener.h"
 
 namespace vesko {
 

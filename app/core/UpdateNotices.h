@@ -1,6 +1,6 @@
 #pragma once
 
-#include "presenters/UpdateText.h"
+#include "app/core/presenters/UpdateText.h"
 
 #include <QObject>
 #include <QUrl>

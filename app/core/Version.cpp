@@ -1,4 +1,4 @@
-#include "Version.h"
+#include "app/core/Version.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "BootClockTimer.h"
+#include "app/linux/BootClockTimer.h"
 
-#include "PlainSleepTimer.h"
+#include "app/core/PlainSleepTimer.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>

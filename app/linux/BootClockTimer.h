@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SleepTimer.h"
+#include "app/core/SleepTimer.h"
 
 #include <QSocketNotifier>
 

@@ -1,4 +1,4 @@
-#include "DesktopUrlOpener.h"
+#include "app/linux/DesktopUrlOpener.h"
 
 #include <QDesktopServices>
 #include <QProcess>

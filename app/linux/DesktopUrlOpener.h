@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UrlOpener.h"
+#include "app/core/UrlOpener.h"
 
 namespace vesko {
 

@@ -1,4 +1,4 @@
-#include "FreedesktopNotifier.h"
+#include "app/linux/FreedesktopNotifier.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>

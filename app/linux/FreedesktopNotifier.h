@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Notifier.h"
+#include "app/core/Notifier.h"
 
 #include <QDBusConnection>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "InstanceMessage.h"
+#include "app/linux/InstanceMessage.h"
 
 #include <QStringDecoder>
 #include <QtEndian>

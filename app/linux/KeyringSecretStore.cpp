@@ -1,7 +1,5 @@
 // First: GLib's headers name a struct field "signals", which Qt defines as a macro.
-#include <libsecret/secret.h>
-
-#include "KeyringSecretStore.h"
+#include "app/linux/KeyringSecretStore.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -12,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <libsecret/secret.h>
 #include <memory>
 #include <mutex>
 #include <thread>

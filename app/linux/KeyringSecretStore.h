@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SecretStore.h"
+#include "app/core/SecretStore.h"
 
 #include <chrono>
 

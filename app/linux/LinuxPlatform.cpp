@@ -1,7 +1,7 @@
-#include "LinuxPlatform.h"
+#include "app/linux/LinuxPlatform.h"
 
-#include "AppcastUpdater.h"
-#include "DesktopBrowserSession.h"
+#include "app/core/AppcastUpdater.h"
+#include "app/core/DesktopBrowserSession.h"
 
 using namespace Qt::StringLiterals;
 

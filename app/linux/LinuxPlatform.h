@@ -1,14 +1,13 @@
 #pragma once
 
-#include "BootClockTimer.h"
-#include "DesktopUrlOpener.h"
-#include "KeyringSecretStore.h"
-#include "LogindWakeMonitor.h"
-#include "SystemHostName.h"
-#include "XdgAutostart.h"
-
-#include "AppModel.h"
-#include "HttpSession.h"
+#include "app/core/AppModel.h"
+#include "app/linux/BootClockTimer.h"
+#include "app/linux/DesktopUrlOpener.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "app/linux/LogindWakeMonitor.h"
+#include "app/linux/SystemHostName.h"
+#include "app/linux/XdgAutostart.h"
+#include "kit/HttpSession.h"
 
 #include <QSettings>
 

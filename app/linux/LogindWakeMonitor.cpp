@@ -1,4 +1,4 @@
-#include "LogindWakeMonitor.h"
+#include "app/linux/LogindWakeMonitor.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

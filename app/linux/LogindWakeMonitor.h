@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WakeMonitor.h"
+#include "app/core/WakeMonitor.h"
 
 namespace vesko {
 

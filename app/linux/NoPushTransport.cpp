@@ -1,4 +1,4 @@
-#include "NoPushTransport.h"
+#include "app/linux/NoPushTransport.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PushTransport.h"
+#include "app/core/PushTransport.h"
 
 namespace vesko {
 

@@ -1,4 +1,4 @@
-#include "PortalColorScheme.h"
+#include "app/linux/PortalColorScheme.h"
 
 #include <QDBusError>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ColorScheme.h"
+#include "app/core/ColorScheme.h"
 
 #include <QDBusConnection>
 #include <QDBusVariant>

@@ -1,4 +1,4 @@
-#include "ProcessMemoryTrim.h"
+#include "app/linux/ProcessMemoryTrim.h"
 
 #include <QFile>
 

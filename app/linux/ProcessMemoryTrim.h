@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MemoryTrim.h"
+#include "app/core/MemoryTrim.h"
 
 #include <QSet>
 #include <QString>

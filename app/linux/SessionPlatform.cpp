@@ -1,4 +1,4 @@
-#include "SessionPlatform.h"
+#include "app/linux/SessionPlatform.h"
 
 using namespace Qt::StringLiterals;
 

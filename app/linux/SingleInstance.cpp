@@ -1,6 +1,6 @@
-#include "SingleInstance.h"
+#include "app/linux/SingleInstance.h"
 
-#include "InstanceMessage.h"
+#include "app/linux/InstanceMessage.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -13,11 +13,10 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
-
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "SystemHostName.h"
+#include "app/linux/SystemHostName.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HostName.h"
+#include "app/core/HostName.h"
 
 #include <QSysInfo>
 

@@ -1,4 +1,4 @@
-#include "SystemLog.h"
+#include "app/linux/SystemLog.h"
 
 #include <QDebug>
 

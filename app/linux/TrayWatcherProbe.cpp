@@ -1,4 +1,4 @@
-#include "TrayWatcherProbe.h"
+#include "app/linux/TrayWatcherProbe.h"
 
 #include <dbus/dbus.h>
 

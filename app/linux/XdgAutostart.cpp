@@ -1,4 +1,4 @@
-#include "XdgAutostart.h"
+#include "app/linux/XdgAutostart.h"
 
 #include <QByteArrayList>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoginItem.h"
+#include "app/core/LoginItem.h"
 
 #include <QString>
 

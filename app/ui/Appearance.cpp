@@ -1,6 +1,6 @@
-#include "Appearance.h"
+#include "app/ui/Appearance.h"
 
-#include "ColorScheme.h"
+#include "app/core/ColorScheme.h"
 
 namespace vesko {
 

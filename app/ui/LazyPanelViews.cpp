@@ -1,4 +1,4 @@
-#include "LazyPanelViews.h"
+#include "app/ui/LazyPanelViews.h"
 
 #include <QLoggingCategory>
 

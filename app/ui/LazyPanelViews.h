@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MemoryTrim.h"
-#include "PanelViews.h"
-#include "Parts.h"
+#include "app/core/MemoryTrim.h"
+#include "app/ui/PanelViews.h"
+#include "app/ui/Parts.h"
 
 #include <QLibrary>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "Palette.h"
+#include "app/ui/Palette.h"
 
-#include "Appearance.h"
+#include "app/ui/Appearance.h"
 
 namespace vesko {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Channel.h"
+#include "kit/Channel.h"
 
 #include <QColor>
 #include <QObject>

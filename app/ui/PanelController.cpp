@@ -1,18 +1,17 @@
-#include "PanelController.h"
+#include "app/ui/PanelController.h"
 
-#include "Money.h"
-#include "SaleWatcher.h"
-
-#include "Fonts.h"
-#include "Palette.h"
-#include "Snout.h"
-#include "UpdateNotices.h"
-#include "Updater.h"
-#include "presenters/ChannelRows.h"
-#include "presenters/EventRows.h"
-#include "presenters/FooterText.h"
-#include "presenters/HeroText.h"
-#include "presenters/PanelState.h"
+#include "app/core/SaleWatcher.h"
+#include "app/core/UpdateNotices.h"
+#include "app/core/Updater.h"
+#include "app/core/presenters/ChannelRows.h"
+#include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FooterText.h"
+#include "app/core/presenters/HeroText.h"
+#include "app/core/presenters/PanelState.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/Palette.h"
+#include "app/ui/Snout.h"
+#include "kit/Money.h"
 
 #include <QCoreApplication>
 #include <QQmlEngine>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "AppModel.h"
-#include "Palette.h"
-#include "RowModel.h"
-#include "presenters/ChannelRows.h"
-#include "presenters/EventRows.h"
-#include "presenters/FooterText.h"
-#include "presenters/HeroText.h"
-#include "presenters/PanelState.h"
+#include "app/core/AppModel.h"
+#include "app/core/presenters/ChannelRows.h"
+#include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FooterText.h"
+#include "app/core/presenters/HeroText.h"
+#include "app/core/presenters/PanelState.h"
+#include "app/ui/Palette.h"
+#include "app/ui/RowModel.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -3,12 +3,12 @@
 // The types of other libraries that the panel's QML reads, registered with
 // the Vesko.Panel module so that bindings to them are typed and checked.
 
-#include "Palette.h"
-#include "presenters/ChannelRows.h"
-#include "presenters/EventRows.h"
-#include "presenters/FooterText.h"
-#include "presenters/HeroText.h"
-#include "presenters/PanelState.h"
+#include "app/core/presenters/ChannelRows.h"
+#include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FooterText.h"
+#include "app/core/presenters/HeroText.h"
+#include "app/core/presenters/PanelState.h"
+#include "app/ui/Palette.h"
 
 #include <QtQml/qqml.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Scene.h"
+#include "app/core/Scene.h"
 
 #include <QObject>
 #include <QPoint>

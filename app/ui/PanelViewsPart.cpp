@@ -1,5 +1,5 @@
 // The loadable part: Qt Quick and the views, opened on first show.
-#include "QuickPanelViews.h"
+#include "app/ui/QuickPanelViews.h"
 
 // The entry point the application looks up when it loads this part.
 extern "C" Q_DECL_EXPORT vesko::PanelViews *vesko_make_panel_views(const vesko::PanelViewsSetup &setup,

@@ -1,4 +1,4 @@
-#include "Parts.h"
+#include "app/ui/Parts.h"
 
 #include <QDir>
 #include <QFileInfo>

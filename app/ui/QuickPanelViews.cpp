@@ -1,8 +1,8 @@
-#include "QuickPanelViews.h"
+#include "app/ui/QuickPanelViews.h"
 
-#include "PanelController.h"
-#include "StandaloneWindows.h"
-#include "TrayPanel.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/StandaloneWindows.h"
+#include "app/ui/tray/TrayPanel.h"
 
 #include <QQuickView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PanelViews.h"
+#include "app/ui/PanelViews.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "RowModel.h"
+#include "app/ui/RowModel.h"
 
 #include <QMetaProperty>
 

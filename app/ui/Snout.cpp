@@ -1,4 +1,4 @@
-#include "Snout.h"
+#include "app/ui/Snout.h"
 
 #include <QPainter>
 #include <QPixmap>

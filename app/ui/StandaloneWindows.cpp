@@ -1,8 +1,8 @@
-#include "StandaloneWindows.h"
+#include "app/ui/StandaloneWindows.h"
 
-#include "PanelController.h"
-#include "PanelQml.h"
-#include "PanelViews.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/PanelQml.h"
+#include "app/ui/PanelViews.h"
 
 #include <QEvent>
 #include <QQmlEngine>

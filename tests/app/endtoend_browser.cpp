@@ -1,7 +1,7 @@
 // The user's browser in the end-to-end test: xdg-open starts it (as $BROWSER)
 // with the connect page; it presses Approve and, as a desktop does with a
 // vesko: link, starts `vesko <link>`.
-#include "ConnectPage.h"
+#include "tests/support/ConnectPage.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>

@@ -1,7 +1,7 @@
 // A second Vesko for tst_singleinstance: `singleinstance_peer NAME ARGS...`
 // goes as the app's main() does. It prints "forwarded" or "failed" and exits 0
 // or 1, or becomes the primary, prints "primary" and serves until killed.
-#include "SingleInstance.h"
+#include "app/linux/SingleInstance.h"
 
 #include <QCoreApplication>
 

@@ -1,12 +1,12 @@
 // The application model against a scripted service on loopback: the refresh,
 // the loop, the failure-to-phase mapping, sign-in and sign-out, preferences.
-#include "AppModel.h"
-#include "DesktopBrowserSession.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "PKCE.h"
-#include "ScriptedService.h"
-#include "presenters/PanelState.h"
+#include "app/core/AppModel.h"
+#include "app/core/DesktopBrowserSession.h"
+#include "app/core/presenters/PanelState.h"
+#include "kit/PKCE.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QJsonDocument>
 #include <QSettings>

@@ -1,10 +1,8 @@
 // Start at login through an XDG autostart entry, in a scratch home; and the
 // URL opener's scheme filter, seen through QDesktopServices' handlers.
 // GLib first: its headers use "signals" as a name, which Qt's would redefine.
-#include <gio/gdesktopappinfo.h>
-
-#include "DesktopUrlOpener.h"
-#include "XdgAutostart.h"
+#include "app/linux/DesktopUrlOpener.h"
+#include "app/linux/XdgAutostart.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -12,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <gio/gdesktopappinfo.h>
 #include <optional>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 

@@ -1,4 +1,4 @@
-#include "BootClockTimer.h"
+#include "app/linux/BootClockTimer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

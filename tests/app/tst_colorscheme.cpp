@@ -1,7 +1,7 @@
 // The desktop's colour scheme from a fake settings portal on the test
 // session's bus (scripts/with-test-session), read at start and followed as it
 // changes.
-#include "PortalColorScheme.h"
+#include "app/linux/PortalColorScheme.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,9 +1,9 @@
 // The application delegate against fakes of the desktop and a scripted
 // service: launch, push registration, arriving pushes, clicks and reopening.
-#include "AppDelegate.h"
-#include "DeviceToken.h"
-#include "Fakes.h"
-#include "ScriptedService.h"
+#include "app/core/AppDelegate.h"
+#include "app/core/DeviceToken.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,13 +4,12 @@
 // the test browser, which approves on the connect page and launches
 // `vesko vesko://…`; and the figure arriving in the tray item's label.
 // Runs in a throwaway session of its own (its keyring, bus and home).
-#include "DevServiceProcess.h"
-#include "FakeIndicatorHost.h"
-
-#include "DataEnvelope.h"
-#include "KeyringSecretStore.h"
-#include "Money.h"
-#include "Summary.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "kit/DataEnvelope.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
+#include "tests/support/DevServiceProcess.h"
+#include "tests/support/FakeIndicatorHost.h"
 
 #include <QFile>
 #include <QJsonDocument>

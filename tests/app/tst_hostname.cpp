@@ -1,7 +1,7 @@
 // The computer's name, from a fake hostnamed on a throwaway system bus; and,
 // in the _no_bus run, without any system bus.
-#include "SystemHostName.h"
-#include "ThrowawaySystemBus.h"
+#include "app/linux/SystemHostName.h"
+#include "tests/support/ThrowawaySystemBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

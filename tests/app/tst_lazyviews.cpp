@@ -1,10 +1,10 @@
 // The views as a part loaded on first show and let go after: Qt Quick is
 // mapped only from the first show, the views go some time after the last
 // one was hidden, and what they remember comes back with them.
-#include "LazyPanelViews.h"
-#include "ModelRig.h"
-#include "OldTray.h"
-#include "Palette.h"
+#include "app/ui/LazyPanelViews.h"
+#include "app/ui/Palette.h"
+#include "app/ui/tray/OldTray.h"
+#include "tests/support/ModelRig.h"
 
 #include <QFile>
 #include <QGuiApplication>

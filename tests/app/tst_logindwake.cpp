@@ -1,7 +1,7 @@
 // Wake from sleep, told by a fake logind on a throwaway system bus; and, in
 // the _no_bus run, without any system bus.
-#include "LogindWakeMonitor.h"
-#include "ThrowawaySystemBus.h"
+#include "app/linux/LogindWakeMonitor.h"
+#include "tests/support/ThrowawaySystemBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

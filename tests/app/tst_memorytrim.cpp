@@ -1,6 +1,6 @@
 // Giving memory back after the views were let go: files mapped since the
 // first load are reclaimed, the application's own stay, contents never change.
-#include "ProcessMemoryTrim.h"
+#include "app/linux/ProcessMemoryTrim.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Notifications through a fake notification server on a private bus of the
 // test's own: what Notify carries, which clicks count, and when a server is
 // there at all.
-#include "FreedesktopNotifier.h"
+#include "app/linux/FreedesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

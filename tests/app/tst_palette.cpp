@@ -1,8 +1,8 @@
 // The palette's values in each appearance, and the appearance itself: the
 // desktop's preference (a fake colour scheme here), or what pins one.
-#include "Appearance.h"
-#include "Fakes.h"
-#include "Palette.h"
+#include "app/ui/Appearance.h"
+#include "app/ui/Palette.h"
+#include "tests/support/Fakes.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,17 +1,17 @@
 // The panel rendered offscreen against a scripted service: what a user reads
 // in each state, a few pixels where the drawing itself matters, and the
 // refresh that belongs to a showing.
-#include "AppModel.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "ModelRig.h"
-#include "Palette.h"
-#include "PanelController.h"
-#include "PanelQml.h"
-#include "ScriptedService.h"
-#include "StandaloneWindows.h"
-#include "UpdateNotices.h"
-#include "Updater.h"
+#include "app/core/AppModel.h"
+#include "app/core/UpdateNotices.h"
+#include "app/core/Updater.h"
+#include "app/ui/Palette.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/PanelQml.h"
+#include "app/ui/StandaloneWindows.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ModelRig.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QQmlEngine>
 #include <QQuickItem>

@@ -1,15 +1,14 @@
 // The panel's texts and choices, computed from model data the way the views
 // will bind them.
-#include "presenters/ChannelRows.h"
-#include "presenters/EventRows.h"
-#include "presenters/FooterText.h"
-#include "presenters/HeroText.h"
-#include "presenters/PanelState.h"
-#include "presenters/SaleText.h"
-#include "presenters/TrayMenuText.h"
-#include "presenters/UpdateText.h"
-
-#include "Money.h"
+#include "app/core/presenters/ChannelRows.h"
+#include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FooterText.h"
+#include "app/core/presenters/HeroText.h"
+#include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/SaleText.h"
+#include "app/core/presenters/TrayMenuText.h"
+#include "app/core/presenters/UpdateText.h"
+#include "kit/Money.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 // Sale notifications from the refresh itself: what a sequence of refreshes
 // notifies, against a scripted service and a fake notification server.
-#include "AppModel.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "ModelRig.h"
-#include "SaleWatcher.h"
-#include "ScriptedService.h"
+#include "app/core/AppModel.h"
+#include "app/core/SaleWatcher.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ModelRig.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

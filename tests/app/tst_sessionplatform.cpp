@@ -1,5 +1,5 @@
 // Which display platform Vesko asks Qt for, by session.
-#include "SessionPlatform.h"
+#include "app/linux/SessionPlatform.h"
 
 #include <QTest>
 

@@ -2,13 +2,13 @@
 // that approves on its connect page, the real `vesko` binary launched as the
 // second process that carries the callback home, and the user's keyring.
 // Runs inside scripts/with-test-session.
-#include "AppModel.h"
-#include "ConnectPage.h"
-#include "DesktopBrowserSession.h"
-#include "DevServiceProcess.h"
-#include "Fakes.h"
-#include "KeyringSecretStore.h"
-#include "SingleInstance.h"
+#include "app/core/AppModel.h"
+#include "app/core/DesktopBrowserSession.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "app/linux/SingleInstance.h"
+#include "tests/support/ConnectPage.h"
+#include "tests/support/DevServiceProcess.h"
+#include "tests/support/Fakes.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

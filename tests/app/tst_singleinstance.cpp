@@ -1,7 +1,7 @@
 // One Vesko per session: the lock, the socket, the wire format, real second
 // processes (singleinstance_peer) that forward, race and crash, and the
 // status queries of `vesko status`.
-#include "SingleInstance.h"
+#include "app/linux/SingleInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,13 +18,12 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <optional>
-#include <vector>
-
-#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 

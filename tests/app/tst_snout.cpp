@@ -1,7 +1,7 @@
 // The snout mark's pixels at its own size, at twice it and in the tray; and
 // the fonts that ship inside the binary.
-#include "Fonts.h"
-#include "Snout.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/Snout.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

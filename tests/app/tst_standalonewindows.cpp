@@ -1,7 +1,7 @@
 // The welcome window once per user, and the panel window made once and reused.
-#include "ModelRig.h"
-#include "Palette.h"
-#include "StandaloneWindows.h"
+#include "app/ui/Palette.h"
+#include "app/ui/StandaloneWindows.h"
+#include "tests/support/ModelRig.h"
 
 #include <QEventLoop>
 #include <QQmlEngine>

@@ -2,17 +2,16 @@
 // service, with the token in the throwaway session's keyring. What it prints,
 // in each format, and how it exits in each case a script must tell apart;
 // and how it takes the figure from a running Vesko instead of the service.
-#include "DevServiceProcess.h"
-
-#include "AppModel.h"
-#include "DataEnvelope.h"
-#include "Fakes.h"
-#include "KeyringSecretStore.h"
-#include "Money.h"
-#include "SingleInstance.h"
-#include "Snout.h"
-#include "StatusCommand.h"
-#include "Summary.h"
+#include "app/cli/StatusCommand.h"
+#include "app/core/AppModel.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "app/linux/SingleInstance.h"
+#include "app/ui/Snout.h"
+#include "kit/DataEnvelope.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
+#include "tests/support/DevServiceProcess.h"
+#include "tests/support/Fakes.h"
 
 #include <QImage>
 #include <QImageReader>

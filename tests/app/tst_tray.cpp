@@ -1,22 +1,22 @@
 // The tray item as an indicator host sees it: a fake StatusNotifierWatcher on
 // the test session's bus takes the registration, and a second connection reads
 // the item's properties and menu the way a host does.
-#include "AppModel.h"
-#include "Appearance.h"
-#include "DBusMenuTypes.h"
-#include "FakeIndicatorHost.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "ModelRig.h"
-#include "Palette.h"
-#include "PanelController.h"
-#include "ScriptedService.h"
-#include "Snout.h"
-#include "StatusNotifierTypes.h"
-#include "TrayIcon.h"
-#include "TrayPanel.h"
-#include "TrayWatcherProbe.h"
-#include "presenters/TrayText.h"
+#include "app/core/AppModel.h"
+#include "app/core/presenters/TrayText.h"
+#include "app/linux/TrayWatcherProbe.h"
+#include "app/ui/Appearance.h"
+#include "app/ui/Palette.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/Snout.h"
+#include "app/ui/tray/DBusMenuTypes.h"
+#include "app/ui/tray/StatusNotifierTypes.h"
+#include "app/ui/tray/TrayIcon.h"
+#include "app/ui/tray/TrayPanel.h"
+#include "tests/support/FakeIndicatorHost.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ModelRig.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QDBusConnection>
 #include <QDBusMetaType>

@@ -1,13 +1,13 @@
 // The drop-down panel: where it hangs, that it fits its screen while its
 // content changes, and the ways it goes away.
-#include "AppModel.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "ModelRig.h"
-#include "Palette.h"
-#include "PanelController.h"
-#include "ScriptedService.h"
-#include "TrayPanel.h"
+#include "app/core/AppModel.h"
+#include "app/ui/Palette.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/tray/TrayPanel.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ModelRig.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>

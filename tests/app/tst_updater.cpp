@@ -1,8 +1,8 @@
-#include "AppcastUpdater.h"
-#include "Fakes.h"
-#include "HttpSession.h"
-#include "TestHttpServer.h"
-#include "UpdateNotices.h"
+#include "app/core/AppcastUpdater.h"
+#include "app/core/UpdateNotices.h"
+#include "kit/HttpSession.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

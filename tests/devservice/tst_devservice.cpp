@@ -1,9 +1,8 @@
-#include "ServiceFixture.h"
-
-#include "Me.h"
-#include "PKCE.h"
-#include "Summary.h"
-#include "VeskoEvent.h"
+#include "kit/Me.h"
+#include "kit/PKCE.h"
+#include "kit/Summary.h"
+#include "kit/VeskoEvent.h"
+#include "tests/support/ServiceFixture.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,5 @@
-#include "ServiceFixture.h"
-
-#include "Summary.h"
+#include "kit/Summary.h"
+#include "tests/support/ServiceFixture.h"
 
 #include <QJsonArray>
 

@@ -1,9 +1,9 @@
 // The application model with the real transport against the real demo
 // service, one fault at a time: what the user then sees, what is kept, and
 // that the token reaches neither another origin nor a log line.
-#include "AppModel.h"
-#include "Fakes.h"
-#include "ServiceFixture.h"
+#include "app/core/AppModel.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/ServiceFixture.h"
 
 #include <QJsonArray>
 #include <QLoggingCategory>

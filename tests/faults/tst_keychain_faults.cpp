@@ -6,23 +6,21 @@
 // macro. Unstable API for the secret encoding of the password unlock below.
 #define SECRET_WITH_UNSTABLE
 #define SECRET_API_SUBJECT_TO_CHANGE
-#include <libsecret/secret.h>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-
-#include <cstring>
-
-#include "AppModel.h"
-#include "Fakes.h"
-#include "KeyringSecretStore.h"
-#include "ServiceFixture.h"
+#include "app/core/AppModel.h"
+#include "app/linux/KeyringSecretStore.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/ServiceFixture.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <libsecret/secret.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 using namespace Qt::StringLiterals;
 

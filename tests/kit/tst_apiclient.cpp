@@ -1,9 +1,9 @@
 // The API client against a real HTTP server on loopback: what crosses the
 // wire, and how every kind of answer — and non-answer — is classified.
-#include "APIClient.h"
-#include "Fixtures.h"
-#include "HttpSession.h"
-#include "TestHttpServer.h"
+#include "kit/APIClient.h"
+#include "kit/HttpSession.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <QJsonDocument>
 #include <QLoggingCategory>

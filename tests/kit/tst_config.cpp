@@ -1,6 +1,6 @@
 // Where the service lives: the info file, its fallbacks, and the connect URL.
 // (No raw string literals here: moc reads a "//" inside one as a comment.)
-#include "VeskoConfig.h"
+#include "kit/VeskoConfig.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -8,9 +8,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include <future>
-
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 

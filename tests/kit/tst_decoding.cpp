@@ -1,12 +1,12 @@
 // The decoder itself: key conversion, dates, integers, and what becomes of
 // input that is not what the service should send.
-#include "ChannelAmount.h"
-#include "DataEnvelope.h"
-#include "Fixtures.h"
-#include "InternetDateTime.h"
-#include "KeyConversion.h"
-#include "Me.h"
-#include "Summary.h"
+#include "kit/ChannelAmount.h"
+#include "kit/DataEnvelope.h"
+#include "kit/InternetDateTime.h"
+#include "kit/KeyConversion.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
+#include "tests/support/Fixtures.h"
 
 #include <QTest>
 

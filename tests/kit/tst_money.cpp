@@ -1,7 +1,7 @@
 // Money and age texts, byte for byte. Runs a second time under a German
 // locale through CTest: the texts must not change.
-#include "Money.h"
-#include "TimeAgo.h"
+#include "kit/Money.h"
+#include "kit/TimeAgo.h"
 
 #include <QLocale>
 #include <QTest>

@@ -1,10 +1,10 @@
 // Every service record read from the wire: field mapping, presence rules,
 // channels and kinds, and identity.
-#include "DataEnvelope.h"
-#include "Fixtures.h"
-#include "Me.h"
-#include "Summary.h"
-#include "VeskoEvent.h"
+#include "kit/DataEnvelope.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
+#include "kit/VeskoEvent.h"
+#include "tests/support/Fixtures.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Put beside an installed vesko, reads the info file the way the binary does and
 // prints, one per line: the file it found, its VeskoAPIURL and VeskoWebURL
 // ("-" when not a string), and the built-in API and web URLs.
-#include "VeskoConfig.h"
+#include "kit/VeskoConfig.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>

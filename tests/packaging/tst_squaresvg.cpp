@@ -1,5 +1,5 @@
 // The application icon's square canvas.
-#include "SquareSvg.h"
+#include "tools/SquareSvg.h"
 
 #include <QTest>
 #include <QXmlStreamReader>

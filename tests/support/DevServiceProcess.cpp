@@ -1,4 +1,4 @@
-#include "DevServiceProcess.h"
+#include "tests/support/DevServiceProcess.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

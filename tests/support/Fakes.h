@@ -1,17 +1,17 @@
 #pragma once
 
 // Stand-ins for the platform facilities, recording what the model asked of them.
-#include "BrowserSession.h"
-#include "ColorScheme.h"
-#include "HostName.h"
-#include "LoginItem.h"
-#include "Notifier.h"
-#include "PushTransport.h"
-#include "Scene.h"
-#include "SecretStore.h"
-#include "SleepTimer.h"
-#include "UrlOpener.h"
-#include "WakeMonitor.h"
+#include "app/core/BrowserSession.h"
+#include "app/core/ColorScheme.h"
+#include "app/core/HostName.h"
+#include "app/core/LoginItem.h"
+#include "app/core/Notifier.h"
+#include "app/core/PushTransport.h"
+#include "app/core/Scene.h"
+#include "app/core/SecretStore.h"
+#include "app/core/SleepTimer.h"
+#include "app/core/UrlOpener.h"
+#include "app/core/WakeMonitor.h"
 
 #include <QList>
 #include <QPointer>

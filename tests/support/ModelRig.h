@@ -3,9 +3,9 @@
 // What a model needs around it in a test: a settings file of its own and a
 // fake for every desktop facility; ModelRig adds a scripted service on
 // loopback, SignedOutRig a signed-out model that never reaches the network.
-#include "AppModel.h"
-#include "Fakes.h"
-#include "ScriptedService.h"
+#include "app/core/AppModel.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/ScriptedService.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

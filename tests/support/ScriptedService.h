@@ -3,8 +3,8 @@
 // A healthy service on loopback: summary, events and account record from the
 // fixtures, the code exchange handing out "tok_new". `replies` overrides any
 // path, so a test scripts only what it is about.
-#include "Fixtures.h"
-#include "TestHttpServer.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <algorithm>
 

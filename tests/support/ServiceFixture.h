@@ -1,8 +1,7 @@
 #pragma once
 
-#include "DevServiceProcess.h"
-
-#include "DataEnvelope.h"
+#include "kit/DataEnvelope.h"
+#include "tests/support/DevServiceProcess.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>

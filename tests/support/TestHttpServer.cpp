@@ -1,12 +1,11 @@
-#include "TestHttpServer.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 // Linger zero makes close() send RST instead of FIN: a connection reset.
 void TestHttpServer::resetConnection(QTcpSocket *socket)

@@ -1,7 +1,7 @@
-#include "ChannelRows.h"
+#include "app/core/presenters/ChannelRows.h"
 
-#include "Money.h"
-#include "Summary.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
 
 #include <algorithm>
 

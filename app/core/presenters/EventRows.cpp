@@ -1,7 +1,7 @@
-#include "EventRows.h"
+#include "app/core/presenters/EventRows.h"
 
-#include "EventText.h"
-#include "TimeAgo.h"
+#include "app/core/presenters/EventText.h"
+#include "kit/TimeAgo.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VeskoEvent.h"
+#include "kit/VeskoEvent.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "EventText.h"
+#include "app/core/presenters/EventText.h"
 
-#include "Money.h"
+#include "kit/Money.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
-#include "FooterText.h"
+#include "app/core/presenters/FooterText.h"
 
-#include "TimeAgo.h"
+#include "kit/TimeAgo.h"
 
 using namespace Qt::StringLiterals;
 

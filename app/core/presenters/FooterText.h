@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrayStyle.h"
+#include "app/core/TrayStyle.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "HeroText.h"
+#include "app/core/presenters/HeroText.h"
 
-#include "Money.h"
-#include "Summary.h"
+#include "kit/Money.h"
+#include "kit/Summary.h"
 
 using namespace Qt::StringLiterals;
 

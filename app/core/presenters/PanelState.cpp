@@ -1,6 +1,6 @@
-#include "PanelState.h"
+#include "app/core/presenters/PanelState.h"
 
-#include "ChannelRows.h"
+#include "app/core/presenters/ChannelRows.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "Phase.h"
-#include "SignInNotice.h"
-
-#include "Me.h"
-#include "Summary.h"
+#include "app/core/Phase.h"
+#include "app/core/SignInNotice.h"
+#include "kit/Me.h"
+#include "kit/Summary.h"
 
 #include <QObject>
 #include <QString>

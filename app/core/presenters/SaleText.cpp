@@ -1,7 +1,7 @@
-#include "SaleText.h"
+#include "app/core/presenters/SaleText.h"
 
-#include "EventText.h"
-#include "Money.h"
+#include "app/core/presenters/EventText.h"
+#include "kit/Money.h"
 
 #include <QMap>
 

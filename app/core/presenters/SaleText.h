@@ -1,8 +1,7 @@
 #pragma once
 
-#include "Notification.h"
-
-#include "VeskoEvent.h"
+#include "app/core/Notification.h"
+#include "kit/VeskoEvent.h"
 
 #include <QList>
 

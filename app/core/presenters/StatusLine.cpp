@@ -1,6 +1,6 @@
-#include "StatusLine.h"
+#include "app/core/presenters/StatusLine.h"
 
-#include "Money.h"
+#include "kit/Money.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "Phase.h"
-
-#include "Summary.h"
+#include "app/core/Phase.h"
+#include "kit/Summary.h"
 
 #include <QDateTime>
 #include <QString>

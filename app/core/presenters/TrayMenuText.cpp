@@ -1,7 +1,7 @@
-#include "TrayMenuText.h"
+#include "app/core/presenters/TrayMenuText.h"
 
-#include "ChannelRows.h"
-#include "HeroText.h"
+#include "app/core/presenters/ChannelRows.h"
+#include "app/core/presenters/HeroText.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "PanelState.h"
-
-#include "Summary.h"
+#include "app/core/presenters/PanelState.h"
+#include "kit/Summary.h"
 
 #include <QString>
 #include <QStringList>

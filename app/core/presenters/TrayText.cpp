@@ -1,4 +1,4 @@
-#include "TrayText.h"
+#include "app/core/presenters/TrayText.h"
 
 namespace vesko {
 

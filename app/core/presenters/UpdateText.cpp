@@ -1,4 +1,4 @@
-#include "UpdateText.h"
+#include "app/core/presenters/UpdateText.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
-#include "DBusMenu.h"
+#include "app/ui/tray/DBusMenu.h"
 
-#include "DBusMenuTypes.h"
+#include "app/ui/tray/DBusMenuTypes.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QTimer>

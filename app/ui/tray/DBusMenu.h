@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DBusMenuTypes.h"
+#include "app/ui/tray/DBusMenuTypes.h"
 
 #include <QDBusConnection>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "DBusMenuTypes.h"
+#include "app/ui/tray/DBusMenuTypes.h"
 
 #include <QDBusMetaType>
 

@@ -1,6 +1,6 @@
 // The loadable part for desktops without a StatusNotifierWatcher: the
 // QApplication and the old system tray, drawn with widgets.
-#include "OldTray.h"
+#include "app/ui/tray/OldTray.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "StatusNotifierItem.h"
+#include "app/ui/tray/StatusNotifierItem.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StatusNotifierTypes.h"
+#include "app/ui/tray/StatusNotifierTypes.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "StatusNotifierTypes.h"
+#include "app/ui/tray/StatusNotifierTypes.h"
 
 #include <QDBusMetaType>
 #include <QtEndian>

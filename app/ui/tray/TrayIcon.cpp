@@ -1,12 +1,12 @@
-#include "TrayIcon.h"
+#include "app/ui/tray/TrayIcon.h"
 
-#include "AppModel.h"
-#include "Appearance.h"
-#include "Money.h"
-#include "Snout.h"
-#include "presenters/PanelState.h"
-#include "presenters/TrayMenuText.h"
-#include "presenters/TrayText.h"
+#include "app/core/AppModel.h"
+#include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/TrayMenuText.h"
+#include "app/core/presenters/TrayText.h"
+#include "app/ui/Appearance.h"
+#include "app/ui/Snout.h"
+#include "kit/Money.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DBusMenu.h"
-#include "OldTray.h"
-#include "StatusNotifierItem.h"
+#include "app/ui/tray/DBusMenu.h"
+#include "app/ui/tray/OldTray.h"
+#include "app/ui/tray/StatusNotifierItem.h"
 
 #include <QDBusConnection>
 #include <QObject>

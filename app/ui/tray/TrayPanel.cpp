@@ -1,7 +1,7 @@
-#include "TrayPanel.h"
+#include "app/ui/tray/TrayPanel.h"
 
-#include "PanelController.h"
-#include "PanelQml.h"
+#include "app/ui/PanelController.h"
+#include "app/ui/PanelQml.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -14,9 +14,8 @@
 #include <QtMath>
 
 #ifdef VESKO_HAVE_XCB
-#include <xcb/xcb.h>
-
 #include <cstdlib>
+#include <xcb/xcb.h>
 
 using namespace Qt::StringLiterals;
 #endif

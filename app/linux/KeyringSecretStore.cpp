@@ -1,4 +1,6 @@
 // First: GLib's headers name a struct field "signals", which Qt defines as a macro.
+#include <libsecret/secret.h>
+
 #include "app/linux/KeyringSecretStore.h"
 
 #include <QByteArray>
@@ -10,7 +12,6 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <libsecret/secret.h>
 #include <memory>
 #include <mutex>
 #include <thread>

@@ -1,6 +1,8 @@
 // Start at login through an XDG autostart entry, in a scratch home; and the
 // URL opener's scheme filter, seen through QDesktopServices' handlers.
 // GLib first: its headers use "signals" as a name, which Qt's would redefine.
+#include <gio/gdesktopappinfo.h>
+
 #include "app/linux/DesktopUrlOpener.h"
 #include "app/linux/XdgAutostart.h"
 
@@ -10,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gio/gdesktopappinfo.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>

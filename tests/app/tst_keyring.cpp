@@ -1,6 +1,8 @@
 // The keyring store against a real gnome-keyring (run through scripts/with-test-session),
 // and, with VESKO_TEST_NO_SECRET_SERVICE set, where no Secret Service answers.
 // libsecret first: GLib names a struct field "signals", which Qt defines as a macro.
+#include <libsecret/secret.h>
+
 #include "app/linux/KeyringSecretStore.h"
 
 #include <QElapsedTimer>
@@ -9,7 +11,6 @@
 #include <QThread>
 
 #include <atomic>
-#include <libsecret/secret.h>
 #include <memory>
 
 using namespace Qt::StringLiterals;

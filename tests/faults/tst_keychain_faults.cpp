@@ -6,6 +6,8 @@
 // macro. Unstable API for the secret encoding of the password unlock below.
 #define SECRET_WITH_UNSTABLE
 #define SECRET_API_SUBJECT_TO_CHANGE
+#include <libsecret/secret.h>
+
 #include "app/core/AppModel.h"
 #include "app/linux/KeyringSecretStore.h"
 #include "tests/support/Fakes.h"
@@ -18,7 +20,6 @@
 #include <QTest>
 
 #include <cstring>
-#include <libsecret/secret.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 

@@ -107,6 +107,16 @@ HttpReply ControlRoutes::apply(const IncomingRequest &request)
             bool DemoBusiness::Settings::*field =
                 key == u"has_sources" ? &DemoBusiness::Settings::hasSources : &DemoBusiness::Settings::incomplete;
             changes.push_back([this, field, on = value.toBool()] { m_state.demo.settings().*field = on; });
+        } else if (key == u"closed_projects") {
+            if (!value.isArray())
+                return refuse(u"expected a list of project ids"_s);
+            QStringList ids;
+            for (const QJsonValue &id : value.toArray()) {
+                if (!id.isString())
+                    return refuse(u"expected a list of project ids"_s);
+                ids.append(id.toString());
+            }
+            changes.push_back([this, ids] { m_state.demo.settings().closedProjects = ids; });
         } else if (key == u"clock") {
             const QDateTime instant = QDateTime::fromString(value.toString(), Qt::ISODate);
             if (!instant.isValid())
@@ -151,6 +161,7 @@ QJsonObject ControlRoutes::stateJson() const
         {u"currency"_s, settings.currency},
         {u"has_sources"_s, settings.hasSources},
         {u"incomplete"_s, settings.incomplete},
+        {u"closed_projects"_s, QJsonArray::fromStringList(settings.closedProjects)},
         {u"version"_s, m_state.appVersion},
         {u"faults"_s, m_state.faults.toJson()},
         {u"devices"_s, devices},

@@ -23,6 +23,7 @@ struct Project
 constexpr std::array projects{
     Project{"prj_1"_L1, "Snoutly"_L1, "#2340FF"_L1},
     Project{"prj_2"_L1, "Pawlog"_L1, "#FF7A1A"_L1},
+    Project{"prj_3"_L1, "Burrow"_L1, "#12A36B"_L1},
 };
 
 // The last one is a store the app has no name for.
@@ -32,6 +33,7 @@ constexpr std::array channels{"web"_L1, "app_store"_L1, "play_store"_L1, "rc_bil
 constexpr qint64 typicalMrr[projects.size()][channels.size()]{
     {412000, 305000, 118000, 64000, 21000},
     {96000, 141000, 52000, 17000, 8000},
+    {38000, 0, 27000, 0, 4000},
 };
 
 struct Plan
@@ -94,7 +96,8 @@ bool DemoBusiness::isCurrencyCode(const QString &code)
 bool DemoBusiness::knowsProject(const QString &project) const
 {
     return project == u"all"
-           || std::any_of(projects.begin(), projects.end(), [&](const Project &p) { return p.id == project; });
+           || (!m_settings.closedProjects.contains(project)
+               && std::any_of(projects.begin(), projects.end(), [&](const Project &p) { return p.id == project; }));
 }
 
 quint64 DemoBusiness::hash(quint64 tag, quint64 value) const
@@ -145,7 +148,7 @@ QJsonObject DemoBusiness::summary(const QDateTime &now, const QString &project) 
     QJsonArray byProject;
     qint64 mrr = 0, monthAgo = 0, added = 0, cancelled = 0;
     for (int p = 0; p < int(projects.size()); ++p) {
-        if (project != u"all" && projects[p].id != project)
+        if ((project != u"all" && projects[p].id != project) || m_settings.closedProjects.contains(projects[p].id))
             continue;
         qint64 projectMrr = 0;
         for (int c = 0; c < int(channels.size()); ++c) {
@@ -193,7 +196,8 @@ QJsonArray DemoBusiness::events(const QDateTime &now, const QString &project, in
         if (eventTime(bucket) > nowSeconds)
             continue; // later in this slot
         const QJsonObject event = eventIn(bucket);
-        if (project != u"all" && event.value(u"project"_s).toObject().value(u"id"_s).toString() != project)
+        const QString eventProject = event.value(u"project"_s).toObject().value(u"id"_s).toString();
+        if ((project != u"all" && eventProject != project) || m_settings.closedProjects.contains(eventProject))
             continue;
         list.append(event);
     }
@@ -215,7 +219,8 @@ QJsonObject DemoBusiness::eventIn(qint64 bucket) const
 
     const int share = int((h >> 12) % 100);
     const int channel = share < 38 ? 0 : share < 66 ? 1 : share < 82 ? 2 : share < 94 ? 3 : 4;
-    const Project &project = projects[(h >> 20) % 100 < 70 ? 0 : 1];
+    const quint64 pick = (h >> 20) % 100;
+    const Project &project = projects[pick < 62 ? 0 : pick < 88 ? 1 : 2];
 
     QJsonObject event{
         {u"id"_s, u"ev_"_s + QString::number(bucket)},

@@ -4,12 +4,13 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 namespace vesko::devservice {
 
 using namespace Qt::StringLiterals;
 
-// A small subscription business made up from a seed: two projects selling on
+// A small subscription business made up from a seed: three projects selling on
 // five channels, whose figures drift a little every minute and which gains a
 // subscription event every few minutes. Everything is a pure function of the
 // seed and the time asked about, so two calls for the same minute agree, and
@@ -22,6 +23,7 @@ public:
         QString currency = u"USD"_s;
         bool hasSources = true;
         bool incomplete = false;
+        QStringList closedProjects; // ids of projects the account no longer has
     };
 
     // One event in each slot of this length, at a point of its own.

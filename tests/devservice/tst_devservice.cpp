@@ -5,6 +5,7 @@
 #include "tests/support/ServiceFixture.h"
 
 #include <QJsonArray>
+#include <QSet>
 
 #include <numeric>
 
@@ -143,6 +144,45 @@ private slots:
         for (const QJsonValue event : call("GET", eventsPath, {}, auth).json()[u"data"_s].toArray())
             QCOMPARE(event[u"currency"_s].toString(), currency);
         QCOMPARE(call("GET", mePath, {}, auth).json()[u"data"_s][u"currency"_s].toString(), currency);
+    }
+
+    // Each project's summary is its share of the whole, and a project the
+    // account has closed is gone from every answer.
+    void projectsAreScoped()
+    {
+        restart();
+        const QByteArray auth = bearer();
+        const std::optional<Summary> all = decoded<Summary>(call("GET", summaryPath, {}, auth).body);
+        QVERIFY(all);
+        QCOMPARE(all->byProject().size(), 3);
+        QSet<QString> colours;
+        qint64 sum = 0;
+        for (const ProjectAmount &project : all->byProject()) {
+            const std::optional<Summary> one =
+                decoded<Summary>(call("GET", u"v1/summary?project="_s + project.id(), {}, auth).body);
+            QVERIFY(one);
+            QCOMPARE(one->mrr(), project.mrr());
+            QCOMPARE(one->byProject().size(), 1);
+            sum += one->mrr();
+            colours.insert(project.color());
+            const QJsonArray events =
+                call("GET", u"v1/events?project=%1&limit=5"_s.arg(project.id()), {}, auth).json()[u"data"_s].toArray();
+            QVERIFY(!events.isEmpty());
+            for (const QJsonValue event : events)
+                QCOMPARE(event[u"project"_s][u"id"_s].toString(), project.id());
+        }
+        QCOMPARE(sum, all->mrr());
+        QCOMPARE(colours.size(), 3);
+
+        QCOMPARE(control(jsonText("{'closed_projects':['prj_2']}")).status(), 200);
+        QCOMPARE(call("GET", u"v1/summary?project=prj_2"_s, {}, auth).status(), 404);
+        const std::optional<Summary> after = decoded<Summary>(call("GET", summaryPath, {}, auth).body);
+        QVERIFY(after);
+        QCOMPARE(after->byProject().size(), 2);
+        for (const QJsonValue event :
+             call("GET", u"v1/events?project=all&limit=20"_s, {}, auth).json()[u"data"_s].toArray())
+            QVERIFY(event[u"project"_s][u"id"_s].toString() != u"prj_2");
+        QCOMPARE(control(jsonText("{'closed_projects':'prj_2'}")).status(), 400);
     }
 
     // Any web page in the user's browser, and any local user, can reach the

@@ -128,9 +128,9 @@ APICall APIClient::summary(const QString &project, QObject *context, Done<Summar
                 decoding(std::move(done)));
 }
 
-APICall APIClient::events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const
+APICall APIClient::events(const QString &project, int limit, QObject *context, Done<QList<VeskoEvent>> done) const
 {
-    const QString query = encodedQuery({{u"project"_s, u"all"_s}, {u"limit"_s, QString::number(limit)}});
+    const QString query = encodedQuery({{u"project"_s, project}, {u"limit"_s, QString::number(limit)}});
     return send({"GET", u"v1/events", query, {}}, context, decoding(std::move(done)));
 }
 

@@ -24,6 +24,9 @@ class HttpSession;
 template <typename T>
 using Outcome = std::variant<T, APIError, DecodingError>;
 
+// The project that stands for all of the account's projects together.
+inline constexpr QLatin1StringView allProjects("all");
+
 // The one door to the service's JSON API. A small value: base URLs, the
 // token (absent only for the code exchange) and the shared transport.
 // Every operation sends one request, once, and calls `done` exactly once
@@ -46,7 +49,8 @@ public:
     const std::optional<QString> &token() const { return m_token; }
 
     APICall summary(const QString &project, QObject *context, Done<Summary> done) const;
-    APICall events(int limit, QObject *context, Done<QList<VeskoEvent>> done) const;
+    // The newest events of `project` ("all": every project), at most `limit`.
+    APICall events(const QString &project, int limit, QObject *context, Done<QList<VeskoEvent>> done) const;
     APICall me(QObject *context, Done<Me> done) const;
     // Trades a sign-in code and its PKCE verifier for the API token.
     APICall exchange(const QString &code, const QString &verifier, QObject *context, Done<QString> done) const;

@@ -15,6 +15,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -25,6 +26,7 @@ namespace {
 
 const QString styleKey = u"VeskoMenuBarStyle"_s;
 const QString hideAmountsKey = u"VeskoHideAmounts"_s;
+const QString projectKey = u"VeskoProject"_s;
 
 } // namespace
 
@@ -47,6 +49,8 @@ AppModel::AppModel(Environment environment, QObject *parent)
     m_trayStyle = trayStyleFromRaw(m_settings.value(styleKey).toString()).value_or(TrayStyle::both);
     // Only a stored "true" hides: anything else must not leave amounts hidden by accident.
     m_hideAmounts = m_settings.value(hideAmountsKey).toString() == u"true";
+    if (const QString stored = m_settings.value(projectKey).toString(); !stored.isEmpty())
+        m_projectScope = stored;
     connect(m_loopTimer.get(), &SleepTimer::timeout, this, &AppModel::loopTurn);
     if (environment.tokenInBackground) {
         m_tokenPending = true;
@@ -75,10 +79,11 @@ QPointer<Refresh> AppModel::refresh()
 {
     if (!m_token)
         return nullptr;
-    auto *refresh = new Refresh(APIClient(m_config, m_token, m_http), this);
-    connect(refresh, &Refresh::finished, this, [this, refresh](const Refresh::Result &result) {
-        // Signed out, or signed in anew, since this one started: not ours to show.
-        if (!m_token || *m_token != refresh->token())
+    auto *refresh = new Refresh(APIClient(m_config, m_token, m_http), m_projectScope, this);
+    connect(refresh, &Refresh::finished, this, [this, refresh, scope = m_projectScope](const Refresh::Result &result) {
+        // Signed out, or signed in anew, or another project chosen since this
+        // one started: not ours to show.
+        if (!m_token || *m_token != refresh->token() || scope != m_projectScope)
             return;
         if (const auto *data = std::get_if<Refresh::Data>(&result))
             publish(*data);
@@ -90,6 +95,15 @@ QPointer<Refresh> AppModel::refresh()
 
 void AppModel::publish(Refresh::Data data)
 {
+    const bool projectGone =
+        m_projectScope != allProjects
+        && std::none_of(data.projects.cbegin(), data.projects.cend(),
+                        [this](const ProjectAmount &project) { return project.id() == m_projectScope; });
+    setProjects(std::move(data.projects));
+    if (projectGone) {
+        setProjectScope(QString(allProjects));
+        return;
+    }
     updatingLabel([&] {
         if (m_summary != data.summary) {
             m_summary = std::move(data.summary);
@@ -124,6 +138,11 @@ void AppModel::fail(const Refresh::Failure &failure)
         if (m_token)
             m_secrets.removeIfStill(*m_token);
         forgetSession();
+        return;
+    }
+    // The chosen project is no longer the account's.
+    if (error && error->kind() == APIError::Case::status && error->code() == 404 && m_projectScope != allProjects) {
+        setProjectScope(QString(allProjects));
         return;
     }
     // With figures on screen, a failed refresh changes nothing: they stay,
@@ -196,7 +215,57 @@ void AppModel::forgetSession()
         m_me.reset();
         emit meChanged();
     }
+    // The next account may have none of these projects.
+    setProjects({});
+    if (m_projectScope != allProjects) {
+        m_projectScope = allProjects;
+        m_settings.remove(projectKey);
+        emit projectScopeChanged();
+    }
     setPhase(Phase::signedOut());
+}
+
+void AppModel::setProjects(QList<ProjectAmount> projects)
+{
+    if (m_projects == projects)
+        return;
+    m_projects = std::move(projects);
+    emit projectsChanged();
+}
+
+void AppModel::setProjectScope(const QString &scope)
+{
+    const QString chosen = scope.isEmpty() ? QString(allProjects) : scope;
+    if (chosen == m_projectScope)
+        return;
+    m_projectScope = chosen;
+    if (chosen == allProjects)
+        m_settings.remove(projectKey);
+    else
+        m_settings.setValue(projectKey, chosen);
+    emit projectScopeChanged();
+    if (m_token)
+        scopeChanged();
+}
+
+void AppModel::scopeChanged()
+{
+    // The old scope's figures must not stand under the new one's name.
+    updatingLabel([&] {
+        if (m_summary) {
+            m_summary.reset();
+            emit summaryChanged();
+        }
+    });
+    if (!m_events.isEmpty()) {
+        m_events.clear();
+        emit eventsChanged();
+    }
+    setPhase(Phase::loading());
+    if (m_loopRunning)
+        startLoop(); // now, and the next turn an interval after
+    else
+        refresh();
 }
 
 void AppModel::setPhase(const Phase &phase)

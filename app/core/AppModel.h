@@ -99,6 +99,14 @@ public:
     bool hideAmounts() const { return m_hideAmounts; }
     void setHideAmounts(bool hide);
 
+    // The project the figures are of: `allProjects`, or one project's id.
+    // Stored in the settings; a project the account no longer has, and a
+    // sign-out, fall back to all of them.
+    const QString &projectScope() const { return m_projectScope; }
+    void setProjectScope(const QString &scope);
+    // The account's projects as the last refresh named them, in service order.
+    const QList<ProjectAmount> &projects() const { return m_projects; }
+
     // Called after every successful sign-in.
     std::function<void()> onSignedIn;
 
@@ -141,6 +149,8 @@ signals:
     void showsSnoutChanged();
     void spokenLabelChanged();
     void hideAmountsChanged();
+    void projectScopeChanged();
+    void projectsChanged();
     // A refresh published its data (each time, even when nothing changed).
     void refreshed();
 
@@ -158,6 +168,9 @@ private:
     void finishSignIn(BrowserSession *session, const std::optional<QUrl> &callback, bool failed,
                       const QString &verifier);
     void setAuthSession(std::unique_ptr<BrowserSession> session);
+    void setProjects(QList<ProjectAmount> projects);
+    // Drops the figures of the scope that was, and fetches those of the new one.
+    void scopeChanged();
     // Runs `change`, then tells the derived tray values' observers what moved.
     template <typename Change>
     void updatingLabel(Change change);
@@ -191,6 +204,8 @@ private:
     SignInNotice m_signInNotice = SignInNotice::none;
     TrayStyle m_trayStyle = TrayStyle::both;
     bool m_hideAmounts = false;
+    QString m_projectScope{allProjects};
+    QList<ProjectAmount> m_projects;
 };
 
 } // namespace vesko

@@ -18,15 +18,16 @@ std::optional<Refresh::Failure> failureOf(const Outcome<T> &outcome)
 
 } // namespace
 
-Refresh::Refresh(const APIClient &client, QObject *parent)
+Refresh::Refresh(const APIClient &client, const QString &scope, QObject *parent)
     : QObject(parent),
-      m_token(client.token().value_or(QString()))
+      m_token(client.token().value_or(QString())),
+      m_scope(scope)
 {
-    m_calls[0] = client.summary(u"all"_s, this, [this](Outcome<Summary> o) {
+    m_calls[0] = client.summary(scope, this, [this](Outcome<Summary> o) {
         m_summary = std::move(o);
         settle();
     });
-    m_calls[1] = client.events(5, this, [this](Outcome<QList<VeskoEvent>> o) {
+    m_calls[1] = client.events(scope, 5, this, [this](Outcome<QList<VeskoEvent>> o) {
         m_events = std::move(o);
         settle();
     });
@@ -34,6 +35,12 @@ Refresh::Refresh(const APIClient &client, QObject *parent)
         m_me = std::move(o);
         settle();
     });
+    if (scope != allProjects) {
+        m_calls[3] = client.summary(allProjects, this, [this](Outcome<Summary> o) {
+            m_account = std::move(o);
+            settle();
+        });
+    }
 }
 
 void Refresh::settle()
@@ -51,8 +58,23 @@ void Refresh::settle()
         return;
     if (auto failure = failureOf(*m_me))
         return end(*failure);
-    end(Data{std::get<Summary>(std::move(*m_summary)), std::get<QList<VeskoEvent>>(std::move(*m_events)),
-             std::get<Me>(std::move(*m_me))});
+    const bool scoped = m_scope != allProjects;
+    if (scoped && !m_account)
+        return;
+    if (scoped) {
+        if (auto failure = failureOf(*m_account))
+            return end(*failure);
+    }
+    Data data{std::get<Summary>(std::move(*m_summary)),
+              std::get<QList<VeskoEvent>>(std::move(*m_events)),
+              std::get<Me>(std::move(*m_me)),
+              {}};
+    data.projects = scoped ? std::get<Summary>(*m_account).byProject() : data.summary.byProject();
+    // A service that does not filter its feed by project: the other projects'
+    // events must not show under this one.
+    if (scoped)
+        data.events.removeIf([this](const VeskoEvent &event) { return event.project().id() != m_scope; });
+    end(data);
 }
 
 void Refresh::end(const Result &result)

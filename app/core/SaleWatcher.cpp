@@ -7,6 +7,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace vesko {
@@ -34,6 +36,8 @@ SaleWatcher::SaleWatcher(AppModel &model, Notifier &notifier, QSettings &setting
         m_seen.reset();
         m_seenOrder.clear();
     });
+    // Another project's feed: its events are new here, not news.
+    connect(&m_model, &AppModel::projectScopeChanged, this, [this] { m_quietOnce = true; });
 }
 
 bool SaleWatcher::isEnabled() const
@@ -53,8 +57,8 @@ void SaleWatcher::setEnabled(bool enabled)
 void SaleWatcher::refreshed()
 {
     const QList<VeskoEvent> &events = m_model.events();
-    const bool baseline = !m_seen;
-    QSet<QString> &seen = baseline ? m_seen.emplace() : *m_seen;
+    const bool baseline = !m_seen || std::exchange(m_quietOnce, false);
+    QSet<QString> &seen = m_seen ? *m_seen : m_seen.emplace();
     // Not "since the last refresh": the feed gets events after the service's
     // own sync, and our clock may run ahead of the server's.
     const QDateTime oldest = m_model.refreshedAt().addSecs(-maxAgeSeconds);

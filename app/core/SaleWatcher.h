@@ -52,6 +52,7 @@ private:
     // only up to a cap.
     std::optional<QSet<QString>> m_seen;
     QList<QString> m_seenOrder;
+    bool m_quietOnce = false; // the next load only adds to what was seen
 };
 
 } // namespace vesko

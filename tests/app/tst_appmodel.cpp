@@ -36,6 +36,58 @@ ScriptedReply dropped()
     return ScriptedReply{.mode = ScriptedReply::Mode::raw};
 } // closed without an answer
 
+QJsonObject project(const QString &id, const QString &name, qint64 mrr)
+{
+    return QJsonObject{{u"id"_s, id}, {u"name"_s, name}, {u"color"_s, u"#2340FF"_s}, {u"mrr"_s, mrr}};
+}
+
+// An account of two projects, p1 and p2 (or of p1 alone): each answers for
+// itself, "all" for both, and any other project is unknown.
+void serveProjects(ScriptedService &service, bool withP2 = true)
+{
+    service.server.setScript([withP2](const ReceivedRequest &r) {
+        const QUrlQuery query(QString::fromLatin1(r.target.mid(r.target.indexOf('?') + 1)));
+        const QString scope = query.queryItemValue(u"project"_s);
+        const QByteArray path = r.target.split('?').first();
+        if (path == "/v1/summary") {
+            QJsonObject summary = fixtures::summary();
+            QJsonArray projects{project(u"p1"_s, u"Snoutly"_s, 1000000)};
+            if (withP2)
+                projects.append(project(u"p2"_s, u"Pawlog"_s, 234567));
+            if (scope == u"p1")
+                projects = {projects[0]};
+            else if (scope == u"p2" && withP2)
+                projects = {projects[1]};
+            else if (scope != u"all")
+                return ScriptedReply::json(404, "{}");
+            summary[u"by_project"_s] = projects;
+            summary[u"mrr"_s] = scope == u"p2" ? 234567 : scope == u"p1" ? 1000000 : 1234567;
+            return ScriptedReply::json(200, fixtures::envelope(summary));
+        }
+        if (path == "/v1/events") {
+            // Both projects' events, whatever was asked: the model keeps its own.
+            QJsonObject other = fixtures::event(u"ev_2"_s);
+            other[u"project"_s] = QJsonObject{{u"id"_s, u"p2"_s}, {u"name"_s, u"Pawlog"_s}};
+            return ScriptedReply::json(200, fixtures::envelope(QJsonArray{fixtures::event(), other}));
+        }
+        if (path == "/v1/me")
+            return ScriptedReply::json(200, fixtures::envelope(fixtures::me()));
+        return ScriptedReply::json(r.method == "POST" ? 200 : 204, R"({"data":{"token":"tok_new"}})");
+    });
+}
+
+// The project each summary and event request of the recording asked for, in order.
+QStringList askedProjects(const ScriptedService &service, const QByteArray &path)
+{
+    QStringList asked;
+    for (const ReceivedRequest &r : service.server.requests()) {
+        if (r.target.split('?').first() == path)
+            asked
+                << QUrlQuery(QString::fromLatin1(r.target.mid(r.target.indexOf('?') + 1))).queryItemValue(u"project"_s);
+    }
+    return asked;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScriptedReply)
@@ -453,6 +505,96 @@ private slots:
         QCOMPARE(finished.first().at(1).toBool(), true);
         QVERIFY(!session.receive(QUrl(u"vesko://callback?code=late"_s)));
         QCOMPARE(finished.size(), 1);
+    }
+
+    // The figures of one project: asked for by its id, kept across starts,
+    // and the account's projects still known from the unscoped summary.
+    void projectScope()
+    {
+        serveProjects(*m_service);
+        AppModel &model = make();
+        settle();
+        QCOMPARE(model.projectScope(), u"all"_s);
+        QCOMPARE(model.projects().size(), 2);
+        QCOMPARE(model.events().size(), 2);
+
+        QSignalSpy scopes(&model, &AppModel::projectScopeChanged);
+        model.setProjectScope(u"p2"_s);
+        QCOMPARE(scopes.size(), 1);
+        // Nothing of the whole account stands under the project's name meanwhile.
+        QVERIFY(!model.summary());
+        QCOMPARE(model.phase(), Phase::loading());
+        settle();
+        QCOMPARE(model.phase(), Phase::ready());
+        QCOMPARE(model.summary()->mrr(), 234567);
+        QCOMPARE(model.projects().size(), 2);
+        QCOMPARE(model.events().size(), 1);
+        QCOMPARE(model.events().first().project().id(), u"p2"_s);
+        QCOMPARE(askedProjects(*m_service, "/v1/summary"), (QStringList{u"all"_s, u"p2"_s, u"all"_s}));
+        QCOMPARE(askedProjects(*m_service, "/v1/events"), (QStringList{u"all"_s, u"p2"_s}));
+        model.setProjectScope(u"p2"_s);
+        QCOMPARE(scopes.size(), 1);
+
+        m_model.reset();
+        AppModel &again = make();
+        QCOMPARE(again.projectScope(), u"p2"_s);
+        settle();
+        QCOMPARE(again.summary()->mrr(), 234567);
+    }
+
+    // A project the account no longer has falls back to all of them, whether
+    // the service refuses it or only leaves it out; so does a sign-out.
+    void scopeFallsBack_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("unknown to the service") << true;
+        QTest::newRow("left out of the account's projects") << false;
+    }
+    void scopeFallsBack()
+    {
+        QFETCH(bool, refused);
+        serveProjects(*m_service, false);
+        if (!refused) {
+            // p2 still answers for itself, but the account no longer lists it.
+            const auto script = m_service->server.script();
+            m_service->server.setScript([script](const ReceivedRequest &r) {
+                if (r.target.startsWith("/v1/summary?project=p2")) {
+                    QJsonObject summary = fixtures::summary();
+                    summary[u"by_project"_s] = QJsonArray{project(u"p2"_s, u"Pawlog"_s, 1)};
+                    return ScriptedReply::json(200, fixtures::envelope(summary));
+                }
+                return script(r);
+            });
+        }
+        m_settings->setValue(u"VeskoProject"_s, u"p2"_s);
+        AppModel &model = make();
+        settle();
+        QCOMPARE(model.projectScope(), u"all"_s);
+        QVERIFY(!m_settings->contains(u"VeskoProject"_s));
+        QCOMPARE(model.phase(), Phase::ready());
+        QCOMPARE(model.summary()->mrr(), 1234567);
+
+        serveProjects(*m_service);
+        model.setProjectScope(u"p1"_s);
+        settle();
+        QCOMPARE(model.summary()->mrr(), 1000000);
+        model.signOut();
+        QCOMPARE(model.projectScope(), u"all"_s);
+        QVERIFY(model.projects().isEmpty());
+        QVERIFY(!m_settings->contains(u"VeskoProject"_s));
+    }
+
+    // A refresh of the scope that was must not publish under the new one.
+    void refreshOfTheOldScopePublishesNothing()
+    {
+        serveProjects(*m_service);
+        AppModel &model = make();
+        settle();
+        const QPointer<Refresh> old = model.refresh();
+        model.setProjectScope(u"p1"_s);
+        settle();
+        QVERIFY(!old);
+        QCOMPARE(model.summary()->mrr(), 1000000);
     }
 
     void signOutRevokesAndClearsAtOnce()

@@ -157,6 +157,24 @@ private slots:
         QCOMPARE(stage.notifier.shown.first().body, u"\u20AC9.99 / month \u00B7 Play Store \u00B7 Snoutly"_s);
     }
 
+    // Another project's feed is news to the watcher, not to the user: its
+    // first load is a baseline; what came before stays seen.
+    void anotherProjectIsABaseline()
+    {
+        Stage stage;
+        QVERIFY(stage.load({ev(u"a"_s)}));
+        stage.service.events = {ev(u"a"_s), ev(u"b"_s)};
+        stage.model->setProjectScope(u"p1"_s);
+        QVERIFY(QTest::qWaitFor([&] { return stage.model->phase().kind() == Phase::Case::ready; }, 5000));
+        QVERIFY(stage.notifier.shown.isEmpty());
+        QVERIFY(stage.load({ev(u"a"_s), ev(u"b"_s), ev(u"c"_s)}));
+        QCOMPARE(stage.notifier.shown.size(), 1);
+        stage.model->setProjectScope(u"all"_s);
+        QVERIFY(QTest::qWaitFor([&] { return stage.model->phase().kind() == Phase::Case::ready; }, 5000));
+        QVERIFY(stage.load({ev(u"a"_s), ev(u"b"_s), ev(u"c"_s), ev(u"d"_s)}));
+        QCOMPARE(stage.notifier.shown.size(), 2);
+    }
+
     void hiddenAmounts()
     {
         Stage stage;

@@ -134,6 +134,8 @@ private slots:
             << QByteArray("/v1/summary?project=a%20b%26c%2Bd%3D%C3%A9") << QByteArray();
         QTest::newRow("events") << "events" << QByteArray() << true << QByteArray("GET")
                                 << QByteArray("/v1/events?project=all&limit=5") << QByteArray();
+        QTest::newRow("events of one project") << "events prj" << QByteArray() << true << QByteArray("GET")
+                                               << QByteArray("/v1/events?project=prj%2F1&limit=5") << QByteArray();
         QTest::newRow("me") << "me" << QByteArray() << true << QByteArray("GET") << QByteArray("/v1/me")
                             << QByteArray();
         QTest::newRow("me, base with path")
@@ -167,7 +169,9 @@ private slots:
         else if (operation == u"summary odd"_s)
             c.summary(QString::fromUtf8("a b&c+d=\xc3\xa9"), this, done);
         else if (operation == u"events"_s)
-            c.events(5, this, done);
+            c.events(u"all"_s, 5, this, done);
+        else if (operation == u"events prj"_s)
+            c.events(u"prj/1"_s, 5, this, done);
         else if (operation == u"me"_s)
             c.me(this, done);
         else if (operation == u"exchange"_s)

@@ -63,6 +63,7 @@ public:
     }
 
     void setScript(Script script) { m_script = std::move(script); }
+    const Script &script() const { return m_script; }
     quint16 port() const { return m_server.serverPort(); }
     QByteArray origin() const { return "http://127.0.0.1:" + QByteArray::number(port()); }
     const QList<ReceivedRequest> &requests() const { return m_requests; }

@@ -2,6 +2,7 @@
 
 #include "app/core/AppModel.h"
 #include "app/core/UrlOpener.h"
+#include "app/core/presenters/ProjectChoices.h"
 #include "app/linux/BootClockTimer.h"
 #include "app/linux/KeyringSecretStore.h"
 #include "app/linux/LogindWakeMonitor.h"
@@ -85,7 +86,7 @@ StatusLine statusLineOf(const AppModel &model)
 {
     const Money::Mask mask(model.hideAmounts());
     return statusLine(model.phase(), model.summary(), model.spokenLabel(), model.refreshedAt(), model.trayLabel(),
-                      model.showsSnout());
+                      model.showsSnout(), scopeTitle(model.projects(), model.projectScope()));
 }
 
 void serveStatus(SingleInstance &instance, AppModel &model)
@@ -98,7 +99,7 @@ void serveStatus(SingleInstance &instance, AppModel &model)
     QObject::connect(settle, &QTimer::timeout, &instance, &SingleInstance::publishStatus);
     for (auto signal : {&AppModel::phaseChanged, &AppModel::summaryChanged, &AppModel::refreshedAtChanged,
                         &AppModel::spokenLabelChanged, &AppModel::trayLabelChanged, &AppModel::showsSnoutChanged,
-                        &AppModel::hideAmountsChanged})
+                        &AppModel::hideAmountsChanged, &AppModel::projectScopeChanged, &AppModel::projectsChanged})
         QObject::connect(&model, signal, settle, qOverload<>(&QTimer::start));
 }
 

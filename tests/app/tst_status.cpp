@@ -365,14 +365,29 @@ private slots:
         QByteArrayList lines;
         const auto readLines = [&] { return readLinesOf(*watch, lines); };
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 1, 10000);
-        QCOMPARE(jsonLine(lines.at(0)).value(u"menubar"_s).toString(), model.trayLabel().value());
+        const QJsonObject first = jsonLine(lines.at(0));
+        QCOMPARE(first.value(u"menubar"_s).toString(), model.trayLabel().value());
+        QCOMPARE(first.value(u"arr"_s).toString(), Money::compact(model.summary()->arr(), model.summary()->currency()));
+        QCOMPARE(first.value(u"growth"_s).toString(), Money::growth(model.summary()->growth().value()));
+        QCOMPARE(first.value(u"scope"_s).toString(), u"All projects"_s);
         model.setHideAmounts(true);
         QTRY_COMPARE_WITH_TIMEOUT(readLines(), 2, 10000);
         const QJsonObject masked = jsonLine(lines.at(1));
         QCOMPARE(masked.value(u"text"_s).toString(), u"$\u2022\u2022\u2022"_s);
         QCOMPARE(masked.value(u"menubar"_s).toString(), u"$\u2022\u2022\u2022"_s);
         QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR $\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"arr"_s).toString(), u"$\u2022\u2022\u2022"_s);
         QCOMPARE(serviceRequests(), before);
+
+        // One project's figures, named as such.
+        model.setHideAmounts(false);
+        model.setProjectScope(u"prj_2"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(readLines() > 2 && jsonLine(lines.last()).value(u"class"_s) == u"ready"_s
+                                     && jsonLine(lines.last()).value(u"scope"_s) == u"Pawlog"_s,
+                                 10000);
+        const std::optional<Summary> &scoped = model.summary();
+        QCOMPARE(jsonLine(lines.last()).value(u"text"_s).toString(), Money::compact(scoped->mrr(), scoped->currency()));
+        QCOMPARE(scoped->byProject().size(), 1);
         watch->kill();
         watch->waitForFinished();
     }

@@ -358,6 +358,43 @@ private slots:
         QCOMPARE(masked, (QStringList{u"Web \u00b7 $\u2022\u2022\u2022"_s, u"App Store \u00b7 $\u2022\u2022\u2022"_s}));
     }
 
+    // An account of several projects chooses which one the figures are of,
+    // as one group of the menu.
+    void menuChoosesTheProject()
+    {
+        FakeWatcher watcher(u"watcher"_s);
+        Stage stage;
+        QJsonObject summary = fixtures::summary();
+        summary[u"by_project"_s] = QJsonArray{
+            QJsonObject{{u"id"_s, u"p1"_s}, {u"name"_s, u"Snoutly"_s}, {u"color"_s, u"#2340FF"_s}, {u"mrr"_s, 1000000}},
+            QJsonObject{{u"id"_s, u"p2"_s}, {u"name"_s, u"Pawlog"_s}, {u"color"_s, u"#FF7A1A"_s}, {u"mrr"_s, 234567}}};
+        stage.service.replies.insert("/v1/summary", ScriptedReply::json(200, fixtures::envelope(summary)));
+        QVERIFY(stage.load());
+        TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
+        QVERIFY(tray.show());
+        QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
+        Host host{.service = tray.item().serviceName()};
+
+        QCOMPARE(labelsOf(host).mid(3, 5),
+                 (QStringList{u"separator"_s, u"All projects"_s, u"Snoutly"_s, u"Pawlog"_s, u"separator"_s}));
+        const auto toggle = [&](int id, const QString &key) {
+            const QDBusMessage answer =
+                host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetProperty"_s, {id, key});
+            return answer.arguments().value(0).value<QDBusVariant>().variant();
+        };
+        QCOMPARE(toggle(TrayIcon::firstProjectEntry, u"toggle-type"_s).toString(), u"radio"_s);
+        QCOMPARE(toggle(TrayIcon::firstProjectEntry, u"toggle-state"_s).toInt(), 1);
+        QCOMPARE(toggle(TrayIcon::firstProjectEntry + 2, u"toggle-state"_s).toInt(), 0);
+
+        QSignalSpy open(&tray, &TrayIcon::openPanelRequested);
+        host.call(u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                  {TrayIcon::firstProjectEntry + 2, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+        QTRY_COMPARE(stage.model->projectScope(), u"p2"_s);
+        QTRY_COMPARE(toggle(TrayIcon::firstProjectEntry + 2, u"toggle-state"_s).toInt(), 1);
+        QCOMPARE(toggle(TrayIcon::firstProjectEntry, u"toggle-state"_s).toInt(), 0);
+        QVERIFY(open.isEmpty());
+    }
+
     // Signed out, the menu's first entry signs in, and says so while it waits.
     void signedOutMenuSignsIn()
     {

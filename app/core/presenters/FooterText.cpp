@@ -17,11 +17,15 @@ QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
     return u"Updated "_s + ago + u" ago"_s;
 }
 
-FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText)
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText, const QString &scope,
+                      bool choices)
 {
     const QString amountNote = trayShowsText ? QString() : u"This tray cannot show text: the snout stays"_s;
     return {
         .refreshNote = refreshNote(refreshedAt, now),
+        .scope = choices ? scope : QString(),
+        .showProject = u"Show project"_s,
+        .notifyMilestones = u"Notify about MRR milestones"_s,
         .menuLabel = u"More"_s,
         .accountSettings = u"Account settings\u2026"_s,
         .showInTray = u"Show in menu bar"_s,

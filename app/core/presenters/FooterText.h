@@ -28,6 +28,9 @@ struct FooterText
 {
     Q_GADGET
     Q_PROPERTY(QString refreshNote MEMBER refreshNote CONSTANT)
+    Q_PROPERTY(QString scope MEMBER scope CONSTANT)
+    Q_PROPERTY(QString showProject MEMBER showProject CONSTANT)
+    Q_PROPERTY(QString notifyMilestones MEMBER notifyMilestones CONSTANT)
     Q_PROPERTY(QString menuLabel MEMBER menuLabel CONSTANT)
     Q_PROPERTY(QString accountSettings MEMBER accountSettings CONSTANT)
     Q_PROPERTY(QString showInTray MEMBER showInTray CONSTANT)
@@ -41,7 +44,10 @@ struct FooterText
 
 public:
     QString refreshNote; // empty when never refreshed
-    QString menuLabel;   // spoken name of the three-dot button
+    QString scope;       // what the figures are of; empty for an account of one project
+    QString showProject; // the title of the project choice
+    QString notifyMilestones;
+    QString menuLabel; // spoken name of the three-dot button
     QString accountSettings;
     QString showInTray;
     QList<TrayStyleChoice> trayStyleChoices;
@@ -59,6 +65,8 @@ public:
 QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now);
 // `trayShowsText`: whether the desktop's tray draws the figure beside the
 // snout; where it does not, "Amount only" keeps the snout and says so.
-FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText = true);
+// `scope`: the title of what the figures are of, shown when `choices` offers others.
+FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText = true,
+                      const QString &scope = {}, bool choices = false);
 
 } // namespace vesko

@@ -31,11 +31,17 @@ constexpr qsizetype fieldCap = 256;
 } // namespace
 
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
-                      const QDateTime &refreshedAt, const std::optional<QString> &trayLabel, bool showsSnout)
+                      const QDateTime &refreshedAt, const std::optional<QString> &trayLabel, bool showsSnout,
+                      const QString &scope)
 {
     StatusLine line;
-    if (summary)
+    if (summary) {
         line.text = Money::compact(summary->mrr(), summary->currency());
+        line.arr = Money::compact(summary->arr(), summary->currency());
+        if (summary->growth())
+            line.growth = Money::growth(*summary->growth());
+    }
+    line.scope = scope;
     line.tooltip = spokenLabel;
     if (phase.kind() == Phase::Case::failed)
         line.tooltip += u'\n' + phase.message();
@@ -56,11 +62,9 @@ QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook 
     case StatusFormat::plain:
         return line.text;
     case StatusFormat::json: {
-        const QJsonObject object{{u"text"_s, line.text},
-                                 {u"tooltip"_s, line.tooltip},
-                                 {u"class"_s, line.phase},
-                                 {u"menubar"_s, line.trayLabel},
-                                 {u"snout"_s, line.snout}};
+        const QJsonObject object{{u"text"_s, line.text},         {u"tooltip"_s, line.tooltip}, {u"class"_s, line.phase},
+                                 {u"menubar"_s, line.trayLabel}, {u"snout"_s, line.snout},     {u"arr"_s, line.arr},
+                                 {u"growth"_s, line.growth},     {u"scope"_s, line.scope}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
     case StatusFormat::genmon:
@@ -86,7 +90,8 @@ QStringList statusFields(const StatusLine &line)
 {
     const QStringList fields{u"phase"_s,   line.phase,   u"text"_s,      line.text,  u"tooltip"_s,
                              line.tooltip, u"menubar"_s, line.trayLabel, u"snout"_s, line.snout ? u"1"_s : u"0"_s,
-                             u"message"_s, line.message};
+                             u"message"_s, line.message, u"arr"_s,       line.arr,   u"growth"_s,
+                             line.growth,  u"scope"_s,   line.scope};
     QStringList capped;
     for (const QString &field : fields)
         capped << field.left(fieldCap);
@@ -113,6 +118,12 @@ std::optional<StatusLine> statusLineFromFields(const QStringList &fields)
             line.snout = value != u"0";
         else if (key == u"message")
             line.message = value;
+        else if (key == u"arr")
+            line.arr = value;
+        else if (key == u"growth")
+            line.growth = value;
+        else if (key == u"scope")
+            line.scope = value;
     }
     const QMetaEnum phases = QMetaEnum::fromType<Phase::Case>();
     for (int i = 0; i < phases.keyCount(); ++i) {

@@ -24,6 +24,9 @@ struct StatusLine
                        // nothing (no figure yet, or the snout alone by choice)
     bool snout = true; // whether the tray item shows the snout
     QString message;   // the failure; empty unless failed
+    QString arr;       // the compact ARR; empty without a summary
+    QString growth;    // "+12%"; empty when the service sent none
+    QString scope;     // what the figures are of: "All projects" or a project's name
 
     bool operator==(const StatusLine &) const = default;
 };
@@ -37,7 +40,7 @@ enum class StatusFormat {
 // `refreshedAt` is shown in local time.
 StatusLine statusLine(const Phase &phase, const std::optional<Summary> &summary, const QString &spokenLabel,
                       const QDateTime &refreshedAt, const std::optional<QString> &trayLabel = std::nullopt,
-                      bool showsSnout = true);
+                      bool showsSnout = true, const QString &scope = {});
 
 // How Xfce's Generic Monitor shows Vesko: an icon from the theme by name
 // (recoloured with the panel when symbolic), else an image file, else none;
@@ -51,7 +54,7 @@ struct GenmonLook
 
 // Plain: the text alone. JSON: one compact object per line with the keys
 // "text", "tooltip" and "class", as waybar's custom modules read it, and
-// "menubar" and "snout" for panel widgets. Genmon: the tags the Generic
+// "menubar", "snout", "arr", "growth" and "scope" for panel widgets. Genmon: the tags the Generic
 // Monitor reads, text and tooltip as Pango markup.
 QString formatted(const StatusLine &line, StatusFormat format, const GenmonLook &look = {});
 

@@ -182,7 +182,7 @@ QVariantMap DBusMenu::properties(const MenuEntry &entry, const QStringList &want
         properties.insert(u"label"_s, escapedLabel(entry.label));
         properties.insert(u"enabled"_s, entry.enabled);
         if (entry.checked) {
-            properties.insert(u"toggle-type"_s, u"checkmark"_s);
+            properties.insert(u"toggle-type"_s, entry.radio ? u"radio"_s : u"checkmark"_s);
             properties.insert(u"toggle-state"_s, *entry.checked ? 1 : 0);
         }
     }

@@ -18,6 +18,7 @@ struct MenuEntry
     QString label; // shown as is: no mnemonics
     bool separator = false;
     std::optional<bool> checked; // a check mark when set
+    bool radio = false;          // checked as one of a group: a dot, not a mark
     bool enabled = true;
 
     bool operator==(const MenuEntry &) const = default;

@@ -2,6 +2,7 @@
 
 #include "app/core/AppModel.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectChoices.h"
 #include "app/core/presenters/TrayMenuText.h"
 #include "app/core/presenters/TrayText.h"
 #include "app/ui/Appearance.h"
@@ -97,7 +98,8 @@ TrayIcon::TrayIcon(AppModel &model, const Appearance &appearance, const QDBusCon
         connect(&m_model, signal, this, &TrayIcon::update);
     connect(&m_appearance, &Appearance::darkChanged, this, &TrayIcon::update);
     for (auto signal : {&AppModel::hideAmountsChanged, &AppModel::summaryChanged, &AppModel::phaseChanged,
-                        &AppModel::tokenChanged, &AppModel::authSessionChanged, &AppModel::meChanged})
+                        &AppModel::tokenChanged, &AppModel::authSessionChanged, &AppModel::meChanged,
+                        &AppModel::projectsChanged, &AppModel::projectScopeChanged})
         connect(&m_model, signal, this, &TrayIcon::updateMenu);
 
     const auto followHost = [this] {
@@ -224,6 +226,15 @@ void TrayIcon::updateMenu()
         entries << MenuEntry{.id = noticeEntry, .label = text.notice, .enabled = false};
     if (!entries.isEmpty())
         entries << MenuEntry{.id = figuresSeparatorEntry, .separator = true};
+    m_projectChoices =
+        m_model.isSignedIn() ? projectChoices(m_model.projects(), m_model.projectScope()) : QList<ProjectChoice>();
+    for (int i = 0; i < m_projectChoices.size(); ++i) {
+        const ProjectChoice &choice = m_projectChoices[i];
+        entries << MenuEntry{
+            .id = firstProjectEntry + i, .label = choice.title, .checked = choice.chosen, .radio = true};
+    }
+    if (!m_projectChoices.isEmpty())
+        entries << MenuEntry{.id = projectsSeparatorEntry, .separator = true};
     entries << MenuEntry{.id = openPanelEntry, .label = openTitle}
             << MenuEntry{.id = hideAmountsEntry, .label = hideTitle, .checked = m_model.hideAmounts()}
             << MenuEntry{.id = separatorEntry, .separator = true} << MenuEntry{.id = quitEntry, .label = quitTitle};
@@ -235,7 +246,10 @@ void TrayIcon::updateMenu()
 void TrayIcon::menuTriggered(int id)
 {
     // The figures open the panel that explains them.
-    if (id == openPanelEntry || id == figureEntry || id >= firstChannelEntry)
+    if (id >= firstProjectEntry) {
+        if (id - firstProjectEntry < m_projectChoices.size())
+            m_model.setProjectScope(m_projectChoices[id - firstProjectEntry].id);
+    } else if (id == openPanelEntry || id == figureEntry || id >= firstChannelEntry)
         emit openPanelRequested();
     else if (id == signInEntry && !m_model.isSignedIn() && !m_model.isSignInPending())
         m_model.signIn();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/presenters/ProjectChoices.h"
 #include "app/ui/tray/DBusMenu.h"
 #include "app/ui/tray/OldTray.h"
 #include "app/ui/tray/StatusNotifierItem.h"
@@ -40,7 +41,9 @@ public:
         figureEntry,
         noticeEntry,
         figuresSeparatorEntry,
+        projectsSeparatorEntry,
         firstChannelEntry = 100,
+        firstProjectEntry = 1000,
     };
 
     using MakeOldTray = std::function<std::unique_ptr<OldTray>(const OldTrayTitles &titles)>;
@@ -95,6 +98,7 @@ private:
     bool m_labelShown = false;
     MakeOldTray m_makeOldTray;
     std::unique_ptr<OldTray> m_legacy;
+    QList<ProjectChoice> m_projectChoices; // as the menu shows them
 };
 
 } // namespace vesko

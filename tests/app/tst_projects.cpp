@@ -29,24 +29,25 @@ class ProjectsTest : public QObject, private ServiceFixture
     AppModel &launch()
     {
         const QUrl base = m_service->url(QString());
-        m_model = std::make_unique<AppModel>(AppModel::Environment{
-            .config = VeskoConfig(base, base),
-            .secrets = m_secrets,
-            .http = m_http,
-            .settings = m_settings,
-            .loginItem = m_login,
-            .urls = m_urls,
-            .hostName = m_host,
-            .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-            .loopTimer = std::make_unique<FakeSleepTimer>()});
+        m_model = std::make_unique<AppModel>(
+            AppModel::Environment{.config = VeskoConfig(base, base),
+                                  .secrets = m_secrets,
+                                  .http = m_http,
+                                  .settings = m_settings,
+                                  .loginItem = m_login,
+                                  .urls = m_urls,
+                                  .hostName = m_host,
+                                  .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
+                                  .loopTimer = std::make_unique<FakeSleepTimer>()});
         return *m_model;
     }
     // Refreshes until the model shows the scope's figures again.
     bool refreshed(AppModel &model)
     {
         model.refresh();
-        return QTest::qWaitFor([&] { return model.phase().kind() == Phase::Case::ready && !model.findChildren<Refresh *>().size(); },
-                               10000);
+        return QTest::qWaitFor(
+            [&] { return model.phase().kind() == Phase::Case::ready && !model.findChildren<Refresh *>().size(); },
+            10000);
     }
 
 private slots:

@@ -111,7 +111,7 @@ HttpReply ControlRoutes::apply(const IncomingRequest &request)
             if (!value.isArray())
                 return refuse(u"expected a list of project ids"_s);
             QStringList ids;
-            for (const QJsonValue &id : value.toArray()) {
+            for (const QJsonValue id : value.toArray()) {
                 if (!id.isString())
                     return refuse(u"expected a list of project ids"_s);
                 ids.append(id.toString());

@@ -25,16 +25,22 @@ constexpr int keptYears = 2;
 constexpr qint64 pruneEverySeconds = qint64{24} * 60 * 60;
 constexpr qint64 noneYet = std::numeric_limits<qint64>::min();
 
-// One row per scope and time, stored in key order (WITHOUT ROWID): the
-// scope's figures lie together, and no index repeats the texts. Pruning by
-// age alone scans the table, once a day.
-const QString createReadings = uR"(CREATE TABLE readings (
+// The texts that name a series (account, scope, currency) are kept once, in
+// `series`; a reading is three integers, stored in key order (WITHOUT ROWID):
+// a series' figures lie together and no index repeats them. Pruning by age
+// alone scans the readings, once a day.
+const QString createSeries = uR"(CREATE TABLE series (
+    id INTEGER PRIMARY KEY,
     account TEXT NOT NULL,
     scope TEXT NOT NULL,
-    at INTEGER NOT NULL,
     currency TEXT NOT NULL,
+    UNIQUE (account, scope, currency)
+))"_s;
+const QString createReadings = uR"(CREATE TABLE readings (
+    series INTEGER NOT NULL REFERENCES series (id),
+    at INTEGER NOT NULL,
     mrr INTEGER NOT NULL,
-    PRIMARY KEY (account, scope, at)
+    PRIMARY KEY (series, at)
 ) WITHOUT ROWID)"_s;
 const QString createMilestones = uR"(CREATE TABLE milestones (
     account TEXT NOT NULL,
@@ -56,20 +62,32 @@ struct SqliteRevenueHistory::Statements
 {
     explicit Statements(const QSqlDatabase &db)
         : latest(db),
+          findSeries(db),
+          addSeries(db),
           insert(db),
           select(db),
           mark(db),
           forgetReadings(db),
+          forgetSeries(db),
           forgetMilestones(db),
           prune(db)
     {}
     QSqlQuery latest;
+    QSqlQuery findSeries;
+    QSqlQuery addSeries;
     QSqlQuery insert;
     QSqlQuery select;
     QSqlQuery mark;
     QSqlQuery forgetReadings;
+    QSqlQuery forgetSeries;
     QSqlQuery forgetMilestones;
     QSqlQuery prune;
+
+    QList<const QSqlQuery *> all() const
+    {
+        return {&latest, &findSeries,     &addSeries,    &insert,           &select,
+                &mark,   &forgetReadings, &forgetSeries, &forgetMilestones, &prune};
+    }
 };
 
 SqliteRevenueHistory::SqliteRevenueHistory(const QString &path, std::chrono::seconds spacing)
@@ -145,7 +163,7 @@ bool SqliteRevenueHistory::migrate()
         return false;
     if (found == schemaVersion)
         return true;
-    return run(u"BEGIN IMMEDIATE"_s) && run(createReadings) && run(createMilestones)
+    return run(u"BEGIN IMMEDIATE"_s) && run(createSeries) && run(createReadings) && run(createMilestones)
            && run(u"PRAGMA user_version="_s + QString::number(schemaVersion)) && run(u"COMMIT"_s);
 }
 
@@ -156,14 +174,19 @@ bool SqliteRevenueHistory::prepare()
     s.latest.setForwardOnly(true);
     s.select.setForwardOnly(true);
     const bool prepared =
-        s.latest.prepare(u"SELECT MAX(at) FROM readings WHERE account = ? AND scope = ?"_s)
-        && s.insert.prepare(
-            u"INSERT OR REPLACE INTO readings (account, scope, at, currency, mrr) VALUES (?, ?, ?, ?, ?)"_s)
-        && s.select.prepare(u"SELECT at, mrr FROM readings"
-                            " WHERE account = ? AND scope = ? AND at >= ? AND currency = ? ORDER BY at"_s)
+        // Per series, so that each MAX is one look at the end of its key range.
+        s.latest.prepare(u"SELECT MAX((SELECT MAX(at) FROM readings WHERE series = series.id)) FROM series"
+                         " WHERE account = ? AND scope = ?"_s)
+        && s.findSeries.prepare(u"SELECT id FROM series WHERE account = ? AND scope = ? AND currency = ?"_s)
+        && s.addSeries.prepare(u"INSERT INTO series (account, scope, currency) VALUES (?, ?, ?)"_s)
+        && s.insert.prepare(u"INSERT OR REPLACE INTO readings (series, at, mrr) VALUES (?, ?, ?)"_s)
+        && s.select.prepare(u"SELECT at, mrr FROM readings WHERE series ="
+                            " (SELECT id FROM series WHERE account = ? AND scope = ? AND currency = ?)"
+                            " AND at >= ? ORDER BY at"_s)
         && s.mark.prepare(u"INSERT OR IGNORE INTO milestones (account, scope, currency, threshold, reached_at)"
                           " VALUES (?, ?, ?, ?, ?)"_s)
-        && s.forgetReadings.prepare(u"DELETE FROM readings WHERE account = ?"_s)
+        && s.forgetReadings.prepare(u"DELETE FROM readings WHERE series IN (SELECT id FROM series WHERE account = ?)"_s)
+        && s.forgetSeries.prepare(u"DELETE FROM series WHERE account = ?"_s)
         && s.forgetMilestones.prepare(u"DELETE FROM milestones WHERE account = ?"_s)
         && s.prune.prepare(u"DELETE FROM readings WHERE at < ?"_s);
     if (!prepared) {
@@ -212,17 +235,47 @@ void SqliteRevenueHistory::record(const QString &account, const QString &scope, 
     // Either way: a clock set back keeps no burst of figures either.
     if (*last != noneYet && qAbs(seconds - *last) < m_spacing)
         return;
+    const std::optional<qint64> id = series(account, scope, currency);
+    if (!id)
+        return;
     QSqlQuery &insert = m_statements->insert;
-    insert.bindValue(0, account);
-    insert.bindValue(1, scope);
-    insert.bindValue(2, seconds);
-    insert.bindValue(3, currency);
-    insert.bindValue(4, mrr);
+    insert.bindValue(0, *id);
+    insert.bindValue(1, seconds);
+    insert.bindValue(2, mrr);
     if (!run(insert))
         return;
     *last = seconds;
     if (seconds - m_prunedAt >= pruneEverySeconds)
         prune(seconds);
+}
+
+std::optional<qint64> SqliteRevenueHistory::series(const QString &account, const QString &scope,
+                                                   const QString &currency)
+{
+    const QString key = seriesKey(account, scope) + QChar(u'\x1f') + currency;
+    if (const auto known = m_series.constFind(key); known != m_series.constEnd())
+        return *known;
+    QSqlQuery &find = m_statements->findSeries;
+    find.bindValue(0, account);
+    find.bindValue(1, scope);
+    find.bindValue(2, currency);
+    if (!run(find))
+        return std::nullopt;
+    std::optional<qint64> id;
+    if (find.next())
+        id = find.value(0).toLongLong();
+    find.finish();
+    if (!id) {
+        QSqlQuery &add = m_statements->addSeries;
+        add.bindValue(0, account);
+        add.bindValue(1, scope);
+        add.bindValue(2, currency);
+        if (!run(add))
+            return std::nullopt;
+        id = add.lastInsertId().toLongLong();
+    }
+    m_series.insert(key, *id);
+    return id;
 }
 
 QList<MrrReading> SqliteRevenueHistory::readings(const QString &account, const QString &scope, const QString &currency,
@@ -233,8 +286,8 @@ QList<MrrReading> SqliteRevenueHistory::readings(const QString &account, const Q
     QSqlQuery &select = m_statements->select;
     select.bindValue(0, account);
     select.bindValue(1, scope);
-    select.bindValue(2, since.isValid() ? since.toSecsSinceEpoch() : noneYet);
-    select.bindValue(3, currency);
+    select.bindValue(2, currency);
+    select.bindValue(3, since.isValid() ? since.toSecsSinceEpoch() : noneYet);
     if (!run(select))
         return {};
     QList<MrrReading> found;
@@ -264,11 +317,14 @@ void SqliteRevenueHistory::forgetAccount(const QString &account)
 {
     if (!isWorking())
         return;
-    m_statements->forgetReadings.bindValue(0, account);
-    m_statements->forgetMilestones.bindValue(0, account);
-    if (run(u"BEGIN IMMEDIATE"_s) && run(m_statements->forgetReadings) && run(m_statements->forgetMilestones))
+    Statements &s = *m_statements;
+    s.forgetReadings.bindValue(0, account);
+    s.forgetSeries.bindValue(0, account);
+    s.forgetMilestones.bindValue(0, account);
+    if (run(u"BEGIN IMMEDIATE"_s) && run(s.forgetReadings) && run(s.forgetSeries) && run(s.forgetMilestones))
         run(u"COMMIT"_s);
     m_lastAt.clear();
+    m_series.clear();
 }
 
 bool SqliteRevenueHistory::run(QSqlQuery &query) const

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace vesko {
 
@@ -47,6 +48,8 @@ private:
     bool migrate();
     bool prepare();
     void prune(qint64 now);
+    // The id of the account's figures in a scope and currency, made on first use.
+    std::optional<qint64> series(const QString &account, const QString &scope, const QString &currency);
     // Runs a prepared statement; a failure switches the store off.
     bool run(QSqlQuery &query) const;
     bool run(const QString &sql) const;
@@ -59,6 +62,7 @@ private:
     mutable std::unique_ptr<Statements> m_statements;
     // The last kept figure's time per account and scope, read once per run.
     QHash<QString, qint64> m_lastAt;
+    QHash<QString, qint64> m_series;
     qint64 m_prunedAt = 0;
 };
 

@@ -232,7 +232,7 @@ void SqliteRevenueHistory::record(const QString &account, const QString &scope, 
         latest.finish();
         last = m_lastAt.insert(key, newest.isNull() ? noneYet : newest.toLongLong());
     }
-    // Either way: a clock set back keeps no burst of figures either.
+    // Within the spacing on either side: a clock set back adds no burst of figures.
     if (*last != noneYet && qAbs(seconds - *last) < m_spacing)
         return;
     const std::optional<qint64> id = series(account, scope, currency);

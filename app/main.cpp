@@ -5,6 +5,7 @@
 #include "app/cli/StatusHandOver.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/AppModel.h"
+#include "app/core/MilestoneWatcher.h"
 #include "app/core/SaleWatcher.h"
 #include "app/core/UpdateNotices.h"
 #include "app/core/Updater.h"
@@ -16,6 +17,7 @@
 #include "app/linux/ProcessMemoryTrim.h"
 #include "app/linux/SessionPlatform.h"
 #include "app/linux/SingleInstance.h"
+#include "app/linux/SqliteRevenueHistory.h"
 #include "app/linux/SystemLog.h"
 #include "app/linux/TrayWatcherProbe.h"
 #include "app/ui/Appearance.h"
@@ -135,6 +137,9 @@ int main(int argc, char **argv)
 
     // Without a push service, news of sales comes from the refreshes themselves.
     SaleWatcher sales(model, notifier, platform.settings(), [&delegate] { return delegate.pushRegistered(); });
+    // The MRR kept over time, for the trend line, and its round figures passed.
+    SqliteRevenueHistory history;
+    MilestoneWatcher milestones(model, notifier, platform.settings(), history, [] { return u"all"_s; });
 
     // Read before the first icon is drawn, so that it has the right colour.
     PortalColorScheme desktopScheme;

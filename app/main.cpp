@@ -139,7 +139,8 @@ int main(int argc, char **argv)
     SaleWatcher sales(model, notifier, platform.settings(), [&delegate] { return delegate.pushRegistered(); });
     // The MRR kept over time, for the trend line, and its round figures passed.
     SqliteRevenueHistory history;
-    MilestoneWatcher milestones(model, notifier, platform.settings(), history, [] { return u"all"_s; });
+    MilestoneWatcher milestones(model, notifier, platform.settings(), history,
+                                [&model] { return model.projectScope(); });
 
     // Read before the first icon is drawn, so that it has the right colour.
     PortalColorScheme desktopScheme;

@@ -416,6 +416,7 @@ void AppModel::signOut()
     APIClient(m_config, m_token, m_http).signOut(nullptr, [](std::optional<APIError>) {});
     ++m_signInAttempt;
     clearSession();
+    emit signedOut();
 }
 
 // Preferences and account actions -------------------------------------------

@@ -153,6 +153,9 @@ signals:
     void projectsChanged();
     // A refresh published its data (each time, even when nothing changed).
     void refreshed();
+    // The user signed out (not a token the service refused): what the
+    // machine keeps of the account goes with it.
+    void signedOut();
 
 private:
     void setPhase(const Phase &phase);

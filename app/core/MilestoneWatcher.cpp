@@ -39,6 +39,13 @@ MilestoneWatcher::MilestoneWatcher(AppModel &model, Notifier &notifier, QSetting
 {
     connect(&m_model, &AppModel::refreshed, this, &MilestoneWatcher::refreshed);
     connect(&m_model, &AppModel::tokenChanged, this, &MilestoneWatcher::tokenChanged);
+    // Only the user's own sign-out: a refused token (revoked elsewhere, or a
+    // service having a bad minute) must not cost two years of history.
+    connect(&m_model, &AppModel::signedOut, this, [this] {
+        if (!m_forgettable.isEmpty())
+            m_history.forgetAccount(m_forgettable);
+        m_forgettable.clear();
+    });
 }
 
 bool MilestoneWatcher::isEnabled() const
@@ -93,9 +100,9 @@ void MilestoneWatcher::refreshed()
 
 void MilestoneWatcher::tokenChanged()
 {
-    // Signed out: the account's history leaves the machine with its token.
-    if (!m_model.isSignedIn() && !m_account.isEmpty())
-        m_history.forgetAccount(m_account);
+    // The account whose history a sign-out deletes is the last one shown.
+    if (!m_account.isEmpty())
+        m_forgettable = m_account;
     m_account.clear();
     m_baselined.clear();
     m_highestMarked.clear();

@@ -51,6 +51,7 @@ private:
     std::function<QString()> m_scope;
     // The account of the last refresh, whose history a sign-out forgets.
     QString m_account;
+    QString m_forgettable; // the account a sign-out now would forget
     // Per account, scope and currency this run: the baseline is taken, and
     // the highest figure known marked, so a refresh that passes nothing new
     // writes nothing but its figure.

@@ -390,6 +390,18 @@ private slots:
         QVERIFY(stage.history->markMilestone(u"u1"_s, u"all"_s, usd, 200000));
         QCOMPARE(stage.history->readings(u"u2"_s, u"all"_s, usd, {}).size(), 1);
     }
+
+    // A token the service refuses signs the user out, but is no reason to
+    // throw away what the machine kept.
+    void refusedTokenKeepsTheHistory()
+    {
+        Stage stage;
+        QVERIFY(stage.load(150000));
+        stage.service.replies["/v1/me"] = ScriptedReply::json(401, "{}");
+        stage.model->refresh();
+        QVERIFY(QTest::qWaitFor([&] { return !stage.model->isSignedIn(); }, 5000));
+        QCOMPARE(stage.history->readings(u"u1"_s, u"all"_s, usd, {}).size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(HistoryTest)

@@ -4,27 +4,26 @@ import Vesko.Panel
 // ARR and the subscription counts, in equal columns on one surface.
 Rectangle {
     id: strip
-    implicitHeight: columns.implicitHeight + 20
+    implicitHeight: cells.implicitHeight + 20
     radius: 14
     color: Panel.colors.cardSurface
     border.color: Panel.colors.hairline
     border.width: 1
 
     Row {
-        id: columns
+        id: cells
         x: 6
         y: 10
         width: strip.width - 12
 
         Repeater {
-            id: figures
             model: Panel.figureRows
             Item {
                 id: figure
                 required property string value
                 required property string label
                 required property int index
-                width: columns.width / figures.count
+                width: parent.width / Panel.figures.columns
                 height: texts.implicitHeight
 
                 // Hairlines between the columns.
@@ -39,24 +38,24 @@ Rectangle {
                     id: texts
                     width: parent.width
                     spacing: 1
-                PlainText {
-                    objectName: "figureValue"
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    text: figure.value
-                    font.family: Panel.displayFamily
-                    font.pixelSize: 16
-                    font.weight: Font.Bold
-                    fontSizeMode: Text.HorizontalFit
-                    minimumPixelSize: 11
-                }
-                PlainText {
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    text: figure.label
-                    color: Panel.colors.mutedText
-                    font.pixelSize: 11
-                }
+
+                    PlainText {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: figure.value
+                        font.family: Panel.displayFamily
+                        font.pixelSize: 16
+                        font.weight: Font.Bold
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: 11
+                    }
+                    PlainText {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: figure.label
+                        color: Panel.colors.mutedText
+                        font.pixelSize: 11
+                    }
                 }
             }
         }

@@ -26,51 +26,53 @@ Card {
                 id: lines
                 width: parent.width
                 spacing: 5
-            Item {
-                width: parent.width
-                height: Math.max(label.height, amount.height)
+
+                Item {
+                    width: parent.width
+                    height: Math.max(label.height, amount.height)
+                    Rectangle {
+                        id: dot
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 8
+                        height: 8
+                        radius: 4
+                        color: project.color
+                    }
+                    PlainText {
+                        id: label
+                        anchors.left: dot.right
+                        anchors.leftMargin: 6
+                        anchors.right: amount.left
+                        anchors.rightMargin: 10
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: project.name
+                        font.weight: Font.Bold
+                        elide: Text.ElideRight
+                    }
+                    PlainText {
+                        id: amount
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: project.amount
+                        // Tabular figures: the column keeps its width as amounts change.
+                        font.family: Panel.displayFamily
+                        font.weight: Font.Bold
+                    }
+                }
                 Rectangle {
-                    id: dot
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: 8
+                    id: track
+                    width: parent.width
                     height: 8
                     radius: 4
-                    color: project.color
+                    color: Panel.colors.barTrack
+                    Rectangle {
+                        objectName: "projectBarFill"
+                        width: Panel.barFillWidth(track.width, project.fraction)
+                        height: 8
+                        radius: 4
+                        color: project.color
+                    }
                 }
-                PlainText {
-                    id: label
-                    anchors.left: dot.right
-                    anchors.leftMargin: 6
-                    anchors.right: amount.left
-                    anchors.rightMargin: 10
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: project.name
-                    font.weight: Font.Bold
-                    elide: Text.ElideRight
-                }
-                PlainText {
-                    id: amount
-                    anchors.right: parent.right
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: project.amount
-                    font.family: Panel.displayFamily
-                    font.weight: Font.Bold
-                }
-            }
-            Rectangle {
-                id: track
-                width: parent.width
-                height: 8
-                radius: 4
-                color: Panel.colors.barTrack
-                Rectangle {
-                    objectName: "projectBarFill"
-                    width: Panel.barFillWidth(track.width, project.fraction)
-                    height: 8
-                    radius: 4
-                    color: project.color
-                }
-            }
             }
             // The whole row, name and bar alike.
             MouseArea {

@@ -60,7 +60,8 @@ double frameTime(const QList<QList<QPointF>> &lines, QString *api)
     QElapsedTimer clock;
     qint64 spent = 0;
     int drawn = 0;
-    QObject::connect(&view, &QQuickWindow::beforeSynchronizing, &view, [&] { clock.start(); }, Qt::DirectConnection);
+    QObject::connect(
+        &view, &QQuickWindow::beforeSynchronizing, &view, [&] { clock.start(); }, Qt::DirectConnection);
     QObject::connect(
         &view, &QQuickWindow::afterRendering, &view, [&] { spent += clock.nsecsElapsed(); }, Qt::DirectConnection);
     QObject::connect(&view, &QQuickWindow::frameSwapped, &view, [&] {
@@ -81,8 +82,7 @@ double frameTime(const QList<QList<QPointF>> &lines, QString *api)
     const int first = drawn;
     while (drawn < first + frames && limit.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    *api = view.rendererInterface()->graphicsApi() == QSGRendererInterface::Software ? u"software"_s
-                                                                                        : u"hardware"_s;
+    *api = view.rendererInterface()->graphicsApi() == QSGRendererInterface::Software ? u"software"_s : u"hardware"_s;
     const int counted = drawn - first;
     return counted > 0 ? double(spent) / counted / 1e6 : -1;
 }
@@ -117,7 +117,7 @@ int main(int argc, char **argv)
         bench::print(bench::compared(u"hero frame, 30-day sparkline (%1, %2 points)"_s.arg(api).arg(monthOfReadings),
                                      drawn, empty, u"ms"_s, 3, 2.0));
     }
-    bench::print(bench::compared(u"sparkline vertices from %1 points"_s.arg(monthOfReadings),
-                                 buildTime(month.first()), buildTime(series(300, 0)), u"us"_s, 1, 4.0));
+    bench::print(bench::compared(u"sparkline vertices from %1 points"_s.arg(monthOfReadings), buildTime(month.first()),
+                                 buildTime(series(300, 0)), u"us"_s, 1, 4.0));
     return 0;
 }

@@ -4,56 +4,51 @@
 #include <QQuickWindow>
 #include <QSGFlatColorMaterial>
 #include <QSGGeometryNode>
-#include <QSGRenderNode>
+#include <QSGImageNode>
 #include <QSGRendererInterface>
+#include <QSGTexture>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace vesko {
 
 namespace {
 
-// The software renderer's line: painted by the node when the frame is drawn.
-class PaintedLine : public QSGRenderNode
+// The software renderer's line, which draws no custom geometry: painted once
+// into an image whenever it changes, and drawn as that image every frame.
+class PaintedLine : public QSGNode
 {
 public:
     explicit PaintedLine(QQuickWindow *window)
-        : m_window(window)
-    {}
-
-    void set(QList<QPointF> line, const QColor &color, qreal width, QRectF bounds)
+        : m_image(window->createImageNode())
     {
-        m_line = std::move(line);
-        m_color = color;
-        m_width = width;
-        m_bounds = bounds;
+        appendChildNode(m_image);
     }
 
-    void render(const RenderState *state) override
+    void paint(QQuickWindow *window, const QList<QPointF> &line, const QColor &color, qreal width, QSizeF size)
     {
-        auto *painter = static_cast<QPainter *>(
-            m_window->rendererInterface()->getResource(m_window, QSGRendererInterface::PainterResource));
-        if (!painter || m_line.size() < 2)
-            return;
-        if (const QRegion *clip = state->clipRegion(); clip && !clip->isEmpty())
-            painter->setClipRegion(*clip, Qt::ReplaceClip);
-        painter->setTransform(matrix()->toTransform());
-        painter->setOpacity(inheritedOpacity());
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(QPen(m_color, m_width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter->drawPolyline(m_line.constData(), int(m_line.size()));
+        const qreal ratio = window->effectiveDevicePixelRatio();
+        QImage image((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+        painter.drawPolyline(line.constData(), int(line.size()));
+        painter.end();
+        // The new texture in place before the old one goes.
+        std::unique_ptr<QSGTexture> texture(window->createTextureFromImage(image));
+        m_image->setTexture(texture.get());
+        m_image->setRect(QRectF(QPointF(), size));
+        m_image->setFiltering(QSGTexture::Linear);
+        m_texture = std::move(texture);
     }
-    StateFlags changedStates() const override { return {}; }
-    RenderingFlags flags() const override { return BoundedRectRendering; }
-    QRectF rect() const override { return m_bounds; }
 
 private:
-    QQuickWindow *m_window;
-    QList<QPointF> m_line;
-    QColor m_color;
-    qreal m_width = 1;
-    QRectF m_bounds;
+    QSGImageNode *m_image; // a child, deleted with this node, after the texture
+    std::unique_ptr<QSGTexture> m_texture;
 };
 
 QSGGeometryNode *stripNode(QSGGeometryNode *node, const QList<QPointF> &strip, const QColor &color)
@@ -133,13 +128,12 @@ QList<QPointF> Sparkline::outline(const QList<QPointF> &points, QSizeF size, qre
                        inset + (1 - std::clamp<qreal>(p.y(), 0, 1)) * height);
     };
     QList<QPointF> line;
-    line.reserve(std::min<qsizetype>(points.size(), 4 * qsizetype(std::ceil(width) + 1)));
-    // Points sharing a pixel column: its first, lowest, highest and last,
-    // in the order they came, draw the same as all of them.
+    line.reserve(std::min<qsizetype>(points.size(), 2 * qsizetype(std::ceil(width) + 1)));
+    // Points sharing a pixel column: its lowest and highest, in the order they
+    // came, cover what all of them would draw there.
     qsizetype i = 0;
     while (i < points.size()) {
-        const QPointF first = place(points.at(i));
-        const qreal column = std::floor(first.x());
+        const qreal column = std::floor(place(points.at(i)).x());
         qsizetype end = i + 1;
         qsizetype low = i, high = i;
         while (end < points.size() && std::floor(place(points.at(end)).x()) == column) {
@@ -149,12 +143,9 @@ QList<QPointF> Sparkline::outline(const QList<QPointF> &points, QSizeF size, qre
                 high = end;
             ++end;
         }
-        qsizetype kept[] = {i, std::min(low, high), std::max(low, high), end - 1};
-        for (qsizetype k = 0; k < 4; ++k) {
-            if (k > 0 && kept[k] == kept[k - 1])
-                continue;
-            line.append(place(points.at(kept[k])));
-        }
+        line.append(place(points.at(std::min(low, high))));
+        if (low != high)
+            line.append(place(points.at(std::max(low, high))));
         i = end;
     }
     return line;
@@ -199,8 +190,7 @@ QSGNode *Sparkline::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     }
     if (window()->rendererInterface()->graphicsApi() == QSGRendererInterface::Software) {
         auto *node = old ? static_cast<PaintedLine *>(old) : new PaintedLine(window());
-        node->set(line, m_color, m_lineWidth, QRectF(QPointF(), size()));
-        node->markDirty(QSGNode::DirtyMaterial);
+        node->paint(window(), line, m_color, m_lineWidth, size());
         return node;
     }
     return stripNode(static_cast<QSGGeometryNode *>(old), strip(line, m_lineWidth), m_color);

@@ -11,8 +11,8 @@ namespace vesko {
 // A line through `points`, given in [0,1]×[0,1] with y upwards, stretched over
 // the item; the stroke stays inside it. Drawn as scene-graph geometry: a
 // triangle strip around the line (line widths above one pixel are not
-// portable across the graphics APIs), or with QPainter on the software
-// renderer, which draws no custom geometry.
+// portable across the graphics APIs), or, on the software renderer, which
+// draws no custom geometry, as an image painted whenever the line changes.
 class Sparkline : public QQuickItem
 {
     Q_OBJECT
@@ -33,8 +33,8 @@ public:
 
     // The line's vertices in an item of `size`: `points` scaled into it, inset
     // by half the stroke, and thinned to what its pixel columns can show (the
-    // first, lowest, highest and last point of each) so that a month of
-    // readings costs no more than the item's width.
+    // lowest and highest point of each), so that a month of readings costs
+    // what the item's width does.
     static QList<QPointF> outline(const QList<QPointF> &points, QSizeF size, qreal lineWidth);
     // The triangle strip `lineWidth` wide around `line`: two vertices a point.
     static QList<QPointF> strip(const QList<QPointF> &line, qreal lineWidth);

@@ -7,6 +7,7 @@
 #include "app/ui/Palette.h"
 #include "app/ui/PanelController.h"
 #include "app/ui/PanelQml.h"
+#include "app/ui/Sparkline.h"
 #include "app/ui/StandaloneWindows.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
@@ -447,6 +448,55 @@ private slots:
                     white += image.pixelColor(x, y).lightness() > 200;
             QVERIFY2(white > area.width(), qPrintable(QString::number(white)));
         }
+    }
+
+    // The line's vertices: scaled into the item inside half the stroke, y
+    // upwards, one pixel column's many points down to its lowest and highest.
+    void sparklineOutline_data()
+    {
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<QList<QPointF>>("line"); // in a 102 × 22 item, stroke 2
+        QTest::newRow("corners") << QList<QPointF>{{0, 0}, {1, 1}} << QList<QPointF>{{1, 21}, {101, 1}};
+        QTest::newRow("middle line") << QList<QPointF>{{0, 0.5}, {0.5, 0.5}, {1, 0.5}}
+                                     << QList<QPointF>{{1, 11}, {51, 11}, {101, 11}};
+        QTest::newRow("out of range clamped") << QList<QPointF>{{-1, -1}, {2, 2}} << QList<QPointF>{{1, 21}, {101, 1}};
+        QTest::newRow("one column: its high then its low, as they came")
+            << QList<QPointF>{{0.5, 0.5}, {0.501, 1}, {0.502, 0.25}, {0.503, 0.75}, {1, 0.5}}
+            << QList<QPointF>{{51.1, 1}, {51.2, 16}, {101, 11}};
+        QTest::newRow("one column, low first")
+            << QList<QPointF>{{0.5, 0.4}, {0.501, 0}, {0.502, 1}} << QList<QPointF>{{51.1, 21}, {51.2, 1}};
+    }
+    void sparklineOutline()
+    {
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QList<QPointF>, line);
+        const QList<QPointF> outline = Sparkline::outline(points, {102, 22}, 2);
+        QCOMPARE(outline.size(), line.size());
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QVERIFY2(QLineF(outline.at(i), line.at(i)).length() < 1e-6,
+                     qPrintable(u"vertex %1: %2, %3"_s.arg(i).arg(outline.at(i).x()).arg(outline.at(i).y())));
+        }
+    }
+
+    // The strip keeps the stroke's width along straight runs and at bends.
+    void sparklineStrip()
+    {
+        const QList<QPointF> line{{0, 10}, {10, 10}, {20, 0}, {30, 0}};
+        const QList<QPointF> strip = Sparkline::strip(line, 4);
+        QCOMPARE(strip.size(), 2 * line.size());
+        // Straight ends: the two vertices 4 apart, square across the line.
+        QCOMPARE(strip.at(0), QPointF(0, 12));
+        QCOMPARE(strip.at(1), QPointF(0, 8));
+        QCOMPARE(strip.at(6), QPointF(30, 2));
+        QCOMPARE(strip.at(7), QPointF(30, -2));
+        // At a 45° bend each side stays 2 from both segments.
+        for (int i : {2, 3}) {
+            const QPointF v = strip.at(i);
+            const qreal fromFlat = qAbs(v.y() - 10);
+            const qreal fromSlope = qAbs(v.x() + v.y() - 20) / std::sqrt(2.0);
+            QVERIFY2(qAbs(fromFlat - 2) < 1e-9 && qAbs(fromSlope - 2) < 1e-9, qPrintable(QString::number(i)));
+        }
+        QVERIFY(Sparkline::strip({{0, 0}}, 4).isEmpty());
     }
 
     // The refresh started by a showing is cancelled when the panel hides.

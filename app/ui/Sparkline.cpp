@@ -131,21 +131,23 @@ QList<QPointF> Sparkline::outline(const QList<QPointF> &points, QSizeF size, qre
     line.reserve(std::min<qsizetype>(points.size(), 2 * qsizetype(std::ceil(width) + 1)));
     // Points sharing a pixel column: its lowest and highest, in the order they
     // came, cover what all of them would draw there.
+    const auto columnOf = [&](const QPointF &p) { return std::floor(inset + std::clamp<qreal>(p.x(), 0, 1) * width); };
+    const QPointF *data = points.constData();
+    const qsizetype count = points.size();
     qsizetype i = 0;
-    while (i < points.size()) {
-        const qreal column = std::floor(place(points.at(i)).x());
+    while (i < count) {
+        const qreal column = columnOf(data[i]);
         qsizetype end = i + 1;
         qsizetype low = i, high = i;
-        while (end < points.size() && std::floor(place(points.at(end)).x()) == column) {
-            if (points.at(end).y() < points.at(low).y())
+        for (; end < count && columnOf(data[end]) == column; ++end) {
+            if (data[end].y() < data[low].y())
                 low = end;
-            if (points.at(end).y() > points.at(high).y())
+            else if (data[end].y() > data[high].y())
                 high = end;
-            ++end;
         }
-        line.append(place(points.at(std::min(low, high))));
+        line.append(place(data[std::min(low, high)]));
         if (low != high)
-            line.append(place(points.at(std::max(low, high))));
+            line.append(place(data[std::max(low, high)]));
         i = end;
     }
     return line;

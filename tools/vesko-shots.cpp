@@ -9,6 +9,7 @@
 #include "app/ui/PanelController.h"
 #include "app/ui/PanelQml.h"
 #include "app/ui/tray/TrayIcon.h"
+#include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/ModelRig.h"
 
@@ -19,6 +20,7 @@
 #include <QQmlEngine>
 #include <QQuickView>
 
+#include <cmath>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -62,7 +64,21 @@ struct Shot
     bool expires = false; // the sign-in then runs out
     QString late;         // a callback after that
     bool hideAmounts = false;
+    bool history = false; // a month of readings behind the hero's trend
 };
+
+// A month of the fixture account's MRR, every five minutes, up to its
+// current figure: a climb with a wobble and a dip in the middle.
+void fillHistory(FakeRevenueHistory &history)
+{
+    constexpr int readings = 30 * 24 * 12;
+    for (int i = 0; i < readings; ++i) {
+        const double share = double(i) / readings;
+        const double dip = share > 0.4 && share < 0.5 ? -45000 * std::sin((share - 0.4) * 10 * M_PI) : 0;
+        const double mrr = 1090000 + 144567 * share + 12000 * std::sin(i / 300.0) + dip;
+        history.record(u"u1"_s, u"all"_s, u"USD"_s, now.addSecs(-qint64(readings - i) * 300), qint64(mrr));
+    }
+}
 
 QImage render(const Shot &shot, bool dark)
 {
@@ -84,6 +100,11 @@ QImage render(const Shot &shot, bool dark)
     Palette palette;
     palette.setDark(dark);
     PanelController panel(model, palette, [] { return now; });
+    FakeRevenueHistory history;
+    if (shot.history) {
+        fillHistory(history);
+        panel.setHistory(&history);
+    }
     QQuickView view;
     panel.expose(*view.engine());
     view.setResizeMode(QQuickView::SizeViewToRootObject);
@@ -94,6 +115,8 @@ QImage render(const Shot &shot, bool dark)
     bool drawn = false;
     QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
     waitUntil([&] { return drawn; });
+    // The hero's canvas paints on a later frame than the first.
+    waitUntil([] { return false; }, 150);
     return view.grabWindow();
 }
 
@@ -156,6 +179,26 @@ int main(int argc, char **argv)
     noChannels[u"by_channel"_s] = QJsonArray{QJsonObject{{u"channel"_s, u"web"_s}, {u"mrr"_s, 0}}};
     noChannels.remove(u"growth"_s);
     noChannels[u"incomplete"_s] = true;
+    QJsonObject projects = fixtures::summary();
+    projects[u"by_project"_s] = QJsonArray{
+        QJsonObject{{u"id"_s, u"p1"_s}, {u"name"_s, u"Snoutly"_s}, {u"color"_s, u"#2340FF"_s}, {u"mrr"_s, 734567}},
+        QJsonObject{{u"id"_s, u"p2"_s},
+                    {u"name"_s, u"Pawprint Journal for iPhone, iPad and the Mac"_s},
+                    {u"color"_s, u"#FF7DAA"_s},
+                    {u"mrr"_s, 420000}},
+        // Not a colour: the panel picks one.
+        QJsonObject{{u"id"_s, u"p3"_s}, {u"name"_s, u"Barkboard"_s}, {u"color"_s, u"red"_s}, {u"mrr"_s, 80000}},
+        QJsonObject{{u"id"_s, u"p4"_s}, {u"name"_s, u"Retired"_s}, {u"color"_s, u"#000000"_s}, {u"mrr"_s, 0}}};
+    QJsonObject noSources = fixtures::summary();
+    for (const QString &key : {u"mrr"_s, u"arr"_s, u"active"_s, u"new"_s, u"cancelled"_s, u"ending"_s})
+        noSources[key] = 0;
+    noSources.remove(u"growth"_s);
+    noSources[u"by_channel"_s] = QJsonArray{};
+    noSources[u"by_project"_s] = QJsonArray{};
+    noSources[u"has_sources"_s] = false;
+    const auto summaryIs = [](const QJsonObject &summary) {
+        return QMap<QByteArray, ScriptedReply>{{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(summary))}};
+    };
     const QList<Shot> shots{
         {.name = u"signed-out"_s, .token = std::nullopt},
         {.name = u"signing-in"_s, .token = std::nullopt, .signIn = true},
@@ -172,6 +215,13 @@ int main(int argc, char **argv)
         {.name = u"ready-no-channels"_s,
          .replies = {{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(noChannels))},
                      {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},
+        {.name = u"projects"_s, .replies = summaryIs(projects)},
+        {.name = u"projects-amounts-hidden"_s, .replies = summaryIs(projects), .hideAmounts = true},
+        {.name = u"no-sources"_s,
+         .replies = {{"/v1/summary", ScriptedReply::json(200, fixtures::envelope(noSources))},
+                     {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},
+        {.name = u"trend"_s, .history = true},
+        {.name = u"trend-amounts-hidden"_s, .hideAmounts = true, .history = true},
     };
     int failures = 0;
     for (const Shot &shot : shots) {

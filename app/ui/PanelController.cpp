@@ -1,13 +1,17 @@
 #include "app/ui/PanelController.h"
 
+#include "app/core/RevenueHistory.h"
 #include "app/core/SaleWatcher.h"
 #include "app/core/UpdateNotices.h"
 #include "app/core/Updater.h"
 #include "app/core/presenters/ChannelRows.h"
 #include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FigureRow.h"
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectRows.h"
+#include "app/core/presenters/TrendText.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/Palette.h"
 #include "app/ui/Snout.h"
@@ -58,6 +62,22 @@ QColor badgeColor(const Palette &palette, VeskoEvent::Kind kind)
     return palette.mint();
 }
 
+// A project whose colour did not come as "#RRGGBB": the channels' colours in
+// turn, brand blue last, passing over those the service gave other rows.
+QColor fallbackProjectColor(const Palette &palette, qsizetype index, const QList<ProjectRow> &rows)
+{
+    static constexpr Channel::Value order[] = {Channel::paddle,    Channel::amazon,    Channel::appStore,
+                                               Channel::playStore, Channel::rcBilling, Channel::web};
+    QList<QColor> free;
+    for (Channel::Value channel : order) {
+        const QColor color = palette.channelColor(channel);
+        if (std::none_of(rows.begin(), rows.end(),
+                         [&](const ProjectRow &row) { return QColor::fromString(row.color) == color; }))
+            free.append(color);
+    }
+    return free.isEmpty() ? palette.channelColor(order[index % std::size(order)]) : free.at(index % free.size());
+}
+
 // Where expose() leaves the controller for the engine's `Panel`.
 constexpr char panelOfEngine[] = "_vesko_panel";
 
@@ -101,6 +121,12 @@ void PanelController::setNotifySales(bool enabled)
 {
     if (m_sales)
         m_sales->setEnabled(enabled);
+}
+
+void PanelController::setHistory(RevenueHistory *history)
+{
+    m_history = history;
+    recompute();
 }
 
 void PanelController::setUpdateNotices(UpdateNotices *notices)
@@ -184,9 +210,18 @@ void PanelController::recompute()
 
     const std::optional<Summary> &summary = m_model.summary();
     m_hero = summary ? heroText(*summary, m_state.countEnding) : HeroText{};
+    m_trend = summary ? readTrend(*summary, now) : TrendText{};
+    m_figures = summary ? figureRow(*summary) : FigureRow{};
+    m_figureRows.setRows(m_figures.figures);
     m_channels = summary ? vesko::channelRows(*summary) : ChannelRows{};
     m_channelRows.setRows<ChannelRow>(m_channels.rows, [this](const ChannelRow &row) {
         return m_palette.channelColor(Channel::fromRawValue(row.id).value_or(Channel::other));
+    });
+    m_projects = summary && summary->hasSources() ? vesko::projectRows(*summary) : ProjectRows{};
+    qsizetype fallbacks = 0;
+    m_projectRows.setRows<ProjectRow>(m_projects.rows, [&](const ProjectRow &row) {
+        return row.color.isEmpty() ? fallbackProjectColor(m_palette, fallbacks++, m_projects.rows)
+                                   : QColor::fromString(row.color);
     });
     m_events = vesko::eventRows(m_model.events(), now);
     m_eventRows.setRows<EventRow>(m_events.rows,
@@ -194,6 +229,17 @@ void PanelController::recompute()
     m_footer = footerText(m_model.refreshedAt(), now, m_trayShowsText);
     m_trayStyleChoices.setRows(m_footer.trayStyleChoices);
     emit changed();
+}
+
+TrendText PanelController::readTrend(const Summary &summary, const QDateTime &now) const
+{
+    const std::optional<Me> &me = m_model.me();
+    if (!m_history || !me)
+        return {};
+    // The whole account for now; a project's own line when the panel shows one.
+    const QList<MrrReading> readings =
+        m_history->readings(me->id(), u"all"_s, summary.currency(), now.addDays(-trendDays));
+    return trendText(readings, summary.mrr(), now);
 }
 
 double PanelController::barFillWidth(double available, double fraction) const
@@ -243,6 +289,11 @@ void PanelController::messageAction()
 void PanelController::openDashboard()
 {
     m_model.openDashboard();
+}
+
+void PanelController::chooseProject(const QString &id)
+{
+    emit projectChosen(id);
 }
 
 void PanelController::setTrayShowsText(bool shows)

@@ -3,9 +3,12 @@
 #include "app/core/AppModel.h"
 #include "app/core/presenters/ChannelRows.h"
 #include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FigureRow.h"
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectRows.h"
+#include "app/core/presenters/TrendText.h"
 #include "app/ui/Palette.h"
 #include "app/ui/RowModel.h"
 
@@ -24,6 +27,7 @@ namespace vesko {
 using namespace Qt::StringLiterals;
 
 class Refresh;
+class RevenueHistory;
 class SaleWatcher;
 class UpdateNotices;
 
@@ -42,8 +46,16 @@ class PanelController : public QObject
     Q_PROPERTY(bool signInPending READ signInPending NOTIFY changed)
     Q_PROPERTY(QString cancelSignInTitle READ cancelSignInTitle CONSTANT)
     Q_PROPERTY(vesko::HeroText hero READ hero NOTIFY changed)
+    // The hero's line of the last 30 days and its week-on-week change.
+    Q_PROPERTY(vesko::TrendText trend READ trend NOTIFY changed)
+    // ARR and the subscription counts under the hero, or the note for an
+    // account without revenue sources.
+    Q_PROPERTY(vesko::FigureRow figures READ figures NOTIFY changed)
+    Q_PROPERTY(vesko::RowModel *figureRows READ figureRows CONSTANT)
     Q_PROPERTY(vesko::ChannelRows channels READ channels NOTIFY changed)
     Q_PROPERTY(vesko::RowModel *channelRows READ channelRows CONSTANT)
+    Q_PROPERTY(vesko::ProjectRows projects READ projects NOTIFY changed)
+    Q_PROPERTY(vesko::RowModel *projectRows READ projectRows CONSTANT)
     Q_PROPERTY(vesko::EventRows events READ events NOTIFY changed)
     Q_PROPERTY(vesko::RowModel *eventRows READ eventRows CONSTANT)
     // The footer row and the titles of its More menu.
@@ -81,8 +93,13 @@ public:
     bool signInPending() const { return m_model.isSignInPending(); }
     QString cancelSignInTitle() const { return u"Cancel"_s; }
     const HeroText &hero() const { return m_hero; }
+    const TrendText &trend() const { return m_trend; }
+    const FigureRow &figures() const { return m_figures; }
+    RowModel *figureRows() { return &m_figureRows; }
     const ChannelRows &channels() const { return m_channels; }
     RowModel *channelRows() { return &m_channelRows; }
+    const ProjectRows &projects() const { return m_projects; }
+    RowModel *projectRows() { return &m_projectRows; }
     const EventRows &events() const { return m_events; }
     RowModel *eventRows() { return &m_eventRows; }
     const FooterText &footer() const { return m_footer; }
@@ -108,6 +125,9 @@ public:
     bool notifySales() const;
     void setNotifySales(bool enabled);
 
+    // Where the trend line's figures come from; without, the hero has none.
+    void setHistory(RevenueHistory *history);
+
     // Where the update check's outcome goes; without, the check is silent.
     void setUpdateNotices(UpdateNotices *notices);
 
@@ -120,6 +140,8 @@ public:
     Q_INVOKABLE void cancelSignIn();
     Q_INVOKABLE void messageAction();
     Q_INVOKABLE void openDashboard();
+    // A row of the "By project" card was clicked.
+    Q_INVOKABLE void chooseProject(const QString &id);
     // Asks the login item each time: nothing here caches its state.
     Q_INVOKABLE bool readOpenAtLogin() const { return m_model.openAtLogin(); }
     Q_INVOKABLE void setOpenAtLogin(bool enabled) { m_model.setOpenAtLogin(enabled); }
@@ -130,9 +152,11 @@ public:
 
 signals:
     void changed();
+    void projectChosen(const QString &id);
 
 private:
     void recompute();
+    TrendText readTrend(const Summary &summary, const QDateTime &now) const;
 
     AppModel &m_model;
     Palette &m_palette;
@@ -140,13 +164,19 @@ private:
     QPointer<Refresh> m_showing;
     SaleWatcher *m_sales = nullptr;
     QPointer<UpdateNotices> m_updates;
+    RevenueHistory *m_history = nullptr;
     bool m_visible = false;
     bool m_trayShowsText = true;
 
     PanelState m_state;
     HeroText m_hero;
+    TrendText m_trend;
+    FigureRow m_figures;
+    RowModel m_figureRows{Figure::staticMetaObject, this};
     ChannelRows m_channels;
     RowModel m_channelRows{ChannelRow::staticMetaObject, this};
+    ProjectRows m_projects;
+    RowModel m_projectRows{ProjectRow::staticMetaObject, this};
     EventRows m_events;
     RowModel m_eventRows{EventRow::staticMetaObject, this};
     FooterText m_footer;

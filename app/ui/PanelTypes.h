@@ -5,9 +5,12 @@
 
 #include "app/core/presenters/ChannelRows.h"
 #include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FigureRow.h"
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectRows.h"
+#include "app/core/presenters/TrendText.h"
 #include "app/ui/Palette.h"
 
 #include <QtQml/qqml.h>
@@ -56,6 +59,27 @@ struct ChannelRowsType
     Q_GADGET
     QML_FOREIGN(vesko::ChannelRows)
     QML_VALUE_TYPE(channelRows)
+};
+
+struct ProjectRowsType
+{
+    Q_GADGET
+    QML_FOREIGN(vesko::ProjectRows)
+    QML_VALUE_TYPE(projectRows)
+};
+
+struct FigureRowType
+{
+    Q_GADGET
+    QML_FOREIGN(vesko::FigureRow)
+    QML_VALUE_TYPE(figureRow)
+};
+
+struct TrendTextType
+{
+    Q_GADGET
+    QML_FOREIGN(vesko::TrendText)
+    QML_VALUE_TYPE(trendText)
 };
 
 struct EventRowsType

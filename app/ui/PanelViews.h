@@ -14,6 +14,7 @@ using namespace Qt::StringLiterals;
 
 class AppModel;
 class Palette;
+class RevenueHistory;
 class SaleWatcher;
 class UpdateNotices;
 
@@ -25,6 +26,7 @@ struct PanelViewsSetup
     QSettings &settings;
     SaleWatcher *sales = nullptr;
     UpdateNotices *updates = nullptr;
+    RevenueHistory *history = nullptr; // the trend line's figures; none without
 };
 
 // What the views remember across being released and made again.

@@ -17,6 +17,7 @@ QuickPanelViews::QuickPanelViews(const PanelViewsSetup &setup, const PanelViewsM
     for (PanelController *controller : {m_controller.get(), &m_windows->controller()}) {
         controller->setSaleWatcher(setup.sales);
         controller->setUpdateNotices(setup.updates);
+        controller->setHistory(setup.history);
     }
     m_dropDown->setLastActivation(memory.lastActivation);
     if (memory.panelWindowAt)

@@ -7,6 +7,7 @@
 #include "app/ui/Palette.h"
 #include "app/ui/PanelController.h"
 #include "app/ui/PanelQml.h"
+#include "app/ui/Sparkline.h"
 #include "app/ui/StandaloneWindows.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
@@ -34,6 +35,19 @@ using Replies = QMap<QByteArray, ScriptedReply>;
 ScriptedReply ok(const QJsonValue &data)
 {
     return ScriptedReply::json(200, fixtures::envelope(data));
+}
+
+QJsonObject project(const QString &id, const QString &color, qint64 mrr)
+{
+    return QJsonObject{{u"id"_s, id}, {u"name"_s, u"Project "_s + id}, {u"color"_s, color}, {u"mrr"_s, mrr}};
+}
+
+// The fixture summary with these projects.
+QJsonObject withProjects(const QJsonArray &projects)
+{
+    QJsonObject summary = fixtures::summary();
+    summary[u"by_project"_s] = projects;
+    return summary;
 }
 
 // One model, its service and the panel showing it.
@@ -297,11 +311,13 @@ private slots:
     // Hidden amounts: no text shows one, the bars keep their lengths.
     void hiddenAmounts()
     {
-        Stage stage(u"tok"_s, {});
+        Stage stage(u"tok"_s, {{"/v1/summary", ok(withProjects({project(u"p1"_s, u"#2340FF"_s, 700000),
+                                                                project(u"p2"_s, u"#FF7DAA"_s, 534567)}))}});
         stage.settle();
         QVERIFY(stage.show());
+        QVERIFY(stage.item(u"projects"_s)->isVisible());
         QList<qreal> bars;
-        for (QQuickItem *fill : stage.items(u"barFill"_s))
+        for (QQuickItem *fill : stage.items(u"barFill"_s) + stage.items(u"projectBarFill"_s))
             bars << fill->width();
         stage.model->setHideAmounts(true);
         QTRY_VERIFY2(stage.texts().contains(u"$\u2022\u2022\u2022"_s), qPrintable(stage.texts().join(u" | "_s)));
@@ -309,11 +325,178 @@ private slots:
         for (const QString &text : stage.texts())
             QVERIFY2(!amount.match(text).hasMatch(), qPrintable(text));
         QList<qreal> hidden;
-        for (QQuickItem *fill : stage.items(u"barFill"_s))
+        for (QQuickItem *fill : stage.items(u"barFill"_s) + stage.items(u"projectBarFill"_s))
             hidden << fill->width();
         QCOMPARE(hidden, bars);
         stage.model->setHideAmounts(false);
         QTRY_VERIFY(stage.texts().contains(u"$12,346"_s));
+    }
+
+    // The cards below the hero: figures, projects, or the note for an account
+    // with no revenue source yet.
+    void cards_data()
+    {
+        QTest::addColumn<QJsonObject>("summary");
+        QTest::addColumn<QStringList>("visible"); // of the optional cards
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("absent");
+
+        const QStringList figures{u"$148.1K"_s, u"ARR"_s, u"312"_s, u"active"_s,
+                                  u"14"_s,      u"new"_s, u"3"_s,   u"cancelled"_s};
+        QTest::newRow("one project") << fixtures::summary() << QStringList{u"figures"_s, u"channels"_s} << figures
+                                     << QStringList{u"By project"_s, u"Project p1"_s};
+        QTest::newRow("two projects, one paying")
+            << withProjects({project(u"p1"_s, u"#2340FF"_s, 5000), project(u"p2"_s, u"#FF7DAA"_s, 0)})
+            << QStringList{u"figures"_s, u"channels"_s} << figures << QStringList{u"By project"_s};
+        QTest::newRow("two paying projects")
+            << withProjects({project(u"p1"_s, u"#2340FF"_s, 5000), project(u"p2"_s, u"#FF7DAA"_s, 2500)})
+            << QStringList{u"figures"_s, u"channels"_s, u"projects"_s}
+            << figures + QStringList{u"By project"_s, u"Project p1"_s, u"$50"_s, u"Project p2"_s, u"$25"_s}
+            << QStringList{};
+        QJsonObject none = withProjects({project(u"p1"_s, u"#2340FF"_s, 5000), project(u"p2"_s, u"#FF7DAA"_s, 2500)});
+        none[u"has_sources"_s] = false;
+        QTest::newRow("no revenue source") << none << QStringList{u"noSources"_s} << QStringList{u"Connect a source"_s}
+                                           << QStringList{u"ARR"_s, u"By project"_s, u"Where it comes from"_s};
+    }
+    void cards()
+    {
+        QFETCH(QJsonObject, summary);
+        QFETCH(QStringList, visible);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, absent);
+        Stage stage(u"tok"_s, {{"/v1/summary", ok(summary)}});
+        stage.settle();
+        QVERIFY(stage.show());
+        QStringList cards;
+        for (const QString &name : {u"figures"_s, u"noSources"_s, u"channels"_s, u"projects"_s})
+            if (stage.item(name)->isVisible())
+                cards << name;
+        QCOMPARE(cards, visible);
+        const QStringList texts = stage.texts();
+        for (const QString &text : shown)
+            QVERIFY2(texts.contains(text), qPrintable(text + u" missing from "_s + texts.join(u" | "_s)));
+        for (const QString &text : absent)
+            QVERIFY2(!texts.contains(text), qPrintable(text + u" shown in "_s + texts.join(u" | "_s)));
+        if (stage.item(u"noSources"_s)->isVisible()) {
+            QQuickItem *button = stage.item(u"connectSourceButton"_s);
+            QTest::mouseClick(&stage.view, Qt::LeftButton, {}, button->mapToScene(QPointF(6, 6)).toPoint());
+            QCOMPARE(stage.urls.opened.size(), 1);
+        }
+    }
+
+    // A click anywhere on a project's row names that project; a colour that
+    // is not "#RRGGBB" gives way to one of the palette's.
+    void choosingAProject()
+    {
+        Stage stage(u"tok"_s, {{"/v1/summary", ok(withProjects({project(u"p1"_s, u"#123456"_s, 5000),
+                                                                project(u"p2"_s, u"javascript:"_s, 2500)}))}});
+        stage.settle();
+        QVERIFY(stage.show());
+        const QList<QQuickItem *> rows = stage.items(u"projectRow"_s);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0]->property("color").value<QColor>(), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(rows[1]->property("color").value<QColor>(), stage.palette.channelColor(Channel::paddle));
+        QSignalSpy chosen(stage.panel.get(), &PanelController::projectChosen);
+        QTest::mouseClick(&stage.view, Qt::LeftButton, {},
+                          rows[1]->mapToScene(QPointF(rows[1]->width() - 4, rows[1]->height() - 3)).toPoint());
+        QTest::mouseClick(&stage.view, Qt::LeftButton, {}, rows[0]->mapToScene(QPointF(20, 6)).toPoint());
+        QCOMPARE(chosen.count(), 2);
+        QCOMPARE(chosen.at(0).at(0).toString(), u"p2"_s);
+        QCOMPARE(chosen.at(1).at(0).toString(), u"p1"_s);
+    }
+
+    // The hero's line and change come from the history of the signed-in
+    // account, in the summary's currency; without a history, neither shows.
+    void trend_data()
+    {
+        QTest::addColumn<bool>("attached");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<bool>("line");
+        QTest::newRow("no history") << false << u"u1"_s << u"USD"_s << false;
+        QTest::newRow("the account's") << true << u"u1"_s << u"USD"_s << true;
+        QTest::newRow("another account's") << true << u"u2"_s << u"USD"_s << false;
+        QTest::newRow("another currency") << true << u"u1"_s << u"EUR"_s << false;
+    }
+    void trend()
+    {
+        QFETCH(bool, attached);
+        QFETCH(QString, account);
+        QFETCH(QString, currency);
+        QFETCH(bool, line);
+        Stage stage(u"tok"_s, {});
+        stage.settle();
+        FakeRevenueHistory history;
+        // 1234567 now against 1100000 eight days ago: +12%.
+        history.record(account, u"all"_s, currency, t0.addDays(-8), 1100000);
+        history.record(account, u"all"_s, currency, t0.addDays(-2), 1200000);
+        if (attached)
+            stage.panel->setHistory(&history);
+        QVERIFY(stage.show());
+        QCOMPARE(stage.item(u"sparkline"_s)->isVisible(), line);
+        QCOMPARE(stage.texts().contains(u"+12% vs 7 days ago"_s), line);
+        if (line) {
+            QQuickItem *sparkline = stage.item(u"sparkline"_s);
+            QCOMPARE(sparkline->property("points").value<QList<QPointF>>().size(), 3);
+            // The line's white crosses the blue of the hero somewhere.
+            const QImage image = stage.view.grabWindow();
+            const QRect area =
+                sparkline->mapRectToScene(QRectF(0, 0, sparkline->width(), sparkline->height())).toAlignedRect();
+            int white = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    white += image.pixelColor(x, y).lightness() > 200;
+            QVERIFY2(white > area.width(), qPrintable(QString::number(white)));
+        }
+    }
+
+    // The line's vertices: scaled into the item inside half the stroke, y
+    // upwards, one pixel column's many points down to its lowest and highest.
+    void sparklineOutline_data()
+    {
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<QList<QPointF>>("line"); // in a 102 × 22 item, stroke 2
+        QTest::newRow("corners") << QList<QPointF>{{0, 0}, {1, 1}} << QList<QPointF>{{1, 21}, {101, 1}};
+        QTest::newRow("middle line") << QList<QPointF>{{0, 0.5}, {0.5, 0.5}, {1, 0.5}}
+                                     << QList<QPointF>{{1, 11}, {51, 11}, {101, 11}};
+        QTest::newRow("out of range clamped") << QList<QPointF>{{-1, -1}, {2, 2}} << QList<QPointF>{{1, 21}, {101, 1}};
+        QTest::newRow("one column: its high then its low, as they came")
+            << QList<QPointF>{{0.5, 0.5}, {0.501, 1}, {0.502, 0.25}, {0.503, 0.75}, {1, 0.5}}
+            << QList<QPointF>{{51.1, 1}, {51.2, 16}, {101, 11}};
+        QTest::newRow("one column, low first")
+            << QList<QPointF>{{0.5, 0.4}, {0.501, 0}, {0.502, 1}} << QList<QPointF>{{51.1, 21}, {51.2, 1}};
+    }
+    void sparklineOutline()
+    {
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QList<QPointF>, line);
+        const QList<QPointF> outline = Sparkline::outline(points, {102, 22}, 2);
+        QCOMPARE(outline.size(), line.size());
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QVERIFY2(QLineF(outline.at(i), line.at(i)).length() < 1e-6,
+                     qPrintable(u"vertex %1: %2, %3"_s.arg(i).arg(outline.at(i).x()).arg(outline.at(i).y())));
+        }
+    }
+
+    // The strip keeps the stroke's width along straight runs and at bends.
+    void sparklineStrip()
+    {
+        const QList<QPointF> line{{0, 10}, {10, 10}, {20, 0}, {30, 0}};
+        const QList<QPointF> strip = Sparkline::strip(line, 4);
+        QCOMPARE(strip.size(), 2 * line.size());
+        // Straight ends: the two vertices 4 apart, square across the line.
+        QCOMPARE(strip.at(0), QPointF(0, 12));
+        QCOMPARE(strip.at(1), QPointF(0, 8));
+        QCOMPARE(strip.at(6), QPointF(30, 2));
+        QCOMPARE(strip.at(7), QPointF(30, -2));
+        // At a 45° bend each side stays 2 from both segments.
+        for (int i : {2, 3}) {
+            const QPointF v = strip.at(i);
+            const qreal fromFlat = qAbs(v.y() - 10);
+            const qreal fromSlope = qAbs(v.x() + v.y() - 20) / std::sqrt(2.0);
+            QVERIFY2(qAbs(fromFlat - 2) < 1e-9 && qAbs(fromSlope - 2) < 1e-9, qPrintable(QString::number(i)));
+        }
+        QVERIFY(Sparkline::strip({{0, 0}}, 4).isEmpty());
     }
 
     // The refresh started by a showing is cancelled when the panel hides.

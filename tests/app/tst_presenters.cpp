@@ -2,11 +2,14 @@
 // will bind them.
 #include "app/core/presenters/ChannelRows.h"
 #include "app/core/presenters/EventRows.h"
+#include "app/core/presenters/FigureRow.h"
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectRows.h"
 #include "app/core/presenters/SaleText.h"
 #include "app/core/presenters/TrayMenuText.h"
+#include "app/core/presenters/TrendText.h"
 #include "app/core/presenters/UpdateText.h"
 #include "kit/Money.h"
 
@@ -51,6 +54,17 @@ VeskoEvent makeEvent(const EventFields &s)
         .customerLabel = s.customer,
         .project = VeskoEvent::ProjectRef(u"prj_1"_s, u"Lumen"_s),
     });
+}
+
+Summary summaryWithProjects(QList<ProjectAmount> projects)
+{
+    return Summary(Summary::Fields{.currency = u"USD"_s, .byProject = std::move(projects), .hasSources = true});
+}
+
+// A reading `days` before now (fractions allowed).
+MrrReading daysAgo(double days, qint64 mrr)
+{
+    return {.at = now.addMSecs(-qint64(days * 86400000)), .mrr = mrr};
 }
 
 enum SummaryHeld {
@@ -202,6 +216,167 @@ private slots:
         QCOMPARE(shown, rows);
         for (qsizetype i = 0; i < widths.size(); ++i)
             QCOMPARE(shownWidths.at(i), widths.at(i));
+    }
+
+    void projects_data()
+    {
+        QTest::addColumn<QList<ProjectAmount>>("projects");
+        QTest::addColumn<QStringList>("rows"); // id|name|amount
+        QTest::addColumn<QList<double>>("fractions");
+
+        const auto project = [](const char *id, qint64 mrr) {
+            return ProjectAmount(QString::fromLatin1(id), u"Name "_s + QString::fromLatin1(id), u"#2340FF"_s, mrr);
+        };
+        QTest::newRow("none") << QList<ProjectAmount>{} << QStringList{} << QList<double>{};
+        QTest::newRow("one paying: the hero says it all")
+            << QList<ProjectAmount>{project("a", 5000)} << QStringList{} << QList<double>{};
+        QTest::newRow("one paying among unpaid")
+            << QList<ProjectAmount>{project("a", 5000), project("b", 0), project("c", -300)} << QStringList{}
+            << QList<double>{};
+        QTest::newRow("two paying, service order")
+            << QList<ProjectAmount>{project("a", 2500), project("b", 10000)}
+            << QStringList{u"a|Name a|$25"_s, u"b|Name b|$100"_s} << QList<double>{0.25, 1.0};
+        QTest::newRow("unpaid dropped between paying")
+            << QList<ProjectAmount>{project("a", 40000), project("b", 0), project("c", 1999)}
+            << QStringList{u"a|Name a|$400"_s, u"c|Name c|$19.99"_s} << QList<double>{1.0, 1999.0 / 40000};
+        QTest::newRow("equal shares") << QList<ProjectAmount>{project("a", 700), project("b", 700)}
+                                      << QStringList{u"a|Name a|$7"_s, u"b|Name b|$7"_s} << QList<double>{1.0, 1.0};
+    }
+    void projects()
+    {
+        QFETCH(QList<ProjectAmount>, projects);
+        QFETCH(QStringList, rows);
+        QFETCH(QList<double>, fractions);
+        const ProjectRows card = projectRows(summaryWithProjects(projects));
+        QStringList shown;
+        QList<double> shownFractions;
+        for (const ProjectRow &row : card.rows) {
+            shown.append(QStringList{row.id, row.name, row.amount}.join(u'|'));
+            shownFractions.append(row.fraction);
+        }
+        QCOMPARE(shown, rows);
+        QCOMPARE(card.shown(), !rows.isEmpty());
+        QCOMPARE(shownFractions.size(), fractions.size());
+        for (qsizetype i = 0; i < fractions.size(); ++i)
+            QVERIFY(qFuzzyCompare(shownFractions.at(i), fractions.at(i)));
+    }
+
+    // The colour the service sends reaches the view only as "#RRGGBB".
+    void projectColours_data()
+    {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("upper case") << u"#2340FF"_s << u"#2340FF"_s;
+        QTest::newRow("lower case") << u"#a6ebd8"_s << u"#a6ebd8"_s;
+        QTest::newRow("empty") << u""_s << u""_s;
+        QTest::newRow("a name") << u"red"_s << u""_s;
+        QTest::newRow("five digits") << u"#12345"_s << u""_s;
+        QTest::newRow("seven digits") << u"#1234567"_s << u""_s;
+        QTest::newRow("not hex") << u"#GGGGGG"_s << u""_s;
+        QTest::newRow("one letter past f") << u"#12345g"_s << u""_s;
+        QTest::newRow("no hash") << u"2340FF"_s << u""_s;
+        QTest::newRow("with alpha") << u"#802340FF"_s << u""_s;
+        QTest::newRow("a script") << u"javascript:"_s << u""_s;
+        QTest::newRow("padded") << u" #2340F"_s << u""_s;
+        QTest::newRow("function") << u"rgb(1,2,3)"_s << u""_s;
+    }
+    void projectColours()
+    {
+        QFETCH(QString, sent);
+        QFETCH(QString, kept);
+        const ProjectRows card = projectRows(summaryWithProjects(
+            {ProjectAmount(u"a"_s, u"A"_s, sent, 100), ProjectAmount(u"b"_s, u"B"_s, u"#000000"_s, 100)}));
+        QCOMPARE(card.rows.size(), 2);
+        QCOMPARE(card.rows.first().color, kept);
+        QCOMPARE(card.rows.last().color, u"#000000"_s);
+    }
+
+    void figures_data()
+    {
+        QTest::addColumn<bool>("hasSources");
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QStringList>("figures"); // value label
+        QTest::addColumn<bool>("note");
+
+        QTest::newRow("with sources") << true << false
+                                      << QStringList{u"$148.1K ARR"_s, u"312 active"_s, u"14 new"_s, u"3 cancelled"_s}
+                                      << false;
+        QTest::newRow("amounts hidden: the ARR only")
+            << true << true << QStringList{u"$\u2022\u2022\u2022 ARR"_s, u"312 active"_s, u"14 new"_s, u"3 cancelled"_s}
+            << false;
+        QTest::newRow("no source yet") << false << false << QStringList{} << true;
+    }
+    void figures()
+    {
+        QFETCH(bool, hasSources);
+        QFETCH(bool, hide);
+        QFETCH(QStringList, figures);
+        QFETCH(bool, note);
+        const Money::Mask mask(hide);
+        const FigureRow row = figureRow(Summary(Summary::Fields{.currency = u"USD"_s,
+                                                                .mrr = 1234567,
+                                                                .arr = 14814804,
+                                                                .active = 312,
+                                                                .new_ = 14,
+                                                                .cancelled = 3,
+                                                                .hasSources = hasSources}));
+        QStringList shown;
+        for (const Figure &figure : row.figures)
+            shown.append(figure.value + u' ' + figure.label);
+        QCOMPARE(shown, figures);
+        QCOMPARE(row.hasSources, hasSources);
+        QCOMPARE(!row.noSourceTitle.isEmpty(), note);
+        QCOMPARE(!row.noSourceNote.isEmpty(), note);
+        QCOMPARE(!row.noSourceAction.isEmpty(), note);
+    }
+
+    void trend_data()
+    {
+        QTest::addColumn<QList<MrrReading>>("readings");
+        QTest::addColumn<qint64>("current");
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<QString>("change");
+
+        QTest::newRow("none") << QList<MrrReading>{} << 1000ll << QList<QPointF>{} << u""_s;
+        QTest::newRow("one reading: no line, a change")
+            << QList<MrrReading>{daysAgo(8, 1000)} << 1040ll << QList<QPointF>{} << u"+4% vs 7 days ago"_s;
+        QTest::newRow("up, down, ending now") << QList<MrrReading>{daysAgo(30, 1000), daysAgo(15, 3000)} << 2000ll
+                                              << QList<QPointF>{{0, 0}, {0.5, 1}, {1, 0.5}} << u"-33% vs 7 days ago"_s;
+        QTest::newRow("flat: a middle line")
+            << QList<MrrReading>{daysAgo(20, 500), daysAgo(10, 500)} << 500ll
+            << QList<QPointF>{{1.0 / 3, 0.5}, {2.0 / 3, 0.5}, {1, 0.5}} << u"0% vs 7 days ago"_s;
+        QTest::newRow("nothing a week old") << QList<MrrReading>{daysAgo(6, 1000), daysAgo(3, 1100)} << 1210ll
+                                            << QList<QPointF>{{0.8, 0}, {0.9, 100.0 / 210}, {1, 1}} << u""_s;
+        QTest::newRow("a week ago was zero") << QList<MrrReading>{daysAgo(10, 0), daysAgo(2, 500)} << 1000ll
+                                             << QList<QPointF>{{2.0 / 3, 0}, {28.0 / 30, 0.5}, {1, 1}} << u""_s;
+        QTest::newRow("the newest at least a week old counts")
+            << QList<MrrReading>{daysAgo(8, 900), daysAgo(7, 1000), daysAgo(1, 2000)} << 1050ll
+            << QList<QPointF>{{22.0 / 30, 0}, {23.0 / 30, 100.0 / 1100}, {29.0 / 30, 1}, {1, 150.0 / 1100}}
+            << u"+5% vs 7 days ago"_s;
+        QTest::newRow("older than the month: off the line, still a week old")
+            << QList<MrrReading>{daysAgo(40, 100), daysAgo(20, 1000), daysAgo(10, 2000)} << 2000ll
+            << QList<QPointF>{{1.0 / 3, 0}, {2.0 / 3, 1}, {1, 1}} << u"0% vs 7 days ago"_s;
+        QTest::newRow("only one inside the month") << QList<MrrReading>{daysAgo(45, 100), daysAgo(2, 1000)} << 900ll
+                                                   << QList<QPointF>{} << u"+800% vs 7 days ago"_s;
+        QTest::newRow("a reading at now is the end") << QList<MrrReading>{daysAgo(15, 1000), daysAgo(0, 2000)} << 2000ll
+                                                     << QList<QPointF>{{0.5, 0}, {1, 1}} << u"+100% vs 7 days ago"_s;
+    }
+    void trend()
+    {
+        QFETCH(QList<MrrReading>, readings);
+        QFETCH(qint64, current);
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QString, change);
+        const TrendText trend = trendText(readings, current, now);
+        QCOMPARE(trend.change, change);
+        QCOMPARE(trend.showsLine(), !points.isEmpty());
+        QCOMPARE(trend.points.size(), points.size());
+        for (qsizetype i = 0; i < points.size(); ++i) {
+            const QPointF d = trend.points.at(i) - points.at(i);
+            QVERIFY2(
+                qAbs(d.x()) < 1e-9 && qAbs(d.y()) < 1e-9,
+                qPrintable(u"point %1: (%2, %3)"_s.arg(i).arg(trend.points.at(i).x()).arg(trend.points.at(i).y())));
+        }
     }
 
     void events_data()

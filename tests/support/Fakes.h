@@ -7,6 +7,7 @@
 #include "app/core/LoginItem.h"
 #include "app/core/Notifier.h"
 #include "app/core/PushTransport.h"
+#include "app/core/RevenueHistory.h"
 #include "app/core/Scene.h"
 #include "app/core/SecretStore.h"
 #include "app/core/SleepTimer.h"
@@ -14,10 +15,14 @@
 #include "app/core/WakeMonitor.h"
 
 #include <QList>
+#include <QMap>
 #include <QPointer>
+#include <QSet>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -162,5 +167,52 @@ struct FakeColorScheme : vesko::ColorScheme
             return;
         dark = on;
         emit prefersDarkChanged(on);
+    }
+};
+
+// The history in memory: every figure kept (no spacing), per account, scope
+// and currency; `reads` counts the questions asked of it.
+struct FakeRevenueHistory : vesko::RevenueHistory
+{
+    struct Key
+    {
+        QString account, scope, currency;
+        friend bool operator<(const Key &a, const Key &b)
+        {
+            return std::tie(a.account, a.scope, a.currency) < std::tie(b.account, b.scope, b.currency);
+        }
+    };
+    QMap<Key, QList<vesko::MrrReading>> figures;
+    QSet<QString> milestones;
+    mutable int reads = 0;
+
+    void record(const QString &account, const QString &scope, const QString &currency, const QDateTime &at,
+                qint64 mrr) override
+    {
+        QList<vesko::MrrReading> &kept = figures[{account, scope, currency}];
+        const auto later = std::upper_bound(kept.begin(), kept.end(), at,
+                                            [](const QDateTime &t, const vesko::MrrReading &r) { return t < r.at; });
+        kept.insert(later, {.at = at, .mrr = mrr});
+    }
+    QList<vesko::MrrReading> readings(const QString &account, const QString &scope, const QString &currency,
+                                      const QDateTime &since) const override
+    {
+        ++reads;
+        QList<vesko::MrrReading> found = figures.value({account, scope, currency});
+        found.removeIf([&](const vesko::MrrReading &reading) { return reading.at < since; });
+        return found;
+    }
+    bool markMilestone(const QString &account, const QString &scope, const QString &currency, qint64 threshold) override
+    {
+        const QString key = QStringList{account, scope, currency, QString::number(threshold)}.join(u'\n');
+        if (milestones.contains(key))
+            return false;
+        milestones.insert(key);
+        return true;
+    }
+    void forgetAccount(const QString &account) override
+    {
+        figures.removeIf([&](const auto &entry) { return entry.key().account == account; });
+        milestones.removeIf([&](const QString &key) { return key.startsWith(account + u'\n'); });
     }
 };

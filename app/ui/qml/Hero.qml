@@ -107,5 +107,35 @@ Item {
             font.weight: Font.Medium
             wrapMode: Text.Wrap
         }
+        // The last 30 days, and the change since a week ago.
+        Item {
+            objectName: "trend"
+            visible: Panel.trend.showsLine || Panel.trend.change !== ""
+            width: parent.width
+            implicitHeight: (line.visible ? line.height + 4 : 0) + (change.visible ? change.height : 0)
+
+            Sparkline {
+                id: line
+                objectName: "sparkline"
+                visible: Panel.trend.showsLine
+                width: parent.width
+                height: 36
+                // A list of QPointF: fine at run time, unknown to qmllint in Qt 6.4.
+                points: Panel.trend.points // qmllint disable type
+                color: "white"
+                lineWidth: 2
+            }
+            PlainText {
+                id: change
+                objectName: "trendChange"
+                visible: text !== ""
+                y: line.visible ? line.height + 4 : 0
+                text: Panel.trend.change
+                color: "white"
+                opacity: 0.9
+                font.pixelSize: 12
+                font.weight: Font.Bold
+            }
+        }
     }
 }

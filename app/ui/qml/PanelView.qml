@@ -70,10 +70,26 @@ Item {
                 width: parent.width
                 visible: Panel.state.block === PanelBlock.Dashboard
             }
+            Figures {
+                objectName: "figures"
+                width: parent.width
+                visible: Panel.state.block === PanelBlock.Dashboard && Panel.figures.hasSources
+            }
+            NoSources {
+                objectName: "noSources"
+                width: parent.width
+                visible: Panel.state.block === PanelBlock.Dashboard && !Panel.figures.hasSources
+            }
             Channels {
                 objectName: "channels"
                 width: parent.width
                 visible: Panel.state.block === PanelBlock.Dashboard && Panel.state.showsChannels
+                         && Panel.figures.hasSources
+            }
+            Projects {
+                objectName: "projects"
+                width: parent.width
+                visible: Panel.state.block === PanelBlock.Dashboard && Panel.projects.shown
             }
             Events {
                 objectName: "events"

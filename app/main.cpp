@@ -162,7 +162,9 @@ int main(int argc, char **argv)
                           .palette = palette,
                           .settings = platform.settings(),
                           .sales = &sales,
-                          .updates = updates.get()},
+                          .updates = updates.get(),
+                          .history = &history,
+                          .milestones = &milestones},
                          partPath(u"vesko-views.so"_s), &trim);
     TrayIcon::MakeOldTray oldTray;
     if (makeOldTray)

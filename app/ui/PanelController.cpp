@@ -1,5 +1,6 @@
 #include "app/ui/PanelController.h"
 
+#include "app/core/MilestoneWatcher.h"
 #include "app/core/RevenueHistory.h"
 #include "app/core/SaleWatcher.h"
 #include "app/core/UpdateNotices.h"
@@ -95,6 +96,8 @@ PanelController::PanelController(AppModel &model, Palette &palette, std::functio
         connect(&model, signal, this, &PanelController::recompute);
     connect(&model, &AppModel::trayStyleChanged, this, &PanelController::changed);
     connect(&model, &AppModel::hideAmountsChanged, this, &PanelController::recompute);
+    connect(&model, &AppModel::projectScopeChanged, this, &PanelController::recompute);
+    connect(&model, &AppModel::projectsChanged, this, &PanelController::recompute);
     connect(&palette, &Palette::darkChanged, this, &PanelController::recompute);
     recompute();
 }
@@ -123,9 +126,28 @@ void PanelController::setNotifySales(bool enabled)
         m_sales->setEnabled(enabled);
 }
 
+void PanelController::setMilestoneWatcher(MilestoneWatcher *watcher)
+{
+    m_milestones = watcher;
+    if (m_milestones)
+        connect(m_milestones, &MilestoneWatcher::enabledChanged, this, &PanelController::changed);
+}
+
+bool PanelController::notifyMilestones() const
+{
+    return m_milestones && m_milestones->isEnabled();
+}
+
+void PanelController::setNotifyMilestones(bool enabled)
+{
+    if (m_milestones)
+        m_milestones->setEnabled(enabled);
+}
+
 void PanelController::setHistory(RevenueHistory *history)
 {
     m_history = history;
+    m_trendKey.clear();
     recompute();
 }
 
@@ -226,20 +248,32 @@ void PanelController::recompute()
     m_events = vesko::eventRows(m_model.events(), now);
     m_eventRows.setRows<EventRow>(m_events.rows,
                                   [this](const EventRow &row) { return badgeColor(m_palette, row.kind); });
-    m_footer = footerText(m_model.refreshedAt(), now, m_trayShowsText);
+    const QList<ProjectChoice> choices = m_model.isSignedIn()
+                                             ? vesko::projectChoices(m_model.projects(), m_model.projectScope())
+                                             : QList<ProjectChoice>();
+    m_footer =
+        footerText(m_model.refreshedAt(), now, m_trayShowsText, scopeTitle(m_model.projects(), m_model.projectScope()),
+                   m_model.projectScope() != allProjects);
     m_trayStyleChoices.setRows(m_footer.trayStyleChoices);
+    m_projectChoices.setRows(choices);
     emit changed();
 }
 
-TrendText PanelController::readTrend(const Summary &summary, const QDateTime &now) const
+TrendText PanelController::readTrend(const Summary &summary, const QDateTime &now)
 {
     const std::optional<Me> &me = m_model.me();
     if (!m_history || !me)
         return {};
-    // The whole account for now; a project's own line when the panel shows one.
-    const QList<MrrReading> readings =
-        m_history->readings(me->id(), u"all"_s, summary.currency(), now.addDays(-trendDays));
-    return trendText(readings, summary.mrr(), now);
+    // A refresh recomputes the panel several times over; the file is read once.
+    const QString key = QStringList{me->id(), m_model.projectScope(), summary.currency(),
+                                    m_model.refreshedAt().toString(Qt::ISODateWithMs)}
+                            .join(QChar(u'\x1f'));
+    if (key != m_trendKey) {
+        m_trendReadings =
+            m_history->readings(me->id(), m_model.projectScope(), summary.currency(), now.addDays(-trendDays));
+        m_trendKey = key;
+    }
+    return trendText(m_trendReadings, summary.mrr(), now);
 }
 
 double PanelController::barFillWidth(double available, double fraction) const
@@ -293,6 +327,7 @@ void PanelController::openDashboard()
 
 void PanelController::chooseProject(const QString &id)
 {
+    m_model.setProjectScope(id);
     emit projectChosen(id);
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/core/AppModel.h"
+#include "app/core/RevenueHistory.h"
 #include "app/core/presenters/ChannelRows.h"
 #include "app/core/presenters/EventRows.h"
 #include "app/core/presenters/FigureRow.h"
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectChoices.h"
 #include "app/core/presenters/ProjectRows.h"
 #include "app/core/presenters/TrendText.h"
 #include "app/ui/Palette.h"
@@ -28,6 +30,7 @@ using namespace Qt::StringLiterals;
 
 class Refresh;
 class RevenueHistory;
+class MilestoneWatcher;
 class SaleWatcher;
 class UpdateNotices;
 
@@ -62,6 +65,8 @@ class PanelController : public QObject
     Q_PROPERTY(vesko::FooterText footer READ footer NOTIFY changed)
     // The tray style choices in menu order: title, style and note.
     Q_PROPERTY(vesko::RowModel *trayStyleChoices READ trayStyleChoices CONSTANT)
+    // "All projects" and each project, for the menu; empty without a choice.
+    Q_PROPERTY(vesko::RowModel *projectChoices READ projectChoices CONSTANT)
     // The current choice, as its TrayStyle value.
     Q_PROPERTY(int trayStyle READ trayStyle WRITE setTrayStyle NOTIFY changed)
     // A line above the footer about Vesko's own updates; empty for none.
@@ -71,6 +76,8 @@ class PanelController : public QObject
     Q_PROPERTY(bool hideAmounts READ hideAmounts WRITE setHideAmounts NOTIFY changed)
     Q_PROPERTY(bool offersSaleNotifications READ offersSaleNotifications CONSTANT)
     Q_PROPERTY(bool notifySales READ notifySales WRITE setNotifySales NOTIFY changed)
+    Q_PROPERTY(bool offersMilestoneNotifications READ offersMilestoneNotifications CONSTANT)
+    Q_PROPERTY(bool notifyMilestones READ notifyMilestones WRITE setNotifyMilestones NOTIFY changed)
 
     Q_PROPERTY(vesko::Palette *colors READ colors CONSTANT)
     Q_PROPERTY(QString sansFamily READ sansFamily CONSTANT)
@@ -104,6 +111,7 @@ public:
     RowModel *eventRows() { return &m_eventRows; }
     const FooterText &footer() const { return m_footer; }
     RowModel *trayStyleChoices() { return &m_trayStyleChoices; }
+    RowModel *projectChoices() { return &m_projectChoices; }
     QString updateNote() const;
     QString updateActionTitle() const;
     Palette *colors() const { return &m_palette; }
@@ -125,6 +133,12 @@ public:
     bool notifySales() const;
     void setNotifySales(bool enabled);
 
+    // The milestones' switch in the menu; without a watcher, no entry.
+    void setMilestoneWatcher(MilestoneWatcher *watcher);
+    bool offersMilestoneNotifications() const { return m_milestones != nullptr; }
+    bool notifyMilestones() const;
+    void setNotifyMilestones(bool enabled);
+
     // Where the trend line's figures come from; without, the hero has none.
     void setHistory(RevenueHistory *history);
 
@@ -140,7 +154,8 @@ public:
     Q_INVOKABLE void cancelSignIn();
     Q_INVOKABLE void messageAction();
     Q_INVOKABLE void openDashboard();
-    // A row of the "By project" card was clicked.
+    // A row of the "By project" card, or a project in the menu: the figures
+    // become that project's ("all": the whole account's).
     Q_INVOKABLE void chooseProject(const QString &id);
     // Asks the login item each time: nothing here caches its state.
     Q_INVOKABLE bool readOpenAtLogin() const { return m_model.openAtLogin(); }
@@ -156,13 +171,14 @@ signals:
 
 private:
     void recompute();
-    TrendText readTrend(const Summary &summary, const QDateTime &now) const;
+    TrendText readTrend(const Summary &summary, const QDateTime &now);
 
     AppModel &m_model;
     Palette &m_palette;
     std::function<QDateTime()> m_now;
     QPointer<Refresh> m_showing;
     SaleWatcher *m_sales = nullptr;
+    MilestoneWatcher *m_milestones = nullptr;
     QPointer<UpdateNotices> m_updates;
     RevenueHistory *m_history = nullptr;
     bool m_visible = false;
@@ -181,6 +197,11 @@ private:
     RowModel m_eventRows{EventRow::staticMetaObject, this};
     FooterText m_footer;
     RowModel m_trayStyleChoices{TrayStyleChoice::staticMetaObject, this};
+    RowModel m_projectChoices{ProjectChoice::staticMetaObject, this};
+    // The history read for the trend, and for which account, scope, currency
+    // and refresh: read again only when one of them moves.
+    QString m_trendKey;
+    QList<MrrReading> m_trendReadings;
 };
 
 } // namespace vesko

@@ -13,6 +13,7 @@ namespace vesko {
 using namespace Qt::StringLiterals;
 
 class AppModel;
+class MilestoneWatcher;
 class Palette;
 class RevenueHistory;
 class SaleWatcher;
@@ -27,6 +28,7 @@ struct PanelViewsSetup
     SaleWatcher *sales = nullptr;
     UpdateNotices *updates = nullptr;
     RevenueHistory *history = nullptr; // the trend line's figures; none without
+    MilestoneWatcher *milestones = nullptr;
 };
 
 // What the views remember across being released and made again.

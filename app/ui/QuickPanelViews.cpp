@@ -18,6 +18,7 @@ QuickPanelViews::QuickPanelViews(const PanelViewsSetup &setup, const PanelViewsM
         controller->setSaleWatcher(setup.sales);
         controller->setUpdateNotices(setup.updates);
         controller->setHistory(setup.history);
+        controller->setMilestoneWatcher(setup.milestones);
     }
     m_dropDown->setLastActivation(memory.lastActivation);
     if (memory.panelWindowAt)

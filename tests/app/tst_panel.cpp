@@ -2,6 +2,7 @@
 // in each state, a few pixels where the drawing itself matters, and the
 // refresh that belongs to a showing.
 #include "app/core/AppModel.h"
+#include "app/core/MilestoneWatcher.h"
 #include "app/core/UpdateNotices.h"
 #include "app/core/Updater.h"
 #include "app/ui/Palette.h"
@@ -399,10 +400,15 @@ private slots:
         QSignalSpy chosen(stage.panel.get(), &PanelController::projectChosen);
         QTest::mouseClick(&stage.view, Qt::LeftButton, {},
                           rows[1]->mapToScene(QPointF(rows[1]->width() - 4, rows[1]->height() - 3)).toPoint());
-        QTest::mouseClick(&stage.view, Qt::LeftButton, {}, rows[0]->mapToScene(QPointF(20, 6)).toPoint());
+        QCOMPARE(stage.model->projectScope(), u"p2"_s);
+        stage.settle();
+        const QList<QQuickItem *> again = stage.items(u"projectRow"_s);
+        QCOMPARE(again.size(), 2);
+        QTest::mouseClick(&stage.view, Qt::LeftButton, {}, again[0]->mapToScene(QPointF(20, 6)).toPoint());
         QCOMPARE(chosen.count(), 2);
         QCOMPARE(chosen.at(0).at(0).toString(), u"p2"_s);
         QCOMPARE(chosen.at(1).at(0).toString(), u"p1"_s);
+        QCOMPARE(stage.model->projectScope(), u"p1"_s);
     }
 
     // The hero's line and change come from the history of the signed-in
@@ -593,6 +599,58 @@ private slots:
                  (QStringList{u"Amount only"_s, u"This tray cannot show text: the snout stays"_s, u"Snout only"_s}));
         choose(u"Sign out"_s);
         QVERIFY(!stage.model->isSignedIn());
+    }
+
+    // An account of several projects: the menu chooses among them, the
+    // footer names the one shown, and the milestones have their switch.
+    void footerMenuChoosesTheProject()
+    {
+        Stage stage(u"tok"_s,
+                    {{"/v1/summary",
+                      ok(withProjects({project(u"p1"_s, u"#123456"_s, 5000), project(u"p2"_s, u"#654321"_s, 2500)}))}});
+        FakeNotifier notifier;
+        FakeRevenueHistory history;
+        MilestoneWatcher milestones(*stage.model, notifier, stage.settings, history, [] { return u"all"_s; });
+        stage.panel->setMilestoneWatcher(&milestones);
+        stage.settle();
+        QVERIFY(stage.show());
+        auto *menu = stage.view.rootObject()->findChild<QQuickWindow *>(u"footerMenu"_s);
+        const auto open = [&] {
+            QQuickItem *more = stage.item(u"moreButton"_s);
+            QTest::mouseClick(&stage.view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
+            return QTest::qWaitForWindowExposed(menu);
+        };
+        // A repeater's entries have no QObject parent: found among the visible items.
+        const auto entry = [&](const QString &name) -> QQuickItem * {
+            for (QQuickItem *item : stage.visibleItems(menu->contentItem()))
+                if (item->objectName() == name)
+                    return item;
+            return nullptr;
+        };
+        const auto click = [&](const QString &name) {
+            QQuickItem *found = entry(name);
+            QVERIFY2(found, qPrintable(name));
+            QTest::mouseClick(menu, Qt::LeftButton, {}, found->mapToScene(QPointF(40, 10)).toPoint());
+            QTRY_VERIFY(!menu->isVisible());
+        };
+        QVERIFY(open());
+        const QStringList texts = stage.texts(menu->contentItem());
+        const qsizetype at = texts.indexOf(u"Show project"_s);
+        QVERIFY(at > 0);
+        QCOMPARE(texts.mid(at, 4),
+                 (QStringList{u"Show project"_s, u"All projects"_s, u"Project p1"_s, u"Project p2"_s}));
+        QVERIFY(texts.contains(u"Notify about MRR milestones"_s));
+        QVERIFY(stage.texts().contains(u"Updated 5 min ago"_s));
+
+        click(u"project_p2"_s);
+        QCOMPARE(stage.model->projectScope(), u"p2"_s);
+        stage.settle();
+        QVERIFY(stage.texts().contains(u"Project p2 \u00B7 Updated 5 min ago"_s));
+        QVERIFY(open());
+        QVERIFY(entry(u"project_p2"_s)->property("checked").toBool());
+        QVERIFY(!entry(u"project_all"_s)->property("checked").toBool());
+        click(u"notifyMilestonesEntry"_s);
+        QVERIFY(!milestones.isEnabled());
     }
 
     // "Try again" refreshes; hiding the panel does not stop that refresh.

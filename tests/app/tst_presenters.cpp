@@ -6,6 +6,7 @@
 #include "app/core/presenters/FooterText.h"
 #include "app/core/presenters/HeroText.h"
 #include "app/core/presenters/PanelState.h"
+#include "app/core/presenters/ProjectChoices.h"
 #include "app/core/presenters/ProjectRows.h"
 #include "app/core/presenters/SaleText.h"
 #include "app/core/presenters/TrayMenuText.h"
@@ -82,6 +83,40 @@ class PresentersTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The project choice of the menus, and the footer's name for the scope.
+    void projectChoices_data()
+    {
+        QTest::addColumn<int>("projects"); // p1, p2, … in service order
+        QTest::addColumn<QString>("scope");
+        QTest::addColumn<QStringList>("titles"); // a chosen one marked with "*"
+        QTest::addColumn<QString>("scopeName");
+        QTest::newRow("one project: no choice") << 1 << u"all"_s << QStringList() << u"All projects"_s;
+        QTest::newRow("none yet") << 0 << u"all"_s << QStringList() << u"All projects"_s;
+        QTest::newRow("two") << 2 << u"all"_s << QStringList{u"*All projects"_s, u"P1"_s, u"P2"_s} << u"All projects"_s;
+        QTest::newRow("the second chosen")
+            << 2 << u"p2"_s << QStringList{u"All projects"_s, u"P1"_s, u"*P2"_s} << u"P2"_s;
+        QTest::newRow("one project, chosen: the way back")
+            << 1 << u"p1"_s << QStringList{u"All projects"_s, u"*P1"_s} << u"P1"_s;
+        QTest::newRow("chosen, not known yet") << 0 << u"p9"_s << QStringList{u"All projects"_s} << QString();
+    }
+    void projectChoices()
+    {
+        QFETCH(int, projects);
+        QFETCH(QString, scope);
+        QFETCH(QStringList, titles);
+        QFETCH(QString, scopeName);
+        QList<ProjectAmount> list;
+        for (int i = 1; i <= projects; ++i)
+            list.append(ProjectAmount(u"p%1"_s.arg(i), u"P%1"_s.arg(i), u"#2340FF"_s, 100 * i));
+        QStringList seen;
+        for (const ProjectChoice &choice : vesko::projectChoices(list, scope)) {
+            seen << (choice.chosen ? u"*"_s : QString()) + choice.title;
+            QCOMPARE(choice.id == scope, choice.chosen);
+        }
+        QCOMPARE(seen, titles);
+        QCOMPARE(scopeTitle(list, scope), scopeName);
+    }
+
     void hero_data()
     {
         QTest::addColumn<QString>("currency");
@@ -475,20 +510,29 @@ private slots:
     void footerNote_data()
     {
         QTest::addColumn<QDateTime>("refreshedAt");
+        QTest::addColumn<QString>("scope");
+        QTest::addColumn<bool>("scoped");
         QTest::addColumn<QString>("note");
 
-        QTest::newRow("never refreshed") << QDateTime() << "";
-        QTest::newRow("just now") << now.addSecs(-20) << "Updated just now";
-        QTest::newRow("clock behind the refresh") << now.addSecs(300) << "Updated just now";
-        QTest::newRow("minutes") << now.addSecs(qint64{-12} * 60) << "Updated 12 min ago";
+        QTest::newRow("never refreshed") << QDateTime() << "" << false << "";
+        QTest::newRow("just now") << now.addSecs(-20) << "" << false << "Updated just now";
+        QTest::newRow("clock behind the refresh") << now.addSecs(300) << "" << false << "Updated just now";
+        QTest::newRow("minutes") << now.addSecs(qint64{-12} * 60) << "" << false << "Updated 12 min ago";
+        QTest::newRow("a project among others")
+            << now.addSecs(qint64{-12} * 60) << u"Pawlog"_s << true << u"Pawlog \u00B7 Updated 12 min ago"_s;
+        QTest::newRow("the whole account: not named")
+            << now.addSecs(qint64{-12} * 60) << "All projects" << false << "Updated 12 min ago";
+        QTest::newRow("never refreshed, scoped") << QDateTime() << "Pawlog" << true << "";
     }
 
     void footerNote()
     {
         QFETCH(QDateTime, refreshedAt);
+        QFETCH(QString, scope);
+        QFETCH(bool, scoped);
         QFETCH(QString, note);
 
-        QCOMPARE(footerText(refreshedAt, now).refreshNote, note);
+        QCOMPARE(footerText(refreshedAt, now, true, scope, scoped).refreshNote, note);
     }
 
     void panel_data()

@@ -18,12 +18,14 @@ QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now)
 }
 
 FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText, const QString &scope,
-                      bool choices)
+                      bool scoped)
 {
     const QString amountNote = trayShowsText ? QString() : u"This tray cannot show text: the snout stays"_s;
     return {
-        .refreshNote = refreshNote(refreshedAt, now),
-        .scope = choices ? scope : QString(),
+        .refreshNote = scoped && !scope.isEmpty() && refreshedAt.isValid()
+                           ? scope + u" \u00B7 "_s + refreshNote(refreshedAt, now)
+                           : refreshNote(refreshedAt, now),
+        .scope = scoped ? scope : QString(),
         .showProject = u"Show project"_s,
         .notifyMilestones = u"Notify about MRR milestones"_s,
         .menuLabel = u"More"_s,

@@ -43,8 +43,8 @@ struct FooterText
     Q_PROPERTY(QString openDashboard MEMBER openDashboard CONSTANT)
 
 public:
-    QString refreshNote; // empty when never refreshed
-    QString scope;       // what the figures are of; empty for an account of one project
+    QString refreshNote; // empty when never refreshed; the project first when one is chosen
+    QString scope;       // the chosen project's name; empty for the whole account
     QString showProject; // the title of the project choice
     QString notifyMilestones;
     QString menuLabel; // spoken name of the three-dot button
@@ -65,8 +65,8 @@ public:
 QString refreshNote(const QDateTime &refreshedAt, const QDateTime &now);
 // `trayShowsText`: whether the desktop's tray draws the figure beside the
 // snout; where it does not, "Amount only" keeps the snout and says so.
-// `scope`: the title of what the figures are of, shown when `choices` offers others.
+// `scope`: the title of what the figures are of, named only when `scoped` to one project.
 FooterText footerText(const QDateTime &refreshedAt, const QDateTime &now, bool trayShowsText = true,
-                      const QString &scope = {}, bool choices = false);
+                      const QString &scope = {}, bool scoped = false);
 
 } // namespace vesko

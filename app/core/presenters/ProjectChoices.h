@@ -12,7 +12,7 @@ namespace vesko {
 struct ProjectChoice
 {
     Q_GADGET
-    Q_PROPERTY(QString id MEMBER id CONSTANT)
+    Q_PROPERTY(QString projectId MEMBER id CONSTANT) // `id` is QML's own
     Q_PROPERTY(QString title MEMBER title CONSTANT)
     Q_PROPERTY(bool chosen MEMBER chosen CONSTANT)
 

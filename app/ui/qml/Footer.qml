@@ -7,7 +7,10 @@ Item {
     PlainText {
         visible: text !== ""
         anchors.left: parent.left
+        anchors.right: more.left
+        anchors.rightMargin: 8
         anchors.verticalCenter: parent.verticalCenter
+        elide: Text.ElideRight
         text: Panel.footer.refreshNote
         color: Panel.colors.mutedText
         font.pixelSize: 12

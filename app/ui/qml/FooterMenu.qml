@@ -48,6 +48,7 @@ Window {
     component Entry: Rectangle {
         id: entry
         property alias text: label.text
+        property alias elide: label.elide
         property bool checkable: false
         property bool checked: false
         property bool indented: false
@@ -68,6 +69,7 @@ Window {
             id: label
             anchors.verticalCenter: parent.verticalCenter
             x: entry.indented ? 34 : 26
+            width: entry.width - x - 8
         }
         MouseArea {
             id: area
@@ -132,6 +134,36 @@ Window {
                 }
             }
         }
+        PlainText {
+            x: 26
+            height: 24
+            visible: projects.count > 0
+            verticalAlignment: Text.AlignVCenter
+            text: Panel.footer.showProject
+            color: Panel.colors.mutedText
+            font.pixelSize: 12
+        }
+        Repeater {
+            id: projects
+            model: Panel.projectChoices
+            Entry {
+                id: project
+                required property string projectId
+                required property string title
+                required property bool chosen
+                objectName: "project_" + projectId
+                text: title
+                indented: true
+                checkable: true
+                checked: chosen
+                elide: Text.ElideRight
+                // A delegate: the menu is reached through its window.
+                onTriggered: {
+                    project.Window.window.close()
+                    Panel.chooseProject(project.projectId)
+                }
+            }
+        }
         Entry {
             text: Panel.footer.openAtLogin
             checkable: true
@@ -151,6 +183,14 @@ Window {
             checkable: true
             checked: Panel.notifySales
             onTriggered: menu.choose(() => Panel.notifySales = !Panel.notifySales)
+        }
+        Entry {
+            objectName: "notifyMilestonesEntry"
+            visible: Panel.offersMilestoneNotifications
+            text: Panel.footer.notifyMilestones
+            checkable: true
+            checked: Panel.notifyMilestones
+            onTriggered: menu.choose(() => Panel.notifyMilestones = !Panel.notifyMilestones)
         }
         Entry {
             text: Panel.footer.checkForUpdates

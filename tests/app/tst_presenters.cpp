@@ -107,7 +107,7 @@ private slots:
         QFETCH(QString, scopeName);
         QList<ProjectAmount> list;
         for (int i = 1; i <= projects; ++i)
-            list.append(ProjectAmount(u"p%1"_s.arg(i), u"P%1"_s.arg(i), u"#2340FF"_s, 100 * i));
+            list.append(ProjectAmount(u"p%1"_s.arg(i), u"P%1"_s.arg(i), u"#2340FF"_s, qint64{100} * i));
         QStringList seen;
         for (const ProjectChoice &choice : vesko::projectChoices(list, scope)) {
             seen << (choice.chosen ? u"*"_s : QString()) + choice.title;

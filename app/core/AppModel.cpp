@@ -201,16 +201,7 @@ void AppModel::forgetSession()
 {
     stopLoop();
     setToken(std::nullopt);
-    updatingLabel([&] {
-        if (m_summary) {
-            m_summary.reset();
-            emit summaryChanged();
-        }
-    });
-    if (!m_events.isEmpty()) {
-        m_events.clear();
-        emit eventsChanged();
-    }
+    dropFigures();
     if (m_me) {
         m_me.reset();
         emit meChanged();
@@ -248,9 +239,8 @@ void AppModel::setProjectScope(const QString &scope)
         scopeChanged();
 }
 
-void AppModel::scopeChanged()
+void AppModel::dropFigures()
 {
-    // The old scope's figures must not stand under the new one's name.
     updatingLabel([&] {
         if (m_summary) {
             m_summary.reset();
@@ -261,6 +251,12 @@ void AppModel::scopeChanged()
         m_events.clear();
         emit eventsChanged();
     }
+}
+
+void AppModel::scopeChanged()
+{
+    // The old scope's figures must not stand under the new one's name.
+    dropFigures();
     setPhase(Phase::loading());
     if (m_loopRunning)
         startLoop(); // now, and the next turn an interval after

@@ -174,6 +174,8 @@ private:
     void setProjects(QList<ProjectAmount> projects);
     // Drops the figures of the scope that was, and fetches those of the new one.
     void scopeChanged();
+    // The summary and the feed, gone; the account record stays.
+    void dropFigures();
     // Runs `change`, then tells the derived tray values' observers what moved.
     template <typename Change>
     void updatingLabel(Change change);

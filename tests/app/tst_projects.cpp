@@ -2,11 +2,9 @@
 // the account's projects follow the choice, and a project the account closes
 // falls back to all of them.
 #include "app/core/AppModel.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/ModelRig.h"
 #include "tests/support/ServiceFixture.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -17,28 +15,12 @@ class ProjectsTest : public QObject, private ServiceFixture
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QSettings m_settings{m_dir.filePath(u"vesko.conf"_s), QSettings::IniFormat};
-    FakeSecretStore m_secrets;
-    FakeLoginItem m_login;
-    FakeUrlOpener m_urls;
-    FakeHostName m_host;
-    HttpSession m_http;
+    RigFakes m_rig;
     std::unique_ptr<AppModel> m_model;
 
     AppModel &launch()
     {
-        const QUrl base = m_service->url(QString());
-        m_model = std::make_unique<AppModel>(
-            AppModel::Environment{.config = VeskoConfig(base, base),
-                                  .secrets = m_secrets,
-                                  .http = m_http,
-                                  .settings = m_settings,
-                                  .loginItem = m_login,
-                                  .urls = m_urls,
-                                  .hostName = m_host,
-                                  .browserSessions = [] { return std::make_unique<FakeBrowserSession>(); },
-                                  .loopTimer = std::make_unique<FakeSleepTimer>()});
+        m_model = std::make_unique<AppModel>(m_rig.environment(m_service->url(QString())));
         return *m_model;
     }
     // Refreshes until the model shows the scope's figures again.
@@ -56,7 +38,7 @@ private slots:
         restart();
         // The figures drift every minute: one minute for the whole test.
         QCOMPARE(control(jsonText("{'clock':'2026-03-01T10:00:00Z'}")).status(), 200);
-        m_secrets.stored = QString::fromLatin1(bearer().mid(7));
+        m_rig.secrets.stored = QString::fromLatin1(bearer().mid(7));
     }
 
     void eachProjectInTurn()
@@ -79,19 +61,19 @@ private slots:
             sum += model.summary()->mrr();
         }
         QCOMPARE(sum, whole);
-        QCOMPARE(m_settings.value(u"VeskoProject"_s).toString(), projects.last().id());
+        QCOMPARE(m_rig.settings.value(u"VeskoProject"_s).toString(), projects.last().id());
     }
 
     void closedProjectFallsBack()
     {
-        m_settings.setValue(u"VeskoProject"_s, u"prj_3"_s);
+        m_rig.settings.setValue(u"VeskoProject"_s, u"prj_3"_s);
         QCOMPARE(control(jsonText("{'closed_projects':['prj_3']}")).status(), 200);
         AppModel &model = launch();
         QVERIFY(QTest::qWaitFor([&] { return model.projectScope() == u"all"; }, 10000));
         QVERIFY(refreshed(model));
         QCOMPARE(model.projects().size(), 2);
         QCOMPARE(model.summary()->byProject().size(), 2);
-        QVERIFY(!m_settings.contains(u"VeskoProject"_s));
+        QVERIFY(!m_rig.settings.contains(u"VeskoProject"_s));
     }
 
     void cleanupTestCase() { m_model.reset(); }

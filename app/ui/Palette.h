@@ -48,6 +48,9 @@ inline constexpr AdaptiveColor barTrack = adaptiveColor(0xEFE8E3, 0x2E2C75);
 inline constexpr AdaptiveColor ink = adaptiveColor(0x15134F, 0xFFFFFF);
 // The drop-down panel's edge, against whatever lies behind it.
 inline constexpr AdaptiveColor panelBorder = adaptiveColor(0xCFC4BD, 0x4A48A0);
+// Links and the keyboard's focus ring: the brand blue, lightened on the dark
+// panel, where the brand blue itself is too dim to read (2.6:1).
+inline constexpr AdaptiveColor accent = adaptiveColor(0x2340FF, 0x8F9EFF);
 
 } // namespace colors
 
@@ -74,6 +77,7 @@ class Palette : public QObject
     Q_PROPERTY(QColor barTrack READ barTrack NOTIFY darkChanged)
     Q_PROPERTY(QColor ink READ ink NOTIFY darkChanged)
     Q_PROPERTY(QColor panelBorder READ panelBorder NOTIFY darkChanged)
+    Q_PROPERTY(QColor accent READ accent NOTIFY darkChanged)
 
 public:
     explicit Palette(QObject *parent = nullptr);
@@ -97,6 +101,7 @@ public:
     QColor barTrack() const { return colors::barTrack.resolved(m_dark); }
     QColor ink() const { return colors::ink.resolved(m_dark); }
     QColor panelBorder() const { return colors::panelBorder.resolved(m_dark); }
+    QColor accent() const { return colors::accent.resolved(m_dark); }
 
     QColor channelColor(Channel channel) const { return vesko::channelColor(channel).resolved(m_dark); }
 

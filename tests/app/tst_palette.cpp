@@ -7,6 +7,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 using vesko::Appearance;
@@ -30,6 +33,30 @@ struct Step
 QString opaque(const QString &rgb)
 {
     return u"#ff"_s + rgb.mid(1);
+}
+
+// WCAG 2.1's relative luminance of an sRGB colour.
+double luminance(const QColor &color)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// `color` drawn at `opacity` over `under`.
+QColor over(const QColor &color, double opacity, const QColor &under)
+{
+    const auto mix = [&](float top, float bottom) { return opacity * top + (1 - opacity) * bottom; };
+    return QColor::fromRgbF(float(mix(color.redF(), under.redF())), float(mix(color.greenF(), under.greenF())),
+                            float(mix(color.blueF(), under.blueF())));
 }
 
 QList<bool> emitted(const QSignalSpy &spy)
@@ -64,6 +91,7 @@ private slots:
             {"panelBackground", "#fbf7f4", "#15134f"}, {"cardSurface", "#ffffff", "#201e66"},
             {"hairline", "#e6ded9", "#38367f"},        {"mutedText", "#4a4978", "#c3c1e6"},
             {"barTrack", "#efe8e3", "#2e2c75"},        {"ink", "#15134f", "#ffffff"},
+            {"accent", "#2340ff", "#8f9eff"},
         };
         for (const auto &[name, light, dark] : table)
             QTest::newRow(name) << QByteArray(name) << QString::fromLatin1(light) << QString::fromLatin1(dark);
@@ -106,6 +134,61 @@ private slots:
         QCOMPARE(palette.channelColor(channel).name(QColor::HexArgb), opaque(light));
         palette.setDark(true);
         QCOMPARE(palette.channelColor(channel).name(QColor::HexArgb), opaque(dark));
+    }
+
+    // Every text and background the views pair, in both appearances, against
+    // WCAG 2.1 AA: 4.5:1 for text, 3:1 for the focus ring against what it
+    // surrounds. "white" is the hero's and the filled button's text.
+    void contrast_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("background");
+        QTest::addColumn<double>("opacity");
+        QTest::addColumn<double>("minimum");
+        const std::tuple<const char *, const char *, double, double> table[] = {
+            // Body text on the panel, the cards and the menu's highlight.
+            {"ink", "panelBackground", 1, 4.5},
+            {"ink", "cardSurface", 1, 4.5},
+            {"ink", "barTrack", 1, 4.5},
+            {"mutedText", "panelBackground", 1, 4.5},
+            {"mutedText", "cardSurface", 1, 4.5},
+            // Notes in the menu and the disabled button's title.
+            {"mutedText", "barTrack", 1, 4.5},
+            {"accent", "panelBackground", 1, 4.5}, // links
+            // The hero's lines and the filled button.
+            {"white", "brandBlue", 1, 4.5},
+            {"white", "brandBlue", 0.9, 4.5},
+            // The badges and the growth pill.
+            {"navy", "mint", 1, 4.5},
+            {"navy", "lavender", 1, 4.5},
+            {"navy", "coral", 1, 4.5},
+            // The focus ring.
+            {"accent", "cardSurface", 1, 3},
+            {"accent", "barTrack", 1, 3},
+        };
+        for (const auto &[text, background, opacity, minimum] : table)
+            QTest::addRow("%s %g on %s", text, opacity, background)
+                << QByteArray(text) << QByteArray(background) << opacity << minimum;
+    }
+    void contrast()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, background);
+        QFETCH(double, opacity);
+        QFETCH(double, minimum);
+        Palette palette;
+        for (const bool dark : {false, true}) {
+            palette.setDark(dark);
+            const auto color = [&](const QByteArray &name) {
+                return name == "white" ? QColor(Qt::white) : palette.property(name.constData()).value<QColor>();
+            };
+            const QColor under = color(background);
+            const double ratio = contrastRatio(over(color(text), opacity, under), under);
+            if (ratio < minimum)
+                QFAIL(qPrintable(u"%1 appearance: %2:1, below %3:1"_s.arg(dark ? u"dark"_s : u"light"_s)
+                                     .arg(ratio, 0, 'f', 2)
+                                     .arg(minimum)));
+        }
     }
 
     void paletteFollowsAppearance()

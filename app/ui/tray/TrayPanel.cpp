@@ -295,11 +295,19 @@ bool TrayPanel::eventFilter(QObject *watched, QEvent *event)
     const bool menuOpen = menu && menu->isVisible();
     switch (event->type()) {
     case QEvent::KeyPress:
-        if (watched == m_view.get() && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+    case QEvent::KeyRelease:
+        if (watched != m_view.get())
+            break;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
             if (menuOpen)
                 menu->close();
             else
                 hide();
+            return true;
+        }
+        // The panel holds the keyboard grab, so the open menu's keys arrive here.
+        if (menuOpen) {
+            QCoreApplication::sendEvent(menu, event);
             return true;
         }
         break;

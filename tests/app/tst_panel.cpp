@@ -15,6 +15,7 @@
 #include "tests/support/ModelRig.h"
 #include "tests/support/ScriptedService.h"
 
+#include <QAccessible>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
@@ -109,6 +110,37 @@ struct Stage : ModelRig
         return seen;
     }
 };
+
+// What a screen reader finds in a window: every object it can reach that is
+// shown, as its role and name, depth first.
+struct Spoken
+{
+    QAccessible::Role role;
+    QString name;
+};
+
+QList<Spoken> spokenTree(QWindow *window)
+{
+    QList<Spoken> found;
+    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+        if (!node || node->state().invisible)
+            return;
+        found.append({node->role(), node->text(QAccessible::Name)});
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(window));
+    return found;
+}
+
+QStringList named(const QList<Spoken> &tree, QAccessible::Role role)
+{
+    QStringList names;
+    for (const Spoken &node : tree)
+        if (node.role == role)
+            names << node.name;
+    return names;
+}
 
 struct FakeUpdater : Updater
 {
@@ -651,6 +683,132 @@ private slots:
         QVERIFY(!entry(u"project_all"_s)->property("checked").toBool());
         click(u"notifyMilestonesEntry"_s);
         QVERIFY(!milestones.isEnabled());
+    }
+
+    // What a screen reader reads in each state: every control by its role and
+    // name, the hero and each row as one line, and "hidden" for amounts.
+    void accessibleNames_data()
+    {
+        QTest::addColumn<std::optional<QString>>("token");
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("hero");     // a pattern; empty: no hero
+        QTest::addColumn<QString>("firstRow"); // of the events' list
+        QTest::newRow("signed out") << std::optional<QString>() << false << QStringList{u"Sign in"_s} << QString()
+                                    << QString();
+        QTest::newRow("ready") << std::optional<QString>(u"tok"_s) << false
+                               << QStringList{u"More"_s, u"Open dashboard"_s}
+                               << u"^Monthly recurring revenue, \\$12,346, up 12%\\. \\$12,345\\.67 exactly\\."_s
+                               << u"New, \u20AC9.99 per month, Play Store, Snoutly, ada@example.com, 5 minutes ago"_s;
+        QTest::newRow("amounts hidden") << std::optional<QString>(u"tok"_s) << true
+                                        << QStringList{u"More"_s, u"Open dashboard"_s}
+                                        << u"^Monthly recurring revenue, hidden, up 12%\\.$"_s
+                                        << u"New, hidden, Play Store, Snoutly, ada@example.com, 5 minutes ago"_s;
+    }
+    void accessibleNames()
+    {
+        QFETCH(std::optional<QString>, token);
+        QFETCH(bool, hide);
+        QFETCH(QString, hero);
+        QFETCH(QString, firstRow);
+        Stage stage(token, {});
+        stage.model->setHideAmounts(hide);
+        stage.settle();
+        QVERIFY(stage.show());
+        const QList<Spoken> tree = spokenTree(&stage.view);
+        QTEST(named(tree, QAccessible::Button), "buttons");
+        for (const Spoken &node : tree) {
+            // Nothing is read as bullets or left unnamed where a name is due.
+            QVERIFY2(!node.name.contains(u'\u2022'), qPrintable(node.name));
+            if (node.role == QAccessible::Button || node.role == QAccessible::Link || node.role == QAccessible::ListItem
+                || node.role == QAccessible::Heading || node.role == QAccessible::Graphic)
+                QVERIFY2(!node.name.isEmpty(), qPrintable(QString::number(node.role)));
+        }
+        const QStringList texts = named(tree, QAccessible::StaticText);
+        if (hero.isEmpty()) {
+            QVERIFY(named(tree, QAccessible::Heading).contains(stage.panel->state().signIn.title));
+            return;
+        }
+        const QRegularExpression pattern(hero);
+        QVERIFY2(std::ranges::any_of(texts, [&](const QString &text) { return pattern.match(text).hasMatch(); }),
+                 qPrintable(texts.join(u" | "_s)));
+        // The figures under the hero, each one line.
+        QVERIFY2(texts.contains(hide ? u"ARR, hidden"_s : u"ARR, $148.1K"_s), qPrintable(texts.join(u" | "_s)));
+        QVERIFY(texts.contains(u"active, 312"_s) || texts.contains(u"Active, 312"_s));
+        const QStringList rows = named(tree, QAccessible::ListItem);
+        QVERIFY2(rows.contains(firstRow), qPrintable(rows.join(u" | "_s)));
+        QCOMPARE(named(tree, QAccessible::List), (QStringList{u"Where it comes from"_s, u"Latest veskos"_s}));
+    }
+
+    // The keyboard alone: Tab walks the controls in reading order and wraps,
+    // Shift+Tab walks back, Space presses, the More menu takes the arrows, and
+    // Escape closes the menu, then the panel.
+    void keyboard()
+    {
+        Stage stage(u"tok"_s,
+                    {{"/v1/summary",
+                      ok(withProjects({project(u"p1"_s, u"#123456"_s, 5000), project(u"p2"_s, u"#654321"_s, 2500)}))}});
+        stage.settle();
+        QVERIFY(stage.show());
+        QQuickView &view = stage.view;
+        QVERIFY(view.rootObject()->hasActiveFocus());
+        QList<QQuickItem *> walked;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(&view, Qt::Key_Tab);
+            if (!walked.isEmpty() && view.activeFocusItem() == walked.constFirst())
+                break;
+            walked << view.activeFocusItem();
+        }
+        QList<QQuickItem *> controls = stage.visibleItems();
+        controls.removeIf([](QQuickItem *item) { return !item->activeFocusOnTab(); });
+        QCOMPARE(walked.size(), controls.size());
+        QCOMPARE(walked.size(), 4); // two project rows, More, Open dashboard
+        for (qsizetype i = 1; i < walked.size(); ++i) {
+            const QPointF before = walked[i - 1]->mapToScene(QPointF());
+            const QPointF after = walked[i]->mapToScene(QPointF());
+            QVERIFY2(after.y() > before.y() + 1 || (qAbs(after.y() - before.y()) <= 12 && after.x() > before.x()),
+                     qPrintable(u"focus %1 before %2"_s.arg(i).arg(i - 1)));
+        }
+        // Only the control with the keyboard wears the ring.
+        for (QQuickItem *control : walked) {
+            QQuickItem *ring = control->findChild<QQuickItem *>(u"focusRing"_s);
+            QVERIFY(ring);
+            QCOMPARE(ring->isVisible(), control == view.activeFocusItem());
+        }
+        QTest::keyClick(&view, Qt::Key_Backtab);
+        QCOMPARE(view.activeFocusItem(), walked.constLast());
+        QTest::keyClick(&view, Qt::Key_Tab);
+        QTest::keyClick(&view, Qt::Key_Tab);
+        QCOMPARE(view.activeFocusItem(), walked[1]);
+        QTest::keyClick(&view, Qt::Key_Space);
+        QCOMPARE(stage.model->projectScope(), u"p2"_s);
+        stage.settle();
+
+        auto *menu = view.rootObject()->findChild<QQuickWindow *>(u"footerMenu"_s);
+        QQuickItem *more = stage.item(u"moreButton"_s);
+        more->forceActiveFocus();
+        QTest::keyClick(&view, Qt::Key_Return);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const auto focused = [&] { return menu->activeFocusItem()->property("text").toString(); };
+        QCOMPARE(focused(), u"Account settings\u2026"_s);
+        QTest::keyClick(menu, Qt::Key_Up);
+        QCOMPARE(focused(), u"Quit Vesko"_s);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(focused(), u"Snout and amount"_s);
+        for (int i = 0; i < 12 && focused() != u"Hide amounts"_s; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Space);
+        QTRY_VERIFY(!menu->isVisible());
+        QVERIFY(stage.model->hideAmounts());
+        QTest::keyClick(&view, Qt::Key_Space);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu->isVisible());
+        QVERIFY(view.isVisible());
+        QCOMPARE(view.activeFocusItem(), more);
+        QTest::keyClick(&view, Qt::Key_Escape);
+        QTRY_VERIFY(!view.isVisible());
     }
 
     // "Try again" refreshes; hiding the panel does not stop that refresh.

@@ -12,6 +12,8 @@ Rectangle {
     color: Panel.colors.cardSurface
     border.color: Panel.colors.hairline
     border.width: 1
+    Accessible.role: Accessible.Grouping
+    Accessible.name: title
 
     Column {
         id: stack
@@ -21,6 +23,8 @@ Rectangle {
         spacing: 10
         PlainText {
             id: titleText
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             font.family: Panel.displayFamily
             font.pixelSize: 15
             font.weight: Font.Bold

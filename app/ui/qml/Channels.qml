@@ -3,6 +3,7 @@ import Vesko.Panel
 
 Card {
     title: Panel.channels.title
+    Accessible.role: Accessible.List
 
     Repeater {
         model: Panel.channelRows
@@ -11,10 +12,14 @@ Card {
             required property string label
             required property string source
             required property string amount
+            required property string spoken
             required property real fraction
             required property color color
             width: parent.width
             spacing: 5
+            // One line for a screen reader; the bar repeats the amount.
+            Accessible.role: Accessible.ListItem
+            Accessible.name: channel.spoken
 
             Item {
                 width: parent.width
@@ -32,10 +37,12 @@ Card {
                     PlainText {
                         id: label
                         text: channel.label
+                        Accessible.ignored: true
                         font.weight: Font.Bold
                     }
                     PlainText {
                         text: channel.source
+                        Accessible.ignored: true
                         color: Panel.colors.mutedText
                     }
                 }
@@ -44,6 +51,7 @@ Card {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: channel.amount
+                    Accessible.ignored: true
                     // Tabular figures: the column keeps its width as amounts change.
                     font.family: Panel.displayFamily
                     font.weight: Font.Bold

@@ -3,6 +3,7 @@ import Vesko.Panel
 
 Card {
     title: Panel.events.title
+    Accessible.role: Accessible.List
 
     PlainText {
         visible: text !== ""
@@ -19,15 +20,19 @@ Card {
             required property string headline
             required property string detail
             required property string age
+            required property string spoken
             required property color color
             width: parent.width
             height: Math.max(badge.height, lines.implicitHeight, age.height)
+            Accessible.role: Accessible.ListItem
+            Accessible.name: event.spoken
 
             Badge {
                 id: badge
                 objectName: "badge"
                 anchors.verticalCenter: parent.verticalCenter
                 text: event.badge
+                Accessible.ignored: true
                 color: event.color
             }
             Column {
@@ -40,12 +45,14 @@ Card {
                 PlainText {
                     width: parent.width
                     text: event.headline
+                    Accessible.ignored: true
                     font.weight: Font.Bold
                     wrapMode: Text.Wrap
                 }
                 PlainText {
                     width: parent.width
                     text: event.detail
+                    Accessible.ignored: true
                     color: Panel.colors.mutedText
                     elide: Text.ElideRight
                     maximumLineCount: 1
@@ -56,6 +63,7 @@ Card {
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 text: event.age
+                Accessible.ignored: true
                 color: Panel.colors.mutedText
                 font.pixelSize: 12
             }

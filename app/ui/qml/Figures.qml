@@ -22,9 +22,12 @@ Rectangle {
                 id: figure
                 required property string value
                 required property string label
+                required property string spoken
                 required property int index
                 width: parent.width / Panel.figures.columns
                 height: texts.implicitHeight
+                Accessible.role: Accessible.StaticText
+                Accessible.name: figure.spoken
 
                 // Hairlines between the columns.
                 Rectangle {
@@ -43,6 +46,7 @@ Rectangle {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: figure.value
+                        Accessible.ignored: true
                         font.family: Panel.displayFamily
                         font.pixelSize: 16
                         font.weight: Font.Bold
@@ -53,6 +57,7 @@ Rectangle {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: figure.label
+                        Accessible.ignored: true
                         color: Panel.colors.mutedText
                         font.pixelSize: 11
                     }

@@ -24,15 +24,25 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: 22
         height: 22
+        activeFocusOnTab: true
         Accessible.role: Accessible.Button
         Accessible.name: Panel.footer.menuLabel
-        Accessible.onPressAction: menu.openBelow(more)
+        // From the keyboard or a screen reader, the first entry takes the keys.
+        Accessible.onPressAction: menu.openBelow(more, true)
+        Keys.onSpacePressed: menu.openBelow(more, true)
+        Keys.onReturnPressed: menu.openBelow(more, true)
+        Keys.onEnterPressed: menu.openBelow(more, true)
+        Keys.onDownPressed: menu.openBelow(more, true)
         MouseArea {
             anchors.fill: parent
-            onClicked: menu.visible ? menu.close() : menu.openBelow(more)
+            onClicked: menu.visible ? menu.close() : menu.openBelow(more, false)
+        }
+        FocusRing {
+            cornerRadius: 11
         }
         Row {
             anchors.centerIn: parent
+            Accessible.ignored: true
             spacing: 3
             Repeater {
                 model: 3

@@ -16,7 +16,9 @@ Window {
     property bool wasActive: false
 
     // Top-right corner under `anchor`, or above it when the screen ends first.
-    function openBelow(anchor) {
+    // Opened from the keyboard, the first entry has the focus; otherwise the
+    // menu itself, so that Down still reaches the first entry.
+    function openBelow(anchor, fromKeyboard) {
         loginOn = Panel.readOpenAtLogin()
         const corner = anchor.mapToGlobal(anchor.width, anchor.height + 4)
         const top = anchor.mapToGlobal(0, -4).y - height
@@ -25,6 +27,10 @@ Window {
         wasActive = false
         show()
         requestActivate()
+        if (fromKeyboard)
+            items.nextItemInFocusChain(true).forceActiveFocus()
+        else
+            items.forceActiveFocus()
     }
     // Any item does its work after the menu is gone.
     function choose(action) {
@@ -52,14 +58,26 @@ Window {
         property bool checkable: false
         property bool checked: false
         property bool indented: false
+        // One of a set of choices, of which one is checked.
+        property bool exclusive: false
         signal triggered()
         width: parent ? parent.width : 0
         height: 26
         radius: 5
-        color: area.containsMouse ? Panel.colors.barTrack : "transparent"
-        Accessible.role: checkable ? Accessible.CheckBox : Accessible.MenuItem
+        color: area.containsMouse || activeFocus ? Panel.colors.barTrack : "transparent"
+        activeFocusOnTab: true
+        Accessible.role: exclusive ? Accessible.RadioButton : checkable ? Accessible.CheckBox : Accessible.MenuItem
         Accessible.name: text
+        Accessible.checkable: checkable
         Accessible.checked: checked
+        Accessible.onPressAction: entry.triggered()
+        Accessible.onToggleAction: entry.triggered()
+        // Up and Down walk the entries and wrap round, as Tab does.
+        Keys.onUpPressed: entry.nextItemInFocusChain(false).forceActiveFocus()
+        Keys.onDownPressed: entry.nextItemInFocusChain(true).forceActiveFocus()
+        Keys.onSpacePressed: entry.triggered()
+        Keys.onReturnPressed: entry.triggered()
+        Keys.onEnterPressed: entry.triggered()
         Check {
             anchors.verticalCenter: parent.verticalCenter
             x: entry.indented ? 16 : 8
@@ -77,6 +95,10 @@ Window {
             hoverEnabled: true
             onClicked: entry.triggered()
         }
+        FocusRing {
+            anchors.margins: 0
+            cornerRadius: 3
+        }
     }
 
     Rectangle {
@@ -89,6 +111,10 @@ Window {
         x: 6
         y: 6
         width: menu.width - 12
+        Accessible.role: Accessible.PopupMenu
+        Accessible.name: Panel.footer.menuLabel
+        Keys.onDownPressed: items.nextItemInFocusChain(true).forceActiveFocus()
+        Keys.onUpPressed: items.nextItemInFocusChain(false).forceActiveFocus()
 
         Entry {
             text: Panel.footer.accountSettings
@@ -114,6 +140,7 @@ Window {
                     text: choice.title
                     indented: true
                     checkable: true
+                    exclusive: true
                     checked: Panel.trayStyle === choice.style
                     Accessible.description: choice.note
                     // A delegate: the menu is reached through its window.
@@ -155,6 +182,7 @@ Window {
                 text: title
                 indented: true
                 checkable: true
+                exclusive: true
                 checked: chosen
                 elide: Text.ElideRight
                 // A delegate: the menu is reached through its window.

@@ -6,6 +6,9 @@ import Vesko.Panel
 Item {
     id: hero
     implicitHeight: stack.implicitHeight + 32
+    // Read as one sentence; the texts drawn below are not read again.
+    Accessible.role: Accessible.StaticText
+    Accessible.name: Panel.hero.spoken
 
     Canvas {
         id: background
@@ -42,6 +45,7 @@ Item {
 
         PlainText {
             text: Panel.hero.caption
+            Accessible.ignored: true
             color: "white"
             font.pixelSize: 10
             font.weight: Font.Bold
@@ -65,6 +69,7 @@ Item {
                 minimumPixelSize: 29
                 wrapMode: Text.NoWrap
                 clip: true
+                Accessible.ignored: true
             }
             // Sits on the figure's baseline.
             Rectangle {
@@ -81,6 +86,7 @@ Item {
                     x: 8
                     y: 3
                     text: Panel.hero.growth
+                    Accessible.ignored: true
                     color: Panel.colors.navy
                     font.pixelSize: 12
                     font.weight: Font.Bold
@@ -91,6 +97,7 @@ Item {
             visible: text !== ""
             width: parent.width
             text: Panel.hero.exactLine
+            Accessible.ignored: true
             color: "white"
             opacity: 0.9
             font.pixelSize: 12
@@ -101,6 +108,7 @@ Item {
             visible: text !== ""
             width: parent.width
             text: Panel.hero.exchangeNote
+            Accessible.ignored: true
             color: "white"
             opacity: 0.9
             font.pixelSize: 12
@@ -124,6 +132,9 @@ Item {
                 points: Panel.trend.points // qmllint disable type
                 color: "white"
                 lineWidth: 2
+                Accessible.role: Accessible.Graphic
+                Accessible.name: "MRR trend"
+                Accessible.description: Panel.trend.spoken
             }
             PlainText {
                 id: change
@@ -131,6 +142,7 @@ Item {
                 visible: text !== ""
                 y: line.visible ? line.height + 4 : 0
                 text: Panel.trend.change
+                Accessible.ignored: true
                 color: "white"
                 opacity: 0.9
                 font.pixelSize: 12

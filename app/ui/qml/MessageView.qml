@@ -7,6 +7,8 @@ Column {
 
     PlainText {
         text: Panel.state.message.title
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
         font.family: Panel.displayFamily
         font.pixelSize: 20
         font.weight: Font.Bold

@@ -9,7 +9,11 @@ Item {
     objectName: "panelRoot"
     width: 360
     height: Math.min(naturalHeight, maximumHeight)
+    // The keyboard starts on the panel itself: Tab then walks its controls in
+    // the order they are drawn, and Escape puts a standalone panel away (the
+    // drop-down's own window handles Escape before it gets here).
     focus: true
+    Keys.onEscapePressed: root.Window.window.close()
 
     // Set by the window that shows the Panel.
     property real maximumHeight: 100000
@@ -62,6 +66,8 @@ Item {
                 objectName: "spinner"
                 width: parent.width
                 height: 180
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "Loading"
                 visible: Panel.state.block === PanelBlock.Spinner
                 Spinner { anchors.centerIn: parent }
             }
@@ -152,24 +158,15 @@ Item {
                     font.pixelSize: 12
                     elide: Text.ElideRight
                 }
-                PlainText {
+                LinkText {
                     id: updateAction
                     objectName: "updateAction"
                     visible: text !== ""
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: Panel.updateActionTitle
-                    // Brand blue is too dim on the dark panel: ink, underlined.
                     font.pixelSize: 12
-                    font.underline: true
-                    Accessible.role: Accessible.Link
-                    Accessible.name: text
-                    Accessible.onPressAction: Panel.updateAction()
-                    MouseArea {
-                        anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor // qmllint disable type
-                        onClicked: Panel.updateAction()
-                    }
+                    onActivated: Panel.updateAction()
                 }
             }
             Footer {

@@ -10,6 +10,13 @@ Item {
 
     implicitWidth: label.implicitWidth + 28
     implicitHeight: 32
+    activeFocusOnTab: enabled
+    Accessible.role: Accessible.Button
+    Accessible.name: text
+    Accessible.onPressAction: if (button.enabled) button.clicked()
+    Keys.onSpacePressed: button.clicked()
+    Keys.onReturnPressed: button.clicked()
+    Keys.onEnterPressed: button.clicked()
 
     Rectangle {
         anchors.fill: parent
@@ -23,13 +30,16 @@ Item {
         id: label
         anchors.centerIn: parent
         color: button.enabled ? "white" : Panel.colors.mutedText
-        opacity: button.enabled ? 1 : 0.8
         font.weight: Font.Bold
+        Accessible.ignored: true
     }
     MouseArea {
         id: area
         anchors.fill: parent
         enabled: button.enabled
         onClicked: button.clicked()
+    }
+    FocusRing {
+        cornerRadius: 10
     }
 }

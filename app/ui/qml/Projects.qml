@@ -13,14 +13,20 @@ Card {
             required property string projectId
             required property string name
             required property string amount
+            required property string spoken
             required property real fraction
             required property color color
             width: parent.width
             height: lines.implicitHeight
 
+            activeFocusOnTab: true
             Accessible.role: Accessible.Button
-            Accessible.name: project.name + ", " + project.amount
+            Accessible.name: project.spoken
+            Accessible.description: "Shows only this project"
             Accessible.onPressAction: Panel.chooseProject(project.projectId)
+            Keys.onSpacePressed: Panel.chooseProject(project.projectId)
+            Keys.onReturnPressed: Panel.chooseProject(project.projectId)
+            Keys.onEnterPressed: Panel.chooseProject(project.projectId)
 
             Column {
                 id: lines
@@ -46,6 +52,7 @@ Card {
                         anchors.rightMargin: 10
                         anchors.verticalCenter: parent.verticalCenter
                         text: project.name
+                        Accessible.ignored: true
                         font.weight: Font.Bold
                         elide: Text.ElideRight
                     }
@@ -54,6 +61,7 @@ Card {
                         anchors.right: parent.right
                         anchors.verticalCenter: parent.verticalCenter
                         text: project.amount
+                        Accessible.ignored: true
                         // Tabular figures: the column keeps its width as amounts change.
                         font.family: Panel.displayFamily
                         font.weight: Font.Bold
@@ -79,6 +87,9 @@ Card {
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor // qmllint disable type
                 onClicked: Panel.chooseProject(project.projectId)
+            }
+            FocusRing {
+                cornerRadius: 4
             }
         }
     }

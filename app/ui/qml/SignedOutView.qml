@@ -13,6 +13,8 @@ Column {
     }
     PlainText {
         text: Panel.state.signIn.title
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
         font.family: Panel.displayFamily
         font.pixelSize: 24
         font.weight: Font.ExtraBold

@@ -28,6 +28,8 @@ Rectangle {
         PlainText {
             width: parent.width
             text: "Vesko is in your panel"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             font.family: Panel.displayFamily
             font.pixelSize: 26
             font.weight: Font.ExtraBold
@@ -85,16 +87,11 @@ Rectangle {
             width: parent.width
             height: gotIt.implicitHeight
 
-            PlainText {
+            LinkText {
                 objectName: "openHereLink"
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Open Vesko here"
-                color: Panel.colors.brandBlue
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor // qmllint disable type
-                    onClicked: root.windows.openHere()
-                }
+                onActivated: root.windows.openHere()
             }
             PrimaryButton {
                 id: gotIt

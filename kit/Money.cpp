@@ -142,6 +142,11 @@ bool masking()
     return maskOn;
 }
 
+QString spokenAmount(const QString &written)
+{
+    return maskOn ? u"hidden"_s : written;
+}
+
 QString masked(const QString &currency)
 {
     return format("0", currency, 0, 0).replace(u'0', u"\u2022\u2022\u2022"_s);

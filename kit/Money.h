@@ -40,6 +40,10 @@ private:
 // aloud says "hidden" then, not its bullets.
 bool masking();
 
+// `written`, an amount from the functions above, as a listener hears it:
+// "hidden" while masking, the text itself otherwise.
+QString spokenAmount(const QString &written);
+
 // "$•••": what a masked amount in `currency` reads.
 QString masked(const QString &currency);
 

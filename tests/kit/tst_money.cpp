@@ -135,8 +135,10 @@ private slots:
             QCOMPARE(Money::price(1999, currency), text);
             QCOMPARE(Money::growth(12.5), u"+13%"_s);
             QVERIFY(Money::masking());
+            QCOMPARE(Money::spokenAmount(text), u"hidden"_s);
         }
         QVERIFY(!Money::masking());
+        QCOMPARE(Money::spokenAmount(text), text);
         QVERIFY(Money::price(1999, currency).contains(u"19.99"_s));
     }
 

@@ -109,19 +109,42 @@ QString format(const std::string &decimal, const QString &currency, int minFract
     return text + toQString(number);
 }
 
-thread_local bool masking = false;
+thread_local bool maskOn = false;
+
+// Whole percent, halves away from zero; NaN is 0, the rest clamped to int64.
+qint64 wholePercent(double percent)
+{
+    if (std::isnan(percent))
+        return 0;
+    const double rounded = std::round(percent);
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    constexpr double limit = 9223372036854775808.0;
+    return rounded >= limit   ? std::numeric_limits<qint64>::max()
+           : rounded < -limit ? std::numeric_limits<qint64>::min()
+                              : static_cast<qint64>(rounded);
+}
 
 } // namespace
 
 Mask::Mask(bool on)
-    : m_previous(masking)
+    : m_previous(maskOn)
 {
-    masking = masking || on;
+    maskOn = maskOn || on;
 }
 
 Mask::~Mask()
 {
-    masking = m_previous;
+    maskOn = m_previous;
+}
+
+bool masking()
+{
+    return maskOn;
+}
+
+QString spokenAmount(const QString &written)
+{
+    return maskOn ? u"hidden"_s : written;
 }
 
 QString masked(const QString &currency)
@@ -131,14 +154,14 @@ QString masked(const QString &currency)
 
 QString whole(qint64 amount, const QString &currency)
 {
-    if (masking)
+    if (maskOn)
         return masked(currency);
     return format(decimalText(amount, 2), currency, 0, 0);
 }
 
 QString price(qint64 amount, const QString &currency)
 {
-    if (masking)
+    if (maskOn)
         return masked(currency);
     const int fraction = amount % 100 == 0 ? 0 : 2;
     return format(decimalText(amount, 2), currency, fraction, fraction);
@@ -146,7 +169,7 @@ QString price(qint64 amount, const QString &currency)
 
 QString compact(qint64 amount, const QString &currency)
 {
-    if (masking)
+    if (maskOn)
         return masked(currency);
     const quint64 a = magnitude(amount);
     // Minor units / 100 / divisor: shift the decimal point 2 + 6 or 2 + 3 places.
@@ -159,15 +182,17 @@ QString compact(qint64 amount, const QString &currency)
 
 QString growth(double percent)
 {
-    if (std::isnan(percent))
-        return u"0%"_s;
-    const double rounded = std::round(percent); // halves away from zero
-    // 2^63 is exactly representable; anything at or beyond it does not fit.
-    constexpr double limit = 9223372036854775808.0;
-    const qint64 n = rounded >= limit   ? std::numeric_limits<qint64>::max()
-                     : rounded < -limit ? std::numeric_limits<qint64>::min()
-                                        : static_cast<qint64>(rounded);
+    const qint64 n = wholePercent(percent);
     return (n > 0 ? u"+"_s : QString()) + QString::number(n) + u'%';
+}
+
+QString spokenGrowth(double percent)
+{
+    const qint64 n = wholePercent(percent);
+    if (n == 0)
+        return u"unchanged"_s;
+    // The magnitude as unsigned: the smallest int64 has no positive twin.
+    return (n > 0 ? u"up "_s : u"down "_s) + QString::number(magnitude(n)) + u'%';
 }
 
 } // namespace vesko::Money

@@ -36,11 +36,22 @@ private:
     bool m_previous;
 };
 
+// Whether a Mask that is on is in force on this thread: what reads an amount
+// aloud says "hidden" then, not its bullets.
+bool masking();
+
+// `written`, an amount from the functions above, as a listener hears it:
+// "hidden" while masking, the text itself otherwise.
+QString spokenAmount(const QString &written);
+
 // "$•••": what a masked amount in `currency` reads.
 QString masked(const QString &currency);
 
 // Signed whole percent, ties away from zero: 12.5 -> "+13%", -3.5 -> "-4%".
 // NaN reads "0%"; infinities and values beyond int64 are clamped to its range.
 QString growth(double percent);
+
+// growth() for a listener, rounded the same: "up 12%", "down 4%", "unchanged".
+QString spokenGrowth(double percent);
 
 } // namespace vesko::Money

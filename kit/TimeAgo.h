@@ -11,4 +11,8 @@ namespace vesko {
 // date. No "ago" is added; callers append it where they want it.
 QString timeAgo(const QDateTime &instant, const QDateTime &now);
 
+// The same age, rounded the same, in words for a listener: "just now",
+// "1 minute ago", "12 minutes ago", "3 hours ago", "2 days ago".
+QString spokenTimeAgo(const QDateTime &instant, const QDateTime &now);
+
 } // namespace vesko

@@ -39,6 +39,7 @@ struct EventFields
     qint64 secondsAgo = 0;
     QString currency = u"USD"_s;
     QString id = u"evt_1"_s;
+    QString project = u"Lumen"_s;
 };
 
 VeskoEvent makeEvent(const EventFields &s)
@@ -53,7 +54,7 @@ VeskoEvent makeEvent(const EventFields &s)
         .interval = s.interval,
         .planName = u"Pro"_s,
         .customerLabel = s.customer,
-        .project = VeskoEvent::ProjectRef(u"prj_1"_s, u"Lumen"_s),
+        .project = VeskoEvent::ProjectRef(u"prj_1"_s, s.project),
     });
 }
 
@@ -208,44 +209,101 @@ private slots:
         QCOMPARE(text.exchangeNote, note);
     }
 
+    // Read as one sentence; while hidden, the amounts give way to a word.
+    void heroSpoken_data()
+    {
+        QTest::addColumn<qint64>("mrr");
+        QTest::addColumn<qint64>("ending");
+        QTest::addColumn<QVariant>("growth");
+        QTest::addColumn<bool>("incomplete");
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QString>("spoken");
+
+        const QString waiting = u" Some amounts are waiting for today's exchange rate."_s;
+        const QVariant none;
+        QTest::newRow("up") << 1234567ll << 0ll << QVariant(12.4) << false << false
+                            << u"Monthly recurring revenue, $12,346, up 12%. $12,345.67 exactly."_s;
+        QTest::newRow("rounds to unchanged") << 2000ll << 0ll << QVariant(-0.4) << false << false
+                                             << u"Monthly recurring revenue, $20, unchanged. $20 exactly."_s;
+        QTest::newRow("no growth, no exact line")
+            << 0ll << 0ll << none << false << false << u"Monthly recurring revenue, $0."_s;
+        QTest::newRow("ending, waiting for a rate")
+            << 1999ll << 500ll << none << true << false
+            << u"Monthly recurring revenue, $20. $19.99 exactly. $5 is left out: those subscriptions are set to end."_s
+                   + waiting;
+        QTest::newRow("hidden: the growth stays")
+            << 1234567ll << 0ll << QVariant(12.4) << false << true << u"Monthly recurring revenue, hidden, up 12%."_s;
+        QTest::newRow("hidden, ending, waiting for a rate")
+            << 1999ll << 500ll << none << true << true << u"Monthly recurring revenue, hidden."_s + waiting;
+    }
+    void heroSpoken()
+    {
+        QFETCH(qint64, mrr);
+        QFETCH(qint64, ending);
+        QFETCH(QVariant, growth);
+        QFETCH(bool, incomplete);
+        QFETCH(bool, hide);
+        QFETCH(QString, spoken);
+        const Money::Mask mask(hide);
+        const Summary summary({
+            .currency = u"USD"_s,
+            .mrr = mrr,
+            .growth = growth.isValid() ? std::optional(growth.toDouble()) : std::nullopt,
+            .ending = ending,
+            .incomplete = incomplete,
+        });
+        QCOMPARE(heroText(summary, false).spoken, spoken);
+    }
+
     void channels_data()
     {
         QTest::addColumn<QList<ChannelAmount>>("channels");
-        QTest::addColumn<QStringList>("rows");     // id|label|source|amount
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QStringList>("rows");     // id|label|source|amount|spoken
         QTest::addColumn<QList<double>>("widths"); // of the fill in a 300 pt track
 
-        QTest::newRow("none") << QList<ChannelAmount>{} << QStringList{} << QList<double>{};
-        QTest::newRow("zero and negative dropped")
-            << QList<ChannelAmount>{{Channel::web, 0}, {Channel::appStore, -100}} << QStringList{} << QList<double>{};
+        QTest::newRow("none") << QList<ChannelAmount>{} << false << QStringList{} << QList<double>{};
+        QTest::newRow("zero and negative dropped") << QList<ChannelAmount>{{Channel::web, 0}, {Channel::appStore, -100}}
+                                                   << false << QStringList{} << QList<double>{};
         QTest::newRow("single channel fills")
-            << QList<ChannelAmount>{{Channel::paddle, 1999}} << QStringList{u"paddle|Paddle|RevenueCat|$19.99"_s}
-            << QList<double>{300};
+            << QList<ChannelAmount>{{Channel::paddle, 1999}} << false
+            << QStringList{u"paddle|Paddle|RevenueCat|$19.99|Paddle, RevenueCat, $19.99"_s} << QList<double>{300};
         QTest::newRow("service order, scaled to the largest")
             << QList<ChannelAmount>{{Channel::web, 10000},
                                     {Channel::appStore, 0},
                                     {Channel::rcBilling, 50000},
                                     {Channel::amazon, -5},
                                     {Channel::playStore, 25000}}
-            << QStringList{u"web|Web|Stripe|$100"_s, u"rc_billing|Web Billing|RevenueCat|$500"_s,
-                           u"play_store|Play Store|RevenueCat|$250"_s}
+            << false
+            << QStringList{u"web|Web|Stripe|$100|Web, Stripe, $100"_s,
+                           u"rc_billing|Web Billing|RevenueCat|$500|Web Billing, RevenueCat, $500"_s,
+                           u"play_store|Play Store|RevenueCat|$250|Play Store, RevenueCat, $250"_s}
             << QList<double>{60, 300, 150};
         QTest::newRow("tiny share keeps 6 pt")
-            << QList<ChannelAmount>{{Channel::web, 1}, {Channel::appStore, 1000000}}
-            << QStringList{u"web|Web|Stripe|$0.01"_s, u"app_store|App Store|RevenueCat|$10,000"_s}
+            << QList<ChannelAmount>{{Channel::web, 1}, {Channel::appStore, 1000000}} << false
+            << QStringList{u"web|Web|Stripe|$0.01|Web, Stripe, $0.01"_s,
+                           u"app_store|App Store|RevenueCat|$10,000|App Store, RevenueCat, $10,000"_s}
             << QList<double>{6, 300};
+        QTest::newRow("hidden: the bars stay")
+            << QList<ChannelAmount>{{Channel::web, 10000}, {Channel::playStore, 5000}} << true
+            << QStringList{u"web|Web|Stripe|$\u2022\u2022\u2022|Web, Stripe, hidden"_s,
+                           u"play_store|Play Store|RevenueCat|$\u2022\u2022\u2022|Play Store, RevenueCat, hidden"_s}
+            << QList<double>{300, 150};
     }
 
     void channels()
     {
         QFETCH(QList<ChannelAmount>, channels);
+        QFETCH(bool, hide);
         QFETCH(QStringList, rows);
         QFETCH(QList<double>, widths);
 
+        const Money::Mask mask(hide);
         const ChannelRows card = channelRows(summaryWithChannels(channels));
         QStringList shown;
         QList<double> shownWidths;
         for (const ChannelRow &row : card.rows) {
-            shown.append(QStringList{row.id, row.label, row.source, row.amount}.join(u'|'));
+            shown.append(QStringList{row.id, row.label, row.source, row.amount, row.spoken}.join(u'|'));
             shownWidths.append(barFillWidth(300, row.fraction));
         }
         QCOMPARE(shown, rows);
@@ -256,37 +314,46 @@ private slots:
     void projects_data()
     {
         QTest::addColumn<QList<ProjectAmount>>("projects");
-        QTest::addColumn<QStringList>("rows"); // id|name|amount
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QStringList>("rows"); // id|name|amount|spoken
         QTest::addColumn<QList<double>>("fractions");
 
         const auto project = [](const char *id, qint64 mrr) {
             return ProjectAmount(QString::fromLatin1(id), u"Name "_s + QString::fromLatin1(id), u"#2340FF"_s, mrr);
         };
-        QTest::newRow("none") << QList<ProjectAmount>{} << QStringList{} << QList<double>{};
+        QTest::newRow("none") << QList<ProjectAmount>{} << false << QStringList{} << QList<double>{};
         QTest::newRow("one paying: the hero says it all")
-            << QList<ProjectAmount>{project("a", 5000)} << QStringList{} << QList<double>{};
+            << QList<ProjectAmount>{project("a", 5000)} << false << QStringList{} << QList<double>{};
         QTest::newRow("one paying among unpaid")
-            << QList<ProjectAmount>{project("a", 5000), project("b", 0), project("c", -300)} << QStringList{}
+            << QList<ProjectAmount>{project("a", 5000), project("b", 0), project("c", -300)} << false << QStringList{}
             << QList<double>{};
         QTest::newRow("two paying, service order")
-            << QList<ProjectAmount>{project("a", 2500), project("b", 10000)}
-            << QStringList{u"a|Name a|$25"_s, u"b|Name b|$100"_s} << QList<double>{0.25, 1.0};
+            << QList<ProjectAmount>{project("a", 2500), project("b", 10000)} << false
+            << QStringList{u"a|Name a|$25|Name a, $25"_s, u"b|Name b|$100|Name b, $100"_s} << QList<double>{0.25, 1.0};
         QTest::newRow("unpaid dropped between paying")
-            << QList<ProjectAmount>{project("a", 40000), project("b", 0), project("c", 1999)}
-            << QStringList{u"a|Name a|$400"_s, u"c|Name c|$19.99"_s} << QList<double>{1.0, 1999.0 / 40000};
-        QTest::newRow("equal shares") << QList<ProjectAmount>{project("a", 700), project("b", 700)}
-                                      << QStringList{u"a|Name a|$7"_s, u"b|Name b|$7"_s} << QList<double>{1.0, 1.0};
+            << QList<ProjectAmount>{project("a", 40000), project("b", 0), project("c", 1999)} << false
+            << QStringList{u"a|Name a|$400|Name a, $400"_s, u"c|Name c|$19.99|Name c, $19.99"_s}
+            << QList<double>{1.0, 1999.0 / 40000};
+        QTest::newRow("equal shares") << QList<ProjectAmount>{project("a", 700), project("b", 700)} << false
+                                      << QStringList{u"a|Name a|$7|Name a, $7"_s, u"b|Name b|$7|Name b, $7"_s}
+                                      << QList<double>{1.0, 1.0};
+        QTest::newRow("hidden") << QList<ProjectAmount>{project("a", 2500), project("b", 10000)} << true
+                                << QStringList{u"a|Name a|$\u2022\u2022\u2022|Name a, hidden"_s,
+                                               u"b|Name b|$\u2022\u2022\u2022|Name b, hidden"_s}
+                                << QList<double>{0.25, 1.0};
     }
     void projects()
     {
         QFETCH(QList<ProjectAmount>, projects);
+        QFETCH(bool, hide);
         QFETCH(QStringList, rows);
         QFETCH(QList<double>, fractions);
+        const Money::Mask mask(hide);
         const ProjectRows card = projectRows(summaryWithProjects(projects));
         QStringList shown;
         QList<double> shownFractions;
         for (const ProjectRow &row : card.rows) {
-            shown.append(QStringList{row.id, row.name, row.amount}.join(u'|'));
+            shown.append(QStringList{row.id, row.name, row.amount, row.spoken}.join(u'|'));
             shownFractions.append(row.fraction);
         }
         QCOMPARE(shown, rows);
@@ -331,21 +398,25 @@ private slots:
         QTest::addColumn<bool>("hasSources");
         QTest::addColumn<bool>("hide");
         QTest::addColumn<QStringList>("figures"); // value label
+        QTest::addColumn<QStringList>("spoken");
         QTest::addColumn<bool>("note");
 
         QTest::newRow("with sources") << true << false
                                       << QStringList{u"$148.1K ARR"_s, u"312 active"_s, u"14 new"_s, u"3 cancelled"_s}
+                                      << QStringList{u"ARR, $148.1K"_s, u"active, 312"_s, u"new, 14"_s,
+                                                     u"cancelled, 3"_s}
                                       << false;
         QTest::newRow("amounts hidden: the ARR only")
             << true << true << QStringList{u"$\u2022\u2022\u2022 ARR"_s, u"312 active"_s, u"14 new"_s, u"3 cancelled"_s}
-            << false;
-        QTest::newRow("no source yet") << false << false << QStringList{} << true;
+            << QStringList{u"ARR, hidden"_s, u"active, 312"_s, u"new, 14"_s, u"cancelled, 3"_s} << false;
+        QTest::newRow("no source yet") << false << false << QStringList{} << QStringList{} << true;
     }
     void figures()
     {
         QFETCH(bool, hasSources);
         QFETCH(bool, hide);
         QFETCH(QStringList, figures);
+        QFETCH(QStringList, spoken);
         QFETCH(bool, note);
         const Money::Mask mask(hide);
         const FigureRow row = figureRow(Summary(Summary::Fields{.currency = u"USD"_s,
@@ -355,10 +426,13 @@ private slots:
                                                                 .new_ = 14,
                                                                 .cancelled = 3,
                                                                 .hasSources = hasSources}));
-        QStringList shown;
-        for (const Figure &figure : row.figures)
+        QStringList shown, said;
+        for (const Figure &figure : row.figures) {
             shown.append(figure.value + u' ' + figure.label);
+            said.append(figure.spoken);
+        }
         QCOMPARE(shown, figures);
+        QCOMPARE(said, spoken);
         QCOMPARE(row.hasSources, hasSources);
         QCOMPARE(!row.noSourceTitle.isEmpty(), note);
         QCOMPARE(!row.noSourceNote.isEmpty(), note);
@@ -371,30 +445,46 @@ private slots:
         QTest::addColumn<qint64>("current");
         QTest::addColumn<QList<QPointF>>("points");
         QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("spoken");
 
-        QTest::newRow("none") << QList<MrrReading>{} << 1000ll << QList<QPointF>{} << u""_s;
+        const QString line = u"MRR over the last 30 days, "_s;
+        QTest::newRow("none") << QList<MrrReading>{} << 1000ll << QList<QPointF>{} << u""_s << u""_s;
         QTest::newRow("one reading: no line, a change")
-            << QList<MrrReading>{daysAgo(8, 1000)} << 1040ll << QList<QPointF>{} << u"+4% vs 7 days ago"_s;
+            << QList<MrrReading>{daysAgo(8, 1000)} << 1040ll << QList<QPointF>{} << u"+4% vs 7 days ago"_s
+            << u"up 4% from 7 days ago"_s;
         QTest::newRow("up, down, ending now") << QList<MrrReading>{daysAgo(30, 1000), daysAgo(15, 3000)} << 2000ll
-                                              << QList<QPointF>{{0, 0}, {0.5, 1}, {1, 0.5}} << u"-33% vs 7 days ago"_s;
-        QTest::newRow("flat: a middle line")
-            << QList<MrrReading>{daysAgo(20, 500), daysAgo(10, 500)} << 500ll
-            << QList<QPointF>{{1.0 / 3, 0.5}, {2.0 / 3, 0.5}, {1, 0.5}} << u"0% vs 7 days ago"_s;
-        QTest::newRow("nothing a week old") << QList<MrrReading>{daysAgo(6, 1000), daysAgo(3, 1100)} << 1210ll
-                                            << QList<QPointF>{{0.8, 0}, {0.9, 100.0 / 210}, {1, 1}} << u""_s;
-        QTest::newRow("a week ago was zero") << QList<MrrReading>{daysAgo(10, 0), daysAgo(2, 500)} << 1000ll
-                                             << QList<QPointF>{{2.0 / 3, 0}, {28.0 / 30, 0.5}, {1, 1}} << u""_s;
+                                              << QList<QPointF>{{0, 0}, {0.5, 1}, {1, 0.5}} << u"-33% vs 7 days ago"_s
+                                              << line + u"rising, down 33% from 7 days ago"_s;
+        QTest::newRow("falling") << QList<MrrReading>{daysAgo(20, 3000), daysAgo(10, 2000)} << 1500ll
+                                 << QList<QPointF>{{1.0 / 3, 1}, {2.0 / 3, 1.0 / 3}, {1, 0}} << u"-25% vs 7 days ago"_s
+                                 << line + u"falling, down 25% from 7 days ago"_s;
+        QTest::newRow("flat: a middle line") << QList<MrrReading>{daysAgo(20, 500), daysAgo(10, 500)} << 500ll
+                                             << QList<QPointF>{{1.0 / 3, 0.5}, {2.0 / 3, 0.5}, {1, 0.5}}
+                                             << u"0% vs 7 days ago"_s << line + u"flat, unchanged from 7 days ago"_s;
+        QTest::newRow("flat ends, a dip rounds to unchanged")
+            << QList<MrrReading>{daysAgo(20, 1000), daysAgo(8, 1004)} << 1000ll
+            << QList<QPointF>{{1.0 / 3, 0}, {22.0 / 30, 1}, {1, 0}} << u"0% vs 7 days ago"_s
+            << line + u"flat, unchanged from 7 days ago"_s;
+        QTest::newRow("nothing a week old: the line only")
+            << QList<MrrReading>{daysAgo(6, 1000), daysAgo(3, 1100)} << 1210ll
+            << QList<QPointF>{{0.8, 0}, {0.9, 100.0 / 210}, {1, 1}} << u""_s << line + u"rising"_s;
+        QTest::newRow("a week ago was zero")
+            << QList<MrrReading>{daysAgo(10, 0), daysAgo(2, 500)} << 1000ll
+            << QList<QPointF>{{2.0 / 3, 0}, {28.0 / 30, 0.5}, {1, 1}} << u""_s << line + u"rising"_s;
         QTest::newRow("the newest at least a week old counts")
             << QList<MrrReading>{daysAgo(8, 900), daysAgo(7, 1000), daysAgo(1, 2000)} << 1050ll
             << QList<QPointF>{{22.0 / 30, 0}, {23.0 / 30, 100.0 / 1100}, {29.0 / 30, 1}, {1, 150.0 / 1100}}
-            << u"+5% vs 7 days ago"_s;
+            << u"+5% vs 7 days ago"_s << line + u"rising, up 5% from 7 days ago"_s;
         QTest::newRow("older than the month: off the line, still a week old")
             << QList<MrrReading>{daysAgo(40, 100), daysAgo(20, 1000), daysAgo(10, 2000)} << 2000ll
-            << QList<QPointF>{{1.0 / 3, 0}, {2.0 / 3, 1}, {1, 1}} << u"0% vs 7 days ago"_s;
-        QTest::newRow("only one inside the month") << QList<MrrReading>{daysAgo(45, 100), daysAgo(2, 1000)} << 900ll
-                                                   << QList<QPointF>{} << u"+800% vs 7 days ago"_s;
-        QTest::newRow("a reading at now is the end") << QList<MrrReading>{daysAgo(15, 1000), daysAgo(0, 2000)} << 2000ll
-                                                     << QList<QPointF>{{0.5, 0}, {1, 1}} << u"+100% vs 7 days ago"_s;
+            << QList<QPointF>{{1.0 / 3, 0}, {2.0 / 3, 1}, {1, 1}} << u"0% vs 7 days ago"_s
+            << line + u"rising, unchanged from 7 days ago"_s;
+        QTest::newRow("only one inside the month")
+            << QList<MrrReading>{daysAgo(45, 100), daysAgo(2, 1000)} << 900ll << QList<QPointF>{}
+            << u"+800% vs 7 days ago"_s << u"up 800% from 7 days ago"_s;
+        QTest::newRow("a reading at now is the end")
+            << QList<MrrReading>{daysAgo(15, 1000), daysAgo(0, 2000)} << 2000ll << QList<QPointF>{{0.5, 0}, {1, 1}}
+            << u"+100% vs 7 days ago"_s << line + u"rising, up 100% from 7 days ago"_s;
     }
     void trend()
     {
@@ -402,8 +492,10 @@ private slots:
         QFETCH(qint64, current);
         QFETCH(QList<QPointF>, points);
         QFETCH(QString, change);
+        QFETCH(QString, spoken);
         const TrendText trend = trendText(readings, current, now);
         QCOMPARE(trend.change, change);
+        QCOMPARE(trend.spoken, spoken);
         QCOMPARE(trend.showsLine(), !points.isEmpty());
         QCOMPARE(trend.points.size(), points.size());
         for (qsizetype i = 0; i < points.size(); ++i) {
@@ -412,6 +504,9 @@ private slots:
                 qAbs(d.x()) < 1e-9 && qAbs(d.y()) < 1e-9,
                 qPrintable(u"point %1: (%2, %3)"_s.arg(i).arg(trend.points.at(i).x()).arg(trend.points.at(i).y())));
         }
+        // Percentages and directions are no amounts: hiding those leaves this as it is.
+        const Money::Mask mask;
+        QCOMPARE(trendText(readings, current, now).spoken, spoken);
     }
 
     void events_data()
@@ -477,6 +572,50 @@ private slots:
         QCOMPARE(row.headline, headline);
         QCOMPARE(row.detail, detail);
         QCOMPARE(row.age, age);
+    }
+
+    void eventSpoken_data()
+    {
+        using Kind = VeskoEvent::Kind;
+        QTest::addColumn<VeskoEvent>("event");
+        QTest::addColumn<bool>("hide");
+        QTest::addColumn<QString>("spoken");
+
+        const QString ada = u"Ada"_s;
+        QTest::newRow("new, monthly, euros")
+            << makeEvent({.amount = 999,
+                          .interval = u"month"_s,
+                          .channel = Channel::playStore,
+                          .secondsAgo = qint64{5} * 60,
+                          .currency = u"EUR"_s,
+                          .project = u"Snoutly"_s})
+            << false << QString::fromUtf8("New, €9.99 per month, Play Store, Snoutly, 5 minutes ago");
+        QTest::newRow("interval as sent") << makeEvent(
+            {.kind = Kind::reactivated, .amount = 500, .interval = u"3 months"_s, .secondsAgo = qint64{2} * 86400})
+                                          << false << u"Back, $5 per 3 months, Web, Lumen, 2 days ago"_s;
+        QTest::newRow("no interval") << makeEvent({.amount = 2000, .channel = Channel::appStore, .secondsAgo = 3600})
+                                     << false << u"New, $20, App Store, Lumen, 1 hour ago"_s;
+        QTest::newRow("empty interval, customer and project")
+            << makeEvent({.amount = 1999, .interval = u""_s, .customer = u""_s, .project = u""_s}) << false
+            << u"New, $19.99, Web, just now"_s;
+        QTest::newRow("cancelled, no amount: the headline")
+            << makeEvent({.kind = Kind::cancelled, .customer = ada, .secondsAgo = qint64{3} * 3600}) << false
+            << u"Cancelled, Subscription ended, Web, Lumen, Ada, 3 hours ago"_s;
+        QTest::newRow("reactivated, no amount")
+            << makeEvent({.kind = Kind::reactivated, .interval = u"month"_s, .secondsAgo = 86400}) << false
+            << u"Back, New subscription, Web, Lumen, 1 day ago"_s;
+        QTest::newRow("hidden") << makeEvent({.amount = 999, .interval = u"month"_s, .customer = ada}) << true
+                                << u"New, hidden, Web, Lumen, Ada, just now"_s;
+        QTest::newRow("hidden, no amount")
+            << makeEvent({.kind = Kind::cancelled}) << true << u"Cancelled, Subscription ended, Web, Lumen, just now"_s;
+    }
+    void eventSpoken()
+    {
+        QFETCH(VeskoEvent, event);
+        QFETCH(bool, hide);
+        QFETCH(QString, spoken);
+        const Money::Mask mask(hide);
+        QCOMPARE(eventRow(event, now).spoken, spoken);
     }
 
     void eventOrder_data()

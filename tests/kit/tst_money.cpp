@@ -119,7 +119,12 @@ private slots:
         QFETCH(QString, currency);
         QFETCH(QString, text);
         {
+            const Money::Mask off(false);
+            QVERIFY(!Money::masking());
+        }
+        {
             const Money::Mask mask;
+            QVERIFY(Money::masking());
             for (const qint64 amount :
                  {qint64(0), qint64(-150), qint64(123456789), std::numeric_limits<qint64>::min()}) {
                 QCOMPARE(Money::whole(amount, currency), text);
@@ -129,7 +134,11 @@ private slots:
             const Money::Mask inner(false); // an inner scope cannot lift an outer mask
             QCOMPARE(Money::price(1999, currency), text);
             QCOMPARE(Money::growth(12.5), u"+13%"_s);
+            QVERIFY(Money::masking());
+            QCOMPARE(Money::spokenAmount(text), u"hidden"_s);
         }
+        QVERIFY(!Money::masking());
+        QCOMPARE(Money::spokenAmount(text), text);
         QVERIFY(Money::price(1999, currency).contains(u"19.99"_s));
     }
 
@@ -137,55 +146,91 @@ private slots:
     {
         QTest::addColumn<double>("percent");
         QTest::addColumn<QString>("text");
-        QTest::newRow("12.4") << 12.4 << "+12%";
-        QTest::newRow("12.5") << 12.5 << "+13%";
-        QTest::newRow("-3.5") << -3.5 << "-4%";
-        QTest::newRow("0.4") << 0.4 << "0%";
-        QTest::newRow("-0.4") << -0.4 << "0%";
-        QTest::newRow("0.5") << 0.5 << "+1%";
-        QTest::newRow("-0.5") << -0.5 << "-1%";
-        QTest::newRow("large, no grouping") << 123456.0 << "+123456%";
-        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "0%";
-        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "+9223372036854775807%";
-        QTest::newRow("-infinity") << -std::numeric_limits<double>::infinity() << "-9223372036854775808%";
-        QTest::newRow("beyond int64") << 1e30 << "+9223372036854775807%";
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("12.4") << 12.4 << "+12%"
+                              << "up 12%";
+        QTest::newRow("12.5") << 12.5 << "+13%"
+                              << "up 13%";
+        QTest::newRow("-3.5") << -3.5 << "-4%"
+                              << "down 4%";
+        QTest::newRow("0.4") << 0.4 << "0%"
+                             << "unchanged";
+        QTest::newRow("-0.4") << -0.4 << "0%"
+                              << "unchanged";
+        QTest::newRow("0.5") << 0.5 << "+1%"
+                             << "up 1%";
+        QTest::newRow("-0.5") << -0.5 << "-1%"
+                              << "down 1%";
+        QTest::newRow("large, no grouping") << 123456.0 << "+123456%"
+                                            << "up 123456%";
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "0%"
+                             << "unchanged";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "+9223372036854775807%"
+                                  << "up 9223372036854775807%";
+        QTest::newRow("-infinity") << -std::numeric_limits<double>::infinity() << "-9223372036854775808%"
+                                   << "down 9223372036854775808%";
+        QTest::newRow("beyond int64") << 1e30 << "+9223372036854775807%"
+                                      << "up 9223372036854775807%";
     }
     void growth()
     {
         QFETCH(double, percent);
         QFETCH(QString, text);
+        QFETCH(QString, spoken);
         QCOMPARE(Money::growth(percent), text);
+        QCOMPARE(Money::spokenGrowth(percent), spoken);
     }
 
+    // Written and spoken ages share their boundaries.
     void timeAgo_data()
     {
         QTest::addColumn<qint64>("secondsAgo");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0 s") << qint64(0) << "just now";
-        QTest::newRow("29 s") << qint64(29) << "just now";
-        QTest::newRow("30 s") << qint64(30) << "1 min";
-        QTest::newRow("59 min 29 s") << qint64(59 * 60 + 29) << "59 min";
-        QTest::newRow("59 min 30 s") << qint64(59 * 60 + 30) << "1 h";
-        QTest::newRow("89 min") << qint64(89 * 60) << "1 h";
-        QTest::newRow("90 min") << qint64(90 * 60) << "2 h";
-        QTest::newRow("1409 min") << qint64(1409 * 60) << "23 h";
-        QTest::newRow("1410 min") << qint64(1410 * 60) << "1 d";
-        QTest::newRow("35 h") << qint64(35 * 3600) << "1 d";
-        QTest::newRow("36 h") << qint64(36 * 3600) << "2 d";
-        QTest::newRow("400 days, no grouping") << qint64(400) * 86400 << "400 d";
-        QTest::newRow("10 min in the future") << qint64(-600) << "just now";
+        QTest::addColumn<QString>("spoken");
+        struct Row
+        {
+            const char *name;
+            qint64 secondsAgo;
+            const char *text;
+            const char *spoken;
+        };
+        const Row rows[] = {
+            {"0 s", 0, "just now", "just now"},
+            {"29 s", 29, "just now", "just now"},
+            {"30 s", 30, "1 min", "1 minute ago"},
+            {"90 s", 90, "2 min", "2 minutes ago"},
+            {"59 min 29 s", 59 * 60 + 29, "59 min", "59 minutes ago"},
+            {"59 min 30 s", 59 * 60 + 30, "1 h", "1 hour ago"},
+            {"89 min", 89 * 60, "1 h", "1 hour ago"},
+            {"90 min", 90 * 60, "2 h", "2 hours ago"},
+            {"1409 min", 1409 * 60, "23 h", "23 hours ago"},
+            {"1410 min", 1410 * 60, "1 d", "1 day ago"},
+            {"35 h", 35 * 3600, "1 d", "1 day ago"},
+            {"36 h", 36 * 3600, "2 d", "2 days ago"},
+            {"400 days, no grouping", qint64(400) * 86400, "400 d", "400 days ago"},
+            {"10 min in the future", -600, "just now", "just now"},
+        };
+        for (const Row &row : rows)
+            QTest::newRow(row.name) << row.secondsAgo << QString::fromLatin1(row.text)
+                                    << QString::fromLatin1(row.spoken);
     }
     void timeAgo()
     {
         QFETCH(qint64, secondsAgo);
         QFETCH(QString, text);
+        QFETCH(QString, spoken);
         const QDateTime now = QDateTime::fromSecsSinceEpoch(1772357400, Qt::UTC);
         QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo), now), text);
+        QCOMPARE(vesko::spokenTimeAgo(now.addSecs(-secondsAgo), now), spoken);
         // Only the instant counts, not the zone it is written in.
         QCOMPARE(vesko::timeAgo(now.addSecs(-secondsAgo).toOffsetFromUtc(7200), now), text);
     }
 
-    void timeAgoInvalid() { QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), u"just now"_s); }
+    void timeAgoInvalid()
+    {
+        QCOMPARE(vesko::timeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), u"just now"_s);
+        QCOMPARE(vesko::spokenTimeAgo(QDateTime(), QDateTime::currentDateTimeUtc()), u"just now"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(MoneyTest)

@@ -34,13 +34,19 @@ ChannelRows channelRows(const Summary &summary)
     ChannelRows card{.title = u"Where it comes from"_s};
     card.rows.reserve(paying.size());
     for (const ChannelAmount &entry : paying) {
-        card.rows.append({
+        ChannelRow row{
             .id = entry.id(),
             .label = entry.channel().label(),
             .source = entry.channel().source(),
             .amount = Money::price(entry.mrr(), summary.currency()),
             .fraction = double(entry.mrr()) / double(largest),
-        });
+        };
+        QStringList spoken{row.label};
+        if (!row.source.isEmpty())
+            spoken.append(row.source);
+        spoken.append(Money::spokenAmount(row.amount));
+        row.spoken = spoken.join(u", "_s);
+        card.rows.append(row);
     }
     return card;
 }

@@ -16,6 +16,7 @@ struct ChannelRow
     Q_PROPERTY(QString source MEMBER source CONSTANT)
     Q_PROPERTY(QString amount MEMBER amount CONSTANT)
     Q_PROPERTY(double fraction MEMBER fraction CONSTANT)
+    Q_PROPERTY(QString spoken MEMBER spoken CONSTANT)
 
 public:
     QString id; // the channel's wire string: the row key, and what picks its colour
@@ -23,6 +24,7 @@ public:
     QString source;
     QString amount;
     double fraction = 0; // of the largest channel's MRR; the largest is 1
+    QString spoken;      // "Web, Stripe, $100"
 };
 
 // The "Where it comes from" card. It is left out when `rows` is empty.

@@ -23,14 +23,25 @@ QString headline(const VeskoEvent &event)
     return event.kind() == VeskoEvent::Kind::cancelled ? u"Subscription ended"_s : kindTitle(VeskoEvent::Kind::new_);
 }
 
-QString detail(const VeskoEvent &event)
+// The channel, then the project and the customer when known.
+QStringList detailParts(const VeskoEvent &event)
 {
     QStringList parts{event.channel().label()};
     if (!event.project().name().isEmpty())
         parts.append(event.project().name());
     if (isShown(event.customerLabel()))
         parts.append(*event.customerLabel());
-    return parts.join(u" \u00B7 "_s);
+    return parts;
+}
+
+// The row in the order it is seen, with pauses where the eye jumps.
+QString spoken(const VeskoEvent &event, const QString &badge, const QString &headline, const QDateTime &now)
+{
+    const QString price = spokenPrice(event);
+    QStringList parts{badge, price.isEmpty() ? headline : price};
+    parts += detailParts(event);
+    parts.append(spokenTimeAgo(event.occurredAt(), now));
+    return parts.join(u", "_s);
 }
 
 } // namespace
@@ -50,13 +61,16 @@ QString badgeText(VeskoEvent::Kind kind)
 
 EventRow eventRow(const VeskoEvent &event, const QDateTime &now)
 {
+    const QString badge = badgeText(event.kind());
+    const QString title = headline(event);
     return {
         .id = event.id(),
         .kind = event.kind(),
-        .badge = badgeText(event.kind()),
-        .headline = headline(event),
-        .detail = detail(event),
+        .badge = badge,
+        .headline = title,
+        .detail = detailParts(event).join(u" \u00B7 "_s),
         .age = timeAgo(event.occurredAt(), now),
+        .spoken = spoken(event, badge, title, now),
     };
 }
 

@@ -17,6 +17,7 @@ struct EventRow
     Q_PROPERTY(QString headline MEMBER headline CONSTANT)
     Q_PROPERTY(QString detail MEMBER detail CONSTANT)
     Q_PROPERTY(QString age MEMBER age CONSTANT)
+    Q_PROPERTY(QString spoken MEMBER spoken CONSTANT)
 
 public:
     QString id;
@@ -25,6 +26,8 @@ public:
     QString headline;
     QString detail;
     QString age; // as of the `now` it was built with
+    // "New, €9.99 per month, Play Store, Snoutly, 5 minutes ago"
+    QString spoken;
 };
 
 // The "Latest veskos" card: its rows in the model's order, or the empty-state

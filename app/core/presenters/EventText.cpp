@@ -6,15 +6,36 @@ using namespace Qt::StringLiterals;
 
 namespace vesko {
 
+namespace {
+
+// An empty interval from the service reads as absent: it would only leave a
+// dangling separator behind.
+QString interval(const VeskoEvent &event)
+{
+    return event.interval().value_or(QString());
+}
+
+} // namespace
+
 QString priceText(const VeskoEvent &event)
 {
     if (!event.amount())
         return {};
     QString text = Money::price(*event.amount(), event.currency());
-    // An empty interval from the service reads as absent: it would only
-    // leave a dangling separator behind.
-    if (event.interval() && !event.interval()->isEmpty())
-        text += u" / "_s + *event.interval();
+    if (!interval(event).isEmpty())
+        text += u" / "_s + interval(event);
+    return text;
+}
+
+QString spokenPrice(const VeskoEvent &event)
+{
+    if (!event.amount())
+        return {};
+    if (Money::masking())
+        return u"hidden"_s;
+    QString text = Money::price(*event.amount(), event.currency());
+    if (!interval(event).isEmpty())
+        text += u" per "_s + interval(event);
     return text;
 }
 

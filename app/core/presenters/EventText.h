@@ -13,6 +13,10 @@ namespace vesko {
 // empty without an amount.
 QString priceText(const VeskoEvent &event);
 
+// priceText() for a listener: "€9.99 per month", "hidden" while amounts are
+// masked; empty without an amount.
+QString spokenPrice(const VeskoEvent &event);
+
 // "New subscription", "Subscription cancelled", "Subscription reactivated".
 QString kindTitle(VeskoEvent::Kind kind);
 

@@ -16,13 +16,17 @@ FigureRow figureRow(const Summary &summary)
                                 u"show up here."_s,
                 .noSourceAction = u"Connect a source"_s};
     }
-    const auto count = [](qint64 n) { return QString::number(n); };
+    const auto count = [](qint64 n, const QString &label) {
+        const QString value = QString::number(n);
+        return Figure{.value = value, .label = label, .spoken = label + u", "_s + value};
+    };
     // The ARR is the MRR's twelvefold: the compact form keeps the row narrow.
+    const QString arr = Money::compact(summary.arr(), summary.currency());
     return {.figures = {
-                {.value = Money::compact(summary.arr(), summary.currency()), .label = u"ARR"_s},
-                {.value = count(summary.active()), .label = u"active"_s},
-                {.value = count(summary.new_()), .label = u"new"_s},
-                {.value = count(summary.cancelled()), .label = u"cancelled"_s},
+                {.value = arr, .label = u"ARR"_s, .spoken = u"ARR, "_s + Money::spokenAmount(arr)},
+                count(summary.active(), u"active"_s),
+                count(summary.new_(), u"new"_s),
+                count(summary.cancelled(), u"cancelled"_s),
             }};
 }
 

@@ -14,10 +14,12 @@ struct Figure
     Q_GADGET
     Q_PROPERTY(QString value MEMBER value CONSTANT)
     Q_PROPERTY(QString label MEMBER label CONSTANT)
+    Q_PROPERTY(QString spoken MEMBER spoken CONSTANT)
 
 public:
     QString value;
     QString label;
+    QString spoken; // "ARR, $148.1K"
 };
 
 // The figures behind the MRR, or, for an account with no revenue source yet,

@@ -13,7 +13,8 @@ HeroText heroText(const Summary &summary, bool countEnding)
     HeroText text;
     text.caption = u"MONTHLY RECURRING REVENUE"_s;
     text.figure = Money::whole(summary.mrr(), currency);
-    if (const std::optional<double> growth = summary.growth())
+    const std::optional<double> growth = summary.growth();
+    if (growth)
         text.growth = Money::growth(*growth);
     if (summary.mrr() >= 1) {
         text.exactLine = Money::price(summary.mrr(), currency) + u" exactly."_s;
@@ -26,6 +27,17 @@ HeroText heroText(const Summary &summary, bool countEnding)
     }
     if (summary.incomplete())
         text.exchangeNote = u"Some amounts are waiting for today's exchange rate."_s;
+
+    // The growth is a percentage, no amount: the pill shows it while hidden, so it is said too.
+    text.spoken = u"Monthly recurring revenue, "_s + Money::spokenAmount(text.figure);
+    if (growth)
+        text.spoken += u", "_s + Money::spokenGrowth(*growth);
+    text.spoken += u'.';
+    // Masked, the exact line holds only bullets.
+    if (!text.exactLine.isEmpty() && !Money::masking())
+        text.spoken += u' ' + text.exactLine;
+    if (!text.exchangeNote.isEmpty())
+        text.spoken += u' ' + text.exchangeNote;
     return text;
 }
 

@@ -33,12 +33,14 @@ ProjectRows projectRows(const Summary &summary)
 
     card.rows.reserve(paying.size());
     for (const ProjectAmount &project : paying) {
+        const QString amount = Money::price(project.mrr(), summary.currency());
         card.rows.append({
             .id = project.id(),
             .name = project.name(),
             .color = hexColor(project.color()),
-            .amount = Money::price(project.mrr(), summary.currency()),
+            .amount = amount,
             .fraction = double(project.mrr()) / double(largest),
+            .spoken = project.name() + u", "_s + Money::spokenAmount(amount),
         });
     }
     return card;

@@ -17,6 +17,7 @@ struct ProjectRow
     Q_PROPERTY(QString name MEMBER name CONSTANT)
     Q_PROPERTY(QString amount MEMBER amount CONSTANT)
     Q_PROPERTY(double fraction MEMBER fraction CONSTANT)
+    Q_PROPERTY(QString spoken MEMBER spoken CONSTANT)
 
 public:
     QString id;
@@ -24,6 +25,7 @@ public:
     QString color; // "#RRGGBB" as the service sent it, or empty when that was no such colour
     QString amount;
     double fraction = 0; // of the largest project's MRR; the largest is 1
+    QString spoken;      // "Snoutly, $250"
 };
 
 // The "By project" card. It is left out when `rows` is empty, as it is for

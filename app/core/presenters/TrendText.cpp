@@ -3,6 +3,7 @@
 #include "kit/Money.h"
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -12,24 +13,36 @@ namespace {
 
 constexpr qint64 weekDays = 7;
 
-// The change since the newest reading at least a week old; empty when there
-// is none or it was 0 (no percentage of nothing).
-QString changeText(const QList<MrrReading> &readings, qint64 currentMrr, const QDateTime &now)
+// The change in percent since the newest reading at least a week old; none
+// when there is no such reading or it was 0 (no percentage of nothing).
+std::optional<double> weekChange(const QList<MrrReading> &readings, qint64 currentMrr, const QDateTime &now)
 {
     const QDateTime weekAgo = now.addDays(-weekDays);
     const auto old = std::find_if(readings.rbegin(), readings.rend(),
                                   [&](const MrrReading &reading) { return reading.at <= weekAgo; });
     if (old == readings.rend() || old->mrr == 0)
-        return {};
-    const double percent = double(currentMrr - old->mrr) * 100.0 / double(old->mrr);
-    return Money::growth(percent) + u" vs 7 days ago"_s;
+        return std::nullopt;
+    return double(currentMrr - old->mrr) * 100.0 / double(old->mrr);
+}
+
+QString direction(qint64 first, qint64 last)
+{
+    if (last > first)
+        return u"rising"_s;
+    return last < first ? u"falling"_s : u"flat"_s;
 }
 
 } // namespace
 
 TrendText trendText(const QList<MrrReading> &readings, qint64 currentMrr, const QDateTime &now)
 {
-    TrendText trend{.change = changeText(readings, currentMrr, now)};
+    TrendText trend;
+    QStringList spoken;
+    if (const std::optional<double> change = weekChange(readings, currentMrr, now)) {
+        trend.change = Money::growth(*change) + u" vs 7 days ago"_s;
+        spoken.append(Money::spokenGrowth(*change) + u" from 7 days ago"_s);
+    }
+    trend.spoken = spoken.join(u", "_s);
     const QDateTime start = now.addDays(-trendDays);
     QList<MrrReading> series;
     series.reserve(readings.size() + 1);
@@ -52,6 +65,9 @@ TrendText trendText(const QList<MrrReading> &readings, qint64 currentMrr, const 
         const double y = range > 0 ? (double(reading.mrr) - floor) / range : 0.5;
         trend.points.append(QPointF(x, y));
     }
+    // From where the line starts to where it ends: the current MRR, or a reading taken at `now`.
+    spoken.prepend(u"MRR over the last 30 days, "_s + direction(series.first().mrr, series.last().mrr));
+    trend.spoken = spoken.join(u", "_s);
     return trend;
 }
 

@@ -18,12 +18,16 @@ struct TrendText
     Q_PROPERTY(QList<QPointF> points MEMBER points CONSTANT)
     Q_PROPERTY(bool showsLine READ showsLine CONSTANT)
     Q_PROPERTY(QString change MEMBER change CONSTANT)
+    Q_PROPERTY(QString spoken MEMBER spoken CONSTANT)
 
 public:
     // In [0,1]×[0,1], oldest first: x across the 30 days up to now, y from the
     // series' lowest MRR (0) to its highest (1). Empty for fewer than two readings.
     QList<QPointF> points;
     QString change; // "+4% vs 7 days ago"
+    // "MRR over the last 30 days, rising, up 4% from 7 days ago": the line's
+    // direction and the change, each when shown; empty when neither is.
+    QString spoken;
 
     bool showsLine() const { return points.size() > 1; }
 };

@@ -38,6 +38,11 @@ Window {
         action()
     }
 
+    // The panel takes the keyboard back, and with it the focus it had.
+    onVisibleChanged: {
+        if (!visible && transientParent)
+            transientParent.requestActivate()
+    }
     onActiveChanged: {
         if (active)
             wasActive = true

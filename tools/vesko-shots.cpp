@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QQmlEngine>
 #include <QQuickView>
@@ -65,6 +66,7 @@ struct Shot
     QString late;         // a callback after that
     bool hideAmounts = false;
     bool history = false; // a month of readings behind the hero's trend
+    int tabs = 0;         // presses of Tab once shown: the focus ring
 };
 
 // A month of the fixture account's MRR, every five minutes, up to its
@@ -112,6 +114,12 @@ QImage render(const Shot &shot, bool dark)
     if (view.status() != QQuickView::Ready)
         return {};
     view.show();
+    view.requestActivate();
+    waitUntil([&] { return view.isActive() || shot.tabs == 0; });
+    for (int i = 0; i < shot.tabs; ++i) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &tab);
+    }
     bool drawn = false;
     QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
     waitUntil([&] { return drawn; });
@@ -222,6 +230,8 @@ int main(int argc, char **argv)
                      {"/v1/events", ScriptedReply::json(200, fixtures::envelope(QJsonArray{}))}}},
         {.name = u"trend"_s, .history = true},
         {.name = u"trend-amounts-hidden"_s, .hideAmounts = true, .history = true},
+        {.name = u"keyboard-more"_s, .tabs = 1},
+        {.name = u"keyboard-project"_s, .replies = summaryIs(projects), .tabs = 2},
     };
     int failures = 0;
     for (const Shot &shot : shots) {

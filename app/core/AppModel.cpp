@@ -471,7 +471,7 @@ QString AppModel::spokenLabel() const
     if (!m_summary)
         return u"Vesko"_s;
     const Money::Mask mask(m_hideAmounts);
-    return u"Vesko, MRR "_s + Money::compact(m_summary->mrr(), m_summary->currency());
+    return u"Vesko, MRR "_s + Money::spokenAmount(Money::compact(m_summary->mrr(), m_summary->currency()));
 }
 
 bool AppModel::openAtLogin() const

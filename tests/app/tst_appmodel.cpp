@@ -683,28 +683,38 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("withSummary");
+        QTest::addColumn<bool>("hide");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("snout");
-        QTest::newRow("nothing stored") << "" << true << "$12.3K" << true;
-        QTest::newRow("both") << "both" << true << "$12.3K" << true;
-        QTest::newRow("amount") << "amount" << true << "$12.3K" << false;
-        QTest::newRow("amount, no summary") << "amount" << false << "" << true;
-        QTest::newRow("snout") << "snout" << true << "" << true;
-        QTest::newRow("wrong case") << "Amount" << true << "$12.3K" << true;
+        QTest::addColumn<QString>("spoken");
+        const QString spoken = u"Vesko, MRR $12.3K"_s;
+        QTest::newRow("nothing stored") << "" << true << false << "$12.3K" << true << spoken;
+        QTest::newRow("both") << "both" << true << false << "$12.3K" << true << spoken;
+        QTest::newRow("amount") << "amount" << true << false << "$12.3K" << false << spoken;
+        QTest::newRow("amount, no summary") << "amount" << false << false << "" << true << "Vesko";
+        QTest::newRow("snout") << "snout" << true << false << "" << true << spoken;
+        QTest::newRow("wrong case") << "Amount" << true << false << "$12.3K" << true << spoken;
+        // Said as a word, not as its bullets.
+        QTest::newRow("amount hidden") << "amount" << true << true << "$\u2022\u2022\u2022" << false
+                                       << "Vesko, MRR hidden";
+        QTest::newRow("hidden, no summary") << "amount" << false << true << "" << true << "Vesko";
     }
     void trayLabel()
     {
         QFETCH(QString, stored);
         QFETCH(bool, withSummary);
+        QFETCH(bool, hide);
         QFETCH(QString, text);
         QFETCH(bool, snout);
+        QFETCH(QString, spoken);
         if (!stored.isEmpty())
             m_settings->setValue("VeskoMenuBarStyle", stored);
         AppModel &model = make(withSummary ? std::optional(storedToken) : std::nullopt);
         settle();
+        model.setHideAmounts(hide);
         QCOMPARE(model.trayLabelOrEmpty(), text);
         QCOMPARE(model.showsSnout(), snout);
-        QCOMPARE(model.spokenLabel(), withSummary ? QString(u"Vesko, MRR $12.3K"_s) : QString(u"Vesko"_s));
+        QCOMPARE(model.spokenLabel(), spoken);
     }
 
     void trayStyleIsStored()

@@ -219,7 +219,7 @@ private slots:
         settings.sync();
         const QJsonObject masked = QJsonDocument::fromJson(hidden.out.toUtf8()).object();
         QCOMPARE(masked.value(u"text"_s).toString(), u"$\u2022\u2022\u2022"_s);
-        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR $\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR hidden"_s);
     }
 
     void watchPrintsAsItGoes()
@@ -375,7 +375,7 @@ private slots:
         const QJsonObject masked = jsonLine(lines.at(1));
         QCOMPARE(masked.value(u"text"_s).toString(), u"$\u2022\u2022\u2022"_s);
         QCOMPARE(masked.value(u"menubar"_s).toString(), u"$\u2022\u2022\u2022"_s);
-        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR $\u2022\u2022\u2022"_s);
+        QCOMPARE(masked.value(u"tooltip"_s).toString().section(u'\n', 0, 0), u"Vesko, MRR hidden"_s);
         QCOMPARE(masked.value(u"arr"_s).toString(), u"$\u2022\u2022\u2022"_s);
         QCOMPARE(serviceRequests(), before);
 
@@ -414,10 +414,10 @@ private slots:
             << QString() << true << "Vesko\nVesko cannot be reached." << QString() << QString() << "vesko"
             << "<txt>Vesko</txt><txtclick>vesko</txtclick><tool>Vesko\nVesko cannot be reached.</tool>";
         QTest::newRow("hidden amounts, an icon file")
-            << "$\u2022\u2022\u2022" << true << "Vesko, MRR $\u2022\u2022\u2022" << QString() << "/opt/v & co/snout.svg"
+            << "$\u2022\u2022\u2022" << true << "Vesko, MRR hidden" << QString() << "/opt/v & co/snout.svg"
             << "'/opt/v & co/vesko'"
             << "<img>/opt/v &amp; co/snout.svg</img><click>'/opt/v & co/vesko'</click>"
-               "<txt>$\u2022\u2022\u2022</txt><txtclick>'/opt/v & co/vesko'</txtclick><tool>Vesko, MRR $\u2022\u2022\u2022</tool>";
+               "<txt>$\u2022\u2022\u2022</txt><txtclick>'/opt/v & co/vesko'</txtclick><tool>Vesko, MRR hidden</tool>";
         QTest::newRow("the figure alone, by choice")
             << "$3" << false << "Vesko, MRR $3" << name << QString() << "vesko"
             << "<txt>$3</txt><txtclick>vesko</txtclick><tool>Vesko, MRR $3</tool>";

@@ -196,6 +196,14 @@ def press(node):
     return None
 
 
+def run_vesko(binary, wait, *arguments):
+    """A second start, which hands its arguments to the running vesko."""
+    try:
+        subprocess.run([binary, *arguments], check=False, timeout=wait)
+    except subprocess.TimeoutExpired:
+        print(f"{binary} {' '.join(arguments)} did not hand over within {wait:.0f} s", file=sys.stderr)
+
+
 def dump(root, out):
     try:
         root.get_child_count()
@@ -248,7 +256,7 @@ def main():
           else f"'{pressed}' on the link left panel={panel is not None}, "
                f"welcome={vesko.window('Welcome to Vesko') is not None}")
     if panel is None:
-        subprocess.run([args.vesko], check=False, timeout=wait)
+        run_vesko(args.vesko, wait)
         panel = wait_for(lambda: vesko.window("Vesko"), wait)
     if panel is None:
         report("FAIL", "panel-window", "no showing 'Vesko' window, even after a second start")
@@ -266,7 +274,7 @@ def main():
           "no push button 'Sign in' with an action" if sign_in is None
           else f"push button 'Sign in' offers {actions(sign_in)}, none of which ran")
     if pressed is None:
-        subprocess.run([args.vesko, "--sign-in"], check=False, timeout=wait)
+        run_vesko(args.vesko, wait, "--sign-in")
 
     # Signed in once the footer's More button is there: it shows only then.
     more = wait_for(lambda: find(panel, "push button", "More"), wait)

@@ -290,20 +290,30 @@ def main():
           f"{describe(heroes[0])[0]} {hero_name!r}" if heroes else "",
           f"{len(heroes)} objects named '{HERO}…'" + (f": {hero_name!r}" if heroes else ""))
 
-    # Rows scrolled out of view count too: a screen reader reads the whole list.
-    events = find(panel, "list", "Latest veskos")
-    rows = [describe(n)[1] for n in find_all(events, "list item", showing=False)]
-    bad = [r for r in rows if not EVENT_ROW.search(r)]
-    check(events is not None and rows and not bad, "events-list",
-          f"list 'Latest veskos' of {len(rows)} items, first {rows[0]!r}" if rows else "",
-          "no list 'Latest veskos'" if events is None
-          else f"{len(rows)} items, these not shaped 'Badge, amount, …, age': {bad[:3]}")
+    # Rows scrolled out of view count too: a screen reader reads the whole
+    # list. The feed may come in after the figures.
+    def rows(title):
+        found = find(panel, "list", title)
+        return found, [describe(n)[1] for n in find_all(found, "list item", showing=False)]
 
-    channels = find(panel, "list", "Where it comes from")
-    rows = [describe(n)[1] for n in find_all(channels, "list item", showing=False)]
-    check(channels is not None and rows and all(re.search(r"\d", r) for r in rows), "channels-list",
-          f"list 'Where it comes from' of {len(rows)} items, first {rows[0]!r}" if rows else "",
-          "no list 'Where it comes from'" if channels is None else f"items without an amount: {rows}")
+    def shaped(title, pattern):
+        found, names = rows(title)
+        return found is not None and names and all(pattern.search(n) for n in names)
+
+    wait_for(lambda: shaped("Latest veskos", EVENT_ROW), wait / 4)
+    events, names = rows("Latest veskos")
+    bad = [n for n in names if not EVENT_ROW.search(n)]
+    check(events is not None and names and not bad, "events-list",
+          f"list 'Latest veskos' of {len(names)} items, first {names[0]!r}" if names else "",
+          "no list 'Latest veskos'" if events is None
+          else f"{len(names)} items, these not shaped 'Badge, amount, …, age': {bad[:3]}")
+
+    amount = re.compile(r"\d")
+    wait_for(lambda: shaped("Where it comes from", amount), wait / 4)
+    channels, names = rows("Where it comes from")
+    check(channels is not None and names and all(amount.search(n) for n in names), "channels-list",
+          f"list 'Where it comes from' of {len(names)} items, first {names[0]!r}" if names else "",
+          "no list 'Where it comes from'" if channels is None else f"items without an amount: {names}")
 
     # The line needs a history of days: a fresh home may have none.
     images = find_all(panel, "image")

@@ -7,6 +7,7 @@ and, when anything failed, the accessible tree on stderr.
 """
 
 import argparse
+import os
 import re
 import subprocess
 import sys
@@ -226,8 +227,14 @@ def main():
     parser.add_argument("--pid", type=int, required=True, help="the running vesko's process id")
     parser.add_argument("--vesko", required=True, help="the vesko binary, for the fallbacks")
     parser.add_argument("--wait", type=float, default=60, help="seconds any one change may take")
+    parser.add_argument("--trees", help="a folder to write what a screen reader finds in each state")
     args = parser.parse_args()
     wait = args.wait
+
+    def keep(state, root):
+        if args.trees and root is not None:
+            with open(os.path.join(args.trees, state + ".txt"), "w", encoding="utf-8") as out:
+                dump(root, out)
 
     Atspi.init()
     # Slow builds (AddressSanitizer) answer late: generous, never a verdict.
@@ -240,6 +247,7 @@ def main():
                  f"no showing 'Welcome to Vesko' window from pid {args.pid} within {wait:.0f} s"):
         return finish(vesko)
 
+    keep("1-welcome", welcome)
     got_it = find(welcome, "push button", "Got it")
     check(got_it is not None and actions(got_it), "welcome-got-it",
           f"push button 'Got it' with actions {actions(got_it)}",
@@ -264,6 +272,7 @@ def main():
 
     # ---- signed out ----
     sign_in = wait_for(lambda: find(panel, "push button", "Sign in"), wait)
+    keep("2-signed-out", panel)
     title = find(panel, ("heading", "label", "static"), re.compile(r"\S"))
     check(title is not None, "signed-out-title",
           f"{describe(title)[0]} {describe(title)[1]!r}" if title else "",
@@ -324,6 +333,7 @@ def main():
         check(bool(trend), "trend", f"image described {describe(trend[0])[2]!r}" if trend else "",
               f"images without a 'MRR over the last 30 days' description: {[describe(n) for n in images]}")
 
+    keep("3-dashboard", panel)
     dashboard = find(panel, "push button", "Open dashboard")
     check(dashboard is not None and actions(dashboard), "open-dashboard",
           f"push button 'Open dashboard' with actions {actions(dashboard)}",
@@ -339,6 +349,7 @@ def main():
                  else f"More offers {actions(more)}, none of which ran"):
         return finish(vesko)
 
+    keep("4-more-menu", menu)
     popups = find_all(menu, "popup menu")
     check(bool(popups), "menu-popup", f"popup menu {describe(popups[0])[1]!r}" if popups else "",
           f"no popup menu in the {describe(menu)[0]} that opened")
@@ -372,6 +383,7 @@ def main():
 
     ok = pressed is not None and wait_for(lambda: hidden()[0], wait / 4)
     _, names, masked = hidden()
+    keep("5-amounts-hidden", panel)
     check(ok and not was_checked, "hide-amounts",
           f"'{pressed}' on Hide amounts: the hero reads {names[0]!r}, no list item shows •" if names else "",
           "no check box 'Hide amounts' with an action" if pressed is None

@@ -7,6 +7,8 @@ Window {
     id: menu
     objectName: "footerMenu"
     flags: Qt.Popup | Qt.FramelessWindowHint // qmllint disable type
+    // What a screen reader announces as the menu's window comes up.
+    title: Panel.footer.menuLabel
     width: 236
     height: items.implicitHeight + 2 * items.y
     color: Panel.colors.cardSurface

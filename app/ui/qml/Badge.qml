@@ -14,5 +14,7 @@ Rectangle {
         color: Panel.colors.navy
         font.pixelSize: 11
         font.weight: Font.Bold
+        // The row it sits in reads it.
+        Accessible.ignored: true
     }
 }

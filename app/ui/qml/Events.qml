@@ -32,7 +32,6 @@ Card {
                 objectName: "badge"
                 anchors.verticalCenter: parent.verticalCenter
                 text: event.badge
-                Accessible.ignored: true
                 color: event.color
             }
             Column {

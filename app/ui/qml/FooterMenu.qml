@@ -94,6 +94,7 @@ Window {
             id: label
             anchors.verticalCenter: parent.verticalCenter
             x: entry.indented ? 34 : 26
+            Accessible.ignored: true
             width: entry.width - x - 8
         }
         MouseArea {
@@ -162,6 +163,8 @@ Window {
                     visible: choice.note !== ""
                     text: choice.note
                     wrapMode: Text.WordWrap
+                    // The choice above reads it as its description.
+                    Accessible.ignored: true
                     color: Panel.colors.mutedText
                     font.pixelSize: 11
                     bottomPadding: 4

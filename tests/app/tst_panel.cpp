@@ -727,8 +727,10 @@ private slots:
         const QStringList texts = named(tree, QAccessible::StaticText);
         if (hero.isEmpty()) {
             QVERIFY(named(tree, QAccessible::Heading).contains(stage.panel->state().signIn.title));
+            QVERIFY(texts.contains(stage.panel->state().signIn.sentence));
             return;
         }
+        QVERIFY2(texts.contains(u"Updated 5 min ago"_s), qPrintable(texts.join(u" | "_s)));
         const QRegularExpression pattern(hero);
         QVERIFY2(std::ranges::any_of(texts, [&](const QString &text) { return pattern.match(text).hasMatch(); }),
                  qPrintable(texts.join(u" | "_s)));

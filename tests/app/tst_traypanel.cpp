@@ -207,6 +207,35 @@ private slots:
         QCOMPARE(stage.panel->isVisible(), panelStays);
     }
 
+    // The panel keeps the keyboard while its menu is open, and hands the
+    // menu its keys: the arrows walk the entries, Return picks one.
+    void menuTakesThePanelsKeys()
+    {
+        Stage stage;
+        QVERIFY(stage.settle());
+        stage.panel->toggle(QPoint(area().left() + 200, area().top() - 10));
+        QQuickView *view = stage.view();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY(stage.settle());
+        auto *menu = view->rootObject()->findChild<QQuickWindow *>(u"footerMenu"_s);
+        QQuickItem *more = stage.item(u"moreButton"_s);
+        QTest::mouseClick(view, Qt::LeftButton, {}, more->mapToScene(QPointF(11, 11)).toPoint());
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const auto focused = [&] {
+            QQuickItem *item = menu->activeFocusItem();
+            return item ? item->property("text").toString() : QString();
+        };
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(focused(), u"Account settings\u2026"_s);
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(focused(), u"Amount only"_s);
+        QTest::keyClick(view, Qt::Key_Return);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(stage.model->trayStyle(), TrayStyle::amount);
+        QVERIFY(stage.panel->isVisible());
+    }
+
     // The amounts' font has one advance for every digit, at every weight it is set in.
     void tabularFigures_data()
     {

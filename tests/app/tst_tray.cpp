@@ -180,7 +180,7 @@ private slots:
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         QVERIFY(tray.show());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
-        QCOMPARE(watcher.registered, QStringList{tray.item().serviceName()});
+        QCOMPARE(watcher.registered, QStringList{tray.item().watcherName()});
         QTRY_COMPARE(tray.item().hostProgram(), QString::fromLatin1(hostProgram));
         QCOMPARE(tray.labelShown(), hostProgram == "gnome-shell");
 
@@ -471,7 +471,7 @@ private slots:
         }
         QTRY_COMPARE(tray.host(), TrayIcon::Host::none);
         FakeWatcher second(u"second"_s);
-        QTRY_COMPARE(second.registered, QStringList{tray.item().serviceName()});
+        QTRY_COMPARE(second.registered, QStringList{tray.item().watcherName()});
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
     }
 
@@ -536,21 +536,37 @@ private slots:
     }
 
     // A host that drops the live item (GNOME's extension, in a race at its
-    // start) gets it again; another item's going is none of ours.
+    // start) gets it again, whichever way the host writes its name; another
+    // item's going is none of ours.
+    void registersAgainWhenDropped_data()
+    {
+        QTest::addColumn<bool>("wellKnown");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("as given") << false << QString();
+        QTest::newRow("KDE: name and path") << false << u"/StatusNotifierItem"_s;
+        QTest::newRow("GNOME: name at path") << false << u"@/StatusNotifierItem"_s;
+        QTest::newRow("the well-known name") << true << QString();
+    }
     void registersAgainWhenDropped()
     {
+        QFETCH(bool, wellKnown);
+        QFETCH(QString, path);
         Stage stage;
         TrayIcon tray(*stage.model, stage.appearance, QDBusConnection::sessionBus());
         FakeWatcher watcher(u"watcher"_s);
         QVERIFY(tray.show());
         QTRY_COMPARE(watcher.registered.size(), 1);
-        watcher.drop(u"org.kde.StatusNotifierItem-1-1"_s);
+        const QString own = wellKnown ? tray.item().serviceName() : tray.item().watcherName();
+        // A longer name that merely starts like ours is another's.
+        for (const QString &other : {u"org.kde.StatusNotifierItem-1-1"_s, own + u'0' + path})
+            watcher.drop(other);
         QTest::qWait(1500);
         QCOMPARE(watcher.registered.size(), 1);
         QCOMPARE(tray.host(), TrayIcon::Host::statusNotifier);
-        watcher.drop(tray.item().serviceName());
+        watcher.drop(own + path);
         QTRY_COMPARE(tray.host(), TrayIcon::Host::none);
         QTRY_COMPARE(watcher.registered.size(), 2);
+        QCOMPARE(watcher.registered.last(), tray.item().watcherName());
         QTRY_COMPARE(tray.host(), TrayIcon::Host::statusNotifier);
     }
 

@@ -153,9 +153,20 @@ bool StatusNotifierItem::start()
     return true;
 }
 
+bool StatusNotifierItem::isOwnWatcherName(const QString &name) const
+{
+    for (const QString &own : {watcherName(), m_serviceName}) {
+        if (own.isEmpty() || !name.startsWith(own))
+            continue;
+        if (name.size() == own.size() || name.at(own.size()) == u'/' || name.at(own.size()) == u'@')
+            return true;
+    }
+    return false;
+}
+
 void StatusNotifierItem::watcherDropped(const QString &service)
 {
-    if (service != m_serviceName || !m_started)
+    if (!m_started || !isOwnWatcherName(service))
         return;
     setRegistered(false);
     if (m_reregistrations++ < maximumReregistrations)
@@ -173,7 +184,11 @@ void StatusNotifierItem::registerWithWatcher()
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), u"/StatusNotifierWatcher"_s,
                                        QString::fromLatin1(watcherService), u"RegisterStatusNotifierItem"_s);
-    call << m_serviceName;
+    // The unique name, not the well-known one: given a well-known name,
+    // GNOME's AppIndicator extension also watches that name, and when the
+    // watch reports in after the item's properties came (on a busy bus, at
+    // login) it wipes them and drops the item, again on every retry.
+    call << watcherName();
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();

@@ -53,7 +53,13 @@ public:
     // characters at most): a hint at what the host can draw. Empty until
     // known, and while no watcher took the item.
     QString hostProgram() const { return m_hostProgram; }
+    // The well-known name the item's calls come to.
     QString serviceName() const { return m_serviceName; }
+    // The name the watcher is given: the connection's unique name.
+    QString watcherName() const { return m_bus.baseService(); }
+    // Whether a watcher's name for an item ("name", "name/path" as KDE's
+    // writes it, "name@path" as GNOME's does) is this one.
+    bool isOwnWatcherName(const QString &name) const;
 
     const Content &content() const { return m_content; }
     void setContent(const Content &content);
